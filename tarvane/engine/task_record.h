@@ -1,0 +1,84 @@
+#pragma once
+
+#include <string>
+
+namespace tarvane {
+
+class ListView;
+class TransferWorker;
+
+// Task state numbers, stored as the `flag` text of a task.
+enum TaskState : int {
+    kStatePreparing = -1,
+    kStateNone = 0,  // a stored flag that is empty, "0" or not a number
+    kStateDownloading = 1,
+    kStatePaused = 2,
+    kStateFailed = 3,
+    kStateCompleted = 4,
+};
+
+// One download, as stored in an item of download.xml. All texts are code page 936.
+struct DownloadTask {
+    std::string frmPge;    // game page link; the key of the task in both task files
+    std::string name;      // file name without extension
+    std::string path;      // folder the file is saved into
+    std::string size;      // total size in bytes, decimal text; empty before the first probe
+    std::string downloadedSize;  // bytes counted as downloaded, decimal text
+    std::string prxIP;     // proxy host; empty means a direct connection
+    int prxPort = 0;
+    std::string prxName;
+    std::string prxPwd;
+    std::string fileLink;  // the real download address
+    std::string flag;      // task state number as text
+    std::string type;      // extension without the point, or "未知" in 936
+    std::string agent;     // user-agent of every request of the task
+};
+
+// The argument of task creation: a new task (resolve != 0) or a restart of the task in `row`.
+struct AddTaskRequest {
+    DownloadTask task;
+    int resolve = 0;
+    int row = 0;
+};
+
+// What starts one worker; also the entry of the waiting queue.
+struct TaskLaunch {
+    int row = 0;
+    std::string name;
+    std::string frmPge;
+    std::string fileLink;
+    std::string path;
+    std::string size;
+    std::string downloadedSize;
+    std::string prxIP;
+    int prxPort = 0;
+    std::string prxName;
+    std::string prxPwd;
+    std::string flag;
+    std::string type;
+    ListView* listView = nullptr;        // non-null marks a used queue entry
+    TransferWorker* worker = nullptr;    // set by the worker thread when it starts
+};
+
+// Columns of the task list view.
+enum TaskColumn : int {
+    kColumnState = 0,
+    kColumnName = 1,
+    kColumnSize = 2,
+    kColumnPercent = 3,
+    kColumnSpeed = 4,
+    kColumnTimeLeft = 5,
+    kColumnPage = 6,
+    kColumnType = 7,
+    kColumnLink = 8,
+    kTaskColumnCount = 9,
+};
+
+// Row images of the task list view.
+enum TaskImage : int {
+    kImageIdle = 0,
+    kImageFailed = 1,
+    kImageDownloading = 2,
+};
+
+}  // namespace tarvane

@@ -1,0 +1,1 @@
+// Replaced by the document class and the task files.

@@ -1,0 +1,65 @@
+#include "tests/support/memory_list_view.h"
+
+#include <algorithm>
+
+namespace tarvane::test {
+
+int MemoryListView::InsertRow(int row, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    row = std::clamp(row, 0, static_cast<int>(rows_.size()));
+    Row fresh;
+    fresh.cells.assign(columns_, "");
+    fresh.cells[0] = text;
+    rows_.insert(rows_.begin() + row, std::move(fresh));
+    return row;
+}
+
+void MemoryListView::SetImage(int row, int image) {
+    std::lock_guard lock(mutex_);
+    ++writes_;
+    if (row >= 0 && row < static_cast<int>(rows_.size())) {
+        rows_[row].image = image;
+    }
+}
+
+void MemoryListView::SetSubItemText(int row, int column, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    ++writes_;
+    if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < columns_) {
+        rows_[row].cells[column] = text;
+    }
+}
+
+std::string MemoryListView::SubItemText(int row, int column) const {
+    std::lock_guard lock(mutex_);
+    if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < columns_) {
+        return rows_[row].cells[column];
+    }
+    return "";
+}
+
+bool MemoryListView::DeleteRow(int row) {
+    std::lock_guard lock(mutex_);
+    if (row < 0 || row >= static_cast<int>(rows_.size())) {
+        return false;
+    }
+    rows_.erase(rows_.begin() + row);
+    return true;
+}
+
+int MemoryListView::RowCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(rows_.size());
+}
+
+int MemoryListView::Image(int row) const {
+    std::lock_guard lock(mutex_);
+    return (row >= 0 && row < static_cast<int>(rows_.size())) ? rows_[row].image : -1;
+}
+
+int MemoryListView::WriteCount() const {
+    std::lock_guard lock(mutex_);
+    return writes_;
+}
+
+}  // namespace tarvane::test
