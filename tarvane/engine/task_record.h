@@ -5,7 +5,7 @@
 namespace tarvane {
 
 class ListView;
-class TransferWorker;
+struct WorkerControl;
 
 // Task state numbers, stored as the `flag` text of a task.
 enum TaskState : int {
@@ -19,12 +19,12 @@ enum TaskState : int {
 
 // One download, as stored in an item of download.xml. All texts are code page 936.
 struct DownloadTask {
-    std::string frmPge;    // game page link; the key of the task in both task files
-    std::string name;      // file name without extension
-    std::string path;      // folder the file is saved into
-    std::string size;      // total size in bytes, decimal text; empty before the first probe
+    std::string frmPge;          // game page link; the key of the task in both task files
+    std::string name;            // file name without extension
+    std::string path;            // folder the file is saved into
+    std::string size;            // total size in bytes, decimal text; empty before the first probe
     std::string downloadedSize;  // bytes counted as downloaded, decimal text
-    std::string prxIP;     // proxy host; empty means a direct connection
+    std::string prxIP;           // proxy host; empty means a direct connection
     int prxPort = 0;
     std::string prxName;
     std::string prxPwd;
@@ -56,8 +56,9 @@ struct TaskLaunch {
     std::string prxPwd;
     std::string flag;
     std::string type;
-    ListView* listView = nullptr;        // non-null marks a used queue entry
-    TransferWorker* worker = nullptr;    // set by the worker thread when it starts
+    std::string agent;  // user-agent of the worker's requests
+    ListView* listView = nullptr;     // non-null marks a used queue entry
+    WorkerControl* worker = nullptr;  // set by the worker thread when it starts
 };
 
 // Columns of the task list view.

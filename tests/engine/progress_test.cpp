@@ -1,0 +1,126 @@
+#include "tarvane/engine/progress.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/support/memory_list_view.h"
+
+namespace tarvane {
+namespace {
+
+class ProgressTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int row = 0; row < 4; ++row) {
+            list_.InsertRow(row, "");
+        }
+        ASSERT_TRUE(tables_->RegisterWorker(&worker_, kRow));
+    }
+
+    int Report(double total, double received, double nowMs) {
+        return ReportProgress(progress_, total, received, nowMs, *tables_, worker_, list_);
+    }
+    std::string Cell(int column, int row = kRow) const { return list_.SubItemText(row, column); }
+
+    static constexpr int kRow = 2;
+    test::MemoryListView list_;
+    std::unique_ptr<TaskTables> tables_ = std::make_unique<TaskTables>();
+    WorkerControl worker_;
+    TransferProgress progress_;
+};
+
+TEST_F(ProgressTest, ResumedTransferCountsFromItsOffset) {
+    progress_.Begin(950, 2000, 0);
+    EXPECT_EQ(progress_.downloadedText, "950");
+    EXPECT_EQ(Report(1050, 50, 100), kProgressContinue);
+    EXPECT_EQ(Cell(kColumnPercent), "50.00%");
+    EXPECT_EQ(progress_.downloadedText, "1000");
+    // Inside the first half second nothing is measured yet.
+    EXPECT_EQ(Cell(kColumnSpeed), "");
+}
+
+TEST_F(ProgressTest, SpeedAndTimeLeftAreSampledTwiceASecond) {
+    const double total = 1100 * 1024;
+    progress_.Begin(0, total, 5000);
+    EXPECT_EQ(Report(total, 100 * 1024, 6000), kProgressContinue);
+    EXPECT_EQ(Cell(kColumnSpeed), "100K/S");
+    EXPECT_EQ(Cell(kColumnTimeLeft), "10");
+    EXPECT_EQ(Cell(kColumnPercent), "9.09%");
+
+    // 300 ms later: the percentage moves, speed and time stay.
+    Report(total, 550 * 1024, 6300);
+    EXPECT_EQ(Cell(kColumnPercent), "50.00%");
+    EXPECT_EQ(Cell(kColumnSpeed), "100K/S");
+    EXPECT_EQ(Cell(kColumnTimeLeft), "10");
+
+    // 500 ms after the sample: 450 KiB more in half a second.
+    Report(total, 550 * 1024, 6500);
+    EXPECT_EQ(Cell(kColumnSpeed), "900K/S");
+    EXPECT_EQ(Cell(kColumnTimeLeft), "1");
+
+    // No data for a while: speed 0, the time keeps its text.
+    Report(total, 550 * 1024, 7000);
+    EXPECT_EQ(Cell(kColumnSpeed), "0K/S");
+    EXPECT_EQ(Cell(kColumnTimeLeft), "1");
+}
+
+TEST_F(ProgressTest, PauseStopsEvenInsideTheGate) {
+    progress_.Begin(100, 1000, 0);
+    Report(900, 200, 600);
+    int writes = list_.WriteCount();
+    worker_.pauseRequested = 1;
+    EXPECT_EQ(Report(900, 300, 700), kProgressStop);
+    EXPECT_EQ(progress_.downloadedText, "400");
+    EXPECT_EQ(list_.WriteCount(), writes);
+    EXPECT_EQ(Cell(kColumnPercent), "30.00%");
+}
+
+TEST_F(ProgressTest, UnknownTotalShowsTheReceivedSize) {
+    list_.SetSubItemText(kRow, kColumnTimeLeft, "00:00:00");
+    for (double totalSize : {0.0, -1.0}) {
+        progress_.Begin(0, totalSize, 0);
+        EXPECT_EQ(Report(0, 1536, 1000), kProgressContinue);
+        EXPECT_EQ(Cell(kColumnPercent), "1.50KB");
+        EXPECT_EQ(Cell(kColumnSpeed), "2K/S");
+        EXPECT_EQ(Cell(kColumnTimeLeft), "00:00:00");
+    }
+}
+
+TEST_F(ProgressTest, NoWriteBeforeTheFirstByte) {
+    list_.SetSubItemText(kRow, kColumnPercent, "12.00%");
+    progress_.Begin(120, 1000, 0);
+    Report(880, 0, 100);
+    EXPECT_EQ(Cell(kColumnPercent), "12.00%");
+    EXPECT_EQ(progress_.downloadedText, "120");
+}
+
+TEST_F(ProgressTest, StopsWhenTheWorkerHasNoRow) {
+    progress_.Begin(0, 1000, 0);
+    tables_->RowRemoved(kRow);
+    int writes = list_.WriteCount();
+    EXPECT_EQ(Report(1000, 10, 800), kProgressStop);
+    tables_->ReleaseWorker(false, &worker_);
+    EXPECT_EQ(Report(1000, 20, 900), kProgressStop);
+    EXPECT_EQ(list_.WriteCount(), writes);
+    EXPECT_EQ(progress_.downloadedText, "20");
+}
+
+TEST_F(ProgressTest, WritesFollowTheRowAndSkipUnchangedTexts) {
+    progress_.Begin(0, 4000, 0);
+    Report(4000, 40, 100);
+    EXPECT_EQ(Cell(kColumnPercent), "1.00%");
+    int writes = list_.WriteCount();
+    Report(4000, 40, 200);
+    Report(4000, 41, 300);
+    EXPECT_EQ(list_.WriteCount(), writes + 1);
+
+    list_.DeleteRow(0);
+    tables_->RowRemoved(0);
+    Report(4000, 400, 400);
+    EXPECT_EQ(Cell(kColumnPercent, kRow - 1), "10.00%");
+    EXPECT_EQ(Cell(kColumnPercent, kRow), "");
+}
+
+}  // namespace
+}  // namespace tarvane
