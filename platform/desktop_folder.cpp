@@ -1,0 +1,92 @@
+#include "platform/desktop_folder.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/file_replace.h"
+
+namespace platform {
+namespace {
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return home;
+    }
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr) {
+        return found->pw_dir;
+    }
+    return "";
+}
+
+// The value of a shell assignment: a double-quoted text with backslash escapes, or the bare rest.
+std::string ShellValue(std::string_view text) {
+    if (text.empty() || text.front() != '"') {
+        std::size_t end = text.find_last_not_of(" \t\r");
+        return std::string(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
+    }
+    std::string value;
+    for (std::size_t pos = 1; pos < text.size() && text[pos] != '"'; ++pos) {
+        if (text[pos] == '\\' && pos + 1 < text.size()) {
+            ++pos;
+        }
+        value += text[pos];
+    }
+    return value;
+}
+
+// The desktop folder named in user-dirs.dirs, as a UTF-8 path; the last assignment counts.
+std::optional<std::string> FolderFromUserDirs(std::string_view home, std::string_view configHome) {
+    std::optional<std::string> text = ReadWholeFile(std::string(configHome) + "/user-dirs.dirs");
+    if (!text) {
+        return std::nullopt;
+    }
+    constexpr std::string_view kName = "XDG_DESKTOP_DIR=";
+    std::optional<std::string> folder;
+    std::string_view rest(*text);
+    while (!rest.empty()) {
+        std::size_t newline = rest.find('\n');
+        std::string_view line = rest.substr(0, newline);
+        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+        std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos || line.compare(start, kName.size(), kName) != 0) {
+            continue;
+        }
+        std::string value = ShellValue(line.substr(start + kName.size()));
+        if (value == "$HOME" || value.starts_with("$HOME/")) {
+            folder = std::string(home) + value.substr(5);
+        } else if (value.starts_with("/")) {
+            folder = value;
+        }
+    }
+    return folder;
+}
+
+}  // namespace
+
+std::string DesktopFolderFor(std::string_view home, std::string_view configHome) {
+    std::string folder = FolderFromUserDirs(home, configHome).value_or(std::string(home) + "/Desktop");
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return AnsiFromUtf8(folder);
+}
+
+std::string DesktopFolder() {
+    std::string home = HomeFolder();
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    // Relative values are to be ignored.
+    std::string config = (configHome != nullptr && configHome[0] == '/') ? configHome : home + "/.config";
+    return DesktopFolderFor(home, config);
+}
+
+}  // namespace platform

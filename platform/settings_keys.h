@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace platform::settings {
+
+// Sections and keys of config.ini with their defaults; the default of "defaultPath" is DesktopFolder().
+inline constexpr std::string_view kFileName = "config.ini";
+
+// Buffer sizes the readers use: paths, and proxy fields.
+inline constexpr std::size_t kPathBufferSize = 3000;
+inline constexpr std::size_t kProxyBufferSize = 260;
+
+inline constexpr std::string_view kOptions = "options";
+inline constexpr std::string_view kPlayAudioCmp = "playAudioCmp";
+inline constexpr std::string_view kCloseToStay = "closeToStay";
+inline constexpr std::string_view kLaunchBySys = "launchBySys";
+inline constexpr std::string_view kLoadDefaultPxy = "loadDefaultPxy";
+inline constexpr std::string_view kMaxTaskNum = "maxTaskNum";
+inline constexpr std::string_view kDefaultPath = "defaultPath";
+inline constexpr int kDefaultPlayAudioCmp = 1;
+inline constexpr int kDefaultCloseToStay = 1;
+inline constexpr int kDefaultLaunchBySys = 0;
+inline constexpr int kDefaultLoadDefaultPxy = 0;
+inline constexpr int kDefaultMaxTaskNum = 5;
+
+// "defaultPxy" and "lastPxy" hold the same four keys.
+inline constexpr std::string_view kDefaultPxy = "defaultPxy";
+inline constexpr std::string_view kLastPxy = "lastPxy";
+inline constexpr std::string_view kProxyIp = "ip";
+inline constexpr std::string_view kProxyPort = "port";
+inline constexpr std::string_view kProxyUserName = "userName";
+inline constexpr std::string_view kProxyUserPwd = "userPwd";
+inline constexpr std::string_view kDefaultProxyIp = "127.0.0.1";
+inline constexpr std::string_view kDefaultProxyPort = "8000";
+inline constexpr std::string_view kDefaultProxyUserName = "";
+inline constexpr std::string_view kDefaultProxyUserPwd = "";
+
+// The five most recently used save folders, newest first.
+inline constexpr std::string_view kLastPath = "lastPath";
+inline constexpr std::array<std::string_view, 5> kLastPathKeys = {"p1", "p2", "p3", "p4", "p5"};
+
+inline constexpr std::string_view kMain = "main";
+inline constexpr std::string_view kVer = "Ver";
+inline constexpr int kDefaultVer = 1;
+
+}  // namespace platform::settings

@@ -1,0 +1,43 @@
+#include "platform/ansi_text.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace platform {
+namespace {
+
+TEST(AnsiText, TwoByteCharactersCompareAsUnitsAndAreNotFolded) {
+    EXPECT_TRUE(EqualsIgnoreCase936("Application/ZIP", "application/zip"));
+    EXPECT_TRUE(
+        EqualsIgnoreCase936("\xD6\xD0"
+                            "A",
+                            "\xD6\xD0"
+                            "a"));
+    // 0x81 0x41 and 0x81 0x61 are two different characters, not "A" and "a".
+    EXPECT_FALSE(
+        EqualsIgnoreCase936("\x81"
+                            "A",
+                            "\x81"
+                            "a"));
+    EXPECT_FALSE(EqualsIgnoreCase936("ab", "abc"));
+    // A lead byte without a valid trail byte stands alone, so the following letter still folds.
+    EXPECT_TRUE(
+        EqualsIgnoreCase936("\x81\x7F"
+                            "A",
+                            "\x81\x7F"
+                            "a"));
+}
+
+TEST(AnsiText, ScansAndCutsStepOverTrailBytes) {
+    const std::string text = "a\x81]b]";
+    EXPECT_EQ(FindChar936(text, ']'), 4u);
+    EXPECT_EQ(FindChar936("\x81", ']'), std::string::npos);
+    EXPECT_EQ(CutAtCharBoundary936(text, 2), "a");
+    EXPECT_EQ(CutAtCharBoundary936(text, 3), "a\x81]");
+    EXPECT_EQ(CutAtCharBoundary936("ab\x81", 3), "ab\x81");  // a lone lead byte at the end is whole
+    EXPECT_EQ(CutAtCharBoundary936(text, 0), "");
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,44 @@
+#include "platform/desktop_folder.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace platform {
+namespace {
+
+using tarvane::test::TempDirTest;
+using tarvane::test::WriteFile;
+
+class DesktopFolderTest : public TempDirTest {
+protected:
+    std::string Config() const { return temp_.Directory() + "config"; }
+    void WriteUserDirs(const std::string& text) const {
+        std::filesystem::create_directories(Config());
+        WriteFile(Config() + "/user-dirs.dirs", text);
+    }
+};
+
+TEST_F(DesktopFolderTest, FallsBackToDesktopInHome) {
+    EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/home/u/Desktop");
+    // Assignments that name no usable folder are passed over.
+    WriteUserDirs("XDG_DESKTOP_DIR=\"Desktop\"\nXDG_DOWNLOAD_DIR=\"/dl\"\n# XDG_DESKTOP_DIR=\"/x\"\n");
+    EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/home/u/Desktop");
+}
+
+TEST_F(DesktopFolderTest, ReadsTheXdgSettingAsGbkText) {
+    // "桌面" in UTF-8 on disk, in code page 936 in memory.
+    WriteUserDirs("# comment\nXDG_DESKTOP_DIR=\"$HOME/\xE6\xA1\x8C\xE9\x9D\xA2/\"\n");
+    EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/home/u/\xD7\xC0\xC3\xE6");
+    WriteUserDirs("XDG_DESKTOP_DIR=\"/data/my \\\"desk\\\"\"\n  XDG_DESKTOP_DIR=/srv/desk  \n");
+    EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/srv/desk");  // the last assignment counts
+    WriteUserDirs("XDG_DESKTOP_DIR=\"/data/my \\\"desk\\\"\"\n");
+    EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/data/my \"desk\"");
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME\"\n");
+    EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/home/u");
+}
+
+}  // namespace
+}  // namespace platform
