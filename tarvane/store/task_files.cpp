@@ -1,0 +1,368 @@
+#include "tarvane/store/task_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "tarvane/engine/format_size.h"
+#include "tarvane/engine/list_view.h"
+#include "tarvane/store/xml_document.h"
+#include "tarvane/store/xml_file_io.h"
+
+namespace tarvane {
+namespace {
+
+constexpr std::string_view kItem = "item";
+
+// Loads the file and enters its root element (the first element, whatever its name).
+bool OpenRoot(XmlDocument& document, const std::string& file) {
+    document.SetText();
+    return document.LoadFile(file) && document.FindElement() && document.EnterElement();
+}
+
+// Moves to the first item whose key attribute equals the key value byte for byte.
+bool FindItem(XmlDocument& document, const std::string& keyName, const std::string& keyValue) {
+    while (document.FindElement(kItem)) {
+        if (document.GetAttribute(keyName) == keyValue) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Decimal text as a number of bytes; anything else (also "inf" or "nan") reads as 0.
+double SizeValue(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    double value = std::strtod(begin, &end);
+    if (end == begin || !std::isfinite(value)) {
+        return 0;
+    }
+    return value;
+}
+
+int PortValue(const std::string& text) {
+    long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+DownloadTask ReadTask(const XmlDocument& document) {
+    DownloadTask task;
+    task.name = document.GetAttribute("name");
+    task.frmPge = document.GetAttribute("frmPge");
+    task.fileLink = document.GetAttribute("fileLink");
+    task.path = document.GetAttribute("path");
+    task.size = document.GetAttribute("size");
+    task.downloadedSize = document.GetAttribute("downloadedSize");
+    task.type = document.GetAttribute("type");
+    task.prxIP = document.GetAttribute("prxIP");
+    task.prxPort = PortValue(document.GetAttribute("prxPort"));
+    task.prxName = document.GetAttribute("prxName");
+    task.prxPwd = document.GetAttribute("prxPwd");
+    task.flag = document.GetAttribute("flag");
+    task.agent = document.GetAttribute("agent");
+    return task;
+}
+
+// Column 3 of a task row. Without a known size the quotient means nothing, so the received bytes
+// are shown instead, as the progress display does.
+std::string PercentText(const std::string& size, const std::string& downloadedSize) {
+    double total = SizeValue(size);
+    double done = SizeValue(downloadedSize);
+    if (total <= 0) {
+        return FormatSize(done);
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, "%.2f%%", done / total * 100);
+    return text;
+}
+
+// Writes a file that does not exist yet, whole or not at all: a temporary file is linked to the
+// name, which fails instead of replacing a file that appeared meanwhile.
+bool CreateWholeFile(const std::string& osPath, std::string_view bytes) {
+    std::string temporary = osPath + kSaveTemporarySuffix + "XXXXXX";
+    int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    bool created = written && (link(temporary.c_str(), osPath.c_str()) == 0 || errno == EEXIST);
+    unlink(temporary.c_str());
+    return created;
+}
+
+// Temporary files of saves that were cut off (the process was killed) before their rename.
+void RemoveLeftoverTemporaries(const std::string& osPath) {
+    std::filesystem::path file(osPath);
+    std::string prefix = file.filename().string() + kSaveTemporarySuffix;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(file.has_parent_path() ? file.parent_path() : ".", error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        std::string name = entries->path().filename().string();
+        if (name.size() == prefix.size() + kSaveTemporaryUniqueLength && name.starts_with(prefix)) {
+            std::error_code ignored;
+            std::filesystem::remove(entries->path(), ignored);
+        }
+    }
+}
+
+}  // namespace
+
+std::mutex& FileLockRegistry::LockFor(const std::string& path) {
+    std::string key = std::filesystem::path(path).lexically_normal().string();
+    std::lock_guard lock(mutex_);
+    auto& slot = locks_[key];
+    if (!slot) {
+        slot = std::make_unique<std::mutex>();
+    }
+    return *slot;
+}
+
+TaskFiles::TaskFiles() : TaskFiles(&TaskFiles::SystemLocalTime) {}
+
+TaskFiles::TaskFiles(LocalClock clock) : clock_(std::move(clock)) {}
+
+std::tm TaskFiles::SystemLocalTime() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+bool TaskFiles::EnsureTaskFiles(const std::string& programDirectory) {
+    bool ok = true;
+    for (auto [name, root] :
+         {std::pair{kDownloadFileName, "<download/>"}, std::pair{kCompletedFileName, "<completed/>"}}) {
+        std::string file = programDirectory + name;
+        std::lock_guard lock(locks_.LockFor(file));
+        std::string osPath = platform::Utf8FromAnsi(file);
+        RemoveLeftoverTemporaries(osPath);
+        if (access(osPath.c_str(), F_OK) != 0 && !CreateWholeFile(osPath, root)) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool TaskFiles::ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file)) {
+        return true;
+    }
+    return FindItem(document, keyName, keyValue);
+}
+
+std::string TaskFiles::GetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
+                                    const std::string& fieldName) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+        return {};
+    }
+    return document.GetAttribute(fieldName);
+}
+
+DownloadTask TaskFiles::GetTask(const std::string& file, const std::string& keyName, const std::string& keyValue) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+        return {};
+    }
+    return ReadTask(document);
+}
+
+bool TaskFiles::SetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
+                             const std::string& fieldName, const std::string& value) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+        return false;
+    }
+    bool changed = document.SetAttribute(fieldName, value);
+    if (changed) {
+        document.SaveFile(file);
+    }
+    return changed;
+}
+
+bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, const std::string& keyValue) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+        return false;
+    }
+    bool removed = document.RemoveElement();
+    if (removed) {
+        document.SaveFile(file);
+    }
+    return removed;
+}
+
+bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool completed) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file)) {
+        return false;
+    }
+    if (completed) {
+        document.FindElement(kItem);
+        if (!document.InsertElement(kItem)) {
+            return false;
+        }
+        CompletedItem item = MakeCompletedItem(task);
+        document.SetAttribute("name", item.name);
+        document.SetAttribute("size", item.size);
+        document.SetAttribute("type", item.type);
+        document.SetAttribute("frmPge", item.frmPge);
+        document.SetAttribute("fileLink", item.fileLink);
+        document.SetAttribute("path", item.path);
+        document.SetAttribute("cmpTime", item.cmpTime);
+    } else {
+        while (document.FindElement(kItem)) {
+        }
+        if (!document.AppendElement(kItem)) {
+            return false;
+        }
+        document.SetAttribute("name", task.name);
+        document.SetAttribute("frmPge", task.frmPge);
+        document.SetAttribute("fileLink", task.fileLink);
+        document.SetAttribute("path", task.path);
+        document.SetAttribute("size", task.size);
+        document.SetAttribute("downloadedSize", task.downloadedSize);
+        document.SetAttribute("type", task.type);
+        document.SetAttribute("prxIP", task.prxIP);
+        document.SetAttribute("prxPort", task.prxPort);
+        document.SetAttribute("prxName", task.prxName);
+        document.SetAttribute("prxPwd", task.prxPwd);
+        document.SetAttribute("flag", task.flag);
+        document.SetAttribute("agent", task.agent);
+    }
+    document.SaveFile(file);
+    return true;
+}
+
+bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
+                           const DownloadTask& task) {
+    std::lock_guard lock(locks_.LockFor(file));
+    XmlDocument document;
+    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+        return false;
+    }
+    document.SetAttribute("name", task.name);
+    document.SetAttribute("frmPge", task.frmPge);
+    document.SetAttribute("fileLink", task.fileLink);
+    document.SetAttribute("path", task.path);
+    document.SetAttribute("size", task.size);
+    document.SetAttribute("downloadedSize", task.downloadedSize);
+    document.SetAttribute("type", task.type);
+    document.SetAttribute("prxIP", task.prxIP);
+    document.SetAttribute("prxPort", task.prxPort);
+    document.SetAttribute("prxName", task.prxName);
+    document.SetAttribute("prxPwd", task.prxPwd);
+    document.SetAttribute("flag", task.flag);
+    document.SaveFile(file);
+    return true;
+}
+
+void TaskFiles::LoadDownloadList(const std::string& file, ListView& view) {
+    // Rows are written after the file is released: a list view may wait for the interface thread.
+    std::vector<DownloadTask> tasks;
+    {
+        std::lock_guard lock(locks_.LockFor(file));
+        XmlDocument document;
+        if (!OpenRoot(document, file)) {
+            return;
+        }
+        while (document.FindElement(kItem)) {
+            tasks.push_back(ReadTask(document));
+        }
+    }
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const DownloadTask& task = tasks[i];
+        int row = view.InsertRow(static_cast<int>(i), "");
+        view.SetImage(row, task.flag == "3" ? kImageFailed : kImageIdle);
+        view.SetSubItemText(row, kColumnName, task.name);
+        view.SetSubItemText(row, kColumnSize, FormatSize(SizeValue(task.size)));
+        view.SetSubItemText(row, kColumnPercent, PercentText(task.size, task.downloadedSize));
+        view.SetSubItemText(row, kColumnSpeed, "");
+        view.SetSubItemText(row, kColumnTimeLeft, "");
+        view.SetSubItemText(row, kColumnPage, task.frmPge);
+        view.SetSubItemText(row, kColumnType, task.type);
+        view.SetSubItemText(row, kColumnLink, task.fileLink);
+    }
+}
+
+void TaskFiles::LoadCompletedList(const std::string& file, ListView& view) {
+    std::vector<CompletedItem> items;
+    {
+        std::lock_guard lock(locks_.LockFor(file));
+        XmlDocument document;
+        if (!OpenRoot(document, file)) {
+            return;
+        }
+        while (document.FindElement(kItem)) {
+            items.push_back({.name = document.GetAttribute("name"),
+                             .size = document.GetAttribute("size"),
+                             .type = document.GetAttribute("type"),
+                             .frmPge = document.GetAttribute("frmPge"),
+                             .fileLink = {},
+                             .path = {},
+                             .cmpTime = document.GetAttribute("cmpTime")});
+        }
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        int row = view.InsertRow(static_cast<int>(i), items[i].name);
+        view.SetSubItemText(row, 1, FormatSize(SizeValue(items[i].size)));
+        view.SetSubItemText(row, 2, items[i].type);
+        view.SetSubItemText(row, 3, items[i].frmPge);
+        view.SetSubItemText(row, 4, items[i].cmpTime);
+    }
+}
+
+PageLocation TaskFiles::LocatePage(const std::string& programDirectory, const std::string& pageLink) {
+    if (ItemExists(programDirectory + kDownloadFileName, "frmPge", pageLink)) {
+        return kPageInDownloadList;
+    }
+    if (ItemExists(programDirectory + kCompletedFileName, "frmPge", pageLink)) {
+        return kPageCompleted;
+    }
+    return kPageNew;
+}
+
+CompletedItem TaskFiles::MakeCompletedItem(const DownloadTask& task) const {
+    CompletedItem item;
+    item.name = task.name;
+    item.size = task.size;
+    item.type = task.type;
+    item.frmPge = task.frmPge;
+    item.fileLink = task.fileLink;
+    item.path = task.path;
+    if (item.path.empty() || item.path.back() != '/') {
+        item.path += '/';
+    }
+    item.path += task.name + "." + task.type;
+    std::tm now = clock_();
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &now);
+    item.cmpTime = stamp;
+    return item;
+}
+
+}  // namespace tarvane

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "tarvane/engine/task_record.h"
+
+namespace tarvane {
+
+class ListView;
+class XmlDocument;
+
+// One finished download, as stored in an item of completed.xml. All texts are code page 936.
+struct CompletedItem {
+    std::string name;
+    std::string size;
+    std::string type;
+    std::string frmPge;
+    std::string fileLink;
+    std::string path;     // the finished file: folder, "/", name, ".", type
+    std::string cmpTime;  // "%Y-%m-%d %H:%M:%S", local time
+};
+
+inline constexpr char kDownloadFileName[] = "download.xml";
+inline constexpr char kCompletedFileName[] = "completed.xml";
+
+// Where LocatePage finds a page link.
+enum PageLocation : int {
+    kPageNew = 0,
+    kPageInDownloadList = 1,  // also when download.xml cannot be loaded
+    kPageCompleted = 2,
+};
+
+// One mutex per file path, so that the load-change-save of one operation never interleaves with
+// another on the same file.
+class FileLockRegistry {
+public:
+    std::mutex& LockFor(const std::string& path);
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::unique_ptr<std::mutex>> locks_;
+};
+
+// The two task files: download.xml (one item per unfinished task) and completed.xml (one item
+// per finished download, newest first). Every operation loads the whole file, does one lookup or
+// one change and writes the whole file back when it changed something; nothing is cached. The
+// program creates one instance and shares it between the interface thread and the workers.
+class TaskFiles {
+public:
+    // Local date and time, for the cmpTime of completed items.
+    using LocalClock = std::function<std::tm()>;
+
+    TaskFiles();
+    explicit TaskFiles(LocalClock clock);
+    TaskFiles(const TaskFiles&) = delete;
+    TaskFiles& operator=(const TaskFiles&) = delete;
+
+    static std::tm SystemLocalTime();
+
+    // Creates download.xml and completed.xml with an empty root element where they are missing.
+    // False when a missing file could not be created.
+    bool EnsureTaskFiles(const std::string& programDirectory);
+
+    // True when an item matches, and also when the file cannot be loaded.
+    bool ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue);
+    // The field of the first matching item; empty when none matches or the file cannot be loaded.
+    std::string GetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
+                             const std::string& fieldName);
+    // All 13 fields of the first matching item; an empty record when none matches.
+    DownloadTask GetTask(const std::string& file, const std::string& keyName, const std::string& keyValue);
+    // Sets (or appends) one attribute of the first matching item and saves.
+    bool SetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
+                      const std::string& fieldName, const std::string& value);
+    // Removes the first matching item with its line and saves.
+    bool DeleteItem(const std::string& file, const std::string& keyName, const std::string& keyValue);
+    // Appends a download.xml item after the last item, or (completed) inserts a completed.xml
+    // item before the first one, stamped with the clock.
+    bool AddItem(const std::string& file, const DownloadTask& task, bool completed);
+    // Rewrites every field of the first matching item except `agent`, in one save. False when
+    // nothing matches.
+    bool UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
+                    const DownloadTask& task);
+    // Adds one task row per item of download.xml, in file order.
+    void LoadDownloadList(const std::string& file, ListView& view);
+    // Adds one row per item of completed.xml (five columns), in file order.
+    void LoadCompletedList(const std::string& file, ListView& view);
+    // Whether a page link is already a task (1), already downloaded (2) or new (0). The program
+    // directory ends in "/".
+    PageLocation LocatePage(const std::string& programDirectory, const std::string& pageLink);
+
+    // The completed.xml record a finished task becomes.
+    CompletedItem MakeCompletedItem(const DownloadTask& task) const;
+
+private:
+    LocalClock clock_;
+    FileLockRegistry locks_;
+};
+
+}  // namespace tarvane

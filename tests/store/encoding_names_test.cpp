@@ -1,0 +1,83 @@
+#include "tarvane/store/encoding_names.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "platform/codepage.h"
+
+namespace tarvane {
+namespace {
+
+TEST(EncodingNames, TableHoldsEveryNameInItsBucket) {
+    auto all = AllEncodingNames();
+    EXPECT_EQ(all.size(), 365u);
+    std::set<unsigned> codePages;
+    std::set<std::string_view> names;
+    for (const EncodingName& row : all) {
+        codePages.insert(row.codePage);
+        names.insert(row.name);
+    }
+    EXPECT_EQ(names.size(), 365u);
+    EXPECT_EQ(codePages.size(), 110u);
+
+    std::size_t inBuckets = 0;
+    for (std::size_t bucket = 0; bucket < kEncodingBucketCount; ++bucket) {
+        for (const EncodingName& row : EncodingBucket(bucket)) {
+            EXPECT_EQ(EncodingBucketOf(row.name), bucket) << row.name;
+            ++inBuckets;
+        }
+    }
+    EXPECT_EQ(inBuckets, 365u);
+    EXPECT_TRUE(EncodingBucket(kEncodingBucketCount).empty());
+
+    // The byte sum of "gbk" is 103 + 98 + 107 = 308, bucket 153.
+    EXPECT_EQ(EncodingBucketOf("gbk"), 153u);
+    bool found = false;
+    for (const EncodingName& row : EncodingBucket(153)) {
+        found = found || (row.name == "gbk" && row.codePage == 936);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(EncodingNames, EveryRowIsFoundThroughItsBucket) {
+    for (const EncodingName& row : AllEncodingNames()) {
+        bool convertible = !platform::IconvNameForCodePage(row.codePage).empty();
+        unsigned expected = convertible ? row.codePage : kUnrecognisedEncoding;
+        EXPECT_EQ(CodePageOfEncoding(row.name), expected) << row.name;
+    }
+}
+
+TEST(EncodingNames, NamesMapToCodePages) {
+    EXPECT_EQ(CodePageOfEncoding(""), platform::kAnsiCodePage);
+    EXPECT_EQ(CodePageOfEncoding("GBK"), 936u);
+    EXPECT_EQ(CodePageOfEncoding("Gb2312"), 936u);
+    EXPECT_EQ(CodePageOfEncoding("UTF-8"), 65001u);
+    EXPECT_EQ(CodePageOfEncoding("Windows-1252"), 1252u);
+    EXPECT_EQ(CodePageOfEncoding("cp1256 "), 1256u);
+    EXPECT_EQ(CodePageOfEncoding("iso_8859-1:1987"), 28591u);
+    EXPECT_EQ(CodePageOfEncoding("utf-16be"), 1201u);
+    // Only the exact letter case "UTF-32" is the code of its own; other cases use the table.
+    EXPECT_EQ(CodePageOfEncoding("UTF-32BE"), kUtf32Encoding);
+    EXPECT_EQ(CodePageOfEncoding("utf-32be"), 12001u);
+    EXPECT_EQ(ConversionCodePage(kUtf32Encoding), platform::kUtf32LeCodePage);
+    EXPECT_EQ(CodePageOfEncoding("no-such-encoding"), kUnrecognisedEncoding);
+    EXPECT_EQ(CodePageOfEncoding("gbk "), kUnrecognisedEncoding);
+    // x-mac-japanese is in the table, but iconv has no converter for it.
+    EXPECT_EQ(CodePageOfEncoding("x-mac-japanese"), kUnrecognisedEncoding);
+    EXPECT_EQ(CodePageOfEncoding(std::string(100, 'a')), kUnrecognisedEncoding);
+}
+
+TEST(EncodingNames, DifferOnlyWhenBothAreRecognised) {
+    EXPECT_FALSE(EncodingsDiffer("gbk", ""));
+    EXPECT_FALSE(EncodingsDiffer("GB2312", "cp936"));
+    EXPECT_TRUE(EncodingsDiffer("UTF-8", ""));
+    EXPECT_TRUE(EncodingsDiffer("utf-16le", "utf-16be"));
+    EXPECT_FALSE(EncodingsDiffer("unicode", "UTF-16"));
+    EXPECT_FALSE(EncodingsDiffer("no-such-encoding", "UTF-8"));
+    EXPECT_FALSE(EncodingsDiffer("UTF-8", "x-mac-japanese"));
+}
+
+}  // namespace
+}  // namespace tarvane
