@@ -47,6 +47,8 @@ public:
     bool SetText();
     bool SetText(std::string_view text);
     bool SetText(std::string&& text);
+    // A null pointer stands for no text.
+    bool SetText(const char* text) { return text != nullptr ? SetText(std::string_view(text)) : SetText(); }
 
     // False on a read failure (document then empty) or when the text is not well-formed.
     bool LoadFile(const std::string& path);
@@ -86,6 +88,10 @@ public:
     // Records taken so far (free ones included), and the room the index has.
     std::uint32_t UsedRecords() const { return used_; }
     std::size_t IndexCapacity() const { return capacity_; }
+    // The element tree in text order, one line per element: depth, start, length, start-tag and
+    // end-tag lengths, and 'u' (not ended) / 'i' (ill-formed data inside) marks. Two documents
+    // with equal outlines index their texts alike, whatever their record numbers.
+    std::string IndexOutline() const;
 
 private:
     struct Record {
@@ -103,13 +109,27 @@ private:
 
     Record& At(std::uint32_t number);
     const Record& At(std::uint32_t number) const;
+    bool HasIndex() const { return used_ > 0; }
     bool Parse();
+    void Report(std::string_view word, std::string_view textName, std::string_view textValue,
+                std::string_view numberName, std::size_t number);
+    void CloseUnended(std::size_t keepDepth, std::vector<std::uint32_t>& open);
+    void SetDepthsAndFirstFlags();
     void ReleaseIndex();
-    bool ReserveIndex(std::size_t records);
+    void ResetPosition();
+    void ReserveIndex(std::size_t records);
     std::uint32_t NewRecord();
-    bool InsertNewElement(std::string_view name, std::string_view text, bool append);
+    void LinkLast(std::uint32_t parent, std::uint32_t child);
+    void LinkFirst(std::uint32_t parent, std::uint32_t child);
+    void LinkAfter(std::uint32_t sibling, std::uint32_t child);
+    void LinkBefore(std::uint32_t sibling, std::uint32_t child);
+    void Unlink(std::uint32_t number);
+    void FreeSubtree(std::uint32_t number);
+    bool AddElement(std::string_view name, std::string_view text, bool append);
     bool ReplaceText(std::size_t offset, std::size_t oldLength, std::string_view piece);
-    void ShiftAfterEdit(std::uint32_t edited, std::size_t editOffset, std::int64_t delta);
+    // After the text changed by `delta` at `offset`: moves every element starting at or after
+    // it and lengthens `container` and all its ancestors.
+    void ShiftAfterEdit(std::uint32_t container, std::size_t offset, std::int64_t delta);
 
     std::size_t maxTextLength_ = kMaxTextLength;
     std::string text_;

@@ -1,30 +1,460 @@
 #include "tarvane/store/xml_tokenizer.h"
 
-namespace tarvane {
+#include "tarvane/store/xml_entities.h"
 
-bool XmlTokenizer::Next(XmlNode&) {
-    return false;
+namespace tarvane {
+namespace {
+
+bool IsLeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x81 && byte <= 0xFE;
 }
+
+bool EndsTagName(char c) {
+    switch (c) {
+        case '\t':
+        case '\n':
+        case '\r':
+        case ' ':
+        case '!':
+        case '"':
+        case '\'':
+        case '/':
+        case ';':
+        case '<':
+        case '=':
+        case '>':
+        case '?':
+        case '\\':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool EndsAttributeName(char c) {
+    return IsXmlWhiteSpace(c) || c == '=' || c == '/' || c == '>' || c == '?';
+}
+
+// The first single-byte `c` at or after `from`, stepping over whole characters; npos when none.
+std::size_t FindChar(std::string_view text, std::size_t from, char c) {
+    std::size_t pos = from;
+    while (pos < text.size()) {
+        const std::size_t length = XmlCharLength(text, pos);
+        if (length == 1 && text[pos] == c) {
+            return pos;
+        }
+        pos += length;
+    }
+    return std::string_view::npos;
+}
+
+// The first occurrence of `pattern` that begins on a character boundary at or after `from`.
+std::size_t FindOnBoundary(std::string_view text, std::size_t from, std::string_view pattern) {
+    std::size_t pos = from;
+    while (pos < text.size()) {
+        if (text.substr(pos).starts_with(pattern)) {
+            return pos;
+        }
+        pos += XmlCharLength(text, pos);
+    }
+    return std::string_view::npos;
+}
+
+std::size_t SkipWhiteSpace(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && IsXmlWhiteSpace(text[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
+// Calls `visit` for each attribute of a tag in order until it answers true. Answers the offset
+// just past the last attribute looked at (past the tag name when there is none).
+template <typename Visit>
+std::size_t WalkAttributes(std::string_view tag, Visit&& visit) {
+    const std::string_view name = XmlTagName(tag);
+    std::size_t pos = static_cast<std::size_t>(name.data() - tag.data()) + name.size();
+    std::size_t lastEnd = pos;
+    while (true) {
+        pos = SkipWhiteSpace(tag, pos);
+        if (pos >= tag.size() || tag[pos] == '/' || tag[pos] == '>' || tag[pos] == '?') {
+            return lastEnd;
+        }
+        XmlAttributeSpan span;
+        span.nameOffset = pos;
+        while (pos < tag.size()) {
+            const std::size_t length = XmlCharLength(tag, pos);
+            if (length == 1 && EndsAttributeName(tag[pos])) {
+                break;
+            }
+            pos += length;
+        }
+        span.nameLength = pos - span.nameOffset;
+        span.end = pos;
+        const std::size_t equals = SkipWhiteSpace(tag, pos);
+        if (equals < tag.size() && tag[equals] == '=') {
+            span.hasValue = true;
+            const std::size_t valueStart = SkipWhiteSpace(tag, equals + 1);
+            if (valueStart < tag.size() && (tag[valueStart] == '"' || tag[valueStart] == '\'')) {
+                // A quote opens a value only right after '=' (white space between allowed), as in
+                // the tokenizer, so both agree on where quoted text lies.
+                span.quote = tag[valueStart];
+                span.valueOffset = valueStart + 1;
+                const std::size_t close = FindChar(tag, span.valueOffset, span.quote);
+                span.valueLength = (close == std::string_view::npos ? tag.size() : close) - span.valueOffset;
+                span.end = close == std::string_view::npos ? tag.size() : close + 1;
+            } else {
+                // Unquoted: up to white space, '>', another '=' (where the tokenizer may open a
+                // quote), or the '/' or '?' that closes the tag.
+                std::size_t end = equals + 1;
+                while (end < tag.size()) {
+                    const std::size_t length = XmlCharLength(tag, end);
+                    if (length == 1) {
+                        const char c = tag[end];
+                        if (IsXmlWhiteSpace(c) || c == '>' || c == '=') {
+                            break;
+                        }
+                        if ((c == '/' || c == '?') && end + 1 < tag.size() && tag[end + 1] == '>') {
+                            break;
+                        }
+                    }
+                    end += length;
+                }
+                span.valueOffset = equals + 1;
+                span.valueLength = end - span.valueOffset;
+                span.end = end;
+            }
+        }
+        lastEnd = span.end;
+        if (visit(span)) {
+            return lastEnd;
+        }
+        if (span.end <= span.nameOffset) {
+            return lastEnd;  // no progress: cannot happen, but never loop forever
+        }
+        pos = span.end;
+    }
+}
+
+}  // namespace
+
 bool IsXmlWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
-bool IsXmlNameStart(char) {
-    return false;
+
+bool IsXmlNameStart(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return c == ':' || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') || byte >= 0x7B;
 }
-std::size_t XmlCharLength(std::string_view, std::size_t) {
-    return 1;
+
+std::size_t XmlCharLength(std::string_view text, std::size_t pos) {
+    return IsLeadByte(text[pos]) && pos + 1 < text.size() ? 2 : 1;
 }
-std::string_view XmlTagName(std::string_view) {
-    return {};
+
+std::string_view XmlTagName(std::string_view tag) {
+    std::size_t start = 1;
+    if (tag.size() > 1 && (tag[1] == '/' || tag[1] == '?')) {
+        start = 2;
+    }
+    if (start >= tag.size()) {
+        return tag.substr(tag.size());
+    }
+    std::size_t pos = start;
+    while (pos < tag.size()) {
+        const std::size_t length = XmlCharLength(tag, pos);
+        if (length == 1 && EndsTagName(tag[pos])) {
+            break;
+        }
+        pos += length;
+    }
+    return tag.substr(start, pos - start);
 }
-bool FindXmlAttribute(std::string_view, std::string_view, XmlAttributeSpan&) {
-    return false;
+
+bool FindXmlAttribute(std::string_view tag, std::string_view name, XmlAttributeSpan& span) {
+    bool found = false;
+    WalkAttributes(tag, [&](const XmlAttributeSpan& candidate) {
+        if (tag.substr(candidate.nameOffset, candidate.nameLength) == name) {
+            span = candidate;
+            found = true;
+        }
+        return found;
+    });
+    return found;
 }
-std::size_t XmlAttributesEnd(std::string_view) {
-    return 0;
+
+std::size_t XmlAttributesEnd(std::string_view tag) {
+    return WalkAttributes(tag, [](const XmlAttributeSpan&) { return false; });
 }
-std::string ReadXmlAttribute(std::string_view, std::string_view) {
-    return {};
+
+std::string ReadXmlAttribute(std::string_view tag, std::string_view name) {
+    XmlAttributeSpan span;
+    if (!FindXmlAttribute(tag, name, span) || !span.hasValue) {
+        return {};
+    }
+    return DecodeXmlReferences(tag.substr(span.valueOffset, span.valueLength));
+}
+
+bool XmlTokenizer::Next(XmlNode& node) {
+    if (offset_ >= text_.size()) {
+        return false;
+    }
+    node = XmlNode{};
+    node.offset = offset_;
+    if (text_[offset_] != '<') {
+        ScanContent(node);
+        return true;
+    }
+    if (offset_ + 1 >= text_.size()) {
+        Unterminated(node, "tag");
+        return true;
+    }
+    const char next = text_[offset_ + 1];
+    if (next == '/') {
+        ScanEndTag(node);
+    } else if (next == '?') {
+        ScanUntil(node, offset_ + 2, "?>", XmlNodeKind::kProcessingInstruction, "processing_instruction");
+    } else if (next == '!') {
+        ScanExclamation(node);
+    } else if (IsXmlNameStart(next)) {
+        ScanStartTag(node);
+    } else {
+        SyntaxError(node, "first_tag_syntax", offset_ + 1);
+    }
+    return true;
+}
+
+void XmlTokenizer::ScanContent(XmlNode& node) {
+    bool onlyWhiteSpace = true;
+    std::size_t pos = offset_;
+    while (pos < text_.size() && text_[pos] != '<') {
+        const std::size_t length = XmlCharLength(text_, pos);
+        if (length != 1 || !IsXmlWhiteSpace(text_[pos])) {
+            onlyWhiteSpace = false;
+        }
+        pos += length;
+    }
+    node.kind = onlyWhiteSpace ? XmlNodeKind::kWhiteSpace : XmlNodeKind::kText;
+    node.length = pos - offset_;
+    offset_ = pos;
+}
+
+void XmlTokenizer::ScanStartTag(XmlNode& node) {
+    std::size_t pos = offset_ + 1;
+    char quote = 0;
+    bool afterEquals = false;
+    bool lastWasSlash = false;
+    while (pos < text_.size()) {
+        const std::size_t length = XmlCharLength(text_, pos);
+        const char c = length == 1 ? text_[pos] : '\0';
+        if (quote != 0) {
+            if (c == quote) {
+                quote = 0;
+            }
+            pos += length;
+            continue;
+        }
+        if (c == '>') {
+            node.kind = XmlNodeKind::kStartTag;
+            node.emptyElement = lastWasSlash;
+            node.length = pos + 1 - offset_;
+            offset_ = pos + 1;
+            return;
+        }
+        if ((c == '"' || c == '\'') && afterEquals) {
+            quote = c;
+            afterEquals = false;
+        } else if (c == '=') {
+            afterEquals = true;
+        } else if (!IsXmlWhiteSpace(c) || length != 1) {
+            afterEquals = false;
+        }
+        lastWasSlash = c == '/';
+        pos += length;
+    }
+    Unterminated(node, "start_tag");
+}
+
+void XmlTokenizer::ScanEndTag(XmlNode& node) {
+    const std::size_t close = FindChar(text_, offset_ + 2, '>');
+    if (close == std::string_view::npos) {
+        Unterminated(node, "end_tag");
+        return;
+    }
+    node.kind = XmlNodeKind::kEndTag;
+    node.length = close + 1 - offset_;
+    offset_ = close + 1;
+}
+
+void XmlTokenizer::ScanUntil(XmlNode& node, std::size_t from, std::string_view terminator, XmlNodeKind kind,
+                             std::string_view unterminatedType) {
+    const std::size_t found = FindOnBoundary(text_, from, terminator);
+    if (found == std::string_view::npos) {
+        Unterminated(node, unterminatedType);
+        return;
+    }
+    node.kind = kind;
+    node.length = found + terminator.size() - offset_;
+    offset_ = found + terminator.size();
+}
+
+void XmlTokenizer::ScanExclamation(XmlNode& node) {
+    const std::size_t kindAt = offset_ + 2;
+    if (kindAt >= text_.size()) {
+        Unterminated(node, "tag");
+        return;
+    }
+    switch (text_[kindAt]) {
+        case '-':
+            if (kindAt + 1 >= text_.size()) {
+                Unterminated(node, "comment");
+            } else if (text_[kindAt + 1] != '-') {
+                SyntaxError(node, "comment_tag_syntax", offset_ + 1);
+            } else {
+                ScanUntil(node, kindAt + 2, "-->", XmlNodeKind::kComment, "comment");
+            }
+            return;
+        case '[':
+            if (kindAt + 1 >= text_.size()) {
+                Unterminated(node, "cdata_section");
+            } else if (text_[kindAt + 1] != 'C') {
+                SyntaxError(node, "cdata_section_syntax", offset_ + 1);
+            } else {
+                ScanUntil(node, kindAt + 2, "]]>", XmlNodeKind::kCdataSection, "cdata_section");
+            }
+            return;
+        case 'D':
+            ScanDocumentType(node);
+            return;
+        default:
+            SyntaxError(node, "exclamation_tag_syntax", offset_ + 1);
+            return;
+    }
+}
+
+void XmlTokenizer::ScanDocumentType(XmlNode& node) {
+    std::size_t pos = offset_ + 3;
+    bool inSubset = false;
+    while (pos < text_.size()) {
+        const std::size_t length = XmlCharLength(text_, pos);
+        const char c = length == 1 ? text_[pos] : '\0';
+        if (!inSubset) {
+            if (c == '>') {
+                node.kind = XmlNodeKind::kDocumentType;
+                node.length = pos + 1 - offset_;
+                offset_ = pos + 1;
+                return;
+            }
+            if (c == '"' || c == '\'') {
+                const std::size_t close = FindChar(text_, pos + 1, c);
+                if (close == std::string_view::npos) {
+                    break;
+                }
+                pos = close + 1;
+                continue;
+            }
+            inSubset = c == '[';
+            pos += length;
+            continue;
+        }
+        if (c == ']') {
+            inSubset = false;
+            ++pos;
+            continue;
+        }
+        if (c != '<' || pos + 1 >= text_.size() || (text_[pos + 1] != '!' && text_[pos + 1] != '?')) {
+            pos += length;
+            continue;
+        }
+        if (text_[pos + 1] == '?') {
+            const std::size_t end = FindOnBoundary(text_, pos + 2, "?>");
+            if (end == std::string_view::npos) {
+                break;
+            }
+            pos = end + 2;
+            continue;
+        }
+        // A declaration of the internal subset: "<!--", "<!ATTLIST", "<!ELEMENT", "<!ENTITY",
+        // "<!NOTATION".
+        if (pos + 2 >= text_.size()) {
+            break;
+        }
+        const char kind = text_[pos + 2];
+        if (kind == '-') {
+            if (pos + 3 >= text_.size()) {
+                break;
+            }
+            if (text_[pos + 3] != '-') {
+                SyntaxError(node, "doctype_tag_syntax", pos + 1);
+                return;
+            }
+            const std::size_t end = FindOnBoundary(text_, pos + 4, "-->");
+            if (end == std::string_view::npos) {
+                break;
+            }
+            pos = end + 3;
+            continue;
+        }
+        if (kind != 'A' && kind != 'E' && kind != 'N') {
+            SyntaxError(node, "doctype_tag_syntax", pos + 1);
+            return;
+        }
+        // Skip the declaration up to its '>', stepping over quoted literals.
+        pos += 3;
+        bool closed = false;
+        while (pos < text_.size()) {
+            const std::size_t step = XmlCharLength(text_, pos);
+            const char d = step == 1 ? text_[pos] : '\0';
+            if (d == '>') {
+                closed = true;
+                ++pos;
+                break;
+            }
+            if (d == '"' || d == '\'') {
+                const std::size_t close = FindChar(text_, pos + 1, d);
+                if (close == std::string_view::npos) {
+                    pos = text_.size();
+                    break;
+                }
+                pos = close + 1;
+                continue;
+            }
+            pos += step;
+        }
+        if (!closed) {
+            break;
+        }
+    }
+    Unterminated(node, "document_type");
+}
+
+void XmlTokenizer::SyntaxError(XmlNode& node, std::string_view word, std::size_t resumeFrom) {
+    // The bad node runs to the next '>' or stops before the next '<'.
+    std::size_t pos = resumeFrom;
+    std::size_t end = text_.size();
+    while (pos < text_.size()) {
+        const std::size_t length = XmlCharLength(text_, pos);
+        if (length == 1 && text_[pos] == '>') {
+            end = pos + 1;
+            break;
+        }
+        if (length == 1 && text_[pos] == '<') {
+            end = pos;
+            break;
+        }
+        pos += length;
+    }
+    node.kind = XmlNodeKind::kSyntaxError;
+    node.errorWord = word;
+    node.length = end - offset_;
+    offset_ = end;
+}
+
+void XmlTokenizer::Unterminated(XmlNode& node, std::string_view type) {
+    node.kind = XmlNodeKind::kSyntaxError;
+    node.errorWord = "unterminated_tag_syntax";
+    node.errorType = type;
+    node.length = text_.size() - offset_;
+    offset_ = text_.size();
 }
 
 }  // namespace tarvane

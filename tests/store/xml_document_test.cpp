@@ -1,0 +1,385 @@
+#include "tarvane/store/xml_document.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tarvane/store/xml_entities.h"
+#include "tarvane/store/xml_tokenizer.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarvane {
+namespace {
+
+// The index of an edited document must equal the one a fresh parse of its text builds.
+void ExpectIndexMatchesText(const XmlDocument& doc) {
+    XmlDocument fresh;
+    fresh.SetText(doc.Text());
+    EXPECT_EQ(doc.IndexOutline(), fresh.IndexOutline()) << doc.Text();
+    EXPECT_EQ(doc.IsWellFormed(), fresh.IsWellFormed()) << doc.Text();
+}
+
+// Loads a text and steps into its root.
+void EnterRoot(XmlDocument& doc, const std::string& text) {
+    doc.SetText(text);
+    ASSERT_TRUE(doc.FindElement());
+    ASSERT_TRUE(doc.EnterElement());
+}
+
+TEST(XmlDocumentEdit, AppendAndInsertProduceItemLines) {
+    XmlDocument doc;
+    EnterRoot(doc, "<list/>");
+    ASSERT_TRUE(doc.AppendElement("item"));
+    ASSERT_TRUE(doc.AppendElement("item"));
+    EXPECT_EQ(doc.Text(), "<list>\r\n<item/>\r\n<item/>\r\n</list>");
+    ExpectIndexMatchesText(doc);
+
+    // A root written with white space inside and one already present: the new element takes
+    // the place before the first one and a line of its own.
+    EnterRoot(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item a=\"1\"/>\r\n</list>\r\n");
+    ASSERT_TRUE(doc.InsertElement("item", "x<y&z"));
+    EXPECT_EQ(doc.Text(),
+              "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n</list>\r\n");
+    ExpectIndexMatchesText(doc);
+    ASSERT_TRUE(doc.FindElement("item"));
+    ASSERT_TRUE(doc.AppendElement("note"));
+    EXPECT_EQ(
+        doc.Text(),
+        "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n<note/>\r\n</list>\r\n");
+    ExpectIndexMatchesText(doc);
+
+    // An empty root with an end tag gets the line break in front as well.
+    EnterRoot(doc, "<r></r>");
+    ASSERT_TRUE(doc.InsertElement("a"));
+    EXPECT_EQ(doc.Text(), "<r>\r\n<a/>\r\n</r>");
+    ExpectIndexMatchesText(doc);
+
+    // Nested: entering the new element and appending into it.
+    EnterRoot(doc, "<r>\r\n<a/>\r\n</r>");
+    ASSERT_TRUE(doc.FindElement("a"));
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.AppendElement("b", "t"));
+    EXPECT_EQ(doc.Text(), "<r>\r\n<a>\r\n<b>t</b>\r\n</a>\r\n</r>");
+    ExpectIndexMatchesText(doc);
+}
+
+TEST(XmlDocumentEdit, RemoveTakesTheLineAndResetsThePosition) {
+    XmlDocument doc;
+    EnterRoot(doc, "<list>\r\n<item a=\"1\"/>\r\n</list>");
+    ASSERT_TRUE(doc.FindElement("item"));
+    ASSERT_TRUE(doc.RemoveElement());
+    EXPECT_EQ(doc.Text(), "<list>\r\n</list>");
+    EXPECT_EQ(doc.CurrentElement(), 0u);
+    EXPECT_FALSE(doc.FindElement("item"));
+    ExpectIndexMatchesText(doc);
+
+    EnterRoot(doc, "<list>\r\n<item a=\"1\"><x/></item>\r\n<item a=\"2\"/>\r\n<item a=\"3\"/>\r\n</list>");
+    ASSERT_TRUE(doc.FindElement("item"));
+    ASSERT_TRUE(doc.RemoveElement());
+    // First child removed: no current element, so the walk starts again at the first child.
+    ASSERT_TRUE(doc.FindElement("item"));
+    EXPECT_EQ(doc.GetAttribute("a"), "2");
+    ASSERT_TRUE(doc.FindElement("item"));
+    ASSERT_TRUE(doc.RemoveElement());
+    // Not the first: the previous sibling becomes current.
+    EXPECT_EQ(doc.GetAttribute("a"), "2");
+    EXPECT_EQ(doc.Text(), "<list>\r\n<item a=\"2\"/>\r\n</list>");
+    ExpectIndexMatchesText(doc);
+    EXPECT_FALSE(doc.FindElement("item"));
+    EXPECT_EQ(doc.GetAttribute("a"), "2");  // a failed find keeps the position
+}
+
+TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
+    XmlDocument doc;
+    EnterRoot(doc, "<r>\r\n<i a='old' b=\"2\"/>\r\n<i a=\"next\"/>\r\n</r>");
+    ASSERT_TRUE(doc.FindElement("i"));
+    ASSERT_TRUE(doc.SetAttribute("a", "n&w"));
+    ASSERT_TRUE(doc.SetAttribute("c", -42));
+    EXPECT_EQ(doc.Text(), "<r>\r\n<i a=\"n&amp;w\" b=\"2\" c=\"-42\"/>\r\n<i a=\"next\"/>\r\n</r>");
+    ExpectIndexMatchesText(doc);
+    ASSERT_TRUE(doc.FindElement("i"));
+    EXPECT_EQ(doc.GetAttribute("a"), "next");
+
+    // Every character that needs it is escaped and read back unchanged, double-byte ones kept.
+    const std::string value = "a\"b'c<d>e&f \xD6\xD0\xCE\xC4";
+    ASSERT_TRUE(doc.SetAttribute("v", value));
+    EXPECT_NE(doc.Text().find("v=\"a&quot;b&apos;c&lt;d&gt;e&amp;f \xD6\xD0\xCE\xC4\""), std::string::npos);
+    EXPECT_EQ(doc.GetAttribute("v"), value);
+    ExpectIndexMatchesText(doc);
+
+    // An unquoted value ends before the "/>" that closes the tag, which stays closed.
+    EnterRoot(doc, "<r><i a=b/></r>");
+    ASSERT_TRUE(doc.FindElement("i"));
+    EXPECT_EQ(doc.GetAttribute("a"), "b");
+    ASSERT_TRUE(doc.SetAttribute("a", "c"));
+    ASSERT_TRUE(doc.SetAttribute("d", ""));
+    EXPECT_EQ(doc.Text(), "<r><i a=\"c\" d=\"\"/></r>");
+    ExpectIndexMatchesText(doc);
+
+    // A value ending in a lead byte without its trail would swallow the closing quote.
+    ASSERT_TRUE(doc.SetAttribute("e", "x\xD6"));
+    EXPECT_EQ(doc.GetAttribute("e"), "x?");
+    ExpectIndexMatchesText(doc);
+    EXPECT_TRUE(doc.IsWellFormed());
+
+    // Names the tag could not hold are refused.
+    EXPECT_FALSE(doc.SetAttribute("a b", "1"));
+    EXPECT_FALSE(doc.SetAttribute("", "1"));
+    EXPECT_FALSE(doc.AppendElement("a/b"));
+    EXPECT_FALSE(doc.AppendElement("1a"));
+}
+
+TEST(XmlDocumentEdit, WithoutCurrentElementNothingChanges) {
+    XmlDocument doc;
+    doc.SetText("<r a=\"1\"/>");
+    EXPECT_EQ(doc.GetAttribute("a"), "");
+    EXPECT_FALSE(doc.SetAttribute("a", "2"));
+    EXPECT_FALSE(doc.RemoveElement());
+    EXPECT_FALSE(doc.EnterElement());
+    EXPECT_FALSE(doc.FindElement("/r"));
+    // A second top-level element would break the document.
+    EXPECT_FALSE(doc.AppendElement("s"));
+    EXPECT_EQ(doc.Text(), "<r a=\"1\"/>");
+
+    // An empty document can be given its root.
+    EXPECT_FALSE(doc.SetText());
+    ASSERT_TRUE(doc.AppendElement("list"));
+    EXPECT_EQ(doc.Text(), "<list/>\r\n");
+    EXPECT_TRUE(doc.IsWellFormed());
+    ExpectIndexMatchesText(doc);
+}
+
+TEST(XmlDocumentParse, FailuresAreReportedInTheLog) {
+    struct Case {
+        std::string text;
+        std::string log;
+    };
+    const Case cases[] = {
+        {"\r\n", "<no_root_element/>"},
+        {"<a/><b/>", "<root_has_sibling/>"},
+        {"<r><a></r>", "<unended_start_tag tagname=\"a\" offset=\"3\"/>"},
+        {"<r></a></r>", "<lone_end_tag tagname=\"a\" offset=\"3\"/>"},
+        {"<r>1<2</r>", "<first_tag_syntax offset=\"4\"/>"},
+        {"<r><!x></r>", "<exclamation_tag_syntax offset=\"3\"/>"},
+        {"<r><!-x--></r>", "<comment_tag_syntax offset=\"3\"/>"},
+        {"<r><![X[]]></r>", "<cdata_section_syntax offset=\"3\"/>"},
+        {"<!DOCTYPE r [<!X>]><r/>", "<doctype_tag_syntax offset=\"0\"/>"},
+        {"<r><!-- open",
+         "<unterminated_tag_syntax type=\"comment\" offset=\"3\"/>"
+         "<unended_start_tag tagname=\"r\" offset=\"0\"/>"},
+        {"<r a=\"1", "<unterminated_tag_syntax type=\"start_tag\" offset=\"0\"/><no_root_element/>"},
+        {"<r><a><b></r>",
+         "<unended_start_tag tagname=\"b\" offset=\"6\"/><unended_start_tag tagname=\"a\" offset=\"3\"/>"},
+    };
+    for (const Case& c : cases) {
+        XmlDocument doc;
+        EXPECT_FALSE(doc.SetText(c.text)) << c.text;
+        EXPECT_EQ(doc.LogText(), c.log) << c.text;
+    }
+
+    XmlDocument doc;
+    EXPECT_FALSE(doc.SetText(""));
+    EXPECT_EQ(doc.LogText(), "");
+
+    // Children of an unended element become its following siblings.
+    doc.SetText("<r><a><b/><c/></r>");
+    ASSERT_TRUE(doc.FindElement());
+    ASSERT_TRUE(doc.EnterElement());
+    std::string names;
+    while (doc.FindElement()) {
+        names += doc.ElementName(doc.CurrentElement());
+    }
+    EXPECT_EQ(names, "abc");
+
+    // A '>' inside a quoted value, comments, CDATA and a document type with an internal subset
+    // are all passed over.
+    EXPECT_TRUE(doc.SetText(
+        "<!DOCTYPE r [<!ENTITY e \"a>b\"><!-- c -->]>\r\n<r a=\"x>y\"><!-- <b> --><![CDATA[<c>]]><?pi <d>?></r>"));
+    ASSERT_TRUE(doc.FindElement("r"));
+    EXPECT_EQ(doc.GetAttribute("a"), "x>y");
+    ASSERT_TRUE(doc.EnterElement());
+    EXPECT_FALSE(doc.FindElement());
+}
+
+TEST(XmlDocumentParse, TrailBytesAreNeverDelimiters) {
+    XmlDocument doc;
+    // Names of double-byte characters whose trail bytes are '/', '>' , '"', '\\' and ']'.
+    const std::string name = "\xB0/\xB0>\x81\x5C";
+    ASSERT_TRUE(doc.SetText("<r><" + name + " a=\"\xB0\"x\"/><![CDATA[\x81]]>]]></r>"));
+    ASSERT_TRUE(doc.FindElement());
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.FindElement(name));
+    EXPECT_EQ(doc.GetAttribute("a"), "\xB0\"x");
+    ASSERT_TRUE(doc.SetAttribute("a", "\xB0\"y"));
+    EXPECT_EQ(doc.GetAttribute("a"), "\xB0\"y");
+    ExpectIndexMatchesText(doc);
+    ASSERT_TRUE(doc.AppendElement(name, "\xB0<"));
+    EXPECT_NE(doc.Text().find("<" + name + ">\xB0<</" + name + ">"), std::string::npos);
+    ExpectIndexMatchesText(doc);
+    EXPECT_FALSE(doc.FindElement());
+
+    // A '<' taken as a trail byte opens no tag.
+    ASSERT_TRUE(doc.SetText("<r>\x81<b/></r>"));
+    ASSERT_TRUE(doc.FindElement());
+    ASSERT_TRUE(doc.EnterElement());
+    EXPECT_FALSE(doc.FindElement());
+}
+
+TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
+    XmlDocument doc;
+    const std::string longName(1100, 'n');
+    EXPECT_FALSE(doc.SetText("<r><" + longName + "></" + longName + "></r>"));
+    EXPECT_NE(doc.LogText().find("<tag_too_long offset=\"1105\"/>"), std::string::npos) << doc.LogText();
+
+    XmlDocument small(32);
+    EXPECT_FALSE(small.SetText("<r>" + std::string(40, 'x') + "</r>"));
+    EXPECT_EQ(small.LogText(), "<text_too_long length=\"47\"/>");
+    EXPECT_EQ(small.Text(), "");
+    EnterRoot(small, "<r>\r\n<a/>\r\n</r>");
+    const std::string before = small.Text();
+    ASSERT_TRUE(small.FindElement("a"));
+    EXPECT_FALSE(small.SetAttribute("v", std::string(20, 'x')));
+    EXPECT_FALSE(small.AppendElement("b", std::string(20, 'x')));
+    EXPECT_EQ(small.Text(), before);
+    ExpectIndexMatchesText(small);
+    EXPECT_TRUE(small.SetAttribute("v", "1"));
+    ExpectIndexMatchesText(small);
+}
+
+TEST(XmlDocumentIndex, LargeDocumentSpansBlocks) {
+    constexpr int kItems = 70000;
+    std::string text = "<list>\r\n";
+    for (int i = 0; i < kItems; ++i) {
+        text += "<item n=\"" + std::to_string(i) + "\"/>\r\n";
+    }
+    text += "</list>\r\n";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.SetText(text));
+    EXPECT_GT(doc.UsedRecords(), 65536u);
+    EXPECT_GE(doc.IndexCapacity(), doc.UsedRecords());
+
+    ASSERT_TRUE(doc.FindElement());
+    ASSERT_TRUE(doc.EnterElement());
+    int count = 0;
+    while (doc.FindElement("item")) {
+        ++count;
+        if (count == 100) {
+            // An edit early in the text moves every later element, in both blocks.
+            ASSERT_TRUE(doc.SetAttribute("flag", "3"));
+        }
+    }
+    EXPECT_EQ(count, kItems);
+    EXPECT_EQ(doc.GetAttribute("n"), std::to_string(kItems - 1));
+    ASSERT_TRUE(doc.AppendElement("item"));
+    ASSERT_TRUE(doc.SetAttribute("n", "last"));
+    ExpectIndexMatchesText(doc);
+
+    // A small text sizes its index from its length; growth keeps every record reachable.
+    XmlDocument small;
+    ASSERT_TRUE(small.SetText("<r><a/></r>"));
+    EXPECT_EQ(small.IndexCapacity(), 8u);
+    EnterRoot(small, "<r><a/></r>");
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(small.InsertElement("b"));
+    }
+    EXPECT_GE(small.IndexCapacity(), 42u);
+    ExpectIndexMatchesText(small);
+}
+
+TEST(XmlEntities, ReferencesDecodeToCodePage936) {
+    EXPECT_EQ(DecodeXmlReferences("&lt;&gt;&amp;&quot;&apos;"), "<>&\"'");
+    // U+4E2D in decimal and hexadecimal: its two bytes in code page 936.
+    EXPECT_EQ(DecodeXmlReferences("&#20013;&#x4E2D;"), "\xD6\xD0\xD6\xD0");
+    // Outside the basic plane, or unknown, or cut short, or too long: left as written.
+    EXPECT_EQ(DecodeXmlReferences("&#x1F600;"), "&#x1F600;");
+    EXPECT_EQ(DecodeXmlReferences("&bogus; &amp &#; &#0; &#xZZ;"), "&bogus; &amp &#; &#0; &#xZZ;");
+    EXPECT_EQ(DecodeXmlReferences("&verylongname;"), "&verylongname;");
+    // Named references are looked up in lower case; where a capital and a small name fold
+    // together the small one's character wins.
+    EXPECT_EQ(DecodeXmlReferences("&agrave;"), "\xA8\xA4");
+    EXPECT_EQ(DecodeXmlReferences("&Agrave;"), "\xA8\xA4");
+    EXPECT_EQ(DecodeXmlReferences("&Alpha;&ALPHA;&alpha;"), "\xA6\xC1\xA6\xC1\xA6\xC1");
+    EXPECT_EQ(DecodeXmlReferences("&Prime;"), DecodeXmlReferences("&prime;"));
+    EXPECT_EQ(LookupEntityName("Dagger"), U'\u2020');
+    EXPECT_EQ(LookupEntityName("hearts"), U'\u2665');
+    EXPECT_EQ(LookupEntityName("APOS"), U'\'');
+    // An ampersand inside a double-byte character is no reference.
+    EXPECT_EQ(DecodeXmlReferences("\x81&amp;"), "\x81&amp;");
+
+    XmlDocument doc;
+    doc.SetText("<r a=\"&#20013;&hellip;&#x1F600;\"/>");
+    ASSERT_TRUE(doc.FindElement());
+    EXPECT_EQ(doc.GetAttribute("a"), "\xD6\xD0\xA1\xAD&#x1F600;");
+}
+
+TEST(XmlTokenizer, DeclarationsAndPrefixes) {
+    const std::string text = "<?xml version=\"1.0\" encoding='gbk'?><html><meta http-equiv=Content-Type>";
+    XmlTokenizer tokenizer(text);
+    XmlNode node;
+    ASSERT_TRUE(tokenizer.Next(node));
+    EXPECT_EQ(node.kind, XmlNodeKind::kProcessingInstruction);
+    const std::string_view pi = std::string_view(text).substr(node.offset, node.length);
+    EXPECT_EQ(XmlTagName(pi), "xml");
+    EXPECT_EQ(ReadXmlAttribute(pi, "encoding"), "gbk");
+    ASSERT_TRUE(tokenizer.Next(node));
+    EXPECT_EQ(node.kind, XmlNodeKind::kStartTag);
+    ASSERT_TRUE(tokenizer.Next(node));
+    EXPECT_EQ(ReadXmlAttribute(std::string_view(text).substr(node.offset, node.length), "http-equiv"), "Content-Type");
+    EXPECT_FALSE(tokenizer.Next(node));
+
+    // A prefix cut inside a tag or a double-byte character.
+    const std::string cut = "<a b=\"\xD6";
+    XmlTokenizer partial(cut);
+    ASSERT_TRUE(partial.Next(node));
+    EXPECT_EQ(node.errorWord, "unterminated_tag_syntax");
+    EXPECT_EQ(node.errorType, "start_tag");
+    EXPECT_EQ(node.length, cut.size());
+    EXPECT_FALSE(partial.Next(node));
+}
+
+TEST(XmlResultLog, EntriesStopPastTheLimitAndUpdateRewrites) {
+    XmlResultLog log;
+    log.Add({"read", "encoding", "", "length", 12, std::nullopt});
+    log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
+    log.Add({"file_error", "msg", "a<\"b\"&", "n", 2, 7});
+    EXPECT_EQ(
+        log.Text(),
+        "<read encoding=\"\" length=\"12\"/><bom/><file_error msg=\"a&lt;&quot;b&quot;&amp;\" n=\"2\" offset2=\"7\"/>");
+    log.Update({"read", "encoding", "UTF-8", "length", 12, std::nullopt});
+    EXPECT_EQ(log.Text().substr(0, 36), "<read encoding=\"UTF-8\" length=\"12\"/>");
+    log.Update({"utf8_detection", {}, {}, {}, std::nullopt, std::nullopt});
+    EXPECT_TRUE(log.Text().ends_with("<utf8_detection/>"));
+
+    log.Clear();
+    for (int i = 0; i < 200; ++i) {
+        log.Add({"write", "encoding", "UTF-8", "length", i, std::nullopt});
+    }
+    EXPECT_GT(log.Text().size(), 999u);
+    EXPECT_LT(log.Text().size(), 999u + 40u);
+    const std::string full = log.Text();
+    log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
+    EXPECT_EQ(log.Text(), full);
+}
+
+class XmlDocumentFile : public test::TempDirTest {};
+
+TEST_F(XmlDocumentFile, LoadEditSave) {
+    const std::string path = temp_.File("download.xml");
+    XmlDocument doc;
+    EXPECT_FALSE(doc.LoadFile(path));
+    EXPECT_EQ(doc.Text(), "");
+    EXPECT_NE(doc.LogText().find("<file_error"), std::string::npos);
+
+    test::WriteFile(path, "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n<list/>\r\n");
+    ASSERT_TRUE(doc.LoadFile(path));
+    ASSERT_TRUE(doc.FindElement());
+    ASSERT_TRUE(doc.EnterElement());
+    ASSERT_TRUE(doc.AppendElement("item"));
+    ASSERT_TRUE(doc.SetAttribute("name", "\xD6\xD0"));
+    ASSERT_TRUE(doc.SaveFile(path));
+    EXPECT_EQ(test::ReadFile(path),
+              "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n<list>\r\n<item name=\"\xD6\xD0\"/>\r\n</list>\r\n");
+}
+
+}  // namespace
+}  // namespace tarvane
