@@ -146,16 +146,19 @@ struct Buckets {
 
 constexpr Buckets MakeBuckets() {
     Buckets buckets;
-    std::size_t next = 0;
-    for (std::size_t bucket = 0; bucket < kEncodingBucketCount; ++bucket) {
-        buckets.starts[bucket] = next;
-        for (const EncodingName& row : kTable) {
-            if (BucketOf(row.name) == bucket) {
-                buckets.rows[next++] = row;
-            }
-        }
+    std::array<std::size_t, kNameCount> bucketOfRow{};
+    std::array<std::size_t, kEncodingBucketCount + 1> next{};
+    for (std::size_t row = 0; row < kNameCount; ++row) {
+        bucketOfRow[row] = BucketOf(kTable[row].name);
+        ++buckets.starts[bucketOfRow[row] + 1];
     }
-    buckets.starts[kEncodingBucketCount] = next;
+    for (std::size_t bucket = 0; bucket < kEncodingBucketCount; ++bucket) {
+        buckets.starts[bucket + 1] += buckets.starts[bucket];
+        next[bucket] = buckets.starts[bucket];
+    }
+    for (std::size_t row = 0; row < kNameCount; ++row) {
+        buckets.rows[next[bucketOfRow[row]]++] = kTable[row];
+    }
     return buckets;
 }
 
