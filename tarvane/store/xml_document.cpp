@@ -680,8 +680,14 @@ bool XmlDocument::AddElement(std::string_view name, std::string_view text, bool 
             parentWasEmpty = true;
             place = container.start + containerStartTag - 2;
             replaced = 1;
-            piece = ">\r\n" + element + "\r\n</" + std::string(containerName);
-            elementOffset = 3;
+            // "<r//>" would still end in '/' once the last one goes: a blank keeps it a start tag.
+            std::string reopened(std::string_view(text_).substr(container.start, containerStartTag - 2));
+            reopened += '>';
+            XmlTokenizer check(reopened);
+            XmlNode node;
+            const std::string_view close = check.Next(node) && node.emptyElement ? " >" : ">";
+            piece = std::string(close) + "\r\n" + element + "\r\n</" + std::string(containerName);
+            elementOffset = close.size() + 2;
         } else {
             if (current_ != 0) {
                 const Record& sibling = At(current_);
@@ -715,7 +721,7 @@ bool XmlDocument::AddElement(std::string_view name, std::string_view text, bool 
     ShiftAfterEdit(parent, place + replaced, delta);
     if (parentWasEmpty) {
         Record& container = At(parent);
-        const std::size_t containerStartTag = StartTagLength(container.tagLengths) - 1;
+        const std::size_t containerStartTag = StartTagLength(container.tagLengths) - 4 + elementOffset;
         container.tagLengths = TagLengths(containerStartTag, ElementName(parent).size() + 3);
     }
 

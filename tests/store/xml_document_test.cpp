@@ -54,6 +54,12 @@ TEST(XmlDocumentEdit, AppendAndInsertProduceItemLines) {
     EXPECT_EQ(doc.Text(), "<r>\r\n<a/>\r\n</r>");
     ExpectIndexMatchesText(doc);
 
+    // A start tag that would still end in '/' once its last one is gone keeps a blank instead.
+    EnterRoot(doc, "<r//>");
+    ASSERT_TRUE(doc.AppendElement("a"));
+    EXPECT_EQ(doc.Text(), "<r/ >\r\n<a/>\r\n</r>");
+    ExpectIndexMatchesText(doc);
+
     // Nested: entering the new element and appending into it.
     EnterRoot(doc, "<r>\r\n<a/>\r\n</r>");
     ASSERT_TRUE(doc.FindElement("a"));
