@@ -1,7 +1,10 @@
 #include "tarvane/store/encoding_names.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 
@@ -165,6 +168,42 @@ constexpr Buckets MakeBuckets() {
 constexpr Buckets kBuckets = MakeBuckets();
 static_assert(kBuckets.starts[kEncodingBucketCount] == kNameCount);
 
+bool KeepsAscii(unsigned codePage) {
+    return codePage == platform::kAnsiCodePage || codePage == platform::kUtf8CodePage;
+}
+
+// The first byte from `pos` on that is not ASCII, eight bytes at a time.
+std::size_t SkipAscii(std::string_view bytes, std::size_t pos) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    while (pos + 8 <= bytes.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + pos, 8);
+        if (word & kHighBits) {
+            break;
+        }
+        pos += 8;
+    }
+    while (pos < bytes.size() && static_cast<unsigned char>(bytes[pos]) < 0x80) {
+        ++pos;
+    }
+    return pos;
+}
+
+// Where the run of non-ASCII characters that starts at `pos` ends. In code page 936 an ASCII byte
+// that can be a trail byte (0x40-0x7E) stays in the run when a high byte stands before it: the
+// converter decides the pairing, and the byte after the run is then never taken as a trail byte.
+std::size_t EndOfRun(unsigned fromCodePage, std::string_view bytes, std::size_t pos) {
+    for (; pos < bytes.size(); ++pos) {
+        auto byte = static_cast<unsigned char>(bytes[pos]);
+        bool trailAfterHigh = fromCodePage == platform::kAnsiCodePage && byte >= 0x40 && byte <= 0x7E &&
+                              static_cast<unsigned char>(bytes[pos - 1]) >= 0x80;
+        if (byte < 0x80 && !trailAfterHigh) {
+            break;
+        }
+    }
+    return pos;
+}
+
 bool ConvertibleHere(unsigned code) {
     return !platform::IconvNameForCodePage(ConversionCodePage(code)).empty();
 }
@@ -219,6 +258,55 @@ bool EncodingsDiffer(std::string_view first, std::string_view second) {
     unsigned a = CodePageOfEncoding(first);
     unsigned b = CodePageOfEncoding(second);
     return a != kUnrecognisedEncoding && b != kUnrecognisedEncoding && a != b;
+}
+
+std::string ConvertBetweenCodePages(unsigned fromCodePage, unsigned toCodePage, std::string_view bytes,
+                                    bool* usedDefaultChar) {
+    if (!KeepsAscii(fromCodePage) || !KeepsAscii(toCodePage)) {
+        return platform::ConvertCodePage(fromCodePage, toCodePage, bytes, usedDefaultChar);
+    }
+    // The runs are joined by line feeds: a run never holds one, and no run converts into one, so
+    // the converted pieces can be told apart again.
+    struct Run {
+        std::size_t start;
+        std::size_t end;
+    };
+    std::vector<Run> runs;
+    std::string joined;
+    for (std::size_t pos = SkipAscii(bytes, 0); pos < bytes.size(); pos = SkipAscii(bytes, pos)) {
+        std::size_t end = EndOfRun(fromCodePage, bytes, pos);
+        runs.push_back({pos, end});
+        joined.append(bytes.substr(pos, end - pos));
+        joined.push_back('\n');
+        pos = end;
+    }
+    if (usedDefaultChar) {
+        *usedDefaultChar = false;
+    }
+    if (runs.empty()) {
+        return std::string(bytes);
+    }
+    bool lost = false;
+    std::string converted = platform::ConvertCodePage(fromCodePage, toCodePage, joined, &lost);
+    std::string result;
+    result.reserve(bytes.size() + converted.size());
+    std::size_t copied = 0;
+    std::size_t piece = 0;
+    for (const Run& run : runs) {
+        std::size_t pieceEnd = converted.find('\n', piece);
+        if (pieceEnd == std::string::npos) {
+            return platform::ConvertCodePage(fromCodePage, toCodePage, bytes, usedDefaultChar);
+        }
+        result.append(bytes.substr(copied, run.start - copied));
+        result.append(converted, piece, pieceEnd - piece);
+        copied = run.end;
+        piece = pieceEnd + 1;
+    }
+    result.append(bytes.substr(copied));
+    if (usedDefaultChar) {
+        *usedDefaultChar = lost;
+    }
+    return result;
 }
 
 }  // namespace tarvane

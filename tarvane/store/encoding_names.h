@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tarvane {
@@ -37,5 +38,12 @@ unsigned ConversionCodePage(unsigned code);
 // Whether two names denote different encodings. An unrecognised name equals every other name,
 // so no conversion is made for it.
 bool EncodingsDiffer(std::string_view first, std::string_view second);
+
+// Converts bytes from one code page to another, as platform::ConvertCodePage does, with the same
+// result and loss flag. Between UTF-8 and code page 936, which both keep ASCII as it is, only the
+// runs of other bytes go through the converter (all of them in one call), which makes large
+// mostly-ASCII texts several times faster.
+std::string ConvertBetweenCodePages(unsigned fromCodePage, unsigned toCodePage, std::string_view bytes,
+                                    bool* usedDefaultChar = nullptr);
 
 }  // namespace tarvane

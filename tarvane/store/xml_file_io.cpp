@@ -91,6 +91,9 @@ bool LossDetectable(unsigned codePage) {
 }
 
 std::size_t RemoveNullBytes(std::string& bytes) {
+    if (std::memchr(bytes.data(), '\0', bytes.size()) == nullptr) {
+        return 0;
+    }
     std::size_t before = bytes.size();
     std::erase(bytes, '\0');
     return before - bytes.size();
@@ -144,8 +147,8 @@ bool HasHighByte(std::string_view bytes) {
 // Converts file bytes in `encoding` to the ANSI code page, recording the conversion.
 std::string ConvertToAnsi(std::string_view bytes, std::string_view encoding, XmlResultLog& log) {
     bool lost = false;
-    std::string text = platform::ConvertCodePage(ConversionCodePage(CodePageOfEncoding(encoding)),
-                                                 platform::kAnsiCodePage, bytes, &lost);
+    std::string text = ConvertBetweenCodePages(ConversionCodePage(CodePageOfEncoding(encoding)),
+                                               platform::kAnsiCodePage, bytes, &lost);
     LogLength(log, "converted_to", "", text.size());
     if (lost) {
         LogWord(log, "conversion_loss");
@@ -181,13 +184,14 @@ bool ReadAll(int fd, std::string& bytes) {
     if (fstat(fd, &info) != 0) {
         return false;
     }
-    bytes.clear();
-    if (S_ISREG(info.st_mode)) {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    char buffer[65536];
+    // Read straight into the string; the loop also copes with files that are not what fstat said.
+    std::size_t used = 0;
+    bytes.resize(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 65536);
     for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() * 2);
+        }
+        ssize_t got = read(fd, bytes.data() + used, bytes.size() - used);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -195,9 +199,10 @@ bool ReadAll(int fd, std::string& bytes) {
             return false;
         }
         if (got == 0) {
+            bytes.resize(used);
             return true;
         }
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        used += static_cast<std::size_t>(got);
     }
 }
 
@@ -400,7 +405,7 @@ bool WriteXmlFile(const std::string& path, std::string_view text, const XmlEncod
     } else if (EncodingsDiffer(encoding, "")) {
         unsigned target = ConversionCodePage(CodePageOfEncoding(encoding));
         bool lost = false;
-        std::string converted = platform::ConvertCodePage(platform::kAnsiCodePage, target, text, &lost);
+        std::string converted = ConvertBetweenCodePages(platform::kAnsiCodePage, target, text, &lost);
         LogLength(log, "converted_from", "", converted.size());
         if (lost && LossDetectable(target)) {
             LogWord(log, "conversion_loss");

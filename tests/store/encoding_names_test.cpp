@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <string>
 
@@ -77,6 +78,31 @@ TEST(EncodingNames, DifferOnlyWhenBothAreRecognised) {
     EXPECT_FALSE(EncodingsDiffer("unicode", "UTF-16"));
     EXPECT_FALSE(EncodingsDiffer("no-such-encoding", "UTF-8"));
     EXPECT_FALSE(EncodingsDiffer("UTF-8", "x-mac-japanese"));
+}
+
+// The converter that skips ASCII must give exactly what the plain conversion gives, also for
+// broken sequences next to ASCII and line feeds.
+TEST(EncodingNames, AsciiSkippingConversionMatchesPlainConversion) {
+    const std::string pieces[] = {
+        "a",    "\n",   "<",    "\xD6\xD0", "\xE4\xB8\xAD",     "\xE4\xB8", "\x81", "\x81\x40",
+        "\xFF", "\x80", "\xA1", "@",        "\xF0\x9F\x98\x80", "\xC3"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    const unsigned pairs[][2] = {{65001, 936}, {936, 65001}, {936, 1200}, {28591, 936}};
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes;
+        for (int i = 0; i < 12; ++i) {
+            bytes += pieces[pick(random)];
+        }
+        for (const auto& pair : pairs) {
+            bool fastLoss = false;
+            bool plainLoss = false;
+            std::string fast = ConvertBetweenCodePages(pair[0], pair[1], bytes, &fastLoss);
+            std::string plain = platform::ConvertCodePage(pair[0], pair[1], bytes, &plainLoss);
+            ASSERT_EQ(fast, plain) << pair[0] << " to " << pair[1] << " of " << ::testing::PrintToString(bytes);
+            ASSERT_EQ(fastLoss, plainLoss) << ::testing::PrintToString(bytes);
+        }
+    }
 }
 
 }  // namespace
