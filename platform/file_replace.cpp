@@ -75,11 +75,16 @@ std::optional<std::string> ReadWholeFile(const std::string& utf8Path, bool* miss
     if (missing != nullptr) {
         *missing = false;
     }
-    FileDescriptor fd(open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking, so that a pipe in place of the file cannot hang the reader.
+    FileDescriptor fd(open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) {
         if (missing != nullptr) {
             *missing = errno == ENOENT;
         }
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     std::string content;
@@ -90,7 +95,7 @@ std::optional<std::string> ReadWholeFile(const std::string& utf8Path, bool* miss
             if (errno == EINTR) {
                 continue;
             }
-            return std::nullopt;  // also a folder in place of the file
+            return std::nullopt;
         }
         if (got == 0) {
             return content;

@@ -236,6 +236,12 @@ TEST_F(SettingsFileTest, WriteFollowsLinksAndNeverDestroysWhatItCannotRead) {
     EXPECT_FALSE(notAFile.WriteString("main", "Ver", "5"));
     EXPECT_TRUE(std::filesystem::is_directory(folder));
 
+    const std::string pipe = temp_.File("pipe.ini");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    SettingsFile notAFileEither(pipe);
+    EXPECT_EQ(notAFileEither.ReadInt("main", "Ver", 1), 1);  // returns instead of waiting for a writer
+    EXPECT_FALSE(notAFileEither.WriteString("main", "Ver", "5"));
+
     SettingsFile noFolder(temp_.File("missing/config.ini"));
     EXPECT_FALSE(noFolder.WriteString("main", "Ver", "5"));
 }
