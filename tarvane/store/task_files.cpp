@@ -1,11 +1,13 @@
 #include "tarvane/store/task_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,22 +19,39 @@
 #include "tarvane/engine/list_view.h"
 #include "tarvane/store/xml_document.h"
 #include "tarvane/store/xml_file_io.h"
+#include "tarvane/store/xml_tokenizer.h"
 
 namespace tarvane {
 namespace {
 
 constexpr std::string_view kItem = "item";
 
-// Loads the file and enters its root element (the first element, whatever its name).
-bool OpenRoot(XmlDocument& document, const std::string& file) {
-    document.SetText();
-    return document.LoadFile(file) && document.FindElement() && document.EnterElement();
+// Whether the current item's key attribute decodes to the key value. Decoding leaves everything
+// before the first '&' as it is, so most items are told apart without decoding.
+bool KeyMatches(const XmlDocument& document, const std::string& keyName, const std::string& keyValue) {
+    XmlDocument::ElementInfo info;
+    XmlAttributeSpan span;
+    if (document.GetElementInfo(document.CurrentElement(), info)) {
+        std::string_view tag = std::string_view(document.Text()).substr(info.start, info.startTagLength);
+        if (!FindXmlAttribute(tag, keyName, span) || !span.hasValue) {
+            return keyValue.empty();
+        }
+        std::string_view raw = tag.substr(span.valueOffset, span.valueLength);
+        std::size_t ampersand = raw.find('&');
+        if (ampersand == std::string_view::npos) {
+            return raw == keyValue;
+        }
+        if (std::string_view(keyValue).substr(0, ampersand) != raw.substr(0, ampersand)) {
+            return false;
+        }
+    }
+    return document.GetAttribute(keyName) == keyValue;
 }
 
 // Moves to the first item whose key attribute equals the key value byte for byte.
 bool FindItem(XmlDocument& document, const std::string& keyName, const std::string& keyValue) {
     while (document.FindElement(kItem)) {
-        if (document.GetAttribute(keyName) == keyValue) {
+        if (KeyMatches(document, keyName, keyValue)) {
             return true;
         }
     }
@@ -122,21 +141,104 @@ void RemoveLeftoverTemporaries(const std::string& osPath) {
     }
 }
 
+// What identifies the content of a file without reading it: every save makes a new file, and a
+// change in place moves the size or the modification time.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+bool StampOf(const std::string& osPath, FileStamp& stamp) {
+    struct stat info {};
+    if (stat(osPath.c_str(), &info) != 0) {
+        return false;
+    }
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return true;
+}
+
 }  // namespace
 
-std::mutex& FileLockRegistry::LockFor(const std::string& path) {
-    std::string key = std::filesystem::path(path).lexically_normal().string();
-    std::lock_guard lock(mutex_);
-    auto& slot = locks_[key];
-    if (!slot) {
-        slot = std::make_unique<std::mutex>();
+// One task file: the lock that serialises the operations on it, and the document as this object
+// last loaded or saved it, with the stamp of the file it matches.
+struct TaskFiles::FileEntry {
+    std::mutex mutex;
+    std::unique_ptr<XmlDocument> document;
+    FileStamp stamp;
+};
+
+// One operation on one file, under the file's lock from start to end.
+class TaskFiles::Session {
+public:
+    Session(TaskFiles& files, const std::string& file)
+        : entry_(files.EntryFor(file)), lock_(entry_.mutex), file_(file), osPath_(platform::Utf8FromAnsi(file)) {}
+
+    // The document entered at its root element (the first element, whatever its name), or null
+    // when the file is missing, unreadable or not well-formed. The kept document serves while
+    // the file is unchanged since; otherwise the file is loaded again.
+    XmlDocument* Open() {
+        FileStamp now;
+        if (!StampOf(osPath_, now)) {
+            entry_.document.reset();
+            return nullptr;
+        }
+        if (entry_.document && entry_.stamp == now) {
+            entry_.document->Rewind();
+        } else {
+            entry_.document.reset();
+            auto document = std::make_unique<XmlDocument>();
+            if (!document->LoadFile(file_)) {
+                return nullptr;
+            }
+            entry_.document = std::move(document);
+            entry_.stamp = now;
+        }
+        if (!entry_.document->FindElement() || !entry_.document->EnterElement()) {
+            entry_.document.reset();
+            return nullptr;
+        }
+        return entry_.document.get();
     }
-    return *slot;
-}
+
+    // Writes the changed document. When the save fails the file keeps its old content, so the
+    // kept document no longer matches it.
+    void Save() {
+        if (!entry_.document->SaveFile(file_) || !StampOf(osPath_, entry_.stamp)) {
+            entry_.document.reset();
+        }
+    }
+
+    const std::string& OsPath() const { return osPath_; }
+
+private:
+    FileEntry& entry_;
+    std::lock_guard<std::mutex> lock_;
+    const std::string& file_;
+    std::string osPath_;
+};
 
 TaskFiles::TaskFiles() : TaskFiles(&TaskFiles::SystemLocalTime) {}
 
 TaskFiles::TaskFiles(LocalClock clock) : clock_(std::move(clock)) {}
+
+TaskFiles::~TaskFiles() = default;
+
+TaskFiles::FileEntry& TaskFiles::EntryFor(const std::string& file) {
+    std::string key = std::filesystem::path(file).lexically_normal().string();
+    std::lock_guard lock(entriesMutex_);
+    auto& entry = entries_[key];
+    if (!entry) {
+        entry = std::make_unique<FileEntry>();
+    }
+    return *entry;
+}
 
 std::tm TaskFiles::SystemLocalTime() {
     std::time_t now = std::time(nullptr);
@@ -149,11 +251,9 @@ bool TaskFiles::EnsureTaskFiles(const std::string& programDirectory) {
     bool ok = true;
     for (auto [name, root] :
          {std::pair{kDownloadFileName, "<download/>"}, std::pair{kCompletedFileName, "<completed/>"}}) {
-        std::string file = programDirectory + name;
-        std::lock_guard lock(locks_.LockFor(file));
-        std::string osPath = platform::Utf8FromAnsi(file);
-        RemoveLeftoverTemporaries(osPath);
-        if (access(osPath.c_str(), F_OK) != 0 && !CreateWholeFile(osPath, root)) {
+        Session session(*this, programDirectory + name);
+        RemoveLeftoverTemporaries(session.OsPath());
+        if (access(session.OsPath().c_str(), F_OK) != 0 && !CreateWholeFile(session.OsPath(), root)) {
             ok = false;
         }
     }
@@ -161,123 +261,114 @@ bool TaskFiles::EnsureTaskFiles(const std::string& programDirectory) {
 }
 
 bool TaskFiles::ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file)) {
-        return true;
-    }
-    return FindItem(document, keyName, keyValue);
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    return document == nullptr || FindItem(*document, keyName, keyValue);
 }
 
 std::string TaskFiles::GetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
                                     const std::string& fieldName) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
         return {};
     }
-    return document.GetAttribute(fieldName);
+    return document->GetAttribute(fieldName);
 }
 
 DownloadTask TaskFiles::GetTask(const std::string& file, const std::string& keyName, const std::string& keyValue) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
         return {};
     }
-    return ReadTask(document);
+    return ReadTask(*document);
 }
 
 bool TaskFiles::SetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
                              const std::string& fieldName, const std::string& value) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    if (document == nullptr || !FindItem(*document, keyName, keyValue) || !document->SetAttribute(fieldName, value)) {
         return false;
     }
-    bool changed = document.SetAttribute(fieldName, value);
-    if (changed) {
-        document.SaveFile(file);
-    }
-    return changed;
+    session.Save();
+    return true;
 }
 
 bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, const std::string& keyValue) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    if (document == nullptr || !FindItem(*document, keyName, keyValue) || !document->RemoveElement()) {
         return false;
     }
-    bool removed = document.RemoveElement();
-    if (removed) {
-        document.SaveFile(file);
-    }
-    return removed;
+    session.Save();
+    return true;
 }
 
 bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool completed) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file)) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    if (document == nullptr) {
         return false;
     }
     if (completed) {
-        document.FindElement(kItem);
-        if (!document.InsertElement(kItem)) {
+        document->FindElement(kItem);
+        if (!document->InsertElement(kItem)) {
             return false;
         }
         CompletedItem item = MakeCompletedItem(task);
-        document.SetAttribute("name", item.name);
-        document.SetAttribute("size", item.size);
-        document.SetAttribute("type", item.type);
-        document.SetAttribute("frmPge", item.frmPge);
-        document.SetAttribute("fileLink", item.fileLink);
-        document.SetAttribute("path", item.path);
-        document.SetAttribute("cmpTime", item.cmpTime);
+        document->SetAttribute("name", item.name);
+        document->SetAttribute("size", item.size);
+        document->SetAttribute("type", item.type);
+        document->SetAttribute("frmPge", item.frmPge);
+        document->SetAttribute("fileLink", item.fileLink);
+        document->SetAttribute("path", item.path);
+        document->SetAttribute("cmpTime", item.cmpTime);
     } else {
-        while (document.FindElement(kItem)) {
+        while (document->FindElement(kItem)) {
         }
-        if (!document.AppendElement(kItem)) {
+        if (!document->AppendElement(kItem)) {
             return false;
         }
-        document.SetAttribute("name", task.name);
-        document.SetAttribute("frmPge", task.frmPge);
-        document.SetAttribute("fileLink", task.fileLink);
-        document.SetAttribute("path", task.path);
-        document.SetAttribute("size", task.size);
-        document.SetAttribute("downloadedSize", task.downloadedSize);
-        document.SetAttribute("type", task.type);
-        document.SetAttribute("prxIP", task.prxIP);
-        document.SetAttribute("prxPort", task.prxPort);
-        document.SetAttribute("prxName", task.prxName);
-        document.SetAttribute("prxPwd", task.prxPwd);
-        document.SetAttribute("flag", task.flag);
-        document.SetAttribute("agent", task.agent);
+        document->SetAttribute("name", task.name);
+        document->SetAttribute("frmPge", task.frmPge);
+        document->SetAttribute("fileLink", task.fileLink);
+        document->SetAttribute("path", task.path);
+        document->SetAttribute("size", task.size);
+        document->SetAttribute("downloadedSize", task.downloadedSize);
+        document->SetAttribute("type", task.type);
+        document->SetAttribute("prxIP", task.prxIP);
+        document->SetAttribute("prxPort", task.prxPort);
+        document->SetAttribute("prxName", task.prxName);
+        document->SetAttribute("prxPwd", task.prxPwd);
+        document->SetAttribute("flag", task.flag);
+        document->SetAttribute("agent", task.agent);
     }
-    document.SaveFile(file);
+    session.Save();
     return true;
 }
 
 bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
                            const DownloadTask& task) {
-    std::lock_guard lock(locks_.LockFor(file));
-    XmlDocument document;
-    if (!OpenRoot(document, file) || !FindItem(document, keyName, keyValue)) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
         return false;
     }
-    document.SetAttribute("name", task.name);
-    document.SetAttribute("frmPge", task.frmPge);
-    document.SetAttribute("fileLink", task.fileLink);
-    document.SetAttribute("path", task.path);
-    document.SetAttribute("size", task.size);
-    document.SetAttribute("downloadedSize", task.downloadedSize);
-    document.SetAttribute("type", task.type);
-    document.SetAttribute("prxIP", task.prxIP);
-    document.SetAttribute("prxPort", task.prxPort);
-    document.SetAttribute("prxName", task.prxName);
-    document.SetAttribute("prxPwd", task.prxPwd);
-    document.SetAttribute("flag", task.flag);
-    document.SaveFile(file);
+    document->SetAttribute("name", task.name);
+    document->SetAttribute("frmPge", task.frmPge);
+    document->SetAttribute("fileLink", task.fileLink);
+    document->SetAttribute("path", task.path);
+    document->SetAttribute("size", task.size);
+    document->SetAttribute("downloadedSize", task.downloadedSize);
+    document->SetAttribute("type", task.type);
+    document->SetAttribute("prxIP", task.prxIP);
+    document->SetAttribute("prxPort", task.prxPort);
+    document->SetAttribute("prxName", task.prxName);
+    document->SetAttribute("prxPwd", task.prxPwd);
+    document->SetAttribute("flag", task.flag);
+    session.Save();
     return true;
 }
 
@@ -285,13 +376,10 @@ void TaskFiles::LoadDownloadList(const std::string& file, ListView& view) {
     // Rows are written after the file is released: a list view may wait for the interface thread.
     std::vector<DownloadTask> tasks;
     {
-        std::lock_guard lock(locks_.LockFor(file));
-        XmlDocument document;
-        if (!OpenRoot(document, file)) {
-            return;
-        }
-        while (document.FindElement(kItem)) {
-            tasks.push_back(ReadTask(document));
+        Session session(*this, file);
+        XmlDocument* document = session.Open();
+        while (document != nullptr && document->FindElement(kItem)) {
+            tasks.push_back(ReadTask(*document));
         }
     }
     for (std::size_t i = 0; i < tasks.size(); ++i) {
@@ -312,19 +400,16 @@ void TaskFiles::LoadDownloadList(const std::string& file, ListView& view) {
 void TaskFiles::LoadCompletedList(const std::string& file, ListView& view) {
     std::vector<CompletedItem> items;
     {
-        std::lock_guard lock(locks_.LockFor(file));
-        XmlDocument document;
-        if (!OpenRoot(document, file)) {
-            return;
-        }
-        while (document.FindElement(kItem)) {
-            items.push_back({.name = document.GetAttribute("name"),
-                             .size = document.GetAttribute("size"),
-                             .type = document.GetAttribute("type"),
-                             .frmPge = document.GetAttribute("frmPge"),
+        Session session(*this, file);
+        XmlDocument* document = session.Open();
+        while (document != nullptr && document->FindElement(kItem)) {
+            items.push_back({.name = document->GetAttribute("name"),
+                             .size = document->GetAttribute("size"),
+                             .type = document->GetAttribute("type"),
+                             .frmPge = document->GetAttribute("frmPge"),
                              .fileLink = {},
                              .path = {},
-                             .cmpTime = document.GetAttribute("cmpTime")});
+                             .cmpTime = document->GetAttribute("cmpTime")});
         }
     }
     for (std::size_t i = 0; i < items.size(); ++i) {

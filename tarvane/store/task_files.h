@@ -35,21 +35,12 @@ enum PageLocation : int {
     kPageCompleted = 2,
 };
 
-// One mutex per file path, so that the load-change-save of one operation never interleaves with
-// another on the same file.
-class FileLockRegistry {
-public:
-    std::mutex& LockFor(const std::string& path);
-
-private:
-    std::mutex mutex_;
-    std::map<std::string, std::unique_ptr<std::mutex>> locks_;
-};
-
 // The two task files: download.xml (one item per unfinished task) and completed.xml (one item
-// per finished download, newest first). Every operation loads the whole file, does one lookup or
-// one change and writes the whole file back when it changed something; nothing is cached. The
-// program creates one instance and shares it between the interface thread and the workers.
+// per finished download, newest first). Every operation takes the whole file, does one lookup or
+// one change and writes the whole file back when it changed something. Operations on one file
+// never interleave. The document of each file is kept between operations, but only serves while
+// the file on disk is still the one it was loaded from or saved to. The program creates one
+// instance and shares it between the interface thread and the workers.
 class TaskFiles {
 public:
     // Local date and time, for the cmpTime of completed items.
@@ -57,6 +48,7 @@ public:
 
     TaskFiles();
     explicit TaskFiles(LocalClock clock);
+    ~TaskFiles();
     TaskFiles(const TaskFiles&) = delete;
     TaskFiles& operator=(const TaskFiles&) = delete;
 
@@ -97,8 +89,14 @@ public:
     CompletedItem MakeCompletedItem(const DownloadTask& task) const;
 
 private:
+    struct FileEntry;
+    class Session;
+
+    FileEntry& EntryFor(const std::string& file);
+
     LocalClock clock_;
-    FileLockRegistry locks_;
+    std::mutex entriesMutex_;
+    std::map<std::string, std::unique_ptr<FileEntry>> entries_;
 };
 
 }  // namespace tarvane

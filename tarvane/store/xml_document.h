@@ -59,6 +59,8 @@ public:
     bool FindElement(std::string_view name = {});
     // The current element becomes the parent; there is no current element afterwards.
     bool EnterElement();
+    // Back to the position after a load: no parent, no current element.
+    void Rewind() { ResetPosition(); }
 
     std::string GetAttribute(std::string_view name) const;
     bool SetAttribute(std::string_view name, std::string_view value);

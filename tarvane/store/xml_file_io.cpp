@@ -252,7 +252,7 @@ void SyncFolder(const std::string& folder) {
 // Puts `bytes` in place of `file` without ever exposing a partial file: a temporary file in the
 // same folder is written, synced and renamed over the old one. A new file gets mode 0600; a
 // replaced one keeps its mode.
-bool ReplaceFileContents(const std::string& file, std::string_view bytes, XmlResultLog& log) {
+bool ReplaceFileContents(const std::string& file, std::string_view head, std::string_view body, XmlResultLog& log) {
     std::string folder = FolderOf(file);
     std::string temporary = file + kSaveTemporarySuffix + "XXXXXX";
     int fd = mkostemp(temporary.data(), O_CLOEXEC);
@@ -270,7 +270,7 @@ bool ReplaceFileContents(const std::string& file, std::string_view bytes, XmlRes
     if (stat(file.c_str(), &old) == 0 && fchmod(fd, old.st_mode & 07777) != 0) {
         return fail(errno);
     }
-    if (!WriteAll(fd, bytes) || fsync(fd) != 0) {
+    if (!WriteAll(fd, head) || !WriteAll(fd, body) || fsync(fd) != 0) {
         return fail(errno);
     }
     if (close(fd) != 0) {
@@ -370,7 +370,6 @@ bool ReadXmlFile(const std::string& path, XmlEncodingFlags& flags, std::string& 
 }
 
 bool WriteXmlFile(const std::string& path, std::string_view text, const XmlEncodingFlags& flags, XmlResultLog& log) {
-    std::string bytes;
     std::string encoding;
     const Mark* mark = nullptr;
     for (const Mark& candidate : kMarks) {
@@ -381,7 +380,6 @@ bool WriteXmlFile(const std::string& path, std::string_view text, const XmlEncod
     }
     if (mark != nullptr) {
         encoding = mark->encoding;
-        bytes.assign(mark->bytes);
         LogWord(log, "bom");
     }
     if (encoding.empty() && !text.empty()) {
@@ -391,7 +389,10 @@ bool WriteXmlFile(const std::string& path, std::string_view text, const XmlEncod
         }
     }
 
-    std::size_t units = 0;
+    // The body is the text itself unless it needs converting.
+    std::string converted;
+    std::string_view body = text;
+    std::size_t units = text.size();
     if (text.empty()) {
         units = 0;
     } else if (mark != nullptr && mark->unit == 2) {
@@ -400,24 +401,23 @@ bool WriteXmlFile(const std::string& path, std::string_view text, const XmlEncod
         if (IsBigEndianMark(*mark)) {
             LogWord(log, "endian_swap");
         }
-        bytes += BytesFromUnits(wide, IsBigEndianMark(*mark));
+        converted = BytesFromUnits(wide, IsBigEndianMark(*mark));
+        body = converted;
         units = wide.size();
     } else if (EncodingsDiffer(encoding, "")) {
         unsigned target = ConversionCodePage(CodePageOfEncoding(encoding));
         bool lost = false;
-        std::string converted = ConvertBetweenCodePages(platform::kAnsiCodePage, target, text, &lost);
+        converted = ConvertBetweenCodePages(platform::kAnsiCodePage, target, text, &lost);
         LogLength(log, "converted_from", "", converted.size());
         if (lost && LossDetectable(target)) {
             LogWord(log, "conversion_loss");
         }
-        bytes += converted;
+        body = converted;
         units = converted.size();
-    } else {
-        bytes += text;
-        units = text.size();
     }
 
-    if (!ReplaceFileContents(ReplacedFile(platform::Utf8FromAnsi(path)), bytes, log)) {
+    std::string_view head = mark != nullptr ? mark->bytes : std::string_view();
+    if (!ReplaceFileContents(ReplacedFile(platform::Utf8FromAnsi(path)), head, body, log)) {
         return false;
     }
     LogLength(log, "write", encoding, units);

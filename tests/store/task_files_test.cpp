@@ -258,6 +258,29 @@ TEST_F(TaskFilesTest, DownloadListRowsShowEveryItem) {
     EXPECT_EQ(view.SubItemText(2, kColumnLink), "");
 }
 
+// The document kept between operations never hides what another writer did to the file.
+TEST_F(TaskFilesTest, ChangesMadeOutsideAreSeen) {
+    WriteFile(download_, "<download>\r\n<item frmPge=\"p\" flag=\"1\"/>\r\n</download>");
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "flag"), "1");
+    WriteFile(download_, "<download>\r\n<item frmPge=\"p\" flag=\"22\"/>\r\n</download>");
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "flag"), "22");
+    ASSERT_TRUE(files_.SetItemField(download_, "frmPge", "p", "flag", "3"));
+    EXPECT_EQ(ReadFile(download_), "<download>\r\n<item frmPge=\"p\" flag=\"3\"/>\r\n</download>");
+
+    const std::string other = temp_.File("other.xml");
+    WriteFile(other, "<download>\r\n<item frmPge=\"q\" flag=\"1\"/>\r\n</download>");
+    std::filesystem::rename(other, download_);
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "flag"), "");
+    ASSERT_TRUE(files_.SetItemField(download_, "frmPge", "q", "flag", "2"));
+    EXPECT_EQ(ReadFile(download_), "<download>\r\n<item frmPge=\"q\" flag=\"2\"/>\r\n</download>");
+
+    std::filesystem::remove(download_);
+    EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "q", "flag", "3"));
+    EXPECT_FALSE(std::filesystem::exists(download_));
+    WriteFile(download_, "<download><item frmPge=\"q\">");
+    EXPECT_FALSE(files_.DeleteItem(download_, "frmPge", "q"));
+}
+
 TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFiles) {
     WriteFile(completed_, "<completed>\r\n<item frmPge=\"kept\"/>\r\n</completed>");
     WriteFile(download_ + ".tmp-abc123", "left by a killed save");
