@@ -68,19 +68,16 @@ std::ptrdiff_t Base64Decode(std::string_view text, std::string& out) {
         }
         int second = ValueAt(text, i + 1);
         if (second < 0) {
-            out.clear();
             return -1;
         }
         int third = ValueAt(text, i + 2);
         bool thirdPad = third < 0 && IsPadAt(text, i + 2);
         if (third < 0 && !thirdPad) {
-            out.clear();
             return -1;
         }
         int fourth = ValueAt(text, i + 3);
         bool fourthPad = fourth < 0 && IsPadAt(text, i + 3);
         if ((fourth < 0 && !fourthPad) || (thirdPad && !fourthPad)) {
-            out.clear();
             return -1;
         }
         std::uint32_t group = static_cast<std::uint32_t>(first) << 18 | static_cast<std::uint32_t>(second) << 12 |

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+namespace tarvane {
+
+// The ways the engine reaches the desktop. The GUI implements them; tests record what was asked.
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // Plays the completion sound; its result is not needed.
+    virtual void PlayCompletionSound() = 0;
+};
+
+enum class MessageButtons { Ok, OkCancel };
+enum class MessageAnswer { Ok, Cancel };
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons buttons) = 0;
+};
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual bool PutText(const std::string& text) = 0;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Shows the file manager with the file selected.
+    virtual void ShowFileInFolder(const std::string& file) = 0;
+    virtual void OpenFolder(const std::string& folder) = 0;
+    // Opens a web page in the desktop's browser.
+    virtual void OpenWebPage(const std::string& url) = 0;
+};
+
+}  // namespace tarvane

@@ -1,0 +1,210 @@
+#include "tarvane/engine/task_commands.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/codepage.h"
+#include "platform/settings_file.h"
+#include "tarvane/engine/file_name.h"
+#include "tarvane/engine/folder_of_path.h"
+
+namespace tarvane {
+
+namespace {
+
+const std::string& Caption() {
+    static const std::string caption = "Quellora";
+    return caption;
+}
+
+std::string Ansi(const char* utf8) {
+    return platform::AnsiFromUtf8(utf8);
+}
+
+bool FileExists(const std::string& ansiPath) {
+    struct stat info {};
+    return stat(platform::Utf8FromAnsi(ansiPath).c_str(), &info) == 0;
+}
+
+}  // namespace
+
+TaskCommands::TaskCommands(EngineContext& context, TransferScheduler& scheduler, const LinkResolver& resolver,
+                           Ports ports, std::string officialHost, std::string applicationTitle)
+    : context_(context),
+      scheduler_(scheduler),
+      resolver_(resolver),
+      ports_(ports),
+      officialHost_(std::move(officialHost)),
+      applicationTitle_(std::move(applicationTitle)) {}
+
+void TaskCommands::AddTask(const AddTaskRequest& request) {
+    const DownloadTask& task = request.task;
+    std::string realLink = task.fileLink;
+    std::string shownName = task.name;
+    int row = request.row;
+    if (request.resolve != 0) {
+        ParseResult parsed = resolver_.ResolveLink(task.fileLink);
+        if (parsed.realLink.empty()) {
+            ports_.messages.Show(Ansi("Sorry,添加下载任务失败！有以下几种可能：\r\n1、您输入的网址不是游戏所在的页面，"
+                                      "您不能输入游戏的列表页和搜索页等；\r\n2、官方服务器出现故障，如需帮助请到") +
+                                     officialHost_ + Ansi("找在线客服帮忙。"),
+                                 Caption(), MessageButtons::Ok);
+            return;
+        }
+        realLink = parsed.realLink;
+        // The service's name becomes part of a path: it must stay one plain file name.
+        shownName = PlainFileName(parsed.fileName.empty() ? task.name : parsed.fileName);
+
+        DownloadTask stored = task;
+        stored.name = shownName;
+        stored.fileLink = realLink;
+        stored.flag = std::to_string(kStateDownloading);
+        stored.size.clear();
+        stored.downloadedSize.clear();
+        stored.type.clear();
+        context_.store.AddDownload(stored);
+
+        ListView& list = context_.list;
+        row = list.RowCount();
+        row = list.InsertRow(row, "");
+        list.SetImage(row, kImageIdle);
+        list.SetSubItemText(row, kColumnName, shownName);
+        list.SetSubItemText(row, kColumnSize, "0B");
+        list.SetSubItemText(row, kColumnPercent, "0%");
+        list.SetSubItemText(row, kColumnSpeed, "0K/S");
+        list.SetSubItemText(row, kColumnTimeLeft, "00:00:00");
+        list.SetSubItemText(row, kColumnPage, task.frmPge);
+        list.SetSubItemText(row, kColumnType, "");
+        list.SetSubItemText(row, kColumnLink, realLink);
+    } else if (context_.tables.FindWorkerSlot(row) != -1 || context_.tables.IsWaiting(row)) {
+        return;  // never two writers on one data file
+    }
+
+    TaskLaunch launch;
+    launch.row = row;
+    launch.name = shownName;
+    launch.frmPge = task.frmPge;
+    launch.fileLink = realLink;
+    launch.path = task.path;
+    launch.size = request.resolve != 0 ? "" : task.size;
+    launch.downloadedSize = request.resolve != 0 ? "" : task.downloadedSize;
+    launch.prxIP = task.prxIP;
+    launch.prxPort = task.prxPort;
+    launch.prxName = task.prxName;
+    launch.prxPwd = task.prxPwd;
+    launch.agent = task.agent;
+    launch.listView = &context_.list;
+    platform::SettingsFile settings(ConfigPath());
+    scheduler_.StartOrWait(launch, EffectiveTaskLimit(settings.ReadInt("options", "maxTaskNum", 5)));
+}
+
+int TaskCommands::GetTaskState(int row, const std::string& page) const {
+    if (auto state = context_.tables.WorkerStateOfRow(row)) {
+        return *state;
+    }
+    int stored = std::atoi(context_.store.GetDownloadField(page, "flag").c_str());
+    return stored != 0 ? stored : -1;
+}
+
+void TaskCommands::StartTask(int row) {
+    if (row < 0 || row >= context_.list.RowCount()) {
+        return;
+    }
+    AddTaskRequest request;
+    request.task = context_.store.GetDownloadByLink(context_.list.SubItemText(row, kColumnLink));
+    request.resolve = 0;
+    request.row = row;
+    AddTask(request);
+}
+
+void TaskCommands::PauseTask(int row) {
+    if (row >= 0) {
+        context_.tables.RequestPause(row);
+    }
+}
+
+void TaskCommands::DeleteTask(int row) {
+    if (row < 0 || row >= context_.list.RowCount()) {
+        return;
+    }
+    if (ports_.messages.Show(Ansi("您确定要删除选中的任务吗？"), Caption(), MessageButtons::OkCancel) !=
+        MessageAnswer::Ok) {
+        return;
+    }
+    context_.tables.RequestPause(row);
+    std::string page = context_.list.SubItemText(row, kColumnPage);
+    std::string path = context_.store.GetDownloadField(page, "path");
+    std::string name = context_.store.GetDownloadField(page, "name");
+    std::string type = context_.store.GetDownloadField(page, "type");
+    context_.store.DeleteDownload(page);
+    context_.list.DeleteRow(row);
+    // A waiting task of this row leaves the queue, a running one loses its row; later rows move up.
+    context_.tables.RowRemoved(row);
+    // A task that never reached its transfer has no data file of its own.
+    if (!type.empty() && !name.empty()) {
+        unlink(platform::Utf8FromAnsi(DataFilePath(path, name, type)).c_str());
+    }
+}
+
+std::vector<TaskMenuItem> TaskCommands::MenuForRow(int row) {
+    if (row < 0 || row >= context_.list.RowCount()) {
+        return {};
+    }
+    int state = GetTaskState(row, context_.list.SubItemText(row, kColumnPage));
+    if (state == -1) {
+        ports_.messages.Show(Ansi("正在计算右键数据……，请稍后再试"), applicationTitle_, MessageButtons::Ok);
+        return {};
+    }
+    return TaskMenuFor(state);
+}
+
+void TaskCommands::OpenFolder(int row) {
+    if (row < 0 || row >= context_.list.RowCount()) {
+        return;
+    }
+    std::string page = context_.list.SubItemText(row, kColumnPage);
+    std::string file =
+        DataFilePath(context_.store.GetDownloadField(page, "path"), context_.list.SubItemText(row, kColumnName),
+                     context_.list.SubItemText(row, kColumnType));
+    if (FileExists(file)) {
+        ports_.desktop.ShowFileInFolder(file);
+    } else {
+        ports_.desktop.OpenFolder(FolderOfPath(file));
+    }
+}
+
+void TaskCommands::CopyLink(int row) {
+    if (row >= 0 && row < context_.list.RowCount()) {
+        ports_.clipboard.PutText(context_.list.SubItemText(row, kColumnLink));
+    }
+}
+
+void TaskCommands::BrowseSourcePage(int row) {
+    if (row >= 0 && row < context_.list.RowCount()) {
+        ports_.desktop.OpenWebPage(context_.list.SubItemText(row, kColumnPage));
+    }
+}
+
+void TaskCommands::ShowNotice(int command) {
+    const char* text = command == kCommandPlay         ? "播放"
+                       : command == kCommandOpenFile   ? "打开文件"
+                       : command == kCommandProperties ? "任务属性暂未实施！"
+                                                       : nullptr;
+    if (text != nullptr) {
+        ports_.messages.Show(Ansi(text), applicationTitle_, MessageButtons::Ok);
+    }
+}
+
+int TaskCommands::FindTaskRow(const std::string& page) const {
+    int rows = context_.list.RowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (context_.list.SubItemText(row, kColumnPage) == page) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+}  // namespace tarvane

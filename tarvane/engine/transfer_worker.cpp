@@ -1,0 +1,404 @@
+#include "tarvane/engine/transfer_worker.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+
+#include "platform/codepage.h"
+#include "platform/settings_file.h"
+#include "tarvane/engine/file_name.h"
+#include "tarvane/engine/file_types.h"
+#include "tarvane/engine/format_size.h"
+
+namespace tarvane {
+
+namespace {
+
+// "未知" in code page 936: the type of a file whose extension could not be found.
+constexpr const char* kUnknownType = "\xCE\xB4\xD6\xAA";
+// libcurl's default receive buffer is 16 KiB; a larger one cuts the per-block overhead on fast links.
+constexpr long kReceiveBufferBytes = 100 * 1024;
+// How many "name(n).type" a new task tries before it gives up on a free name.
+constexpr int kMaxFreeNameTries = 1000;
+
+std::string FormatCount(double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", value);
+    return text;
+}
+
+size_t DiscardProbeBody(char*, size_t, size_t, void*) {
+    return 0;
+}
+
+int ProbePauseCheck(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<WorkerControl*>(user)->pauseRequested.load() != 0 ? 1 : 0;
+}
+
+size_t WriteThunk(char* data, size_t size, size_t count, void* user) {
+    return static_cast<TransferWorker*>(user)->WriteData(data, size * count);
+}
+
+int ProgressThunk(void* user, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t) {
+    int result =
+        static_cast<TransferWorker*>(user)->OnProgress(static_cast<double>(total), static_cast<double>(received));
+    return result == kProgressContinue ? 0 : 1;
+}
+
+void SetProxy(CURL* handle, const TaskLaunch& launch, CURLcode* passwordResult) {
+    curl_easy_setopt(handle, CURLOPT_PROXY, launch.prxIP.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(launch.prxPort));
+    curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, launch.prxName.c_str());
+    CURLcode result = curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, launch.prxPwd.c_str());
+    if (passwordResult != nullptr) {
+        *passwordResult = result;
+    }
+}
+
+std::string NumberedName(const std::string& name, int number) {
+    return name + "(" + std::to_string(number) + ")";
+}
+
+}  // namespace
+
+int64_t ParseByteCount(const std::string& text) {
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || value > (INT64_MAX - 9) / 10) {
+            break;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+TransferWorker::TransferWorker(EngineContext& context, const TaskLaunch& launch, const std::atomic<bool>* stopAll)
+    : context_(context), stopAll_(stopAll), launch_(launch), agent_(launch.agent) {
+    launch_.worker = this;
+}
+
+int TransferWorker::CurrentRow() const {
+    return released_ ? releasedRow_ : context_.tables.WorkerRow(this);
+}
+
+void TransferWorker::SetImage(int image) {
+    int row = CurrentRow();
+    if (row >= 0) {
+        context_.list.SetImage(row, image);
+    }
+}
+
+void TransferWorker::SetText(int column, const std::string& text) {
+    int row = CurrentRow();
+    if (row >= 0) {
+        context_.list.SetSubItemText(row, column, text);
+    }
+}
+
+int TransferWorker::Run() {
+    if (!context_.tables.RegisterWorker(this, launch_.row)) {
+        // More workers than slots: leave the task stored as it is, to be started again.
+        state = kStateFailed;
+        context_.store.SetDownloadField(launch_.frmPge, "flag", std::to_string(kStateFailed));
+        return state;
+    }
+    if (stopAll_ != nullptr && stopAll_->load()) {
+        pauseRequested = 1;
+    }
+    SetImage(kImageDownloading);
+    progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
+
+    ProbeResult probe = Probe();
+    if (probe != ProbeResult::Ok) {
+        state = probe == ProbeResult::Paused ? kStatePaused : kStateFailed;
+        releasedRow_ = context_.tables.ReleaseWorker(false, this);
+        released_ = true;
+        if (releasedRow_ >= 0) {
+            context_.store.SetDownloadField(launch_.frmPge, "flag", std::to_string(state.load()));
+            SetImage(state == kStatePaused ? kImageIdle : kImageFailed);
+        }
+        return state;
+    }
+    SetText(kColumnSize, FormatSize(progress_.totalSize));
+    if (!OpenDataFile()) {
+        state = kStateFailed;
+        releasedRow_ = context_.tables.ReleaseWorker(false, this);
+        released_ = true;
+        if (releasedRow_ >= 0) {
+            context_.store.SetDownloadField(launch_.frmPge, "flag", std::to_string(kStateFailed));
+            SetImage(kImageFailed);
+        }
+        return state;
+    }
+    SetText(kColumnName, launch_.name + "." + type_);
+    Finish(Transfer());
+    return state;
+}
+
+TransferWorker::ProbeResult TransferWorker::Probe() {
+    CURL* probe = curl_easy_init();
+    if (probe == nullptr) {
+        return ProbeResult::Failed;
+    }
+    curl_easy_setopt(probe, CURLOPT_WRITEFUNCTION, DiscardProbeBody);
+    curl_easy_setopt(probe, CURLOPT_USERAGENT, agent_.c_str());
+    curl_easy_setopt(probe, CURLOPT_URL, launch_.fileLink.c_str());
+    SetProxy(probe, launch_, nullptr);
+    curl_easy_setopt(probe, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(probe, CURLOPT_UNRESTRICTED_AUTH, 1L);
+    curl_easy_setopt(probe, CURLOPT_NOSIGNAL, 1L);
+    // A pause or the program's end must not wait for a server that never answers the probe.
+    curl_easy_setopt(probe, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(probe, CURLOPT_XFERINFOFUNCTION, ProbePauseCheck);
+    curl_easy_setopt(probe, CURLOPT_XFERINFODATA, static_cast<WorkerControl*>(this));
+    CURLcode code = curl_easy_perform(probe);
+
+    ProbeResult result = ProbeResult::Ok;
+    long status = 0;
+    curl_easy_getinfo(probe, CURLINFO_RESPONSE_CODE, &status);
+    if (pauseRequested.load() != 0) {
+        result = ProbeResult::Paused;
+    } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status >= 400 || status == 0) {
+        // An error page (404, a proxy's 407) is no file to download.
+        result = ProbeResult::Failed;
+    } else {
+        curl_off_t length = -1;
+        progress_.totalSize =
+            (curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
+                ? static_cast<double>(length)
+                : 0;
+        sizeText_ = FormatCount(progress_.totalSize);
+        char* effective = nullptr;
+        curl_easy_getinfo(probe, CURLINFO_EFFECTIVE_URL, &effective);
+        type_ = ExtensionFromUrl(effective != nullptr ? effective : "");
+        if (type_.empty()) {
+            char* contentType = nullptr;
+            if (curl_easy_getinfo(probe, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType != nullptr) {
+                std::string mime(contentType);
+                type_ = ExtensionForMimeType(mime.substr(0, mime.find(';')));
+            }
+            if (type_.empty()) {
+                type_ = kUnknownType;
+            }
+        }
+        type_ = PlainFileName(type_);
+    }
+    curl_easy_cleanup(probe);
+    return result;
+}
+
+bool TransferWorker::OpenDataFile() {
+    launch_.name = PlainFileName(launch_.name);
+    int64_t recorded = ParseByteCount(launch_.downloadedSize);
+    // A task that has begun a transfer before owns its data file; a new one must not touch a file
+    // that happens to carry its name.
+    bool begun = !launch_.size.empty() || recorded > 0;
+    int fd = -1;
+    if (begun) {
+        dataPath_ = DataFilePath(launch_.path, launch_.name, type_);
+        fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    } else {
+        std::string name = launch_.name;
+        for (int number = 1; number <= kMaxFreeNameTries; ++number) {
+            dataPath_ = DataFilePath(launch_.path, name, type_);
+            fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd >= 0 || errno != EEXIST) {
+                break;
+            }
+            name = NumberedName(launch_.name, number);
+        }
+        launch_.name = name;
+    }
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    fstat(fd, &info);
+    // Resume from what is both counted and on disk: a count saved before a crash may be ahead of
+    // the file, and seeking past its end would leave a hole.
+    int64_t base = std::min<int64_t>(recorded, info.st_size);
+    int64_t offset = 0;
+    if (begun && base > 0) {
+        offset = base / 20 * 19 + (base % 20) * 19 / 20;  // base x 0.95, truncated, without overflow
+        rangeRequested_ = true;
+    }
+    if (ftruncate(fd, offset) != 0 || lseek(fd, offset, SEEK_SET) != offset) {
+        close(fd);
+        return false;
+    }
+    file_ = fdopen(fd, "r+b");
+    if (file_ == nullptr) {
+        close(fd);
+        return false;
+    }
+    progress_.resumeBase = static_cast<double>(offset);
+    return true;
+}
+
+int TransferWorker::Transfer() {
+    CURL* handle = curl_easy_init();
+    if (handle == nullptr) {
+        return CURLE_FAILED_INIT;
+    }
+    handle_ = handle;
+    std::string range;
+    if (rangeRequested_) {
+        range = std::to_string(static_cast<int64_t>(progress_.resumeBase)) + "-";
+        curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
+    }
+    curl_easy_setopt(handle, CURLOPT_URL, launch_.fileLink.c_str());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, WriteThunk);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent_.c_str());
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, ProgressThunk);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
+    CURLcode passwordResult = CURLE_OK;
+    SetProxy(handle, launch_, &passwordResult);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    if (passwordResult != CURLE_OK) {
+        return passwordResult;
+    }
+    double now = context_.clock.NowMs();
+    progress_.Begin(progress_.resumeBase, progress_.totalSize, now);
+    lastRecordMs_ = now;
+    RecordProgress(true);
+    state = kStateDownloading;
+    return curl_easy_perform(handle);
+}
+
+size_t TransferWorker::WriteData(const char* data, size_t bytes) {
+    if (!responseChecked_) {
+        responseChecked_ = true;
+        long status = 0;
+        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 400) {
+            // An error page never lands in the data file.
+            httpError_ = true;
+            return 0;
+        }
+        if (rangeRequested_ && status != 206) {
+            // The server sent the whole file instead of the range: start the data file over.
+            std::fflush(file_);
+            if (ftruncate(fileno(file_), 0) != 0 || fseeko(file_, 0, SEEK_SET) != 0) {
+                return 0;
+            }
+            progress_.resumeBase = 0;
+        }
+    }
+    return std::fwrite(data, 1, bytes, file_);
+}
+
+int TransferWorker::OnProgress(double total, double received) {
+    int result =
+        ReportProgress(progress_, total, received, context_.clock.NowMs(), context_.tables, *this, context_.list);
+    if (result == kProgressContinue) {
+        RecordProgress(false);
+    }
+    return result;
+}
+
+void TransferWorker::RecordProgress(bool force) {
+    double now = context_.clock.NowMs();
+    if (!force && now - lastRecordMs_ < context_.saveIntervalMs) {
+        return;
+    }
+    int64_t count = ParseByteCount(progress_.downloadedText);
+    if ((!force && count == recordedCount_) || CurrentRow() < 0) {
+        return;
+    }
+    lastRecordMs_ = now;
+    recordedCount_ = count;
+    // Written bytes reach the disk before the count that claims them.
+    std::fflush(file_);
+    DownloadTask record;
+    record.name = launch_.name;
+    record.frmPge = launch_.frmPge;
+    record.fileLink = launch_.fileLink;
+    record.path = launch_.path;
+    record.size = sizeText_;
+    record.downloadedSize = progress_.downloadedText;
+    record.type = type_;
+    record.prxIP = launch_.prxIP;
+    record.prxPort = launch_.prxPort;
+    record.prxName = launch_.prxName;
+    record.prxPwd = launch_.prxPwd;
+    record.flag = std::to_string(kStateDownloading);
+    context_.store.UpdateDownload(launch_.frmPge, record);
+}
+
+void TransferWorker::SaveTaskState() {
+    DownloadTask record;
+    record.name = launch_.name;
+    record.frmPge = launch_.frmPge;
+    record.fileLink = launch_.fileLink;
+    record.path = launch_.path;
+    record.size = sizeText_;
+    record.downloadedSize = progress_.downloadedText;
+    record.type = type_;
+    record.prxIP = launch_.prxIP;
+    record.prxPort = launch_.prxPort;
+    record.prxName = launch_.prxName;
+    record.prxPwd = launch_.prxPwd;
+    record.flag = std::to_string(state.load());
+    context_.store.UpdateDownload(launch_.frmPge, record);
+}
+
+void TransferWorker::Finish(int code) {
+    bool flushed = file_ != nullptr && std::fflush(file_) == 0;
+    bool completed = code == CURLE_OK && !httpError_ && flushed;
+    if (completed) {
+        completed = std::fclose(file_) == 0;
+        file_ = nullptr;
+    }
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    curl_easy_cleanup(static_cast<CURL*>(handle_));
+    handle_ = nullptr;
+
+    if (completed) {
+        releasedRow_ = context_.tables.ReleaseWorker(true, this);
+        released_ = true;
+        state = kStateCompleted;
+        if (releasedRow_ < 0) {
+            return;  // deleted from the list while it finished: its item is gone too
+        }
+        context_.list.DeleteRow(releasedRow_);
+        context_.store.DeleteDownload(launch_.frmPge);
+        DownloadTask record;
+        record.frmPge = launch_.frmPge;
+        record.name = launch_.name;
+        record.path = launch_.path;
+        // Without a length from the server, what arrived is the size.
+        record.size = progress_.totalSize > 0 ? sizeText_ : progress_.downloadedText;
+        record.fileLink = launch_.fileLink;
+        record.type = type_;
+        context_.store.AddCompleted(record);
+        platform::SettingsFile settings(context_.programDirectory + "config.ini");
+        if (settings.ReadInt("options", "playAudioCmp", 1) == 1) {
+            context_.sound.PlayCompletionSound();
+        }
+        return;
+    }
+    state = code == CURLE_ABORTED_BY_CALLBACK ? kStatePaused : kStateFailed;
+    releasedRow_ = context_.tables.ReleaseWorker(false, this);
+    released_ = true;
+    if (releasedRow_ < 0) {
+        return;  // its row and item were deleted; nothing of it may land on another task
+    }
+    SaveTaskState();
+    SetImage(state == kStatePaused ? kImageIdle : kImageFailed);
+}
+
+}  // namespace tarvane

@@ -1,0 +1,51 @@
+#include "tests/download/engine_harness.h"
+
+#include <thread>
+
+namespace tarvane::test {
+
+EngineHarness::EngineHarness(const std::string& programDirectory, const std::string& officialHost)
+    : directory(programDirectory),
+      store((files.EnsureTaskFiles(programDirectory), files), programDirectory),
+      context{tables, list, store, ports, clock, programDirectory},
+      resolver(ResolverSettings{officialHost, "quellora.localhost"}),
+      scheduler(context),
+      commands(context, scheduler, resolver, TaskCommands::Ports{ports, ports, ports}, officialHost, "tarvane") {}
+
+EngineHarness::~EngineHarness() {
+    scheduler.Shutdown(std::chrono::seconds(5));
+}
+
+void EngineHarness::AddPage(const std::string& pageLink, const std::string& folder, const std::string& name,
+                            const std::string& proxyHost, int proxyPort, const std::string& proxyUser,
+                            const std::string& proxyPassword) {
+    AddTaskRequest request;
+    request.task.frmPge = pageLink;
+    request.task.fileLink = pageLink;
+    request.task.name = name;
+    request.task.path = folder;
+    request.task.prxIP = proxyHost;
+    request.task.prxPort = proxyPort;
+    request.task.prxName = proxyUser;
+    request.task.prxPwd = proxyPassword;
+    request.task.agent = kDefaultAgent;
+    request.resolve = 1;
+    commands.AddTask(request);
+}
+
+bool EngineHarness::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool EngineHarness::WaitIdle(std::chrono::milliseconds limit) {
+    return WaitFor([this] { return scheduler.LiveWorkers() == 0; }, limit);
+}
+
+}  // namespace tarvane::test
