@@ -237,6 +237,14 @@ TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
     EXPECT_FALSE(doc.SetText("<r><" + longName + "></" + longName + "></r>"));
     EXPECT_NE(doc.LogText().find("<tag_too_long offset=\"1105\"/>"), std::string::npos) << doc.LogText();
 
+    // A start tag must fit its 22-bit length field, also after an edit.
+    EnterRoot(doc, "<r><a/></r>");
+    ASSERT_TRUE(doc.FindElement("a"));
+    EXPECT_FALSE(doc.SetAttribute("v", std::string(1u << 22, 'x')));
+    EXPECT_EQ(doc.Text(), "<r><a/></r>");
+    EXPECT_FALSE(doc.SetText("<r a=\"" + std::string(1u << 22, 'x') + "\"/>"));
+    EXPECT_EQ(doc.LogText(), "<tag_too_long offset=\"0\"/><no_root_element/>");
+
     XmlDocument small(32);
     EXPECT_FALSE(small.SetText("<r>" + std::string(40, 'x') + "</r>"));
     EXPECT_EQ(small.LogText(), "<text_too_long length=\"47\"/>");
