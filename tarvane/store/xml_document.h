@@ -63,11 +63,15 @@ public:
     void Rewind() { ResetPosition(); }
 
     std::string GetAttribute(std::string_view name) const;
+    // Refused: no current element, a name with white space, '=', '/', '>' or '?', or a start tag
+    // that would outgrow its length field.
     bool SetAttribute(std::string_view name, std::string_view value);
     bool SetAttribute(std::string_view name, std::int32_t value);
 
     // A new element after (Append) or before (Insert) the current one, or as the parent's last
     // (Append) or first (Insert) child when there is none. It becomes the current element.
+    // Refused (false, nothing changed): a name the tag could not hold, a parent without end tag,
+    // and at document level any element but the first.
     bool AppendElement(std::string_view name, std::string_view text = {});
     bool InsertElement(std::string_view name, std::string_view text = {});
     // The previous sibling becomes current (none when the removed one was the first child).
