@@ -5,6 +5,7 @@ TARVANE_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libpugixml-dev
     tinyproxy curl
+    qt6-base-dev qt6-webengine-dev libcanberra-dev xvfb xauth trayer fonts-wqy-microhei
 )
 
 tarvane_install_packages() {
