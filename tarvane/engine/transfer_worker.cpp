@@ -320,6 +320,11 @@ void TransferWorker::RecordProgress(bool force) {
     recordedCount_ = count;
     // Written bytes reach the disk before the count that claims them.
     std::fflush(file_);
+    context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
+}
+
+DownloadTask TransferWorker::StateRecord(int flag) const {
+    // Every field but the agent, which the stored task keeps.
     DownloadTask record;
     record.name = launch_.name;
     record.frmPge = launch_.frmPge;
@@ -332,25 +337,12 @@ void TransferWorker::RecordProgress(bool force) {
     record.prxPort = launch_.prxPort;
     record.prxName = launch_.prxName;
     record.prxPwd = launch_.prxPwd;
-    record.flag = std::to_string(kStateDownloading);
-    context_.store.UpdateDownload(launch_.frmPge, record);
+    record.flag = std::to_string(flag);
+    return record;
 }
 
 void TransferWorker::SaveTaskState() {
-    DownloadTask record;
-    record.name = launch_.name;
-    record.frmPge = launch_.frmPge;
-    record.fileLink = launch_.fileLink;
-    record.path = launch_.path;
-    record.size = sizeText_;
-    record.downloadedSize = progress_.downloadedText;
-    record.type = type_;
-    record.prxIP = launch_.prxIP;
-    record.prxPort = launch_.prxPort;
-    record.prxName = launch_.prxName;
-    record.prxPwd = launch_.prxPwd;
-    record.flag = std::to_string(state.load());
-    context_.store.UpdateDownload(launch_.frmPge, record);
+    context_.store.UpdateDownload(launch_.frmPge, StateRecord(state.load()));
 }
 
 void TransferWorker::Finish(int code) {

@@ -51,6 +51,7 @@ private:
     int Transfer();
     void Finish(int code);
     void SaveTaskState();
+    DownloadTask StateRecord(int flag) const;
     void RecordProgress(bool force);
     void SetImage(int image);
     void SetText(int column, const std::string& text);
