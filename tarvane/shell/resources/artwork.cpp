@@ -1,0 +1,7 @@
+#include "tarvane/shell/resources/artwork.h"
+
+namespace tarvane::artwork {
+
+void InitArtwork() {}
+
+}  // namespace tarvane::artwork
