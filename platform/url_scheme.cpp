@@ -1,0 +1,97 @@
+#include "platform/url_scheme.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "platform/codepage.h"
+#include "platform/file_replace.h"
+#include "platform/settings_file.h"
+
+namespace platform {
+
+namespace {
+
+constexpr char kDefaultsSection[] = "Default Applications";
+constexpr char kSchemeMime[] = "x-scheme-handler/tarvane";
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value == '/' ? value : fallback;
+}
+
+// The value of the first "Exec=" line of a desktop entry; empty when there is none.
+std::string ExecLine(const std::string& entry) {
+    std::istringstream lines(entry);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("Exec=", 0) == 0) {
+            return line.substr(5);
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+UrlSchemeFolders UserUrlSchemeFolders() {
+    const char* homeValue = std::getenv("HOME");
+    std::string home = homeValue != nullptr ? homeValue : "";
+    return {EnvOr("XDG_DATA_HOME", home + "/.local/share") + "/applications",
+            EnvOr("XDG_CONFIG_HOME", home + "/.config") + "/mimeapps.list"};
+}
+
+std::string UrlSchemeExec(const std::string& executable) {
+    // Quoted as desktop entries want it, then escaped once more as a desktop entry string.
+    std::string quoted = "\"";
+    for (char c : executable) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            quoted += "\\\\";
+            quoted += c == '\\' ? "\\\\" : std::string(1, c);
+        } else if (c == '%') {
+            quoted += "%%";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\" %u";
+}
+
+UrlSchemeResult RegisterUrlScheme(const std::string& executable, const UrlSchemeFolders& folders) {
+    if (executable.empty() || executable.find_first_of("\r\n") != std::string::npos) {
+        return UrlSchemeResult::Failed;
+    }
+    std::string entryPath = folders.applications + "/" + kUrlSchemeDesktopFile;
+    std::string exec = UrlSchemeExec(executable);
+    SettingsFile mimeapps(AnsiFromUtf8(folders.mimeappsList));
+    bool isDefault =
+        mimeapps.ReadString(kDefaultsSection, kSchemeMime, "", 1024) == std::string(kUrlSchemeDesktopFile) + ";";
+    auto existing = ReadWholeFile(entryPath);
+    if (existing && ExecLine(*existing) == exec && isDefault) {
+        return UrlSchemeResult::AlreadyRegistered;
+    }
+
+    std::error_code error;
+    std::filesystem::create_directories(folders.applications, error);
+    std::filesystem::create_directories(std::filesystem::path(folders.mimeappsList).parent_path(), error);
+    std::string entry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=tarvane\n"
+        "Comment=Hands game page links to tarvane\n"
+        "Exec=" +
+        exec +
+        "\n"
+        "MimeType=x-scheme-handler/tarvane;\n"
+        "NoDisplay=true\n"
+        "Terminal=false\n";
+    if (!ReplaceFileContents(entryPath, entry)) {
+        return UrlSchemeResult::Failed;
+    }
+    if (!mimeapps.WriteString(kDefaultsSection, kSchemeMime, std::string(kUrlSchemeDesktopFile) + ";")) {
+        return UrlSchemeResult::Failed;
+    }
+    return UrlSchemeResult::Written;
+}
+
+}  // namespace platform

@@ -1,0 +1,171 @@
+#include "platform/link_handoff.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace platform {
+namespace {
+
+TEST(LinkHandoff, RecordKeepsItsLayoutAndRoundTrips) {
+    LinkHandoffRecord record{"http://game.quellora.localhost/a.htm", "name", "agent", 0x01020304};
+    auto bytes = EncodeLinkHandoff(record);
+    ASSERT_TRUE(bytes);
+    ASSERT_EQ(bytes->size(), 784u);
+    EXPECT_EQ(bytes->substr(0, record.link.size()), record.link);
+    EXPECT_EQ((*bytes)[record.link.size()], '\0');
+    EXPECT_EQ(bytes->substr(260, 4), "name");
+    EXPECT_EQ(bytes->substr(520, 5), "agent");
+    EXPECT_EQ(bytes->substr(780), std::string("\x04\x03\x02\x01", 4));
+
+    auto decoded = DecodeLinkHandoff(*bytes);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->link, record.link);
+    EXPECT_EQ(decoded->name, "name");
+    EXPECT_EQ(decoded->agent, "agent");
+    EXPECT_EQ(decoded->useDefaultProxy, 0x01020304);
+
+    // Bytes after a field's terminating zero are not part of it.
+    std::string dirty = *bytes;
+    dirty[265] = 'x';
+    EXPECT_EQ(DecodeLinkHandoff(dirty)->name, "name");
+}
+
+TEST(LinkHandoff, LinksThatWouldBeCutAreRefused) {
+    LinkHandoffRecord record;
+    record.link = std::string(259, 'a');
+    EXPECT_TRUE(EncodeLinkHandoff(record));
+    record.link = std::string(260, 'a');
+    EXPECT_FALSE(EncodeLinkHandoff(record));
+    record.link = "ok";
+    record.agent = std::string(300, 'b');
+    EXPECT_FALSE(EncodeLinkHandoff(record));
+    record.agent = std::string("a\0b", 3);
+    EXPECT_FALSE(EncodeLinkHandoff(record));
+}
+
+TEST(LinkHandoff, ShortOrUnterminatedRecordsAreIgnored) {
+    std::string bytes = *EncodeLinkHandoff({"http://x.localhost/page.htm", "", "", 1});
+    EXPECT_FALSE(DecodeLinkHandoff(bytes.substr(0, 783)));
+    EXPECT_FALSE(DecodeLinkHandoff(""));
+    EXPECT_TRUE(DecodeLinkHandoff(bytes + "trailing"));
+    for (std::size_t field = 0; field < 3; ++field) {
+        std::string broken = bytes;
+        std::memset(broken.data() + field * 260, 'z', 260);
+        EXPECT_FALSE(DecodeLinkHandoff(broken)) << "field " << field;
+    }
+}
+
+TEST(LinkHandoff, FolderIsPrivateAndForeignFoldersAreRefused) {
+    tarvane::test::TempDir runtime;
+    std::string folder = HandoffFolderIn(runtime.path().string());
+    ASSERT_EQ(folder, runtime.path().string() + "/tarvane");
+    struct stat info {};
+    ASSERT_EQ(stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    // Once there it is used again.
+    EXPECT_EQ(HandoffFolderIn(runtime.path().string()), folder);
+
+    // Opened to others (or replaced by a link), it is not used.
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(HandoffFolderIn(runtime.path().string()), "");
+    rmdir(folder.c_str());
+    tarvane::test::TempDir elsewhere;
+    ASSERT_EQ(symlink(elsewhere.path().c_str(), folder.c_str()), 0);
+    EXPECT_EQ(HandoffFolderIn(runtime.path().string()), "");
+}
+
+// A receiver on a real socket: answers each message after `handlerTime`, or never.
+class FakeReceiver {
+public:
+    FakeReceiver(const std::string& path, std::chrono::milliseconds handlerTime, bool answer)
+        : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, path.c_str());
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        EXPECT_EQ(listen(fd_, 4), 0);
+        thread_ = std::thread([this, handlerTime, answer] {
+            int client = accept(fd_, nullptr, nullptr);
+            if (client < 0) {
+                return;
+            }
+            std::string message;
+            char buffer[1024];
+            while (message.size() < 5 || message.size() < 5 + Length(message)) {
+                ssize_t got = recv(client, buffer, sizeof(buffer), 0);
+                if (got <= 0) {
+                    break;
+                }
+                message.append(buffer, static_cast<std::size_t>(got));
+            }
+            received = message;
+            std::this_thread::sleep_for(handlerTime);
+            handled = true;
+            if (answer) {
+                char ack = static_cast<char>(kHandoffAck);
+                send(client, &ack, 1, MSG_NOSIGNAL);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(answer ? 0 : 600));
+            close(client);
+        });
+    }
+    ~FakeReceiver() {
+        thread_.join();
+        close(fd_);
+    }
+    static std::size_t Length(const std::string& message) {
+        std::size_t length = 0;
+        for (int i = 4; i >= 1; --i) {
+            length = (length << 8) | static_cast<unsigned char>(message[static_cast<std::size_t>(i)]);
+        }
+        return length;
+    }
+
+    std::string received;
+    std::atomic<bool> handled{false};
+
+private:
+    int fd_;
+    std::thread thread_;
+};
+
+TEST(LinkHandoff, SenderWaitsForTheHandlerAndFramesTheRecord) {
+    tarvane::test::TempDir dir;
+    std::string path = dir.File("Quellora");
+    std::string record = *EncodeLinkHandoff({"http://game.quellora.localhost/g.htm", "", "", 0});
+    std::string received;
+    {
+        FakeReceiver receiver(path, std::chrono::milliseconds(300), true);
+        EXPECT_EQ(SendLinkHandoff(path, record), HandoffResult::Delivered);
+        EXPECT_TRUE(receiver.handled);  // not before the handler returned
+        received = receiver.received;
+    }
+    ASSERT_EQ(received.size(), 5u + 8u + 784u);
+    EXPECT_EQ(received[0], 'C');
+    EXPECT_EQ(FakeReceiver::Length(received), 8u + 784u);
+    EXPECT_EQ(received.substr(5, 8), std::string(8, '\0'));  // dwData 0
+    EXPECT_EQ(received.substr(13), record);
+
+    unlink(path.c_str());
+    {
+        // A receiver that never answers: the sender gives up at its limit and says so.
+        FakeReceiver silent(path, std::chrono::milliseconds(0), false);
+        HandoffTiming timing;
+        timing.replyWait = std::chrono::milliseconds(200);
+        EXPECT_EQ(SendHandoffMessage(path, HandoffMessage::BringForward, "", timing), HandoffResult::Failed);
+    }
+    EXPECT_EQ(SendLinkHandoff(dir.File("nobody"), record), HandoffResult::NoReceiver);
+}
+
+}  // namespace
+}  // namespace platform
