@@ -1,0 +1,269 @@
+#include "updater/update_check.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+#include "updater/curl_fetcher.h"
+
+namespace tarvane::updater {
+namespace {
+
+using tarvane::test::ReadFile;
+using tarvane::test::WriteFile;
+
+// The official site and an installer server in one, on 127.0.0.1 and a port of its own.
+class UpdateServer {
+public:
+    UpdateServer() {
+        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard lock(mutex_);
+            ++requests_[req.path];
+            auto found = pages_.find(req.path);
+            if (found == pages_.end()) {
+                res.status = 404;
+                res.set_content("<html><body>404</body></html>", "text/html");
+                return;
+            }
+            const Page& page = found->second;
+            res.status = page.status;
+            if (page.cutAfter == 0) {
+                res.set_content(page.body, "application/octet-stream");
+                return;
+            }
+            // Promise the whole body, send part of it, then drop the connection.
+            std::string body = page.body;
+            size_t cut = page.cutAfter;
+            res.set_content_provider(body.size(), "application/octet-stream",
+                                     [body, cut](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset >= cut) {
+                                             return false;
+                                         }
+                                         return sink.write(body.data() + offset, cut - offset);
+                                     });
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        for (int i = 0; i < 500 && !server_.is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    ~UpdateServer() {
+        server_.stop();
+        thread_.join();
+    }
+
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    void Set(const std::string& path, std::string body, int status = 200, size_t cutAfter = 0) {
+        std::lock_guard lock(mutex_);
+        pages_[path] = Page{std::move(body), status, cutAfter};
+    }
+    int Requests(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        return requests_[path];
+    }
+
+private:
+    struct Page {
+        std::string body;
+        int status = 200;
+        size_t cutAfter = 0;
+    };
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::map<std::string, Page> pages_;
+    std::map<std::string, int> requests_;
+};
+
+// Real HTTP through libcurl, with the addresses it was asked for on record.
+class RecordingFetcher : public HttpFetcher {
+public:
+    FetchResult Fetch(const std::string& address, const std::function<bool(std::string_view)>& sink) override {
+        addresses.push_back(address);
+        return curl_.Fetch(address, sink);
+    }
+    std::vector<std::string> addresses;
+
+private:
+    CurlFetcher curl_;
+};
+
+class RecordingStarter : public platform::ProcessStarter {
+public:
+    bool Start(const std::string& program, const std::vector<std::string>& arguments) override {
+        started.push_back(program);
+        EXPECT_TRUE(arguments.empty());
+        return true;
+    }
+    std::vector<std::string> started;
+};
+
+class UpdateCheckTest : public tarvane::test::TempDirTest {
+protected:
+    void SetInstalledVersion(const std::string& value) {
+        WriteFile(temp_.File("config.ini"), "[main]\nVer=" + value + "\n");
+    }
+    void Publish(const std::string& body, int status = 200) { server_.Set(kVersionFilePath, body, status); }
+    std::string InstallerUrl() const { return server_.Url("/files/setup.run"); }
+
+    UpdateOutcome Run() {
+        return RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher_, starter_);
+    }
+    // Everything in the program directory but config.ini.
+    std::vector<std::string> LeftFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+            if (entry.path().filename() != "config.ini") {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+
+    UpdateServer server_;
+    RecordingFetcher fetcher_;
+    RecordingStarter starter_;
+};
+
+TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
+    // A stand-in installer that leaves a marker where the test can see it.
+    std::string marker = temp_.File("installed.marker");
+    std::string script = "#!/bin/sh\necho \"$0\" > '" + marker + "'\n";
+    server_.Set("/files/setup.run", script);
+    SetInstalledVersion("41");
+    Publish("42|||" + InstallerUrl());
+
+    platform::SystemProcessStarter realStarter;
+    EXPECT_EQ(RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher_, realStarter),
+              UpdateOutcome::InstallerStarted);
+
+    std::string installer = temp_.File("updateZip");
+    EXPECT_EQ(ReadFile(installer), script);
+    struct stat info {};
+    ASSERT_EQ(stat(installer.c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mode & S_IXUSR);
+    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    ASSERT_TRUE(std::filesystem::exists(marker));
+    // Wait for the script to finish its one line before reading it.
+    for (int i = 0; i < 200 && ReadFile(marker).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_EQ(ReadFile(marker), installer + "\n");
+}
+
+TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
+    server_.Set("/files/setup.run", "installer");
+    SetInstalledVersion("1000");
+    Publish("1000|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
+    Publish("999|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
+    Publish("1000 " + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::Malformed);
+
+    EXPECT_EQ(server_.Requests("/files/setup.run"), 0);
+    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(LeftFiles().empty());
+
+    // A minus sign makes a huge unsigned number, which is newer than anything installed.
+    Publish("-1|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
+    EXPECT_THAT(starter_.started, testing::ElementsAre(temp_.File("updateZip")));
+}
+
+TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
+    server_.Set("/files/setup.run", "installer");
+    EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
+    Publish("1|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
+    Publish("2|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
+    EXPECT_EQ(ReadFile(temp_.File("updateZip")), "installer");
+
+    SetInstalledVersion("");  // present but empty reads as 0
+    EXPECT_EQ(InstalledVersion(temp_.Directory()), 0u);
+    WriteFile(temp_.File("config.ini"), "[other]\nVer=9\n");
+    EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
+}
+
+TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsTheyAre) {
+    server_.Set("/files/setup.run", "installer");
+    SetInstalledVersion("3");
+
+    // The blank after "|||" stays in the address; libcurl refuses such an address.
+    Publish("  5 ||| " + InstallerUrl() + "  ");
+    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    ASSERT_EQ(fetcher_.addresses.size(), 2u);
+    EXPECT_EQ(fetcher_.addresses[1], " " + InstallerUrl());
+
+    Publish("5|||" + InstallerUrl() + "\n");
+    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    ASSERT_EQ(fetcher_.addresses.size(), 4u);
+    EXPECT_EQ(fetcher_.addresses[3], InstallerUrl() + "\n");
+
+    EXPECT_EQ(server_.Requests("/files/setup.run"), 0);
+    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(LeftFiles().empty());
+}
+
+TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
+    SetInstalledVersion("1");
+    // An error page that happens to look like a version file.
+    Publish("9|||" + InstallerUrl(), 404);
+    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
+    Publish("9|||" + InstallerUrl(), 500);
+    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(server_.Requests("/files/setup.run"), 0);
+
+    // The installer answers with an error page; an older installer of the same name goes too.
+    WriteFile(temp_.File("updateZip"), "old installer");
+    server_.Set("/files/setup.run", "<html>Internal error</html>", 500);
+    Publish("9|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(server_.Requests("/files/setup.run"), 1);
+    EXPECT_TRUE(LeftFiles().empty());
+
+    // Missing installer (404), and one cut off halfway.
+    server_.Set("/files/other.run", "x", 200);
+    Publish("9|||" + server_.Url("/files/missing.run"));
+    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    server_.Set("/files/setup.run", std::string(300000, 'i'), 200, 100000);
+    Publish("9|||" + InstallerUrl());
+    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+
+    // Nothing but http and https is fetched.
+    Publish("9|||file:///bin/sh");
+    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+
+    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(LeftFiles().empty());
+}
+
+TEST_F(UpdateCheckTest, UnreachableSiteAndOversizedBodiesGiveNoUpdate) {
+    UpdaterSetup unreachable{temp_.Directory(), "http://127.0.0.1:1/softUpdate/tarvane/newVerInfo.txt"};
+    EXPECT_EQ(RunUpdateCheck(unreachable, fetcher_, starter_), UpdateOutcome::NoVersionFile);
+
+    Publish("9|||" + InstallerUrl() + std::string(100000, ' ') + "x");
+    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
+    EXPECT_TRUE(starter_.started.empty());
+}
+
+TEST(UpdaterAddress, VersionFileLivesOnTheOfficialSite) {
+    EXPECT_EQ(VersionFileAddress("www.quellora.localhost:8717"),
+              "http://www.quellora.localhost:8717/softUpdate/tarvane/newVerInfo.txt");
+}
+
+}  // namespace
+}  // namespace tarvane::updater

@@ -1,0 +1,56 @@
+#include "updater/update_check.h"
+
+#include "platform/codepage.h"
+#include "platform/settings_file.h"
+#include "updater/installer_download.h"
+#include "updater/version_file.h"
+
+namespace tarvane::updater {
+
+namespace {
+
+// A version file is one short line; anything this large is not one.
+constexpr std::size_t kMaxVersionBody = 64 * 1024;
+
+}  // namespace
+
+std::string VersionFileAddress(const std::string& officialHost) {
+    return "http://" + officialHost + kVersionFilePath;
+}
+
+std::uint32_t InstalledVersion(const std::string& programDirectory) {
+    platform::SettingsFile config(programDirectory + "config.ini");
+    return static_cast<std::uint32_t>(config.ReadInt("main", "Ver", 1));
+}
+
+UpdateOutcome RunUpdateCheck(const UpdaterSetup& setup, HttpFetcher& fetcher, platform::ProcessStarter& starter) {
+    std::uint32_t installed = InstalledVersion(setup.programDirectory);
+
+    std::string body;
+    FetchResult fetched = fetcher.Fetch(setup.versionFileAddress, [&body](std::string_view block) {
+        if (body.size() + block.size() > kMaxVersionBody) {
+            return false;
+        }
+        body.append(block);
+        return true;
+    });
+    if (!fetched.Ok()) {
+        return UpdateOutcome::NoVersionFile;
+    }
+    std::optional<PublishedVersion> published = ParseVersionFile(body);
+    if (!published) {
+        return UpdateOutcome::Malformed;
+    }
+    if (installed >= published->version) {
+        return UpdateOutcome::UpToDate;
+    }
+
+    std::string installer = setup.programDirectory + kInstallerFileName;
+    if (!DownloadInstaller(fetcher, published->installerAddress, installer)) {
+        return UpdateOutcome::DownloadFailed;
+    }
+    return starter.Start(platform::Utf8FromAnsi(installer), {}) ? UpdateOutcome::InstallerStarted
+                                                                : UpdateOutcome::StartFailed;
+}
+
+}  // namespace tarvane::updater
