@@ -204,6 +204,94 @@ std::size_t EndOfRun(unsigned fromCodePage, std::string_view bytes, std::size_t 
     return pos;
 }
 
+// UTF-8 to UTF-16 as the platform converter does it: each byte that does not start a valid,
+// shortest-form sequence of a scalar value becomes U+FFFD on its own.
+std::u16string DecodeUtf8(std::string_view bytes) {
+    std::u16string units;
+    units.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+        char32_t value = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool valid = length != 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            auto next = static_cast<unsigned char>(bytes[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            value = (value << 6) | (next & 0x3F);
+        }
+        if (valid && length == 3) {
+            valid = value >= 0x800 && (value < 0xD800 || value > 0xDFFF);
+        } else if (valid && length == 4) {
+            valid = value >= 0x10000 && value <= 0x10FFFF;
+        }
+        if (!valid) {
+            units.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        if (value >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(value));
+        }
+        i += length;
+    }
+    return units;
+}
+
+// UTF-16 to UTF-8 as the platform converter does it: a lone surrogate becomes '?' and counts as a
+// character without representation.
+std::string EncodeUtf8(std::u16string_view units, bool* lost) {
+    std::string bytes;
+    bytes.reserve(units.size() * 3);
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t value = units[i];
+        if (value >= 0xD800 && value <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            value = 0x10000 + ((value - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (value >= 0xD800 && value <= 0xDFFF) {
+            bytes.push_back('?');
+            *lost = true;
+            continue;
+        }
+        if (value < 0x80) {
+            bytes.push_back(static_cast<char>(value));
+        } else if (value < 0x800) {
+            bytes.push_back(static_cast<char>(0xC0 | (value >> 6)));
+            bytes.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        } else if (value < 0x10000) {
+            bytes.push_back(static_cast<char>(0xE0 | (value >> 12)));
+            bytes.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        } else {
+            bytes.push_back(static_cast<char>(0xF0 | (value >> 18)));
+            bytes.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+            bytes.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        }
+    }
+    return bytes;
+}
+
+// One conversion between code page 936 and UTF-8: the UTF-8 side is done here, the other side by
+// the platform converter.
+std::string ConvertAnsiAndUtf8(unsigned fromCodePage, unsigned toCodePage, std::string_view bytes, bool* lost) {
+    if (fromCodePage == platform::kUtf8CodePage && toCodePage == platform::kAnsiCodePage) {
+        return platform::WideToMultiByte(platform::kAnsiCodePage, DecodeUtf8(bytes), lost);
+    }
+    if (fromCodePage == platform::kAnsiCodePage && toCodePage == platform::kUtf8CodePage) {
+        *lost = false;
+        return EncodeUtf8(platform::MultiByteToWide(platform::kAnsiCodePage, bytes), lost);
+    }
+    return platform::ConvertCodePage(fromCodePage, toCodePage, bytes, lost);
+}
+
 bool ConvertibleHere(unsigned code) {
     return !platform::IconvNameForCodePage(ConversionCodePage(code)).empty();
 }
@@ -287,7 +375,7 @@ std::string ConvertBetweenCodePages(unsigned fromCodePage, unsigned toCodePage, 
         return std::string(bytes);
     }
     bool lost = false;
-    std::string converted = platform::ConvertCodePage(fromCodePage, toCodePage, joined, &lost);
+    std::string converted = ConvertAnsiAndUtf8(fromCodePage, toCodePage, joined, &lost);
     std::string result;
     result.reserve(bytes.size() + converted.size());
     std::size_t copied = 0;

@@ -233,27 +233,11 @@ std::string ReplacedFile(const std::string& osPath) {
     return osPath;
 }
 
-std::string FolderOf(const std::string& file) {
-    std::size_t slash = file.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : file.substr(0, slash);
-}
-
-void SyncFolder(const std::string& folder) {
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-// Puts `bytes` in place of `file` without ever exposing a partial file: a temporary file in the
-// same folder is written, synced and renamed over the old one. A new file gets mode 0600; a
-// replaced one keeps its mode.
+// Puts `head` and `body` in place of `file` without ever exposing a partial file: a temporary
+// file in the same folder is written, synced and renamed over the old one. A new file gets mode
+// 0600; a replaced one keeps its mode and, where allowed, its owner. The folder itself is not
+// synced: after a power loss the file may be the previous version, but always a whole one.
 bool ReplaceFileContents(const std::string& file, std::string_view head, std::string_view body, XmlResultLog& log) {
-    std::string folder = FolderOf(file);
     std::string temporary = file + kSaveTemporarySuffix + "XXXXXX";
     int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -267,8 +251,13 @@ bool ReplaceFileContents(const std::string& file, std::string_view head, std::st
         return false;
     };
     struct stat old {};
-    if (stat(file.c_str(), &old) == 0 && fchmod(fd, old.st_mode & 07777) != 0) {
-        return fail(errno);
+    if (stat(file.c_str(), &old) == 0) {
+        if (fchmod(fd, old.st_mode & 07777) != 0) {
+            return fail(errno);
+        }
+        if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+            [[maybe_unused]] int ignored = fchown(fd, old.st_uid, old.st_gid);
+        }
     }
     if (!WriteAll(fd, head) || !WriteAll(fd, body) || fsync(fd) != 0) {
         return fail(errno);
@@ -285,7 +274,6 @@ bool ReplaceFileContents(const std::string& file, std::string_view head, std::st
         LogFileError(log, error);
         return false;
     }
-    SyncFolder(folder);
     return true;
 }
 
