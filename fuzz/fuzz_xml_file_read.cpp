@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/codepage.h"
+#include "tarvane/store/encoding_names.h"
 #include "tarvane/store/xml_document.h"
 #include "tarvane/store/xml_file_io.h"
 
@@ -69,6 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(again.utf8Mark == flags.utf8Mark && again.utf16LittleEndian == flags.utf16LittleEndian &&
               again.utf16BigEndian == flags.utf16BigEndian,
           "marks change between write and read");
+    // The converter that skips ASCII gives what the plain conversion gives.
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    for (auto [from, to] : {std::pair{platform::kUtf8CodePage, platform::kAnsiCodePage},
+                            std::pair{platform::kAnsiCodePage, platform::kUtf8CodePage}}) {
+        bool fastLoss = false;
+        bool plainLoss = false;
+        Check(tarvane::ConvertBetweenCodePages(from, to, bytes, &fastLoss) ==
+                      platform::ConvertCodePage(from, to, bytes, &plainLoss) &&
+                  fastLoss == plainLoss,
+              "conversion that skips ASCII differs");
+    }
     Check(log.Text().size() < 1200 && writeLog.Text().size() < 1200, "log past its cap");
     return 0;
 }
