@@ -117,6 +117,11 @@ std::unique_ptr<Sample> MakeSample(int count, const std::string& folder) {
     return sample;
 }
 
+// The program loads each file once at start; later operations find it unchanged.
+void Warm(tarvane::TaskFiles& files, const Sample& sample) {
+    benchmark::DoNotOptimize(files.GetItemField(sample.file, "frmPge", sample.last.frmPge, "flag"));
+}
+
 void ParseXmlDocument(benchmark::State& state, const Sample* sample) {
     for (auto _ : state) {
         tarvane::XmlDocument document;
@@ -138,6 +143,7 @@ void ParsePugixml(benchmark::State& state, const Sample* sample) {
 
 void GetItemField(benchmark::State& state, const Sample* sample) {
     tarvane::TaskFiles files;
+    Warm(files, *sample);
     for (auto _ : state) {
         std::string value = files.GetItemField(sample->file, "frmPge", sample->last.frmPge, "downloadedSize");
         benchmark::DoNotOptimize(value);
@@ -146,6 +152,7 @@ void GetItemField(benchmark::State& state, const Sample* sample) {
 
 void UpdateTask(benchmark::State& state, const Sample* sample) {
     tarvane::TaskFiles files;
+    Warm(files, *sample);
     DownloadTask task = sample->last;
     int round = 0;
     for (auto _ : state) {
@@ -159,6 +166,7 @@ void UpdateTask(benchmark::State& state, const Sample* sample) {
 // would: the file stays at its size and the kept document stays valid.
 void AddItem(benchmark::State& state, const Sample* sample) {
     tarvane::TaskFiles files;
+    Warm(files, *sample);
     DownloadTask task = sample->last;
     task.frmPge += "&copy=1";
     for (auto _ : state) {
@@ -172,6 +180,7 @@ void AddItem(benchmark::State& state, const Sample* sample) {
 
 void DeleteItem(benchmark::State& state, const Sample* sample) {
     tarvane::TaskFiles files;
+    Warm(files, *sample);
     for (auto _ : state) {
         files.DeleteItem(sample->file, "frmPge", sample->last.frmPge);
         state.PauseTiming();
@@ -206,8 +215,9 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                milliseconds_[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
+                double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                milliseconds_[run.benchmark_name()] = {run.GetAdjustedRealTime() * toMs,
+                                                       run.GetAdjustedCPUTime() * toMs};
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -215,38 +225,45 @@ public:
 
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\nXmlDocument parse time / pugixml parse time (same bytes, same run)\n");
+        std::printf("\nXmlDocument parse time / pugixml parse time (same bytes, same run; CPU time)\n");
         for (int size : kSizes) {
-            double ours = Time("Parse/XmlDocument/" + std::to_string(size));
-            double peer = Time("Parse/pugixml/" + std::to_string(size));
-            if (ours > 0 && peer > 0) {
-                std::printf("  %6d items: %8.3f ms / %8.3f ms = %.2fx%s\n", size, ours, peer, ours / peer,
-                            size == kTargetSize ? (ours / peer <= kParseRatioTarget ? "  (target <= 2x: met)"
-                                                                                    : "  (target <= 2x: MISSED)")
-                                                : "");
+            Times ours = Time("Parse/XmlDocument/" + std::to_string(size));
+            Times peer = Time("Parse/pugixml/" + std::to_string(size));
+            if (ours.cpu > 0 && peer.cpu > 0) {
+                double ratio = ours.cpu / peer.cpu;
+                std::printf("  %6d items: %8.3f ms / %8.3f ms = %.2fx%s\n", size, ours.cpu, peer.cpu, ratio,
+                            size != kTargetSize          ? ""
+                            : ratio <= kParseRatioTarget ? "  (target <= 2x: met)"
+                                                         : "  (target <= 2x: MISSED)");
             }
         }
-        std::printf("\nTaskFiles operations on the %d-item file (target < %.0f ms each)\n", kTargetSize,
-                    kOperationTargetMs);
+        std::printf("\nTaskFiles operations on the %d-item file (target < %.0f ms each; wall time, CPU time)\n",
+                    kTargetSize, kOperationTargetMs);
         for (const char* operation : {"GetItemField", "UpdateTask", "AddItem", "DeleteItem"}) {
-            double ms = Time(std::string("TaskFiles/") + operation + "/" + std::to_string(kTargetSize));
-            if (ms > 0) {
-                std::printf("  %-12s %8.3f ms  %s\n", operation, ms, ms < kOperationTargetMs ? "met" : "MISSED");
+            Times times = Time(std::string("TaskFiles/") + operation + "/" + std::to_string(kTargetSize));
+            if (times.real > 0) {
+                std::printf("  %-12s %8.3f ms %8.3f ms  %s\n", operation, times.real, times.cpu,
+                            times.real < kOperationTargetMs ? "met" : "MISSED");
             }
         }
-        double floor = Time("Disk/SyncedReplace/" + std::to_string(kTargetSize));
-        if (floor > 0) {
-            std::printf("  (writing, syncing and renaming the same bytes alone: %.3f ms)\n", floor);
+        Times floor = Time("Disk/SyncedReplace/" + std::to_string(kTargetSize));
+        if (floor.real > 0) {
+            std::printf("  (writing, syncing and renaming the same bytes alone: %.3f ms)\n", floor.real);
         }
     }
 
 private:
-    double Time(const std::string& name) const {
+    struct Times {
+        double real = 0;
+        double cpu = 0;
+    };
+
+    Times Time(const std::string& name) const {
         auto it = milliseconds_.find(name);
-        return it == milliseconds_.end() ? 0 : it->second;
+        return it == milliseconds_.end() ? Times{} : it->second;
     }
 
-    std::map<std::string, double> milliseconds_;
+    std::map<std::string, Times> milliseconds_;
 };
 
 }  // namespace
