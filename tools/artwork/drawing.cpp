@@ -98,7 +98,8 @@ void DrawGlyph(QPainter& painter, Glyph glyph, const QRectF& box, const QColor& 
             painter.drawRoundedRect(QRectF(x + w * 0.60, y, w * 0.28, h), 1.0, 1.0);
             break;
         case Glyph::Gear:
-            DrawGear(painter, box, color);
+            // Teeth need more room than a stroke glyph to read at badge size.
+            DrawGear(painter, box.adjusted(-w * 0.22, -h * 0.22, w * 0.22, h * 0.22), color);
             break;
         case Glyph::Question: {
             QPainterPath path;

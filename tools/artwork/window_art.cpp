@@ -60,7 +60,7 @@ void DrawCategoryBand(QPainter& painter) {
     painter.fillRect(band, kOrange);
     painter.fillRect(QRect(0, kCategoryTop, kWidth, 1), kOrangeDark);
     for (int i = 1; i < kCategoryCount; ++i) {
-        const double x = kCategoryLeft + i * kCategoryStep - 11;
+        const double x = kCategoryLeft + i * kCategoryStep - 15;
         painter.fillRect(QRectF(x, kCategoryTop + 12, 1, 16), QColor(255, 186, 120));
     }
 }

@@ -27,6 +27,11 @@ int Channel(double value) {
     return static_cast<int>(value);
 }
 
+// Shapes outside the defined range divide by zero; such a weight contributes nothing.
+double Weight(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
+
 bool Finite(const SkinParams& p) {
     for (double value : {p.strokeWidth, p.cornerRadius, p.ringShare, p.ringShading, p.faceGradient, p.lightX, p.lightY,
                          p.lightRadius, p.lightStrength}) {
@@ -83,19 +88,19 @@ bool CButtonSkin::Generate() {
         for (int x = -N; x <= N; ++x) {
             const double d = std::sqrt(double(x) * x + double(y) * y);
             const double t = 2.0 * (d - R) / Wd;
-            const double o = Clamp(t + 0.5, 0.0, 1.0);
+            const double o = Weight(Clamp(t + 0.5, 0.0, 1.0));
             const double k = Clamp(0.5 - t, 0.0, 1.0);
             const double u = (q + R - 2.0 * d) / (R - q);
             const double r = 1.0 - p.ringShading * u * u;
             const double m = Clamp(2.0 * (d - q) / Wd + 0.5, 0.0, 1.0);
-            const double Z = m * k * r;
+            const double Z = Weight(m * k * r);
             const double v = Clamp(0.5 - 2.0 * (d - q) / Wd, 0.0, 1.0);
             const double dq2 = (d / q) * (d / q);
             const double g =
                 p.faceGradient > 0.0 ? 1.0 - p.faceGradient * dq2 : 1.0 + p.faceGradient - p.faceGradient * dq2;
             const double L = std::sqrt((x - p.lightX) * (x - p.lightX) + (y - p.lightY) * (y - p.lightY));
             const double h = Clamp(1.0 - p.faceGradient * L / p.lightRadius, -1.0, 1.0);
-            const double Y = g * v * (1.0 + p.lightStrength * h);
+            const double Y = Weight(g * v * (1.0 + p.lightStrength * h));
 
             for (int s = 0; s < kSkinStateCount; ++s) {
                 const QRgb face = p.faceColors[s];

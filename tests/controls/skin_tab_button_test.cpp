@@ -1,0 +1,228 @@
+#include "tarvane/shell/controls/skin_tab_button.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QPainter>
+#include <QTest>
+
+#include "tarvane/shell/controls/nine_slice.h"
+
+namespace tarvane {
+namespace {
+
+// Regions of a skin cell, so that a copied pixel tells where it came from.
+enum Region { kTopLeft, kTop, kTopRight, kLeft, kCentre, kRight, kBottomLeft, kBottom, kBottomRight };
+
+QRgb RegionColor(int region, int state) {
+    return qRgb(20 * region + 10, 40 * state + 5, 99);
+}
+
+// A skin whose cells are painted by region: N x N corners, one-pixel middle row and column.
+QImage RegionSkin(int n) {
+    const int cell = 2 * n + 1;
+    QImage skin(cell, 5 * cell, QImage::Format_RGB32);
+    for (int s = 0; s < 5; ++s) {
+        for (int y = 0; y < cell; ++y) {
+            for (int x = 0; x < cell; ++x) {
+                const int column = x < n ? 0 : x == n ? 1 : 2;
+                const int row = y < n ? 0 : y == n ? 1 : 2;
+                skin.setPixel(x, s * cell + y, RegionColor(row * 3 + column, s));
+            }
+        }
+    }
+    return skin;
+}
+
+QImage Sliced(int n, int width, int height) {
+    QImage strip(width, 5 * height, QImage::Format_RGB32);
+    strip.fill(Qt::black);
+    NineSliceInto(strip, height, RegionSkin(n), n);
+    return strip;
+}
+
+TEST(NineSliceTest, CornersStayWholeOnLargeButtons) {
+    EXPECT_EQ(NineSliceCorner(9, 73, 30), 9);
+    const int n = 3, w = 20, h = 12;
+    const QImage strip = Sliced(n, w, h);
+    for (int s = 0; s < 5; ++s) {
+        SCOPED_TRACE(s);
+        const int top = s * h;
+        EXPECT_EQ(strip.pixel(0, top), RegionColor(kTopLeft, s));
+        EXPECT_EQ(strip.pixel(2, top + 2), RegionColor(kTopLeft, s));
+        EXPECT_EQ(strip.pixel(3, top), RegionColor(kTop, s));
+        EXPECT_EQ(strip.pixel(16, top + 2), RegionColor(kTop, s));
+        EXPECT_EQ(strip.pixel(17, top), RegionColor(kTopRight, s));
+        EXPECT_EQ(strip.pixel(0, top + 3), RegionColor(kLeft, s));
+        EXPECT_EQ(strip.pixel(10, top + 6), RegionColor(kCentre, s));
+        EXPECT_EQ(strip.pixel(19, top + 8), RegionColor(kRight, s));
+        EXPECT_EQ(strip.pixel(2, top + 9), RegionColor(kBottomLeft, s));
+        EXPECT_EQ(strip.pixel(10, top + 11), RegionColor(kBottom, s));
+        EXPECT_EQ(strip.pixel(19, top + 11), RegionColor(kBottomRight, s));
+    }
+}
+
+TEST(NineSliceTest, SmallButtonsUseCornersOfHalfTheirSmallerSide) {
+    EXPECT_EQ(NineSliceCorner(9, 12, 10), 5);
+    EXPECT_EQ(NineSliceCorner(9, 40, 11), 5);
+    EXPECT_EQ(NineSliceCorner(9, 0, 30), 0);
+
+    // N = 5 on an 8 x 6 button: corners of 3, two columns of top edge, no middle rows.
+    const int n = 5, w = 8, h = 6;
+    const QImage strip = Sliced(n, w, h);
+    for (int s = 0; s < 5; ++s) {
+        SCOPED_TRACE(s);
+        const int top = s * h;
+        EXPECT_EQ(strip.pixel(0, top), RegionColor(kTopLeft, s));
+        EXPECT_EQ(strip.pixel(2, top + 2), RegionColor(kTopLeft, s));
+        EXPECT_EQ(strip.pixel(3, top + 1), RegionColor(kTop, s));
+        EXPECT_EQ(strip.pixel(4, top + 1), RegionColor(kTop, s));
+        EXPECT_EQ(strip.pixel(5, top), RegionColor(kTopRight, s));
+        EXPECT_EQ(strip.pixel(7, top + 2), RegionColor(kTopRight, s));
+        EXPECT_EQ(strip.pixel(0, top + 3), RegionColor(kBottomLeft, s));
+        EXPECT_EQ(strip.pixel(4, top + 5), RegionColor(kBottom, s));
+        EXPECT_EQ(strip.pixel(7, top + 5), RegionColor(kBottomRight, s));
+    }
+}
+
+// Faces of five different colours make the row shown readable from the button's centre.
+SkinParams StateParams() {
+    SkinParams p;
+    p.cornerRadius = 8.0;
+    p.faceGradient = 0.0;
+    p.lightStrength = 0.0;
+    p.faceColors = {qRgb(100, 0, 0), qRgb(0, 100, 0), qRgb(0, 0, 100), qRgb(100, 100, 0), qRgb(0, 100, 100)};
+    return p;
+}
+
+QRgb Centre(QWidget& widget) {
+    return widget.grab().toImage().pixel(widget.width() / 2, widget.height() / 2);
+}
+
+void Enter(QWidget& widget) {
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(&widget, &enter);
+}
+
+TEST(SkinTabButtonTest, ShowsTheRowOfEachOfTheFiveStates) {
+    CButtonSkin skin;
+    skin.SetSkinParams(StateParams());
+    const QImage cells = skin.GetSkinBitmap();
+    const int n = skin.halfSize();
+    auto face = [&](int state) { return cells.pixel(n, n + state * (2 * n + 1)); };
+
+    CSkinTabButton button;
+    button.resize(73, 30);
+    button.SetSkin(&skin);
+    button.hoverTracking = true;
+    EXPECT_EQ(button.CurrentState(), kStateNormal);
+    EXPECT_EQ(Centre(button), face(kStateNormal));
+
+    Enter(button);
+    EXPECT_TRUE(button.mouseOver());
+    EXPECT_EQ(button.CurrentState(), kStateHover);
+    EXPECT_EQ(Centre(button), face(kStateHover));
+
+    button.hoverTracking = false;
+    EXPECT_EQ(Centre(button), face(kStateNormal));
+    button.hoverTracking = true;
+
+    button.SetToggled(true);
+    EXPECT_EQ(Centre(button), face(kStateToggled));
+    button.setDown(true);
+    EXPECT_EQ(Centre(button), face(kStatePressed));
+    button.setDown(false);
+    button.SetToggled(false);
+
+    // The current tab is the disabled one: row 0 even under the mouse.
+    button.setEnabled(false);
+    EXPECT_EQ(button.CurrentState(), kStateDisabled);
+    EXPECT_EQ(Centre(button), face(kStateDisabled));
+    button.setEnabled(true);
+
+    // Moving out of the button ends the hover.
+    QTest::mouseMove(&button, QPoint(-10, -10));
+    QMouseEvent move(QEvent::MouseMove, QPointF(-10, -10), QPointF(-10, -10), QPointF(-10, -10), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&button, &move);
+    EXPECT_FALSE(button.mouseOver());
+    EXPECT_EQ(Centre(button), face(kStateNormal));
+}
+
+TEST(SkinTabButtonTest, CaptionChangeRepaintsTheStripButKeepsTheSkin) {
+    CButtonSkin skin;
+    skin.SetSkinParams(StateParams());
+    CSkinTabButton button;
+    button.resize(73, 30);
+    button.SetSkin(&skin);
+    button.setText(QStringLiteral("正在下载"));
+    button.UpdateStrip();
+    ASSERT_EQ(button.strip().size(), QSize(73, 150));
+    const qint64 skinKey = skin.GetSkinBitmap().cacheKey();
+    const QImage before = button.strip();
+
+    button.UpdateStrip();
+    EXPECT_EQ(button.strip(), before);
+
+    button.setText(QStringLiteral("已完成"));
+    button.UpdateStrip();
+    EXPECT_NE(button.strip(), before);
+    EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), skinKey);
+
+    // A new size makes a new strip of five rows.
+    button.resize(40, 20);
+    button.UpdateStrip();
+    EXPECT_EQ(button.strip().size(), QSize(40, 100));
+}
+
+TEST(SkinTabButtonTest, CaptionRowsUseTheirStateColours) {
+    CButtonSkin skin;
+    SkinParams p = StateParams();
+    p.faceColors.fill(qRgb(255, 255, 255));
+    skin.SetSkinParams(p);
+    CSkinTabButton button;
+    button.resize(80, 30);
+    button.SetSkin(&skin);
+    QFont font = button.GetTextFont();
+    font.setPixelSize(20);
+    button.SetTextFont(font);
+    const std::array<QColor, kSkinStateCount> colors{QColor(255, 0, 0), QColor(0, 160, 0), QColor(0, 0, 255),
+                                                     QColor(255, 0, 255), QColor(0, 160, 160)};
+    button.SetTextColors(colors);
+    button.setText(QStringLiteral("HHHH"));
+    button.UpdateStrip();
+    const QImage strip = button.strip();
+    for (int s = 0; s < kSkinStateCount; ++s) {
+        SCOPED_TRACE(s);
+        bool found = false;
+        for (int y = s * 30; y < (s + 1) * 30 && !found; ++y) {
+            for (int x = 0; x < 80 && !found; ++x) {
+                found = strip.pixel(x, y) == colors[s].rgb();
+            }
+        }
+        EXPECT_TRUE(found);
+    }
+}
+
+TEST(SkinTabButtonTest, ClickBehaviourOfTheToggledState) {
+    CSkinTabButton button;
+    button.resize(60, 24);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_FALSE(button.IsToggled());
+
+    button.toggleOnClick = true;
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_TRUE(button.IsToggled());
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_FALSE(button.IsToggled());
+
+    button.toggleOnClick = false;
+    button.latchOnClick = true;
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_TRUE(button.IsToggled());
+}
+
+}  // namespace
+}  // namespace tarvane
