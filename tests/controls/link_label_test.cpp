@@ -184,6 +184,8 @@ TEST(LinkLabelTest, CategoryLabelNotifiesItsParentInsteadOfOpening) {
     QWidget parent;
     CLinkLabel label(QStringLiteral("解谜冒险"), kTemplate, 1063, launcher, &parent);
     const QColor white(255, 255, 255);
+    label.SetLinkColors(white, white, QColor());
+    EXPECT_EQ(label.hoverColor(), label.palette().color(QPalette::Highlight));
     label.SetLinkColors(white, white, QColor(0, 0, 0));
     label.SetBackColor(QColor(248, 124, 0));
     label.SetUnderlineMode(0);

@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QPainter>
-#include <QTest>
 
 #include "tarvane/shell/controls/nine_slice.h"
 
@@ -142,7 +142,6 @@ TEST(SkinTabButtonTest, ShowsTheRowOfEachOfTheFiveStates) {
     button.setEnabled(true);
 
     // Moving out of the button ends the hover.
-    QTest::mouseMove(&button, QPoint(-10, -10));
     QMouseEvent move(QEvent::MouseMove, QPointF(-10, -10), QPointF(-10, -10), QPointF(-10, -10), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&button, &move);
@@ -203,25 +202,6 @@ TEST(SkinTabButtonTest, CaptionRowsUseTheirStateColours) {
         }
         EXPECT_TRUE(found);
     }
-}
-
-TEST(SkinTabButtonTest, ClickBehaviourOfTheToggledState) {
-    CSkinTabButton button;
-    button.resize(60, 24);
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_FALSE(button.IsToggled());
-
-    button.toggleOnClick = true;
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_TRUE(button.IsToggled());
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_FALSE(button.IsToggled());
-
-    button.toggleOnClick = false;
-    button.latchOnClick = true;
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_TRUE(button.IsToggled());
 }
 
 }  // namespace
