@@ -16,7 +16,11 @@ header .site { font-size: 18px; font-weight: bold; margin-right: 28px; color: #f
 main { max-width: 960px; margin: 18px auto; background: #fff; padding: 18px 28px; border: 1px solid #dde3e9; }
 h1 { font-size: 22px; margin: 4px 0 14px; }
 h2 { font-size: 17px; border-left: 4px solid #1f4e79; padding-left: 8px; }
-table { border-collapse: collapse; width: 100%; }
+h2 a { color: inherit; text-decoration: none; }
+a { color: #1f5f99; }
+form { margin: 10px 0 14px; }
+form input { width: 220px; padding: 4px 6px; }
+table { border-collapse: collapse; width: 100%; table-layout: fixed; }
 th, td { border-bottom: 1px solid #e6eaee; padding: 6px 8px; text-align: left; }
 th { background: #eef2f6; }
 nav.categories a { display: inline-block; margin: 3px 6px 3px 0; padding: 3px 10px; background: #eef2f6;
