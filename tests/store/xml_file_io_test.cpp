@@ -106,13 +106,18 @@ TEST_F(XmlFileIoTest, MarkedFilesAreWrittenBackWithTheirMarks) {
     }
 }
 
-TEST_F(XmlFileIoTest, BigEndianReadIsLoggedEntryByEntry) {
+TEST_F(XmlFileIoTest, BigEndianReadAndWriteAreLoggedEntryByEntry) {
     Result read = ReadBytes("\xFE\xFF" + Utf16Bytes(std::u16string(u"<r>中\0</r>", 9), true));
     ASSERT_TRUE(read.ok);
     EXPECT_EQ(read.text, "<r>\xD6\xD0</r>");
     EXPECT_EQ(read.log,
               "<bom/><read encoding=\"UTF-16BE\" length=\"9\"/><nulls_removed count=\"1\"/><endian_swap/>"
               "<converted_to encoding=\"\" length=\"9\"/>");
+    std::string log;
+    Write(read.text, read.flags, &log);
+    EXPECT_EQ(
+        log,
+        "<bom/><converted_from encoding=\"\" length=\"8\"/><endian_swap/><write encoding=\"UTF-16BE\" length=\"8\"/>");
 }
 
 TEST_F(XmlFileIoTest, UndeclaredFileIsUtf8BothWays) {
