@@ -27,6 +27,9 @@ FetchResult CurlFetcher::Fetch(const std::string& address, const std::function<b
     curl_easy_setopt(handle, CURLOPT_URL, address.c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, limits_.connectSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
     result.transferred = curl_easy_perform(handle) == CURLE_OK;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
     curl_slist_free_all(headers);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -24,6 +25,8 @@ using tarvane::test::WriteFile;
 class UpdateServer {
 public:
     UpdateServer() {
+        // A stalled response holds its worker; the others must still be served.
+        server_.new_task_queue = [] { return new httplib::ThreadPool(4); };
         server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(mutex_);
             ++requests_[req.path];
@@ -35,6 +38,20 @@ public:
             }
             const Page& page = found->second;
             res.status = page.status;
+            if (page.stall) {
+                // Headers and one byte, then silence until the server ends.
+                res.set_content_provider(page.body.size(), "application/octet-stream",
+                                         [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                             if (offset == 0) {
+                                                 return sink.write("#", 1);
+                                             }
+                                             std::unique_lock wait(mutex_);
+                                             released_.wait_for(wait, std::chrono::seconds(30),
+                                                                [this] { return ending_; });
+                                             return false;
+                                         });
+                return;
+            }
             if (page.cutAfter == 0) {
                 res.set_content(page.body, "application/octet-stream");
                 return;
@@ -57,6 +74,11 @@ public:
         }
     }
     ~UpdateServer() {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        released_.notify_all();
         server_.stop();
         thread_.join();
     }
@@ -64,7 +86,11 @@ public:
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     void Set(const std::string& path, std::string body, int status = 200, size_t cutAfter = 0) {
         std::lock_guard lock(mutex_);
-        pages_[path] = Page{std::move(body), status, cutAfter};
+        pages_[path] = Page{std::move(body), status, cutAfter, false};
+    }
+    void SetStalling(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        pages_[path] = Page{std::string(1000, 'x'), 200, 0, true};
     }
     int Requests(const std::string& path) {
         std::lock_guard lock(mutex_);
@@ -76,6 +102,7 @@ private:
         std::string body;
         int status = 200;
         size_t cutAfter = 0;
+        bool stall = false;
     };
     httplib::Server server_;
     std::thread thread_;
@@ -83,6 +110,8 @@ private:
     std::mutex mutex_;
     std::map<std::string, Page> pages_;
     std::map<std::string, int> requests_;
+    std::condition_variable released_;
+    bool ending_ = false;
 };
 
 // Real HTTP through libcurl, with the addresses it was asked for on record.
@@ -258,6 +287,17 @@ TEST_F(UpdateCheckTest, UnreachableSiteAndOversizedBodiesGiveNoUpdate) {
     Publish("9|||" + InstallerUrl() + std::string(100000, ' ') + "x");
     EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
     EXPECT_TRUE(starter_.started.empty());
+}
+
+TEST_F(UpdateCheckTest, AStalledServerEndsTheCheck) {
+    SetInstalledVersion("1");
+    server_.SetStalling("/files/setup.run");
+    Publish("2|||" + InstallerUrl());
+    CurlFetcher impatient(CurlFetcher::Limits{5, 1});
+    EXPECT_EQ(RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, impatient, starter_),
+              UpdateOutcome::DownloadFailed);
+    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(LeftFiles().empty());
 }
 
 TEST(UpdaterAddress, VersionFileLivesOnTheOfficialSite) {
