@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDialog>
+
+namespace tarvane {
+
+class UrlLauncher;
+
+// The About box: program name and version, and the official site as a link.
+class AboutDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    AboutDialog(UrlLauncher& launcher, QWidget* parent = nullptr);
+};
+
+}  // namespace tarvane

@@ -1,0 +1,547 @@
+#include "tarvane/shell/main_dialog.h"
+
+#include <curl/curl.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QWindow>
+#include <chrono>
+
+#include "platform/codepage.h"
+#include "platform/settings_file.h"
+#include "tarvane/shell/about_dialog.h"
+#include "tarvane/shell/command_line_link.h"
+#include "tarvane/shell/controls/hover_button.h"
+#include "tarvane/shell/controls/link_label.h"
+#include "tarvane/shell/controls/skin_tab_button.h"
+#include "tarvane/shell/dialog_units.h"
+#include "tarvane/shell/resources/artwork.h"
+#include "tarvane/shell/tray_menu.h"
+#include "tarvane/shell/web_pane.h"
+
+namespace tarvane {
+
+namespace {
+
+constexpr char kCaption[] = "Quellora";
+// How long the end of the program waits for workers to save their counts.
+constexpr auto kShutdownLimit = std::chrono::seconds(8);
+
+std::string Ansi(const char* utf8) {
+    return platform::AnsiFromUtf8(utf8);
+}
+
+struct ToolbarButton {
+    int id;
+    const char* text;
+    int left;
+    const char* art;
+};
+
+constexpr ToolbarButton kToolbar[] = {
+    {kIdNew, "新建", 12, artwork::kToolbarNew},          {kIdStart, "开始", 102, artwork::kToolbarStart},
+    {kIdPause, "暂停", 192, artwork::kToolbarPause},     {kIdDelete, "删除", 282, artwork::kToolbarDelete},
+    {kIdOptions, "配置", 372, artwork::kToolbarOptions}, {kIdHelp, "帮助", 462, artwork::kToolbarHelp},
+    {kIdAbout, "关于", 552, artwork::kToolbarAbout},
+};
+
+constexpr const char* kCategories[] = {"射击游戏", "角色扮演", "动作游戏", "即时战略", "策略战棋", "体育竞技",
+                                       "赛车竞速", "模拟经营", "桌面棋牌", "音乐游戏", "休闲益智", "解谜冒险"};
+
+std::array<QIcon, 3> RowImages() {
+    return {QIcon(QString::fromLatin1(artwork::kRowIdle)), QIcon(QString::fromLatin1(artwork::kRowFailed)),
+            QIcon(QString::fromLatin1(artwork::kRowDownloading))};
+}
+
+}  // namespace
+
+bool MainDialog::PortLauncher::Launch(const QString& url, bool) {
+    desktop_.OpenWebPage(platform::AnsiFromUtf8(url.toStdString()));
+    return true;
+}
+
+MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
+      setup_(std::move(setup)),
+      ports_(ports),
+      model_(RowImages()),
+      engine_(setup_.programDirectory, model_, ports),
+      actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
+      intake_(engine_.files, engine_.commands, setup_.programDirectory),
+      launcher_(ports.desktop) {
+    if (!setup_.trayAvailable) {
+        setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    }
+    BuildControls();
+}
+
+MainDialog::~MainDialog() {
+    Finish();
+}
+
+QWidget* MainDialog::control(int id) const {
+    if (auto found = buttons_.find(id); found != buttons_.end()) {
+        return found->second;
+    }
+    if (id == kIdTabDownloading || id == kIdTabCompleted) {
+        return tabs_[static_cast<std::size_t>(id - kIdTabDownloading)];
+    }
+    if (id == kIdTaskList) {
+        return list_;
+    }
+    return categoryLabel(id);
+}
+
+CLinkLabel* MainDialog::categoryLabel(int id) const {
+    auto found = labels_.find(id);
+    return found == labels_.end() ? nullptr : found->second;
+}
+
+void MainDialog::BuildControls() {
+    // The layout is given in dialog units of the dialog font.
+    QFont dialogFont(QString::fromUtf8("宋体"), 9);
+    setFont(dialogFont);
+    DialogUnits units(dialogFont);
+    setFixedSize(units.X(655), units.Y(407));
+
+    for (const ToolbarButton& entry : kToolbar) {
+        auto* button = new CHoverButton(this);
+        button->setText(QString::fromUtf8(entry.text));
+        button->setGeometry(units.Rect(entry.left, 32, 58, 32));
+        connect(button, &QAbstractButton::clicked, this, [this, id = entry.id] { OnCommand(id); });
+        buttons_[entry.id] = button;
+    }
+    for (auto [id, text, left] : {std::tuple{kIdMinimise, "min", 610}, std::tuple{kIdClose, "close", 626}}) {
+        auto* button = new CHoverButton(this);
+        button->setText(QString::fromLatin1(text));
+        button->setGeometry(units.Rect(left, 7, 16, 14));
+        connect(button, &QAbstractButton::clicked, this, [this, id = id] { OnCommand(id); });
+        buttons_[id] = button;
+    }
+    for (int i = 0; i < 2; ++i) {
+        auto* tab = new CSkinTabButton(this);
+        int id = kIdTabDownloading + i;
+        tab->setText(QString::fromUtf8(i == 0 ? "正在下载" : "已完成"));
+        tab->setGeometry(units.Rect(i == 0 ? 25 : 84, 110, 49, 20));
+        connect(tab, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+        tabs_[static_cast<std::size_t>(i)] = tab;
+    }
+    for (int i = 0; i < 12; ++i) {
+        int id = kIdFirstCategory + i;
+        auto* label =
+            new CLinkLabel(QString::fromUtf8(kCategories[i]), units.Rect(19 + 52 * i, 78, 41, 13), id, launcher_, this);
+        connect(label, &CLinkLabel::linkLabelClicked, this, &MainDialog::OnLinkLabelClicked);
+        labels_[id] = label;
+    }
+
+    list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("taskList"));
+    list_->setGeometry(units.Rect(150, 101, 495, 296));
+    list_->setModel(&model_);
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setIconSize(QSize(16, 16));
+    list_->setWordWrap(false);
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ShowTaskMenu(list_->viewport()->mapToGlobal(at)); });
+
+    if (setup_.webPane) {
+        webPane_ = CreateSilentWebPane(this);
+        webPane_->setGeometry(units.Rect(11, 139, 134, 258));
+    }
+
+    tray_ = new QSystemTrayIcon(this);
+    tray_->setToolTip(QString::fromLatin1(kCaption));
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Context) {
+            OnTrayNotify(kTrayIconId, kMouseRightButtonUp);
+        } else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+            OnTrayNotify(kTrayIconId, kMouseLeftButtonUp);
+        }
+    });
+}
+
+void MainDialog::ConfigureSkin() {
+    SkinParams params = skin_.GetSkinParams();
+    params.cornerRadius = 8.0;
+    params.ringShare = 0.0001;
+    params.ringShading = 0.0;
+    params.surroundColors.fill(qRgb(248, 124, 0));
+    params.frameColors[kStateNormal] = qRgb(9, 109, 30);
+    params.faceColors[kStateDisabled] = qRgb(255, 232, 78);
+    params.faceColors[kStateNormal] = qRgb(255, 255, 255);
+    params.faceColors[kStateToggled] = qRgb(255, 255, 255);
+    params.faceColors[kStatePressed] = qRgb(255, 255, 255);
+    params.faceColors[kStateHover] = qRgb(255, 232, 78);
+    skin_.SetSkinParams(params);
+
+    QFont tabFont(QString::fromUtf8("宋体"));
+    tabFont.setPixelSize(12);
+    tabFont.setWeight(QFont::Thin);
+    std::array<QColor, kSkinStateCount> colors{QColor(229, 70, 14), QColor(9, 109, 30), QColor(9, 109, 30),
+                                               QColor(9, 109, 30), QColor(229, 70, 14)};
+    for (CSkinTabButton* tab : tabs_) {
+        tab->SetSkin(&skin_);
+        tab->hoverTracking = true;
+        tab->SetTextFont(tabFont);
+        tab->SetTextColors(colors);
+    }
+}
+
+void MainDialog::Initialize() {
+    QIcon icon(QString::fromLatin1(artwork::kMainIcon));
+    setWindowIcon(icon);
+    tray_->setIcon(icon);
+    setWindowTitle(QString::fromLatin1(kCaption));
+    actions_.LaunchUpdater();
+
+    if (webPane_ != nullptr) {
+        NavigateWebPane(webPane_,
+                        QUrl(QString::fromStdString(OfficialPage("/profit/tarvane/mainDlg_left_202_437_nav.htm"))));
+    }
+    for (const ToolbarButton& entry : kToolbar) {
+        buttons_[entry.id]->LoadStateBitmap(QString::fromLatin1(entry.art));
+    }
+    for (auto& [id, label] : labels_) {
+        label->SetLinkColors(QColor(255, 255, 255), QColor(255, 255, 255), QColor(0, 0, 0));
+        label->SetBackColor(QColor(248, 124, 0));
+        label->SetUnderlineMode(0);
+        label->openUrlOnClick = false;
+        label->notifyParent = true;
+    }
+    buttons_[kIdClose]->LoadStateBitmap(QString::fromLatin1(artwork::kClose));
+    buttons_[kIdMinimise]->LoadStateBitmap(QString::fromLatin1(artwork::kMinimise));
+    ConfigureSkin();
+
+    RegisterUrlProtocol();
+
+    tabs_[0]->setEnabled(false);
+    completedPane_ = new QWidget(this);
+    completedPane_->setObjectName(QStringLiteral("completedPane"));
+    completedPane_->setGeometry(list_->geometry());
+    completedPane_->setAutoFillBackground(true);
+    completedPane_->hide();
+
+    for (int column = 0; column < kTaskColumnCount; ++column) {
+        list_->setColumnWidth(column, TaskListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
+    }
+
+    curl_global_init(CURL_GLOBAL_ALL);
+    curlStarted_ = true;
+
+    engine_.files.EnsureTaskFiles(setup_.programDirectory);
+    engine_.files.LoadDownloadList(setup_.programDirectory + kDownloadFileName, model_);
+
+    if (auto link = ExtractCommandLineLink(setup_.commandLine)) {
+        intake_.AddTaskFromLink(*link);
+    }
+}
+
+void MainDialog::RegisterUrlProtocol() {
+    if (setup_.executablePath.empty()) {
+        return;
+    }
+    if (platform::RegisterUrlScheme(setup_.executablePath, setup_.schemeFolders) == platform::UrlSchemeResult::Failed) {
+        ports_.messages.Show(Ansi("写注册表失败了！您可以升级新版本来解决这个问题。"), kCaption, MessageButtons::Ok);
+    }
+}
+
+void MainDialog::Finish() {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    // Workers write their last counts through the list, which only this thread serves.
+    engine_.scheduler.Shutdown(kShutdownLimit,
+                               [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20); });
+    model_.Detach();
+    tray_->hide();
+    if (curlStarted_) {
+        curl_global_cleanup();
+        curlStarted_ = false;
+    }
+}
+
+void MainDialog::OnCopyData(std::uint64_t, const platform::LinkHandoffRecord& record) {
+    intake_.OnCopyData(record);
+}
+
+void MainDialog::BringForward() {
+    if (isMinimized() || !isVisible()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+int MainDialog::SelectedRow() const {
+    QModelIndex current = list_->selectionModel()->currentIndex();
+    if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row(), {})) {
+        return -1;
+    }
+    return current.row();
+}
+
+void MainDialog::OnCommand(int id) {
+    TaskCommands& commands = engine_.commands;
+    switch (id) {
+        case kIdStart:
+        case kCommandStart:
+            commands.StartTask(SelectedRow());
+            break;
+        case kIdPause:
+        case kCommandPause:
+            commands.PauseTask(SelectedRow());
+            break;
+        case kIdDelete:
+        case kCommandDelete:
+            commands.DeleteTask(SelectedRow());
+            break;
+        case kCommandPlay:
+        case kCommandOpenFile:
+        case kCommandProperties:
+            if (SelectedRow() != -1) {
+                commands.ShowNotice(id);
+            }
+            break;
+        case kCommandOpenFolder:
+            commands.OpenFolder(SelectedRow());
+            break;
+        case kCommandCopyLink:
+            commands.CopyLink(SelectedRow());
+            break;
+        case kCommandBrowsePage:
+            commands.BrowseSourcePage(SelectedRow());
+            break;
+        case kIdHelp:
+        case kTrayHelp:
+            actions_.OpenInGameBrowser(OfficialPage("/soft/help/downloader_help.htm"));
+            break;
+        case kIdAbout:
+            RunAbout();
+            break;
+        case kIdMinimise:
+            showMinimized();
+            break;
+        case kIdClose:
+            OnCloseButton();
+            break;
+        case kIdTabDownloading:
+            ShowDownloadingTab();
+            break;
+        case kIdTabCompleted:
+            ShowCompletedTab();
+            break;
+        case kTrayShowWindow:
+            show();
+            break;
+        case kTrayChooseGame:
+            actions_.OpenInGameBrowser(PortalPage("/"));
+            break;
+        case kTrayOfficialSite:
+            actions_.OpenOfficialSite();
+            break;
+        case kTrayCheckUpdate:
+            actions_.LaunchUpdater();
+            break;
+        case kTrayExit:
+            OnTrayExit();
+            break;
+        default:
+            // "新建" and "配置" open their dialogs once those exist.
+            break;
+    }
+}
+
+void MainDialog::RunAbout() {
+    emit aboutRequested();
+    AboutDialog about(launcher_, this);
+    about.exec();
+}
+
+void MainDialog::ShowCompletedTab() {
+    tabs_[0]->setEnabled(true);
+    completedPane_->show();
+    list_->hide();
+    tabs_[1]->setEnabled(false);
+    buttons_[kIdDelete]->setEnabled(false);
+    buttons_[kIdPause]->setEnabled(false);
+    buttons_[kIdStart]->setEnabled(false);
+}
+
+void MainDialog::ShowDownloadingTab() {
+    buttons_[kIdDelete]->setEnabled(true);
+    buttons_[kIdPause]->setEnabled(true);
+    buttons_[kIdStart]->setEnabled(true);
+    tabs_[0]->setEnabled(false);
+    completedPane_->hide();
+    list_->show();
+    tabs_[1]->setEnabled(true);
+}
+
+void MainDialog::OnCloseButton() {
+    platform::SettingsFile settings(setup_.programDirectory + "config.ini");
+    if (settings.ReadInt("options", "closeToStay", 1) != 0) {
+        HideToTray();
+        return;
+    }
+    if (!engine_.tables.AnyWorkerRunning()) {
+        accept();
+        return;
+    }
+    if (ports_.messages.Show(Ansi("有任务正在进行中，您确定要关闭程序吗？点击\"取消\"程序将最小化。"), kCaption,
+                             MessageButtons::OkCancel) == MessageAnswer::Ok) {
+        engine_.tables.PauseAllWorkers();
+        accept();
+    } else {
+        HideToTray();
+    }
+}
+
+void MainDialog::OnTrayExit() {
+    if (engine_.tables.AnyWorkerRunning()) {
+        if (ports_.messages.Show(Ansi("有任务正在进行中，您确定要关闭程序吗？"), kCaption, MessageButtons::OkCancel) !=
+            MessageAnswer::Ok) {
+            return;
+        }
+        engine_.tables.PauseAllWorkers();
+    }
+    done(QDialog::Accepted);
+}
+
+void MainDialog::HideToTray() {
+    if (!setup_.trayAvailable()) {
+        // Hidden without an icon to bring it back, the window would be out of reach.
+        showMinimized();
+        return;
+    }
+    tray_->show();
+    hide();
+}
+
+bool MainDialog::trayIconShown() const {
+    return tray_->isVisible();
+}
+
+int MainDialog::OnTrayNotify(int iconId, int mouseMessage) {
+    if (iconId != kTrayIconId) {
+        return 1;
+    }
+    if (mouseMessage == kMouseLeftButtonUp) {
+        showNormal();
+        raise();
+        activateWindow();
+    } else if (mouseMessage == kMouseRightButtonUp) {
+        ShowTrayMenu(QCursor::pos());
+    }
+    return 0;
+}
+
+void MainDialog::ShowTrayMenu(const QPoint& at) {
+    std::unique_ptr<QMenu> menu(BuildTrayMenu(this));
+    activateWindow();
+    // Its right edge at the cursor.
+    QAction* chosen = menu->exec(at - QPoint(menu->sizeHint().width(), 0));
+    if (chosen != nullptr) {
+        OnCommand(chosen->data().toInt());
+    }
+}
+
+QMenu* MainDialog::BuildTaskMenu() {
+    int row = SelectedRow();
+    if (row < 0) {
+        return nullptr;
+    }
+    std::vector<TaskMenuItem> items = engine_.commands.MenuForRow(row);
+    if (items.empty()) {
+        return nullptr;
+    }
+    auto* menu = new QMenu(this);
+    for (const TaskMenuItem& item : items) {
+        if (item.command == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromStdString(platform::Utf8FromAnsi(item.text)));
+        action->setData(item.command);
+        action->setEnabled(item.enabled);
+    }
+    return menu;
+}
+
+void MainDialog::ShowTaskMenu(const QPoint& at) {
+    std::unique_ptr<QMenu> menu(BuildTaskMenu());
+    if (!menu) {
+        return;
+    }
+    activateWindow();
+    if (QAction* chosen = menu->exec(at)) {
+        OnCommand(chosen->data().toInt());
+    }
+}
+
+void MainDialog::OnLinkLabelClicked(int id) {
+    if (id < kIdFirstCategory || id > kIdLastCategory) {
+        return;
+    }
+    char page[32];
+    std::snprintf(page, sizeof(page), "/dispenseUrl/%02d.htm", id - kIdFirstCategory + 1);
+    actions_.OpenInGameBrowser(PortalPage(page));
+}
+
+void MainDialog::paintEvent(QPaintEvent*) {
+    if (background_.isNull()) {
+        background_.load(QString::fromLatin1(artwork::kBackground));
+    }
+    QPainter painter(this);
+    if (background_.isNull()) {
+        painter.fillRect(rect(), QColor(248, 124, 0));
+    } else {
+        painter.drawPixmap(rect(), background_);
+    }
+}
+
+void MainDialog::mousePressEvent(QMouseEvent* event) {
+    QDialog::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    // Dragging anywhere on the background moves the caption-less window.
+    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+        return;
+    }
+    dragging_ = true;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void MainDialog::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    QDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace tarvane

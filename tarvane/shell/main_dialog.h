@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QPoint>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/link_handoff.h"
+#include "platform/url_scheme.h"
+#include "tarvane/shell/controls/button_skin.h"
+#include "tarvane/shell/controls/open_url.h"
+#include "tarvane/shell/engine_assembly.h"
+#include "tarvane/shell/link_intake.h"
+#include "tarvane/shell/shell_actions.h"
+#include "tarvane/shell/shell_ports.h"
+#include "tarvane/shell/task_list_model.h"
+
+class QMenu;
+class QSystemTrayIcon;
+class QTableView;
+
+namespace tarvane {
+
+class CHoverButton;
+class CLinkLabel;
+class CSkinTabButton;
+
+struct MainDialogSetup {
+    std::string programDirectory;  // code page 936, ends in "/"
+    std::string executablePath;    // UTF-8; what the URL scheme starts
+    std::string commandLine;       // the argument text after the program name
+    platform::UrlSchemeFolders schemeFolders;
+    bool webPane = true;
+    // Whether a notification area exists to hide into; without one the window is minimised.
+    std::function<bool()> trayAvailable;
+};
+
+// Control and command ids.
+enum MainDialogId : int {
+    kIdTaskList = 1000,
+    kIdNew = 1001,
+    kIdStart = 1002,
+    kIdPause = 1003,
+    kIdDelete = 1008,
+    kIdOptions = 1009,
+    kIdTabDownloading = 1010,
+    kIdTabCompleted = 1011,
+    kIdHelp = 1021,
+    kIdClose = 1045,
+    kIdAbout = 1046,
+    kIdMinimise = 1049,
+    kIdFirstCategory = 1052,
+    kIdLastCategory = 1063,
+};
+
+// The main window: toolbar, category labels, web pane, task list and finished pane behind two
+// tabs, and the tray icon. Owns the download engine for the life of the program.
+class MainDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // Everything from the title to the command-line link, in start-up order.
+    void Initialize();
+    // Ends the program's work in order: no new transfers, every worker paused and waited for a
+    // bounded time while its list writes are still served; then the tray icon goes and libcurl is
+    // cleaned up. Runs once.
+    void Finish();
+
+    void OnCopyData(std::uint64_t dwData, const platform::LinkHandoffRecord& record);
+    // Shows the window (also from the tray or minimised) and brings it, or its open modal
+    // dialog, to the front.
+    void BringForward();
+
+    void OnCommand(int id);
+    void OnCloseButton();
+    void HideToTray();
+    // Answers 1 for a notification of another icon, else 0.
+    int OnTrayNotify(int iconId, int mouseMessage);
+    void OnLinkLabelClicked(int id);
+    // The right-click menu of the selected task; nullptr when there is none to show.
+    QMenu* BuildTaskMenu();
+    // The selected row, or -1.
+    int SelectedRow() const;
+
+    TaskListModel& model() { return model_; }
+    EngineAssembly& engine() { return engine_; }
+    QTableView* taskList() const { return list_; }
+    QWidget* completedPane() const { return completedPane_; }
+    QWidget* control(int id) const;
+    CLinkLabel* categoryLabel(int id) const;
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    bool trayIconShown() const;
+
+signals:
+    void aboutRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConfigureSkin();
+    void ShowCompletedTab();
+    void ShowDownloadingTab();
+    void ShowTrayMenu(const QPoint& at);
+    void ShowTaskMenu(const QPoint& at);
+    void OnTrayExit();
+    void RunAbout();
+    void RegisterUrlProtocol();
+
+    // Link labels open pages through the desktop port.
+    class PortLauncher : public UrlLauncher {
+    public:
+        explicit PortLauncher(Desktop& desktop) : desktop_(desktop) {}
+        bool Launch(const QString& url, bool newWindow) override;
+
+    private:
+        Desktop& desktop_;
+    };
+
+    MainDialogSetup setup_;
+    ShellPorts ports_;
+    TaskListModel model_;
+    EngineAssembly engine_;
+    ShellActions actions_;
+    LinkIntake intake_;
+    PortLauncher launcher_;
+    CButtonSkin skin_;
+    QPixmap background_;
+    std::map<int, CHoverButton*> buttons_;
+    std::array<CSkinTabButton*, 2> tabs_{};
+    std::map<int, CLinkLabel*> labels_;
+    QTableView* list_ = nullptr;
+    QWidget* completedPane_ = nullptr;
+    QWidget* webPane_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    bool curlStarted_ = false;
+    bool finished_ = false;
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+}  // namespace tarvane

@@ -1,0 +1,178 @@
+#include "tarvane/shell/task_list_model.h"
+
+#include <QThread>
+
+#include "platform/codepage.h"
+
+namespace tarvane {
+
+struct TaskListModel::Call {
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+};
+
+TaskListModel::TaskListModel(std::array<QIcon, 3> images, QObject* parent)
+    : QAbstractTableModel(parent), images_(std::move(images)) {}
+
+TaskListModel::~TaskListModel() {
+    Detach();
+}
+
+void TaskListModel::Detach() {
+    std::lock_guard lock(callsMutex_);
+    detached_ = true;
+    for (auto& call : pending_) {
+        call->abandoned = true;
+        call->done.notify_all();
+    }
+    pending_.clear();
+}
+
+bool TaskListModel::Serve(const std::function<void()>& work) const {
+    if (QThread::currentThread() == thread()) {
+        work();
+        return true;
+    }
+    auto call = std::make_shared<Call>();
+    std::unique_lock lock(callsMutex_);
+    if (detached_) {
+        return false;
+    }
+    pending_.push_back(call);
+    // Queued to the model's thread; a model destroyed first drops the event with it.
+    QMetaObject::invokeMethod(
+        const_cast<TaskListModel*>(this),
+        [this, call, &work] {
+            {
+                std::lock_guard guard(callsMutex_);
+                if (call->abandoned) {
+                    return;
+                }
+            }
+            work();
+            std::lock_guard guard(callsMutex_);
+            call->finished = true;
+            std::erase(pending_, call);
+            call->done.notify_all();
+        },
+        Qt::QueuedConnection);
+    call->done.wait(lock, [&] { return call->finished || call->abandoned; });
+    return call->finished;
+}
+
+int TaskListModel::InsertRow(int row, const std::string& text) {
+    int result = -1;
+    Serve([&] {
+        int at = std::clamp(row, 0, static_cast<int>(rows_.size()));
+        beginInsertRows({}, at, at);
+        Row fresh;
+        fresh.texts[0] = text;
+        rows_.insert(rows_.begin() + at, std::move(fresh));
+        endInsertRows();
+        result = at;
+    });
+    return result;
+}
+
+void TaskListModel::SetImage(int row, int image) {
+    Serve([&] {
+        if (row >= 0 && row < static_cast<int>(rows_.size())) {
+            rows_[static_cast<std::size_t>(row)].image = image;
+            emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
+        }
+    });
+}
+
+void TaskListModel::SetSubItemText(int row, int column, const std::string& text) {
+    Serve([&] {
+        if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < kTaskColumnCount) {
+            rows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)] = text;
+            emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
+        }
+    });
+}
+
+std::string TaskListModel::SubItemText(int row, int column) const {
+    std::string text;
+    Serve([&] {
+        if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < kTaskColumnCount) {
+            text = rows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)];
+        }
+    });
+    return text;
+}
+
+bool TaskListModel::DeleteRow(int row) {
+    bool deleted = false;
+    Serve([&] {
+        if (row >= 0 && row < static_cast<int>(rows_.size())) {
+            beginRemoveRows({}, row, row);
+            rows_.erase(rows_.begin() + row);
+            endRemoveRows();
+            deleted = true;
+        }
+    });
+    return deleted;
+}
+
+int TaskListModel::RowCount() const {
+    int count = 0;
+    Serve([&] { count = static_cast<int>(rows_.size()); });
+    return count;
+}
+
+int TaskListModel::Image(int row) const {
+    int image = -1;
+    Serve([&] {
+        if (row >= 0 && row < static_cast<int>(rows_.size())) {
+            image = rows_[static_cast<std::size_t>(row)].image;
+        }
+    });
+    return image;
+}
+
+int TaskListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TaskListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kTaskColumnCount;
+}
+
+QVariant TaskListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) {
+        return {};
+    }
+    const Row& row = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole) {
+        return QString::fromStdString(platform::Utf8FromAnsi(row.texts[static_cast<std::size_t>(index.column())]));
+    }
+    if (role == Qt::DecorationRole && index.column() == 0 && row.image >= 0 && row.image < 3) {
+        return images_[static_cast<std::size_t>(row.image)];
+    }
+    return {};
+}
+
+QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kTaskColumnCount) {
+        return QString::fromUtf8(Headings()[static_cast<std::size_t>(section)]);
+    }
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+const std::array<const char*, kTaskColumnCount>& TaskListModel::Headings() {
+    static const std::array<const char*, kTaskColumnCount> headings = {
+        "状态", "文件名称", "文件大小", "已完成", "速度", "剩余时间", "来源页面", "文件类型", "真实地址"};
+    return headings;
+}
+
+const std::array<int, kTaskColumnCount>& TaskListModel::ColumnWidths() {
+    static const std::array<int, kTaskColumnCount> widths = {40, 200, 70, 55, 50, 70, 170, 65, 160};
+    return widths;
+}
+
+}  // namespace tarvane

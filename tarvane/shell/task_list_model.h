@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tarvane/engine/list_view.h"
+#include "tarvane/engine/task_record.h"
+
+namespace tarvane {
+
+// The task rows behind the list: nine columns of code page 936 text and an image per row. Calls
+// from other threads are carried to the model's thread and wait there until served, so a worker
+// always sees its write done. After Detach such calls return at once without touching the rows,
+// so the program can end while a worker it gave up on still runs.
+class TaskListModel : public QAbstractTableModel, public ListView {
+    Q_OBJECT
+
+public:
+    explicit TaskListModel(std::array<QIcon, 3> images, QObject* parent = nullptr);
+    ~TaskListModel() override;
+
+    int InsertRow(int row, const std::string& text) override;
+    void SetImage(int row, int image) override;
+    void SetSubItemText(int row, int column, const std::string& text) override;
+    std::string SubItemText(int row, int column) const override;
+    bool DeleteRow(int row) override;
+    int RowCount() const override;
+    int Image(int row) const;
+
+    void Detach();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    static const std::array<const char*, kTaskColumnCount>& Headings();
+    static const std::array<int, kTaskColumnCount>& ColumnWidths();
+
+private:
+    struct Row {
+        std::array<std::string, kTaskColumnCount> texts;
+        int image = -1;
+    };
+    struct Call;
+
+    // Runs `work` on the model's thread and waits for it; false when the model was detached first.
+    bool Serve(const std::function<void()>& work) const;
+
+    std::array<QIcon, 3> images_;
+    std::vector<Row> rows_;
+    mutable std::mutex callsMutex_;
+    mutable std::vector<std::shared_ptr<Call>> pending_;
+    bool detached_ = false;
+};
+
+}  // namespace tarvane

@@ -1,0 +1,41 @@
+#include "tarvane/shell/command_line_link.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvane {
+namespace {
+
+TEST(CommandLineLink, MarkersLengthsAndBlanks) {
+    EXPECT_EQ(ExtractCommandLineLink("tarvane://>http://g.localhost/a.htm<"), "http://g.localhost/a.htm");
+    // First ">" and last "<": markers inside the link stay part of it.
+    EXPECT_EQ(ExtractCommandLineLink(">http://a/?x=>1<2<"), "http://a/?x=>1<2");
+    EXPECT_EQ(ExtractCommandLineLink("x >  http://g/a.htm   < y"), "http://g/a.htm");
+
+    // Ten characters or fewer carry nothing, even with well-placed markers.
+    EXPECT_FALSE(ExtractCommandLineLink(">abcdefgh<"));
+    EXPECT_EQ(ExtractCommandLineLink(">abcdefgh< "), "abcdefgh");
+    // Exactly seven characters between the markers are enough, six are not.
+    EXPECT_EQ(ExtractCommandLineLink("....>abcdefg<"), "abcdefg");
+    EXPECT_FALSE(ExtractCommandLineLink(".....>abcdef<"));
+    EXPECT_FALSE(ExtractCommandLineLink("<http://g/a.htm>"));
+    EXPECT_FALSE(ExtractCommandLineLink("http://g/a.htm<"));
+    EXPECT_FALSE(ExtractCommandLineLink(">http://g/a.htm"));
+    EXPECT_FALSE(ExtractCommandLineLink("-hide"));
+}
+
+TEST(CommandLineLink, ArgumentsJoinAndSupportedKinds) {
+    const char* argv[] = {"/opt/tarvane", ">http://a", "b<", "-hide"};
+    EXPECT_EQ(CommandLineText(4, argv), ">http://a b< -hide");
+    EXPECT_EQ(CommandLineText(1, argv), "");
+
+    EXPECT_TRUE(IsSupportedLink("http://game.quellora.localhost/a.htm"));
+    EXPECT_TRUE(IsSupportedLink("HTTPS://x.localhost/"));
+    EXPECT_TRUE(IsSupportedLink("ftp://files.localhost/g.zip"));
+    EXPECT_FALSE(IsSupportedLink("mailto:someone@example.com"));
+    EXPECT_FALSE(IsSupportedLink("javascript:alert(1)"));
+    EXPECT_FALSE(IsSupportedLink("game page"));
+    EXPECT_FALSE(IsSupportedLink(""));
+}
+
+}  // namespace
+}  // namespace tarvane

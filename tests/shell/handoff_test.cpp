@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <QLockFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cstdlib>
+
+#include "platform/codepage.h"
+#include "tarvane/shell/handoff_server.h"
+#include "tarvane/shell/tarvane_app.h"
+#include "tests/shell/shell_fixture.h"
+
+namespace tarvane::test {
+namespace {
+
+// The running instance lives in this process: its lock, its socket, its window. The second
+// instance is the real program, started with the same runtime folder.
+class HandoffTest : public ShellTest {
+protected:
+    HandoffTest() : runtime_(temp_.File("runtime")), dialog_(MakeDialog()) {
+        std::filesystem::create_directory(runtime_);
+        folder_ = platform::HandoffFolderIn(runtime_);
+        lock_ = std::make_unique<QLockFile>(QString::fromStdString(folder_ + "/tarvane.lock"));
+        EXPECT_TRUE(lock_->tryLock(0));
+        server_ = std::make_unique<HandoffServer>(
+            HandoffServer::Handlers{[this](std::uint64_t dwData, const platform::LinkHandoffRecord& record) {
+                                        senderBlocked_ = second_.state() == QProcess::Running;
+                                        dialog_->OnCopyData(dwData, record);
+                                        rowsWhenHandled_ = dialog_->model().RowCount();
+                                    },
+                                    [this] {
+                                        senderBlocked_ = second_.state() == QProcess::Running;
+                                        dialog_->BringForward();
+                                    }});
+        EXPECT_TRUE(server_->Listen(folder_ + "/Quellora"));
+        dialog_->Initialize();
+    }
+    ~HandoffTest() override {
+        server_.reset();
+        dialog_->Finish();
+    }
+
+    // Runs the second instance to its end; answers its exit code.
+    int RunSecondInstance(const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        second_.setProcessEnvironment(environment);
+        second_.start(QStringLiteral(TARVANE_BINARY), arguments);
+        EXPECT_TRUE(second_.waitForStarted(10000));
+        EXPECT_TRUE(SpinUntil([this] { return second_.state() == QProcess::NotRunning; }, std::chrono::seconds(60)));
+        return second_.exitStatus() == QProcess::NormalExit ? second_.exitCode() : -1;
+    }
+
+    std::string runtime_;
+    std::string folder_;
+    std::unique_ptr<MainDialog> dialog_;
+    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<HandoffServer> server_;
+    QProcess second_;
+    bool senderBlocked_ = false;
+    int rowsWhenHandled_ = -1;
+};
+
+TEST_F(HandoffTest, SecondStartWithLinkAddsTheTaskWhileTheSenderWaits) {
+    std::string page = StallingPage(1);
+    dialog_->HideToTray();
+    EXPECT_EQ(RunSecondInstance({QStringLiteral("tarvane://>%1<").arg(QString::fromStdString(page))}), 0);
+    EXPECT_TRUE(senderBlocked_);
+    EXPECT_EQ(rowsWhenHandled_, 1);
+    EXPECT_EQ(dialog_->model().SubItemText(0, kColumnPage), page);
+    EXPECT_EQ(dialog_->engine().files.LocatePage(directory_, page), kPageInDownloadList);
+    // A link leaves the window where it is.
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_TRUE(shell_.messages.empty());
+}
+
+TEST_F(HandoffTest, SecondStartWithoutLinkRestoresTheHiddenWindow) {
+    dialog_->showMinimized();
+    dialog_->HideToTray();
+    ASSERT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(RunSecondInstance({}), 0);
+    EXPECT_TRUE(senderBlocked_);
+    EXPECT_TRUE(dialog_->isVisible());
+    EXPECT_FALSE(dialog_->isMinimized());
+    EXPECT_EQ(dialog_->model().RowCount(), 0);
+}
+
+TEST_F(HandoffTest, KnownPagesAndUnsupportedLinksAreDroppedSilently) {
+    std::string page = StallingPage(2);
+    DownloadTask done;
+    done.frmPge = Page(3);
+    done.name = "old";
+    ASSERT_TRUE(dialog_->engine().files.AddItem(directory_ + kCompletedFileName, done, true));
+    dialog_->OnCopyData(0, {page, "", "", 0});
+    ASSERT_EQ(dialog_->model().RowCount(), 1);
+    auto asked = site_.ParseRequestLinks().size();
+
+    dialog_->OnCopyData(0, {page, "", "", 0});     // already a task
+    dialog_->OnCopyData(0, {Page(3), "", "", 0});  // already downloaded
+    dialog_->OnCopyData(0, {"mailto:x@y.localhost", "", "", 0});
+    EXPECT_EQ(dialog_->model().RowCount(), 1);
+    EXPECT_EQ(site_.ParseRequestLinks().size(), asked);
+    EXPECT_TRUE(shell_.messages.empty());
+}
+
+TEST_F(HandoffTest, RecordWithDefaultProxyTakesItFromTheSettings) {
+    WriteConfig("[options]\ndefaultPath=" + temp_.File("saved") +
+                "\n[defaultPxy]\nip=127.0.0.9\nport=3128\nuserName=u\nuserPwd=p\n");
+    std::string page = StallingPage(4);
+    dialog_->OnCopyData(0, {page, "named", "agent/1", 1});
+    TaskFiles& files = dialog_->engine().files;
+    std::string download = directory_ + kDownloadFileName;
+    EXPECT_EQ(files.GetItemField(download, "frmPge", page, "prxIP"), "127.0.0.9");
+    EXPECT_EQ(files.GetItemField(download, "frmPge", page, "prxPort"), "3128");
+    EXPECT_EQ(files.GetItemField(download, "frmPge", page, "prxName"), "u");
+    EXPECT_EQ(files.GetItemField(download, "frmPge", page, "agent"), "agent/1");
+    EXPECT_EQ(files.GetItemField(download, "frmPge", page, "path"), temp_.File("saved"));
+}
+
+TEST_F(HandoffTest, LinkTooLongForTheRecordIsRefusedAndSaid) {
+    std::string longLink = "http://game.quellora.localhost/" + std::string(240, 'a') + ".htm";
+    FakeShell boxes;
+    EXPECT_FALSE(HandOffToRunningInstance(">" + longLink + "<", folder_ + "/Quellora", boxes));
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_NE(boxes.messages[0].find("259"), std::string::npos);
+    EXPECT_EQ(dialog_->model().RowCount(), 0);
+    EXPECT_TRUE(site_.ParseRequestLinks().empty());
+}
+
+}  // namespace
+}  // namespace tarvane::test

@@ -1,0 +1,74 @@
+#include "tests/shell/shell_fixture.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/codepage.h"
+
+namespace tarvane::test {
+
+MessageAnswer FakeShell::Show(const std::string& text, const std::string& caption, MessageButtons) {
+    messages.push_back(platform::Utf8FromAnsi(caption) + ": " + platform::Utf8FromAnsi(text));
+    if (onMessage) {
+        onMessage();
+    }
+    return answer;
+}
+
+bool FakeShell::Start(const std::string& program, const std::vector<std::string>& arguments) {
+    started.emplace_back(program, arguments);
+    return true;
+}
+
+bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+ShellTest::ShellTest() : directory_(temp_.Directory()) {
+    setenv("TARVANE_OFFICIAL_HOST", ("127.0.0.1:" + std::to_string(site_.port())).c_str(), 1);
+    setenv("TARVANE_PORTAL_HOST", "game.quellora.localhost:8717", 1);
+    setenv("TARVANE_SITE_DOMAIN", "quellora.localhost", 1);
+    WriteFile(temp_.File("updater"), "#!/bin/sh\n");
+    std::filesystem::create_directory(temp_.File("saved"));
+    WriteConfig("[options]\ndefaultPath=" + temp_.File("saved") + "\n");
+}
+
+ShellTest::~ShellTest() = default;
+
+std::unique_ptr<MainDialog> ShellTest::MakeDialog(const std::string& commandLine) {
+    MainDialogSetup setup;
+    setup.programDirectory = directory_;
+    setup.executablePath = temp_.File("tarvane");
+    setup.commandLine = commandLine;
+    setup.schemeFolders = {temp_.File("data/applications"), temp_.File("config/mimeapps.list")};
+    setup.webPane = false;
+    setup.trayAvailable = [] { return true; };
+    return std::make_unique<MainDialog>(setup, shell_.Ports());
+}
+
+std::string ShellTest::Page(int number) const {
+    return "http://game.quellora.localhost/game/" + std::to_string(number) + ".htm";
+}
+
+std::string ShellTest::StallingPage(int number) {
+    std::string file = "/files/stall" + std::to_string(number) + ".bin";
+    site_.AddStallingFile(file, MakeFileBytes(200000, static_cast<unsigned>(number)), 1000);
+    site_.SetParseReply(Page(number), site_.Url(file), "stall" + std::to_string(number));
+    return Page(number);
+}
+
+void ShellTest::WriteConfig(const std::string& text) {
+    WriteFile(temp_.File("config.ini"), text);
+}
+
+}  // namespace tarvane::test
