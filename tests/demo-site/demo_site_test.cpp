@@ -9,10 +9,13 @@
 #include "platform/codepage.h"
 #include "tarvane/engine/base64.h"
 #include "tarvane/engine/link_resolver.h"
+#include "tests/support/temp_dir.h"
 #include "tools/demo-site/game_content.h"
 #include "tools/demo-site/pages.h"
 #include "tools/demo-site/parse_service.h"
 #include "tools/demo-site/sha256.h"
+#include "updater/curl_fetcher.h"
+#include "updater/update_check.h"
 #include "updater/version_file.h"
 
 namespace tarvane::demo {
@@ -234,6 +237,32 @@ TEST_F(DemoSiteTest, VersionFileAndInstallerOnTheOfficialSite) {
     Reply installer = Get(published->installerAddress);
     EXPECT_EQ(installer.status, 200);
     EXPECT_EQ(installer.body.rfind("#!/bin/sh\n", 0), 0u);
+}
+
+TEST(DemoSiteUpdate, TheUpdaterFindsAndFetchesThePublishedInstaller) {
+    DemoSite site(DemoSiteOptions{"www.quellora.localhost", "game.quellora.localhost", "mini.quellora.localhost", 2});
+    ASSERT_GT(site.Bind(0), 0);
+    site.Start();
+    tarvane::test::TempDir programDirectory;
+
+    class Recorder : public platform::ProcessStarter {
+    public:
+        bool Start(const std::string& program, const std::vector<std::string>&) override {
+            started.push_back(program);
+            return true;
+        }
+        std::vector<std::string> started;
+    } starter;
+    updater::CurlFetcher fetcher;
+    updater::UpdaterSetup setup{programDirectory.Directory(),
+                                updater::VersionFileAddress("www.quellora.localhost:" + std::to_string(site.port()))};
+
+    EXPECT_EQ(updater::RunUpdateCheck(setup, fetcher, starter), updater::UpdateOutcome::InstallerStarted);
+    ASSERT_EQ(starter.started.size(), 1u);
+    EXPECT_EQ(tarvane::test::ReadFile(starter.started[0]).rfind("#!/bin/sh\n", 0), 0u);
+
+    tarvane::test::WriteFile(programDirectory.File("config.ini"), "[main]\nVer=2\n");
+    EXPECT_EQ(updater::RunUpdateCheck(setup, fetcher, starter), updater::UpdateOutcome::UpToDate);
 }
 
 TEST_F(DemoSiteTest, SearchFindsGamesByEscapedOrCodePageText) {

@@ -300,10 +300,5 @@ TEST_F(UpdateCheckTest, AStalledServerEndsTheCheck) {
     EXPECT_TRUE(LeftFiles().empty());
 }
 
-TEST(UpdaterAddress, VersionFileLivesOnTheOfficialSite) {
-    EXPECT_EQ(VersionFileAddress("www.quellora.localhost:8717"),
-              "http://www.quellora.localhost:8717/softUpdate/tarvane/newVerInfo.txt");
-}
-
 }  // namespace
 }  // namespace tarvane::updater

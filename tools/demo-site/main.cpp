@@ -18,7 +18,8 @@ void PrintUsage() {
         "usage: demo-site [--port N] [--publish-version N]\n"
         "       demo-site --hash FILE-PATH\n"
         "Serves every site of tarvane on 127.0.0.1, told apart by the Host header; host names come from\n"
-        "TARVANE_OFFICIAL_HOST, TARVANE_PORTAL_HOST and TARVANE_MINIGAME_HOST.\n"
+        "TARVANE_OFFICIAL_HOST, TARVANE_PORTAL_HOST and TARVANE_MINIGAME_HOST (their ports are ignored:\n"
+        "links between the sites carry the port served, 8717 unless --port says otherwise).\n"
         "--hash prints the SHA-256 of a game file, given as its path (/files/ID/NAME.zip) or address.\n");
 }
 
