@@ -1,0 +1,247 @@
+#include "tarvane/dialogs/completed_list_dialog.h"
+
+#include <unistd.h>
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTableWidget>
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/codepage.h"
+#include "tarvane/dialogs/dialog_text.h"
+#include "tarvane/dialogs/template_units.h"
+#include "tarvane/engine/folder_of_path.h"
+
+namespace tarvane {
+
+namespace {
+
+struct Column {
+    const char* heading;
+    int width;
+};
+
+constexpr std::array<Column, 5> kColumns = {{
+    {"文件名称", 250},
+    {"文件大小", 70},
+    {"文件类型", 70},
+    {"来源页面", 340},
+    {"完成时间", 150},
+}};
+
+bool IsSwf(const std::string& type) {
+    return type.size() == 3 && (type[0] | 0x20) == 's' && (type[1] | 0x20) == 'w' && (type[2] | 0x20) == 'f';
+}
+
+// A relative path that starts with '-' would read as an option of the program it is handed to.
+std::string AsArgument(const std::string& utf8Path) {
+    return !utf8Path.empty() && utf8Path[0] == '-' ? "./" + utf8Path : utf8Path;
+}
+
+}  // namespace
+
+CompletedListDialog::CompletedListDialog(DialogEnvironment environment, CompletedListPorts ports, QWidget* parent)
+    : QWidget(parent),
+      environment_(std::move(environment)),
+      ports_(ports),
+      list_(new QTableWidget(this)),
+      rows_(*list_) {
+    setFont(DialogTemplateFont());
+    TemplateUnits units(font());
+    resize(units.X(596), units.Y(293));
+
+    list_->setGeometry(units.Rect(0, 0, 592, 296));
+    list_->setObjectName(QStringLiteral("list1032"));
+    list_->setColumnCount(static_cast<int>(kColumns.size()));
+    for (int column = 0; column < static_cast<int>(kColumns.size()); ++column) {
+        auto* heading = new QTableWidgetItem(QString::fromUtf8(kColumns[column].heading));
+        heading->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        list_->setHorizontalHeaderItem(column, heading);
+        list_->setColumnWidth(column, kColumns[column].width);
+    }
+    list_->verticalHeader()->hide();
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    list_->setFrameShape(QFrame::Box);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QTableWidget::customContextMenuRequested, this, &CompletedListDialog::ShowContextMenu);
+    connect(list_, &QTableWidget::doubleClicked, this, &CompletedListDialog::ActivateSelection);
+
+    ReloadList();
+}
+
+CompletedListDialog::~CompletedListDialog() = default;
+
+void CompletedListDialog::ReloadList() {
+    list_->setRowCount(0);
+    ports_.files.LoadCompletedList(CompletedFile(), rows_);
+}
+
+void CompletedListDialog::SelectBySourcePage(const std::string& page) {
+    for (int row = 0; row < rows_.RowCount(); ++row) {
+        if (PageOf(row) == page) {
+            list_->scrollToItem(list_->item(row, 0), QAbstractItemView::EnsureVisible);
+            list_->setCurrentCell(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            list_->setFocus();
+            return;
+        }
+    }
+}
+
+int CompletedListDialog::SelectionMark() const {
+    int row = list_->currentRow();
+    return row >= 0 && row < list_->rowCount() ? row : -1;
+}
+
+std::unique_ptr<QMenu> CompletedListDialog::BuildContextMenu() {
+    int row = SelectionMark();
+    if (row < 0) {
+        return nullptr;
+    }
+    auto menu = std::make_unique<QMenu>(this);
+    auto add = [&](const char* text, int command) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setData(command);
+        return action;
+    };
+    // Only Flash files can be played.
+    add("播放", kCommandPlay)->setEnabled(IsSwf(rows_.SubItemText(row, 2)));
+    add("打开文件", kCommandOpen);
+    add("打开文件夹", kCommandOpenFolder);
+    menu->addSeparator();
+    add("删除", kCommandDelete);
+    menu->addSeparator();
+    add("复制下载地址", kCommandCopyLink);
+    add("浏览来源页面", kCommandBrowsePage);
+    return menu;
+}
+
+void CompletedListDialog::ShowContextMenu() {
+    std::unique_ptr<QMenu> menu = BuildContextMenu();
+    if (!menu) {
+        return;
+    }
+    activateWindow();
+    QAction* chosen = menu->exec(QCursor::pos());
+    if (chosen != nullptr) {
+        RunCommand(chosen->data().toInt());
+    }
+}
+
+void CompletedListDialog::ActivateSelection() {
+    int row = SelectionMark();
+    if (row < 0) {
+        return;
+    }
+    RunCommand(rows_.SubItemText(row, 2) == "swf" ? kCommandPlay : kCommandOpen);
+}
+
+void CompletedListDialog::RunCommand(int command) {
+    if (command == kCommandDelete) {
+        Delete();
+        return;
+    }
+    int row = SelectionMark();
+    if (row < 0) {
+        return;
+    }
+    switch (command) {
+        case kCommandPlay:
+            Play(row);
+            break;
+        case kCommandOpen:
+            Open(row);
+            break;
+        case kCommandOpenFolder:
+            OpenFolder(row);
+            break;
+        case kCommandCopyLink:
+            CopyLink(row);
+            break;
+        case kCommandBrowsePage:
+            BrowsePage(row);
+            break;
+        default:
+            break;
+    }
+}
+
+std::string CompletedListDialog::FilePathOf(const std::string& page) {
+    return ports_.files.GetItemField(CompletedFile(), "frmPge", page, "path");
+}
+
+bool CompletedListDialog::CheckFileExists(const std::string& path) {
+    std::error_code error;
+    if (!path.empty() && std::filesystem::exists(platform::Utf8FromAnsi(path), error)) {
+        return true;
+    }
+    ports_.messages.Show(AnsiLiteral("文件已不存在！"), environment_.applicationName, MessageButtons::Ok);
+    return false;
+}
+
+void CompletedListDialog::Play(int row) {
+    std::string page = PageOf(row);
+    std::string path = FilePathOf(page);
+    if (!CheckFileExists(path)) {
+        return;
+    }
+    // Each value is one argument, so blanks in the path need no quotes.
+    ports_.starter.Start(platform::Utf8FromAnsi(environment_.programDirectory + "pemsot"),
+                         {"-f", platform::Utf8FromAnsi(path), "-pl", platform::Utf8FromAnsi(page)});
+}
+
+void CompletedListDialog::Open(int row) {
+    std::string path = FilePathOf(PageOf(row));
+    if (!CheckFileExists(path)) {
+        return;
+    }
+    ports_.starter.Start("xdg-open", {AsArgument(platform::Utf8FromAnsi(path))});
+}
+
+void CompletedListDialog::OpenFolder(int row) {
+    std::string path = FilePathOf(PageOf(row));
+    std::error_code error;
+    if (!path.empty() && std::filesystem::exists(platform::Utf8FromAnsi(path), error)) {
+        ports_.desktop.ShowFileInFolder(path);
+        return;
+    }
+    std::string folder = FolderOfPath(path);
+    if (!folder.empty()) {
+        ports_.desktop.OpenFolder(folder);
+    }
+}
+
+void CompletedListDialog::CopyLink(int row) {
+    ports_.clipboard.PutText(ports_.files.GetItemField(CompletedFile(), "frmPge", PageOf(row), "fileLink"));
+}
+
+void CompletedListDialog::BrowsePage(int row) {
+    ports_.desktop.OpenWebPage(PageOf(row));
+}
+
+void CompletedListDialog::Delete() {
+    int answer = ports_.confirmation.Ask(this);
+    if (answer != kDeleteKeepFile && answer != kDeleteWithFile) {
+        return;
+    }
+    int row = SelectionMark();
+    if (row < 0) {
+        return;
+    }
+    std::string page = PageOf(row);
+    std::string path = FilePathOf(page);
+    ports_.files.DeleteItem(CompletedFile(), "frmPge", page);
+    rows_.DeleteRow(row);
+    if (answer == kDeleteWithFile && !path.empty()) {
+        // Only a file: a path that names a folder stays.
+        ::unlink(platform::Utf8FromAnsi(path).c_str());
+    }
+}
+
+}  // namespace tarvane

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <map>
+
+#include "tarvane/dialogs/autostart_entry.h"
+#include "tarvane/dialogs/dialog_environment.h"
+#include "tarvane/dialogs/folder_picker.h"
+#include "tarvane/engine/desktop_ports.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace tarvane {
+
+class UpDownButtons;
+
+struct OptionsPorts {
+    MessageBoxes& messages;
+    FolderPicker& folders;
+    AutostartEntry& autostart;
+    std::function<bool()> isUserAdmin;
+};
+
+// "选项": the options and default proxy of config.ini, written on OK only; the autostart entry
+// changes at once when its box is clicked.
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    enum ControlId : int {
+        kIdOk = 1,
+        kIdCancel = 2,
+        kIdPlayAudio = 1022,
+        kIdCloseToStay = 1023,
+        kIdLaunchBySys = 1024,
+        kIdLoadDefaultProxy = 1025,
+        kIdDefaultPath = 1026,
+        kIdBrowse = 1027,
+        kIdProxyHost = 1028,
+        kIdProxyPort = 1029,
+        kIdProxyUser = 1030,
+        kIdProxyPassword = 1031,
+        kIdMaxTasks = 1033,
+        kIdMaxTasksArrows = 1034,
+    };
+
+    OptionsDialog(DialogEnvironment environment, OptionsPorts ports, QWidget* parent = nullptr);
+
+    QWidget* Control(int id) const;
+
+public slots:
+    void accept() override;
+
+private:
+    void Build();
+    void LoadSettings();
+    void Browse();
+    void AutostartClicked(bool checked);
+    void ShowMessage(const char* utf8Text);
+
+    DialogEnvironment environment_;
+    OptionsPorts ports_;
+    std::map<int, QWidget*> controls_;
+    QCheckBox* playAudio_ = nullptr;
+    QCheckBox* closeToStay_ = nullptr;
+    QCheckBox* launchBySys_ = nullptr;
+    QCheckBox* loadDefaultProxy_ = nullptr;
+    QLineEdit* proxyHost_ = nullptr;
+    QLineEdit* proxyPort_ = nullptr;
+    QLineEdit* proxyUser_ = nullptr;
+    QLineEdit* proxyPassword_ = nullptr;
+    QLineEdit* maxTasks_ = nullptr;
+    UpDownButtons* arrows_ = nullptr;
+    QLineEdit* defaultPath_ = nullptr;
+};
+
+}  // namespace tarvane

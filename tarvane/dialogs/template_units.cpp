@@ -1,0 +1,40 @@
+#include "tarvane/dialogs/template_units.h"
+
+#include <QFontMetrics>
+#include <algorithm>
+
+namespace tarvane {
+
+namespace {
+
+int Scale(int value, int numerator, int denominator) {
+    long long product = static_cast<long long>(value) * numerator;
+    return static_cast<int>((product + (product >= 0 ? denominator / 2 : -denominator / 2)) / denominator);
+}
+
+}  // namespace
+
+QFont DialogTemplateFont() {
+    return QFont(QString::fromUtf8("宋体"), 9);
+}
+
+TemplateUnits::TemplateUnits(const QFont& font) {
+    QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    baseX_ = std::max(1, (metrics.horizontalAdvance(letters) / 26 + 1) / 2);
+    baseY_ = std::max(1, metrics.height());
+}
+
+int TemplateUnits::X(int units) const {
+    return Scale(units, baseX_, 4);
+}
+
+int TemplateUnits::Y(int units) const {
+    return Scale(units, baseY_, 8);
+}
+
+QRect TemplateUnits::Rect(int left, int top, int width, int height) const {
+    return QRect(X(left), Y(top), X(width), Y(height));
+}
+
+}  // namespace tarvane
