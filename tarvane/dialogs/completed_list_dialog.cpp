@@ -72,6 +72,13 @@ CompletedListDialog::CompletedListDialog(DialogEnvironment environment, Complete
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QTableWidget::customContextMenuRequested, this, &CompletedListDialog::ShowContextMenu);
     connect(list_, &QTableWidget::doubleClicked, this, &CompletedListDialog::ActivateSelection);
+    // Like a list view's selection mark: set by selecting a row, kept when the selection is lost.
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                if (!selected.indexes().isEmpty()) {
+                    selectionMark_ = selected.indexes().first().row();
+                }
+            });
 
     ReloadList();
 }
@@ -80,6 +87,7 @@ CompletedListDialog::~CompletedListDialog() = default;
 
 void CompletedListDialog::ReloadList() {
     list_->setRowCount(0);
+    selectionMark_ = -1;
     ports_.files.LoadCompletedList(CompletedFile(), rows_);
 }
 
@@ -95,8 +103,7 @@ void CompletedListDialog::SelectBySourcePage(const std::string& page) {
 }
 
 int CompletedListDialog::SelectionMark() const {
-    int row = list_->currentRow();
-    return row >= 0 && row < list_->rowCount() ? row : -1;
+    return selectionMark_ < list_->rowCount() ? selectionMark_ : -1;
 }
 
 std::unique_ptr<QMenu> CompletedListDialog::BuildContextMenu() {
@@ -238,6 +245,9 @@ void CompletedListDialog::Delete() {
     std::string path = FilePathOf(page);
     ports_.files.DeleteItem(CompletedFile(), "frmPge", page);
     rows_.DeleteRow(row);
+    // The list moves its selection to a neighbour; the mark follows what is shown selected.
+    QModelIndexList selected = list_->selectionModel()->selectedRows();
+    selectionMark_ = selected.isEmpty() ? -1 : selected.first().row();
     if (answer == kDeleteWithFile && !path.empty()) {
         // Only a file: a path that names a folder stays.
         ::unlink(platform::Utf8FromAnsi(path).c_str());

@@ -78,6 +78,7 @@ private:
     CompletedListPorts ports_;
     QTableWidget* list_;
     CompletedRows rows_;
+    int selectionMark_ = -1;
 };
 
 }  // namespace tarvane
