@@ -1,62 +1,100 @@
 #include "tarvane/store/xml_tokenizer.h"
 
+#include <array>
+#include <cstring>
+
 #include "tarvane/store/xml_entities.h"
 
 namespace tarvane {
 namespace {
 
-bool IsLeadByte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x81 && byte <= 0xFE;
+// Byte classes, looked up once per byte in the scanning loops.
+enum : unsigned char {
+    kLead = 1,          // 0x81-0xFE: starts a double-byte character when another byte follows
+    kSpace = 2,         // XML white space
+    kEndsTagName = 4,   // ends a tag name (white space included)
+    kStartTagStop = 8,  // what a start tag outside quotes must look at: '>', quotes, '=', '/', white space
+};
+
+constexpr std::array<unsigned char, 256> MakeByteClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int byte = 0x81; byte <= 0xFE; ++byte) {
+        classes[byte] |= kLead;
+    }
+    for (const unsigned char c : {'\t', '\n', '\r', ' '}) {
+        classes[c] |= kSpace | kEndsTagName | kStartTagStop;
+    }
+    for (const unsigned char c : {'!', '"', '\'', '/', ';', '<', '=', '>', '?', '\\'}) {
+        classes[c] |= kEndsTagName;
+    }
+    for (const unsigned char c : {'>', '"', '\'', '=', '/'}) {
+        classes[c] |= kStartTagStop;
+    }
+    return classes;
 }
 
-bool EndsTagName(char c) {
-    switch (c) {
-        case '\t':
-        case '\n':
-        case '\r':
-        case ' ':
-        case '!':
-        case '"':
-        case '\'':
-        case '/':
-        case ';':
-        case '<':
-        case '=':
-        case '>':
-        case '?':
-        case '\\':
-            return true;
-        default:
-            return false;
-    }
+constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
+
+unsigned char ClassOf(char c) {
+    return kByteClasses[static_cast<unsigned char>(c)];
+}
+
+bool IsLeadByte(char c) {
+    return (ClassOf(c) & kLead) != 0;
 }
 
 bool EndsAttributeName(char c) {
     return IsXmlWhiteSpace(c) || c == '=' || c == '/' || c == '>' || c == '?';
 }
 
-// The first single-byte `c` at or after `from`, stepping over whole characters; npos when none.
+// Whether `pos` begins a character, given that `boundary` (<= pos) does: the lead bytes right
+// before `pos` pair up from the boundary on. No lead byte before `pos` is the last of the text, so
+// each of them takes the byte after it.
+bool StartsCharacter(const char* data, std::size_t boundary, std::size_t pos) {
+    std::size_t run = pos;
+    while (run > boundary && IsLeadByte(data[run - 1])) {
+        --run;
+    }
+    return ((pos - run) & 1) == 0;
+}
+
+// The first single-byte `c` (below 0x80) at or after `from`, a character boundary, stepping over
+// whole characters; npos when none. memchr finds candidates; one that turns out to be a trail byte
+// ends its character, so the search goes on after it with a new known boundary, and the look back
+// never passes ground already covered.
 std::size_t FindChar(std::string_view text, std::size_t from, char c) {
-    std::size_t pos = from;
-    while (pos < text.size()) {
-        const std::size_t length = XmlCharLength(text, pos);
-        if (length == 1 && text[pos] == c) {
+    const char* data = text.data();
+    std::size_t boundary = from;
+    while (from < text.size()) {
+        const void* hit = std::memchr(data + from, c, text.size() - from);
+        if (hit == nullptr) {
+            return std::string_view::npos;
+        }
+        const auto pos = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        if (StartsCharacter(data, boundary, pos)) {
             return pos;
         }
-        pos += length;
+        boundary = from = pos + 1;
     }
     return std::string_view::npos;
 }
 
-// The first occurrence of `pattern` that begins on a character boundary at or after `from`.
+// The first occurrence of `pattern` (starting with a byte below 0x80) that begins on a character
+// boundary at or after `from`, itself a boundary.
 std::size_t FindOnBoundary(std::string_view text, std::size_t from, std::string_view pattern) {
-    std::size_t pos = from;
-    while (pos < text.size()) {
-        if (text.substr(pos).starts_with(pattern)) {
+    const char* data = text.data();
+    std::size_t boundary = from;
+    while (from < text.size()) {
+        const void* hit = std::memchr(data + from, pattern[0], text.size() - from);
+        if (hit == nullptr) {
+            return std::string_view::npos;
+        }
+        const auto pos = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        if (StartsCharacter(data, boundary, pos) && text.substr(pos).starts_with(pattern)) {
             return pos;
         }
-        pos += XmlCharLength(text, pos);
+        // Whether a trail byte or a single-byte character, it ends where the next one begins.
+        boundary = from = pos + 1;
     }
     return std::string_view::npos;
 }
@@ -139,7 +177,7 @@ std::size_t WalkAttributes(std::string_view tag, Visit&& visit) {
 }  // namespace
 
 bool IsXmlWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return (ClassOf(c) & kSpace) != 0;
 }
 
 bool IsXmlNameStart(char c) {
@@ -161,11 +199,14 @@ std::string_view XmlTagName(std::string_view tag) {
     }
     std::size_t pos = start;
     while (pos < tag.size()) {
-        const std::size_t length = XmlCharLength(tag, pos);
-        if (length == 1 && EndsTagName(tag[pos])) {
+        const unsigned char byteClass = ClassOf(tag[pos]);
+        if ((byteClass & kLead) != 0 && pos + 1 < tag.size()) {
+            pos += 2;
+        } else if ((byteClass & kEndsTagName) != 0) {
             break;
+        } else {
+            ++pos;
         }
-        pos += length;
     }
     return tag.substr(start, pos - start);
 }
@@ -224,35 +265,44 @@ bool XmlTokenizer::Next(XmlNode& node) {
 }
 
 void XmlTokenizer::ScanContent(XmlNode& node) {
-    bool onlyWhiteSpace = true;
+    // Content between tags is mostly a line break: white space is checked byte by byte, and only
+    // text that has something else is searched for the next '<'.
+    const char* data = text_.data();
     std::size_t pos = offset_;
-    while (pos < text_.size() && text_[pos] != '<') {
-        const std::size_t length = XmlCharLength(text_, pos);
-        if (length != 1 || !IsXmlWhiteSpace(text_[pos])) {
-            onlyWhiteSpace = false;
-        }
-        pos += length;
+    while (pos < text_.size() && (ClassOf(data[pos]) & kSpace) != 0) {
+        ++pos;
     }
-    node.kind = onlyWhiteSpace ? XmlNodeKind::kWhiteSpace : XmlNodeKind::kText;
+    if (pos == text_.size() || data[pos] == '<') {
+        node.kind = XmlNodeKind::kWhiteSpace;
+    } else {
+        node.kind = XmlNodeKind::kText;
+        pos = FindChar(text_, pos, '<');
+        if (pos == std::string_view::npos) {
+            pos = text_.size();
+        }
+    }
     node.length = pos - offset_;
     offset_ = pos;
 }
 
 void XmlTokenizer::ScanStartTag(XmlNode& node) {
+    // Outside quotes only '>', quotes, '=', '/' and white space matter; a quote right after '='
+    // (white space between allowed) opens a value, searched whole for its closing quote.
+    const char* data = text_.data();
+    const std::size_t size = text_.size();
     std::size_t pos = offset_ + 1;
-    char quote = 0;
     bool afterEquals = false;
     bool lastWasSlash = false;
-    while (pos < text_.size()) {
-        const std::size_t length = XmlCharLength(text_, pos);
-        const char c = length == 1 ? text_[pos] : '\0';
-        if (quote != 0) {
-            if (c == quote) {
-                quote = 0;
-            }
-            pos += length;
+    while (pos < size) {
+        const unsigned char byteClass = ClassOf(data[pos]);
+        if ((byteClass & kStartTagStop) == 0) {
+            // Any other character, single or double byte (a lead byte at the very end too).
+            afterEquals = false;
+            lastWasSlash = false;
+            pos += (byteClass & kLead) != 0 && pos + 1 < size ? 2 : 1;
             continue;
         }
+        const char c = data[pos];
         if (c == '>') {
             node.kind = XmlNodeKind::kStartTag;
             node.emptyElement = lastWasSlash;
@@ -261,15 +311,22 @@ void XmlTokenizer::ScanStartTag(XmlNode& node) {
             return;
         }
         if ((c == '"' || c == '\'') && afterEquals) {
-            quote = c;
+            const std::size_t close = FindChar(text_, pos + 1, c);
+            if (close == std::string_view::npos) {
+                break;
+            }
             afterEquals = false;
-        } else if (c == '=') {
+            lastWasSlash = false;
+            pos = close + 1;
+            continue;
+        }
+        if (c == '=') {
             afterEquals = true;
-        } else if (!IsXmlWhiteSpace(c) || length != 1) {
+        } else if ((byteClass & kSpace) == 0) {
             afterEquals = false;
         }
         lastWasSlash = c == '/';
-        pos += length;
+        ++pos;
     }
     Unterminated(node, "start_tag");
 }
