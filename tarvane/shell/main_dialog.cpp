@@ -247,7 +247,7 @@ void MainDialog::Initialize() {
     engine_.files.LoadDownloadList(setup_.programDirectory + kDownloadFileName, model_);
 
     if (auto link = ExtractCommandLineLink(setup_.commandLine)) {
-        intake_.AddTaskFromLink(*link);
+        intake_.AddTaskFromLink(platform::AnsiFromUtf8(*link));
     }
 }
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/codepage.h"
 #include "tarvane/shell/handoff_server.h"
@@ -24,13 +27,13 @@ protected:
         EXPECT_TRUE(lock_->tryLock(0));
         server_ = std::make_unique<HandoffServer>(
             HandoffServer::Handlers{[this](std::uint64_t dwData, const platform::LinkHandoffRecord& record) {
-                                        senderBlocked_ = second_.state() == QProcess::Running;
                                         dialog_->OnCopyData(dwData, record);
+                                        senderBlocked_ = SenderStillWaiting();
                                         rowsWhenHandled_ = dialog_->model().RowCount();
                                     },
                                     [this] {
-                                        senderBlocked_ = second_.state() == QProcess::Running;
                                         dialog_->BringForward();
+                                        senderBlocked_ = SenderStillWaiting();
                                     }});
         EXPECT_TRUE(server_->Listen(folder_ + "/Quellora"));
         dialog_->Initialize();
@@ -38,6 +41,15 @@ protected:
     ~HandoffTest() override {
         server_.reset();
         dialog_->Finish();
+    }
+
+    // Whether the second instance has not ended yet, looked at without reaping it; given time to
+    // end if it were not waiting for the handler.
+    bool SenderStillWaiting() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        siginfo_t info{};
+        waitid(P_PID, static_cast<id_t>(second_.processId()), &info, WEXITED | WNOHANG | WNOWAIT | __WALL);
+        return info.si_pid == 0;
     }
 
     // Runs the second instance to its end; answers its exit code.
@@ -126,6 +138,42 @@ TEST_F(HandoffTest, LinkTooLongForTheRecordIsRefusedAndSaid) {
     EXPECT_NE(boxes.messages[0].find("259"), std::string::npos);
     EXPECT_EQ(dialog_->model().RowCount(), 0);
     EXPECT_TRUE(site_.ParseRequestLinks().empty());
+}
+
+TEST_F(HandoffTest, MalformedMessagesAreNotHandedOn) {
+    std::string socket = folder_ + "/Quellora";
+    auto send = [&](platform::HandoffMessage type, const std::string& payload) {
+        platform::HandoffResult result = platform::HandoffResult::Delivered;
+        std::atomic<bool> done{false};
+        std::thread sender([&] {
+            platform::HandoffTiming timing;
+            timing.replyWait = std::chrono::seconds(5);
+            result = platform::SendHandoffMessage(socket, type, payload, timing);
+            done = true;
+        });
+        SpinUntil([&] { return done.load(); }, std::chrono::seconds(10));
+        sender.join();
+        return result;
+    };
+    std::string page = StallingPage(6);
+    std::string record = *platform::EncodeLinkHandoff({page, "", "", 0});
+
+    // Oversized or of an unknown kind: dropped unanswered.
+    EXPECT_EQ(send(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, record + std::string(100, 'x'))),
+              platform::HandoffResult::Failed);
+    EXPECT_EQ(send(static_cast<platform::HandoffMessage>('Z'), ""), platform::HandoffResult::Failed);
+    // Too short, or a field without its end: answered, but no task.
+    EXPECT_EQ(send(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, record.substr(0, 700))),
+              platform::HandoffResult::Delivered);
+    std::string unterminated = record;
+    std::fill(unterminated.begin(), unterminated.begin() + 260, 'h');
+    EXPECT_EQ(send(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, unterminated)),
+              platform::HandoffResult::Delivered);
+    EXPECT_EQ(dialog_->model().RowCount(), 0);
+    // The server still serves a good record afterwards.
+    EXPECT_EQ(send(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, record)),
+              platform::HandoffResult::Delivered);
+    EXPECT_EQ(dialog_->model().RowCount(), 1);
 }
 
 }  // namespace
