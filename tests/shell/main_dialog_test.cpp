@@ -71,6 +71,15 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 }
 
+TEST_F(MainDialogTest, SchemeHandlerThatCannotBeWrittenIsReportedAndStartUpGoesOn) {
+    WriteFile(temp_.File("data"), "a file where the data folder should be");
+    auto dialog = MakeDialog("tarvane://>" + StallingPage(3) + "<");
+    dialog->Initialize();
+    ASSERT_EQ(shell_.messages.size(), 1u);
+    EXPECT_EQ(shell_.messages[0], "Quellora: 写注册表失败了！您可以升级新版本来解决这个问题。");
+    EXPECT_EQ(dialog->model().RowCount(), 1);
+}
+
 TEST_F(MainDialogTest, CloseButtonInItsThreeCases) {
     {
         auto dialog = MakeDialog();
