@@ -114,9 +114,13 @@ void XmlDocument::ReserveIndex(std::size_t records) {
         const std::size_t had =
             block * kBlockSize < capacity_ ? std::min<std::size_t>(capacity_ - block * kBlockSize, kBlockSize) : 0;
         if (want > had) {
-            auto fresh = std::make_unique<Record[]>(want);
+            // Left uninitialised: NewRecord writes each record as it is taken, and nothing reads
+            // past the used ones, so the pages of a generous estimate are never touched.
+            auto fresh = std::make_unique_for_overwrite<Record[]>(want);
             if (had > 0) {
-                std::copy(blocks_[block].get(), blocks_[block].get() + had, fresh.get());
+                const std::size_t first = block * kBlockSize;
+                const std::size_t taken = used_ > first ? std::min<std::size_t>(used_ - first, had) : 0;
+                std::copy(blocks_[block].get(), blocks_[block].get() + taken, fresh.get());
                 blocks_[block] = std::move(fresh);
             } else {
                 blocks_.push_back(std::move(fresh));

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/codepage.h"
+#include "tarvane/store/xml_tokenizer.h"
 
 namespace tarvane {
 namespace {
@@ -190,21 +191,21 @@ std::string DecodeXmlReferences(std::string_view raw) {
     out.reserve(raw.size());
     std::size_t i = 0;
     while (i < raw.size()) {
-        const char c = raw[i];
-        if (IsLeadByte(c) && i + 1 < raw.size()) {
-            out.append(raw.substr(i, 2));
-            i += 2;
+        // Everything up to the next '&' that is a character of its own is copied as it stands.
+        const std::size_t ampersand = FindXmlChar(raw, i, '&');
+        if (ampersand == std::string_view::npos) {
+            out.append(raw.substr(i));
+            break;
+        }
+        out.append(raw.substr(i, ampersand - i));
+        i = ampersand;
+        const std::string_view window = raw.substr(i + 1, kMaxReferenceBody);
+        const std::size_t semicolon = window.find(';');
+        if (semicolon != std::string_view::npos && DecodeReference(window.substr(0, semicolon), out)) {
+            i += semicolon + 2;
             continue;
         }
-        if (c == '&') {
-            const std::string_view window = raw.substr(i + 1, kMaxReferenceBody);
-            const std::size_t semicolon = window.find(';');
-            if (semicolon != std::string_view::npos && DecodeReference(window.substr(0, semicolon), out)) {
-                i += semicolon + 2;
-                continue;
-            }
-        }
-        out += c;
+        out += '&';
         ++i;
     }
     return out;

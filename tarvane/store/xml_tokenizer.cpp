@@ -10,10 +10,11 @@ namespace {
 
 // Byte classes, looked up once per byte in the scanning loops.
 enum : unsigned char {
-    kLead = 1,          // 0x81-0xFE: starts a double-byte character when another byte follows
-    kSpace = 2,         // XML white space
-    kEndsTagName = 4,   // ends a tag name (white space included)
-    kStartTagStop = 8,  // what a start tag outside quotes must look at: '>', quotes, '=', '/', white space
+    kLead = 1,                // 0x81-0xFE: starts a double-byte character when another byte follows
+    kSpace = 2,               // XML white space
+    kEndsTagName = 4,         // ends a tag name (white space included)
+    kStartTagStop = 8,        // what a start tag outside quotes must look at: '>', quotes, '=', '/', white space
+    kEndsAttributeName = 16,  // white space, '=', '/', '>', '?'
 };
 
 constexpr std::array<unsigned char, 256> MakeByteClasses() {
@@ -22,13 +23,16 @@ constexpr std::array<unsigned char, 256> MakeByteClasses() {
         classes[byte] |= kLead;
     }
     for (const unsigned char c : {'\t', '\n', '\r', ' '}) {
-        classes[c] |= kSpace | kEndsTagName | kStartTagStop;
+        classes[c] |= kSpace | kEndsTagName | kStartTagStop | kEndsAttributeName;
     }
     for (const unsigned char c : {'!', '"', '\'', '/', ';', '<', '=', '>', '?', '\\'}) {
         classes[c] |= kEndsTagName;
     }
     for (const unsigned char c : {'>', '"', '\'', '=', '/'}) {
         classes[c] |= kStartTagStop;
+    }
+    for (const unsigned char c : {'=', '/', '>', '?'}) {
+        classes[c] |= kEndsAttributeName;
     }
     return classes;
 }
@@ -41,10 +45,6 @@ unsigned char ClassOf(char c) {
 
 bool IsLeadByte(char c) {
     return (ClassOf(c) & kLead) != 0;
-}
-
-bool EndsAttributeName(char c) {
-    return IsXmlWhiteSpace(c) || c == '=' || c == '/' || c == '>' || c == '?';
 }
 
 // Whether `pos` begins a character, given that `boundary` (<= pos) does: the lead bytes right
@@ -121,11 +121,14 @@ std::size_t WalkAttributes(std::string_view tag, Visit&& visit) {
         XmlAttributeSpan span;
         span.nameOffset = pos;
         while (pos < tag.size()) {
-            const std::size_t length = XmlCharLength(tag, pos);
-            if (length == 1 && EndsAttributeName(tag[pos])) {
+            const unsigned char byteClass = ClassOf(tag[pos]);
+            if ((byteClass & kLead) != 0 && pos + 1 < tag.size()) {
+                pos += 2;
+            } else if ((byteClass & kEndsAttributeName) != 0) {
                 break;
+            } else {
+                ++pos;
             }
-            pos += length;
         }
         span.nameLength = pos - span.nameOffset;
         span.end = pos;
@@ -187,6 +190,10 @@ bool IsXmlNameStart(char c) {
 
 std::size_t XmlCharLength(std::string_view text, std::size_t pos) {
     return IsLeadByte(text[pos]) && pos + 1 < text.size() ? 2 : 1;
+}
+
+std::size_t FindXmlChar(std::string_view text, std::size_t from, char c) {
+    return FindChar(text, from, c);
 }
 
 std::string_view XmlTagName(std::string_view tag) {

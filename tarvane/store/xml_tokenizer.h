@@ -64,6 +64,10 @@ bool IsXmlNameStart(char c);
 // 2 for a lead byte followed by another byte, else 1.
 std::size_t XmlCharLength(std::string_view text, std::size_t pos);
 
+// The first single-byte `c` (below 0x80) at or after `from`, which must begin a character,
+// stepping over whole characters; npos when none.
+std::size_t FindXmlChar(std::string_view text, std::size_t from, char c);
+
 // The name of a tag given as its text from '<': after "<", "</" or "<?" up to the first white
 // space, '!', '"', '\'', '/', ';', '<', '=', '>', '?' or backslash.
 std::string_view XmlTagName(std::string_view tag);
