@@ -63,6 +63,7 @@ CompletedListDialog::CompletedListDialog(DialogEnvironment environment, Complete
         list_->setColumnWidth(column, kColumns[column].width);
     }
     list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "fakes.h"
+
 namespace tarvane::test {
 namespace {
 
@@ -67,18 +69,10 @@ TEST(DeleteConfirmDialogTest, CaptionIconAndNoCloseButton) {
 
 TEST(DeleteConfirmDialogTest, AskerReturnsTheModalResult) {
     DeleteConfirmDialogAsker asker;
-    int attempts = 0;
-    std::function<void()> answer = [&] {
-        auto* dialog = qobject_cast<DeleteConfirmDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr && ++attempts < 100) {
-            QTimer::singleShot(10, answer);
-            return;
-        }
-        ASSERT_NE(dialog, nullptr);
+    WhenModal<DeleteConfirmDialog>([](DeleteConfirmDialog* dialog) {
         dialog->DeleteFileBox()->setChecked(true);
         dialog->YesButton()->click();
-    };
-    QTimer::singleShot(0, answer);
+    });
     EXPECT_EQ(asker.Ask(nullptr), kDeleteWithFile);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <deque>
+#include <QApplication>
+#include <QTimer>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -79,5 +81,17 @@ public:
     int answer = kDeleteCancel;
     int asked = 0;
 };
+
+// Once a modal dialog of type T runs (checked every 10 ms, at most 100 times), hands it to `act`.
+template <typename T>
+void WhenModal(std::function<void(T*)> act, int attempts = 100) {
+    QTimer::singleShot(10, [act, attempts] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            act(dialog);
+        } else if (attempts > 1) {
+            WhenModal<T>(act, attempts - 1);
+        }
+    });
+}
 
 }  // namespace tarvane::test

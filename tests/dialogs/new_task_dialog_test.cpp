@@ -174,16 +174,6 @@ TEST_F(NewTaskDialogTest, KnownAddressesCloseTheDialogAndStillReorderTheRecentFo
     EXPECT_TRUE(added_.empty());
 }
 
-TEST_F(NewTaskDialogTest, UnreadableDownloadListCountsEveryAddressAsKnown) {
-    WriteFile(temp_.File("download.xml"), "<download><item");
-    auto dialog = Open();
-    dialog->show();
-    Fill(*dialog, "http://game.quellora.localhost/9.htm", "/games", "a");
-    ClickOk(*dialog);
-    EXPECT_TRUE(added_.empty());
-    EXPECT_EQ(selected_.size(), 1u);
-}
-
 TEST_F(NewTaskDialogTest, ProxyBoxEnablesItsFieldsAndItsValuesAreOfferedNextTime) {
     auto dialog = Open();
     dialog->show();

@@ -196,15 +196,5 @@ TEST_F(OptionsDialogTest, AutostartWithoutAdministratorRightsOrAWritableFolderRe
               AnsiLiteral("加入开机启动失败。"));
 }
 
-TEST_F(OptionsDialogTest, BrowseFillsTheDefaultFolder) {
-    auto dialog = Open();
-    auto* path = Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath);
-    Get<QPushButton>(*dialog, OptionsDialog::kIdBrowse)->click();
-    EXPECT_EQ(path->text(), QString::fromUtf8("/home/user/桌面"));
-    folders_.answer = "/mnt/games";
-    Get<QPushButton>(*dialog, OptionsDialog::kIdBrowse)->click();
-    EXPECT_EQ(path->text(), QStringLiteral("/mnt/games"));
-}
-
 }  // namespace
 }  // namespace tarvane::test

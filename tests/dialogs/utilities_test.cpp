@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "fakes.h"
 #include "platform/codepage.h"
 #include "tarvane/dialogs/autostart_entry.h"
 #include "tarvane/dialogs/clipboard_writer.h"
@@ -77,35 +78,17 @@ TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936) {
     TempDir temp;
     const std::string utf8Folder = temp.path().string() + "/下载";
     std::filesystem::create_directory(utf8Folder);
-    int attempts = 0;
-    std::function<void()> choose = [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr && ++attempts < 100) {
-            QTimer::singleShot(10, choose);
-            return;
-        }
-        ASSERT_NE(dialog, nullptr);
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("请选择文件夹"));
         dialog->setDirectory(QString::fromStdString(utf8Folder));
         QMetaObject::invokeMethod(dialog, "accept");
-    };
-    QTimer::singleShot(0, choose);
+    });
     QtFolderPicker picker;
     std::optional<std::string> chosen = picker.PickFolder(AnsiLiteral("请选择文件夹"), nullptr);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(platform::Utf8FromAnsi(*chosen), utf8Folder);
 
-    attempts = 0;
-    std::function<void()> cancel = [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr && ++attempts < 100) {
-            QTimer::singleShot(10, cancel);
-            return;
-        }
-        ASSERT_NE(dialog, nullptr);
-        dialog->reject();
-    };
-    QTimer::singleShot(0, cancel);
+    WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
 }
 
