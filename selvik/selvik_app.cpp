@@ -1,0 +1,58 @@
+#include "selvik/selvik_app.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "platform/codepage.h"
+#include "platform/link_handoff.h"
+#include "platform/program_dir.h"
+#include "selvik/addresses.h"
+#include "selvik/browser_dialog.h"
+#include "selvik/link_delivery.h"
+#include "selvik/link_sender.h"
+#include "selvik/notices.h"
+#include "selvik/web_browser_view.h"
+
+namespace selvik {
+
+namespace {
+
+std::string ExecutablePath() {
+    char buffer[4096];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    return length > 0 ? platform::AnsiFromUtf8(std::string(buffer, static_cast<std::size_t>(length))) : "";
+}
+
+}  // namespace
+
+int RunSelvik(int argc, char** argv) {
+    // The web engine's sandbox refuses to run as root.
+    if (geteuid() == 0) {
+        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    }
+    // Taken before Qt removes the options it knows from the arguments.
+    std::string commandLine = platform::AnsiFromUtf8(CommandLineText(argc, argv));
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+
+    std::string tarvane = platform::Utf8FromAnsi(platform::ProgramDirectory() + "tarvane");
+    platform::SystemProcessStarter starter;
+    SocketHandoffChannel channel(platform::HandoffSocketPath());
+    SleepingWaiter waiter;
+    BackgroundLinkSender sender([&](const std::string& record) {
+        // What becomes of the link is tarvane's; a failed hand-off is silent.
+        DeliverLink(record, tarvane, DeliveryPorts{channel, starter, waiter});
+    });
+    MessageBoxNotices notices;
+
+    BrowserDialog dialog(BrowserSetup{ExecutablePath(), commandLine}, BrowserPorts{starter, sender, notices},
+                         [](QWidget* parent) { return new WebBrowserView(parent); });
+    notices.SetOwner(&dialog);
+    dialog.show();
+    return app.exec();
+}
+
+}  // namespace selvik

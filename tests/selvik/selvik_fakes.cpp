@@ -1,0 +1,63 @@
+#include "tests/selvik/selvik_fakes.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cstdlib>
+
+namespace selvik::test {
+
+bool RecordingStarter::Start(const std::string& program, const std::vector<std::string>& arguments) {
+    {
+        std::lock_guard lock(mutex_);
+        started_.emplace_back(program, arguments);
+    }
+    if (onStart) {
+        onStart();
+    }
+    return result;
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> RecordingStarter::Started() const {
+    std::lock_guard lock(mutex_);
+    return started_;
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+        if (value) {
+            setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
+}
+
+void ScopedEnvironment::Set(const std::string& name, const std::string& value) {
+    if (saved_.find(name) == saved_.end()) {
+        const char* old = std::getenv(name.c_str());
+        saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+    }
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+FakeBrowser::FakeBrowser(const std::string& startAddress, const std::string& executable) {
+    dialog = std::make_unique<BrowserDialog>(BrowserSetup{executable, startAddress},
+                                             BrowserPorts{starter, sender, notices}, [this](QWidget* parent) {
+                                                 view = new FakeBrowserView(parent);
+                                                 return view;
+                                             });
+}
+
+}  // namespace selvik::test

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/process_start.h"
+#include "selvik/browser_dialog.h"
+#include "selvik/browser_view.h"
+#include "selvik/link_sender.h"
+#include "selvik/notices.h"
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace selvik::test {
+
+// A page view that records what the window asks of it; the test plays the page's part.
+class FakeBrowserView : public BrowserView {
+public:
+    explicit FakeBrowserView(QWidget* parent) : BrowserView(parent), widget_(new QWidget(parent)) {}
+
+    QWidget* Widget() override { return widget_; }
+    void Navigate(const QString& address) override { calls.push_back("navigate " + address); }
+    void GoBack() override { calls.push_back("back"); }
+    void GoForward() override { calls.push_back("forward"); }
+    void Stop() override { calls.push_back("stop"); }
+    void Refresh() override { calls.push_back("refresh"); }
+    QString LocationUrl() const override { return location; }
+
+    // A document finished loading with the top-level document at `at`.
+    void Complete(const QString& at) {
+        location = at;
+        emit DocumentComplete();
+    }
+
+    std::vector<QString> calls;
+    QString location;
+
+private:
+    QWidget* widget_;
+};
+
+// Records every start; answers `result`. Safe to call from any thread.
+class RecordingStarter : public platform::ProcessStarter {
+public:
+    bool Start(const std::string& program, const std::vector<std::string>& arguments) override;
+    std::vector<std::pair<std::string, std::vector<std::string>>> Started() const;
+
+    bool result = true;
+    std::function<void()> onStart;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::string, std::vector<std::string>>> started_;
+};
+
+struct RecordingSender : LinkSender {
+    void Send(std::string encodedRecord) override { records.push_back(std::move(encodedRecord)); }
+    std::vector<std::string> records;
+};
+
+struct RecordingNotices : Notices {
+    void Show(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+// Sets environment variables for the life of the object, then puts the old values back.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    void Set(const std::string& name, const std::string& value);
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// Processes events until `done` or the time is up; answers done().
+bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+// A browser window on a fake page view and recording ports.
+struct FakeBrowser {
+    explicit FakeBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik");
+
+    RecordingStarter starter;
+    RecordingSender sender;
+    RecordingNotices notices;
+    FakeBrowserView* view = nullptr;
+    std::unique_ptr<BrowserDialog> dialog;
+};
+
+}  // namespace selvik::test
