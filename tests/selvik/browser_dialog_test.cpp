@@ -140,21 +140,6 @@ TEST_F(BrowserDialogTest, RightClickSelectsAllOfEitherEdit) {
     EXPECT_TRUE(address->selectedText().isEmpty());
 }
 
-TEST_F(BrowserDialogTest, LaidOutOnceFromTheClientSize) {
-    FakeBrowser browser("http://game.test/");
-    const int w = browser.dialog->width();
-    const int h = browser.dialog->height();
-    ASSERT_GT(w, 300);
-    EXPECT_EQ(browser.view->Widget()->geometry(), QRect(0, 60, w, h - 80));
-    EXPECT_EQ(Child<QLabel>(browser, "status")->geometry().top(), h - 20);
-    EXPECT_EQ(Child<QLineEdit>(browser, "search")->geometry(), QRect(w - 285, 15, 200, 30));
-    EXPECT_EQ(Child<QPushButton>(browser, "searchGo")->geometry(), QRect(w - 80, 15, 65, 30));
-
-    browser.dialog->resize(w + 200, h + 100);
-    EXPECT_EQ(browser.view->Widget()->geometry(), QRect(0, 60, w, h - 80));
-    EXPECT_EQ(Child<QLineEdit>(browser, "search")->geometry(), QRect(w - 285, 15, 200, 30));
-}
-
 platform::LinkHandoffRecord Decoded(const std::string& bytes) {
     auto record = platform::DecodeLinkHandoff(bytes);
     EXPECT_TRUE(record.has_value());

@@ -52,12 +52,4 @@ bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-FakeBrowser::FakeBrowser(const std::string& startAddress, const std::string& executable) {
-    dialog = std::make_unique<BrowserDialog>(BrowserSetup{executable, startAddress},
-                                             BrowserPorts{starter, sender, notices}, [this](QWidget* parent) {
-                                                 view = new FakeBrowserView(parent);
-                                                 return view;
-                                             });
-}
-
 }  // namespace selvik::test

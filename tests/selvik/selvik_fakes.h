@@ -92,15 +92,23 @@ private:
 // Processes events until `done` or the time is up; answers done().
 bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
-// A browser window on a fake page view and recording ports.
-struct FakeBrowser {
-    explicit FakeBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik");
+// A browser window on a page view of type `View` and recording ports.
+template <typename View>
+struct TestBrowser {
+    explicit TestBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik") {
+        dialog = std::make_unique<BrowserDialog>(BrowserSetup{executable, startAddress},
+                                                 BrowserPorts{starter, sender, notices}, [this](QWidget* parent) {
+                                                     view = new View(parent);
+                                                     return view;
+                                                 });
+    }
 
     RecordingStarter starter;
     RecordingSender sender;
     RecordingNotices notices;
-    FakeBrowserView* view = nullptr;
+    View* view = nullptr;
     std::unique_ptr<BrowserDialog> dialog;
 };
+using FakeBrowser = TestBrowser<FakeBrowserView>;
 
 }  // namespace selvik::test

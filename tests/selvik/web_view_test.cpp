@@ -10,25 +10,15 @@
 namespace selvik::test {
 namespace {
 
-// The window on the real page view.
-struct RealBrowser {
-    explicit RealBrowser(const std::string& startAddress) {
-        dialog = std::make_unique<BrowserDialog>(BrowserSetup{"/opt/games/selvik", startAddress},
-                                                 BrowserPorts{starter, sender, notices}, [this](QWidget* parent) {
-                                                     view = new WebBrowserView(parent);
-                                                     return view;
-                                                 });
+// The window on the real page view, shown.
+struct RealBrowser : TestBrowser<WebBrowserView> {
+    explicit RealBrowser(const std::string& startAddress) : TestBrowser(startAddress) {
         QObject::connect(view, &BrowserView::DocumentComplete, [this] { ++completed; });
         dialog->show();
     }
     QString Address() const { return dialog->findChild<QLineEdit*>("address")->text(); }
 
-    RecordingStarter starter;
-    RecordingSender sender;
-    RecordingNotices notices;
-    WebBrowserView* view = nullptr;
     int completed = 0;
-    std::unique_ptr<BrowserDialog> dialog;
 };
 
 TEST(WebView, AddressBoxAndCaptionFollowTheDemoPortal) {
