@@ -13,9 +13,15 @@
 #include <QTableView>
 #include <QWindow>
 #include <chrono>
+#include <filesystem>
 
 #include "platform/codepage.h"
+#include "platform/desktop_folder.h"
 #include "platform/settings_file.h"
+#include "platform/user_admin.h"
+#include "tarvane/dialogs/completed_list_dialog.h"
+#include "tarvane/dialogs/new_task_dialog.h"
+#include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/about_dialog.h"
 #include "tarvane/shell/command_line_link.h"
 #include "tarvane/shell/controls/hover_button.h"
@@ -76,6 +82,20 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
       actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
       intake_(engine_.files, engine_.commands, setup_.programDirectory),
       launcher_(ports.desktop) {
+    dialogEnvironment_.programDirectory = setup_.programDirectory;
+    dialogEnvironment_.applicationName =
+        platform::AnsiFromUtf8(std::filesystem::path(setup_.executablePath).stem().string());
+    dialogEnvironment_.desktopFolder = platform::DesktopFolder();
+    if (setup_.folderPicker == nullptr) {
+        setup_.folderPicker = &ownFolderPicker_;
+    }
+    if (setup_.deleteConfirmation == nullptr) {
+        setup_.deleteConfirmation = &ownDeleteConfirmation_;
+    }
+    if (setup_.autostart == nullptr) {
+        ownAutostart_ = std::make_unique<XdgAutostart>(XdgAutostart::ForCurrentUser());
+        setup_.autostart = ownAutostart_.get();
+    }
     if (!setup_.trayAvailable) {
         setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     }
@@ -230,11 +250,13 @@ void MainDialog::Initialize() {
     RegisterUrlProtocol();
 
     tabs_[0]->setEnabled(false);
-    completedPane_ = new QWidget(this);
-    completedPane_->setObjectName(QStringLiteral("completedPane"));
-    completedPane_->setGeometry(list_->geometry());
-    completedPane_->setAutoFillBackground(true);
-    completedPane_->hide();
+    completed_ = new CompletedListDialog(
+        dialogEnvironment_,
+        {engine_.files, ports_.messages, ports_.clipboard, ports_.desktop, ports_.starter, *setup_.deleteConfirmation},
+        this);
+    completed_->setObjectName(QStringLiteral("completedPane"));
+    completed_->setGeometry(list_->geometry());
+    completed_->hide();
 
     for (int column = 0; column < kTaskColumnCount; ++column) {
         list_->setColumnWidth(column, TaskListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
@@ -365,10 +387,53 @@ void MainDialog::OnCommand(int id) {
         case kTrayExit:
             OnTrayExit();
             break;
+        case kIdNew:
+            RunNewTaskDialog();
+            break;
+        case kIdOptions:
+            RunOptionsDialog();
+            break;
         default:
-            // "新建" and "配置" open their dialogs once those exist.
             break;
     }
+}
+
+QWidget* MainDialog::completedPane() const {
+    return completed_;
+}
+
+void MainDialog::RunNewTaskDialog() {
+    NewTaskDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, engine_.files},
+                         {IsSupportedLink, [this](const AddTaskRequest& request) { engine_.commands.AddTask(request); },
+                          [this](const std::string& page) { SelectTaskRow(page); },
+                          [this](const std::string& page) { ShowCompletedItem(page); }},
+                         this);
+    dialog.exec();
+}
+
+void MainDialog::RunOptionsDialog() {
+    OptionsDialog dialog(dialogEnvironment_,
+                         {ports_.messages, *setup_.folderPicker, *setup_.autostart, platform::IsUserAdmin}, this);
+    dialog.exec();
+}
+
+void MainDialog::SelectTaskRow(const std::string& page) {
+    int row = engine_.commands.FindTaskRow(page);
+    if (row < 0) {
+        return;
+    }
+    if (list_->isHidden()) {
+        OnCommand(kIdTabDownloading);
+    }
+    QModelIndex index = model_.index(row, 0);
+    list_->scrollTo(index, QAbstractItemView::EnsureVisible);
+    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->setFocus();
+}
+
+void MainDialog::ShowCompletedItem(const std::string& page) {
+    OnCommand(kIdTabCompleted);
+    completed_->SelectBySourcePage(page);
 }
 
 void MainDialog::RunAbout() {
@@ -379,7 +444,8 @@ void MainDialog::RunAbout() {
 
 void MainDialog::ShowCompletedTab() {
     tabs_[0]->setEnabled(true);
-    completedPane_->show();
+    completed_->ReloadList();
+    completed_->show();
     list_->hide();
     tabs_[1]->setEnabled(false);
     buttons_[kIdDelete]->setEnabled(false);
@@ -392,7 +458,7 @@ void MainDialog::ShowDownloadingTab() {
     buttons_[kIdPause]->setEnabled(true);
     buttons_[kIdStart]->setEnabled(true);
     tabs_[0]->setEnabled(false);
-    completedPane_->hide();
+    completed_->hide();
     list_->show();
     tabs_[1]->setEnabled(true);
 }

@@ -12,6 +12,10 @@
 
 #include "platform/link_handoff.h"
 #include "platform/url_scheme.h"
+#include "tarvane/dialogs/autostart_entry.h"
+#include "tarvane/dialogs/delete_confirm_dialog.h"
+#include "tarvane/dialogs/dialog_environment.h"
+#include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/shell/controls/button_skin.h"
 #include "tarvane/shell/controls/open_url.h"
 #include "tarvane/shell/engine_assembly.h"
@@ -27,6 +31,7 @@ class QTableView;
 namespace tarvane {
 
 class CHoverButton;
+class CompletedListDialog;
 class CLinkLabel;
 class CSkinTabButton;
 
@@ -38,6 +43,10 @@ struct MainDialogSetup {
     bool webPane = true;
     // Whether a notification area exists to hide into; without one the window is minimised.
     std::function<bool()> trayAvailable;
+    // What the dialogs ask the user through; the real ones when left empty (tests answer instead).
+    FolderPicker* folderPicker = nullptr;
+    DeleteConfirmation* deleteConfirmation = nullptr;
+    AutostartEntry* autostart = nullptr;
 };
 
 // Control and command ids.
@@ -89,11 +98,19 @@ public:
     QMenu* BuildTaskMenu();
     // The selected row, or -1.
     int SelectedRow() const;
+    // Selects, shows and focuses the first task row of a page (a page the new-task dialog found
+    // in the download list).
+    void SelectTaskRow(const std::string& page);
+    // Switches to the finished downloads and selects the page's entry.
+    void ShowCompletedItem(const std::string& page);
+    void RunNewTaskDialog();
+    void RunOptionsDialog();
 
     TaskListModel& model() { return model_; }
     EngineAssembly& engine() { return engine_; }
     QTableView* taskList() const { return list_; }
-    QWidget* completedPane() const { return completedPane_; }
+    QWidget* completedPane() const;
+    CompletedListDialog* completedList() const { return completed_; }
     QWidget* control(int id) const;
     CLinkLabel* categoryLabel(int id) const;
     QSystemTrayIcon* trayIcon() const { return tray_; }
@@ -142,7 +159,11 @@ private:
     std::array<CSkinTabButton*, 2> tabs_{};
     std::map<int, CLinkLabel*> labels_;
     QTableView* list_ = nullptr;
-    QWidget* completedPane_ = nullptr;
+    CompletedListDialog* completed_ = nullptr;
+    DialogEnvironment dialogEnvironment_;
+    QtFolderPicker ownFolderPicker_;
+    DeleteConfirmDialogAsker ownDeleteConfirmation_;
+    std::unique_ptr<XdgAutostart> ownAutostart_;
     QWidget* webPane_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     bool curlStarted_ = false;

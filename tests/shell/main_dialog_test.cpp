@@ -9,9 +9,16 @@
 #include <QTableView>
 #include <filesystem>
 
+#include <QLineEdit>
+
 #include "platform/codepage.h"
+#include "platform/settings_file.h"
+#include "tarvane/dialogs/completed_list_dialog.h"
+#include "tarvane/dialogs/new_task_dialog.h"
+#include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/controls/link_label.h"
 #include "tarvane/shell/tray_menu.h"
+#include "tests/dialogs/fakes.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tarvane::test {
@@ -274,6 +281,72 @@ TEST_F(MainDialogTest, DraggingTheBackgroundMovesTheWindow) {
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(dialog.get(), &release);
     EXPECT_EQ(dialog->pos(), before + QPoint(40, 25));
+}
+
+}  // namespace
+}  // namespace tarvane::test
+
+namespace tarvane::test {
+namespace {
+
+TEST_F(MainDialogTest, DialogsWorkFromTheMainWindow) {
+    TaskFiles files;
+    ASSERT_TRUE(files.EnsureTaskFiles(directory_));
+    DownloadTask done;
+    done.frmPge = Page(5);
+    done.name = "done";
+    done.path = temp_.path().string();
+    done.type = "rar";
+    done.size = "1000";
+    done.fileLink = site_.Url("/done.rar");
+    ASSERT_TRUE(files.AddItem(directory_ + kCompletedFileName, done, true));
+    DownloadTask stored;
+    stored.frmPge = Page(6);
+    stored.name = "stored";
+    stored.fileLink = site_.Url("/stored.bin");
+    stored.flag = "2";
+    ASSERT_TRUE(files.AddItem(directory_ + kDownloadFileName, stored, false));
+    DownloadTask other = stored;
+    other.frmPge = Page(7);
+    other.fileLink = site_.Url("/other.bin");
+    ASSERT_TRUE(files.AddItem(directory_ + kDownloadFileName, other, false));
+    auto dialog = MakeDialog();
+    dialog->Initialize();
+
+    auto enter = [](const std::string& page) {
+        WhenModal<NewTaskDialog>([page](NewTaskDialog* d) {
+            qobject_cast<QLineEdit*>(d->Control(NewTaskDialog::kIdAddress))->setText(QString::fromStdString(page));
+            qobject_cast<QLineEdit*>(d->Control(NewTaskDialog::kIdSaveName))->setText("game");
+            d->accept();
+            // A dialog that did not close would hold the test for ever.
+            if (d->isVisible()) {
+                d->reject();
+            }
+        });
+    };
+    // An address already downloaded: the finished pane comes up with its entry selected.
+    enter(Page(5));
+    dialog->OnCommand(kIdNew);
+    EXPECT_TRUE(dialog->completedPane()->isVisibleTo(dialog.get()));
+    EXPECT_FALSE(dialog->taskList()->isVisibleTo(dialog.get()));
+    ASSERT_FALSE(shell_.messages.empty());
+    EXPECT_NE(shell_.messages.back().find("已经下载完成"), std::string::npos);
+    EXPECT_EQ(dialog->completedList()->Rows().RowCount(), 1);
+    EXPECT_EQ(dialog->completedList()->SelectionMark(), 0);
+
+    // An address already in the list: back on the task list with its row selected.
+    enter(Page(7));
+    dialog->OnCommand(kIdNew);
+    EXPECT_TRUE(dialog->taskList()->isVisibleTo(dialog.get()));
+    EXPECT_EQ(dialog->SelectedRow(), 1);
+
+    // The options dialog writes what it shows on OK.
+    WhenModal<OptionsDialog>([](OptionsDialog* d) {
+        qobject_cast<QLineEdit*>(d->Control(OptionsDialog::kIdMaxTasks))->setText("25");
+        d->accept();
+    });
+    dialog->OnCommand(kIdOptions);
+    EXPECT_EQ(platform::SettingsFile(directory_ + "config.ini").ReadInt("options", "maxTaskNum", 5), 20);
 }
 
 }  // namespace

@@ -53,6 +53,8 @@ std::unique_ptr<MainDialog> ShellTest::MakeDialog(const std::string& commandLine
     setup.schemeFolders = {temp_.File("data/applications"), temp_.File("config/mimeapps.list")};
     setup.webPane = false;
     setup.trayAvailable = [] { return true; };
+    autostart_ = std::make_unique<XdgAutostart>(temp_.File("autostart"), temp_.File("tarvane"));
+    setup.autostart = autostart_.get();
     return std::make_unique<MainDialog>(setup, shell_.Ports());
 }
 

@@ -55,6 +55,8 @@ protected:
 
     TestSite site_;
     FakeShell shell_;
+    // Autostart entries go to a folder of the test, never to the user's.
+    std::unique_ptr<XdgAutostart> autostart_;
     std::string directory_;
 };
 
