@@ -1,5 +1,7 @@
 #include "tarvane/engine/file_name.h"
 
+#include "platform/url_parse.h"
+
 namespace tarvane {
 
 std::string PlainFileName(std::string_view name) {
@@ -21,6 +23,17 @@ std::string PlainFileName(std::string_view name) {
         plain.assign(1, '_');
     }
     return plain;
+}
+
+std::string NameFromUrl(std::string_view url) {
+    auto parsed = platform::ParseUrl(url);
+    if (!parsed) {
+        return "";
+    }
+    std::string_view path = parsed->object;
+    path = path.substr(0, path.find_first_of("?#"));
+    path = path.substr(path.rfind('/') + 1);
+    return std::string(path.substr(0, path.rfind('.')));
 }
 
 std::string DataFilePath(const std::string& folder, const std::string& name, const std::string& type) {

@@ -9,6 +9,9 @@ namespace tarvane {
 // not "." or "..", not empty. Offending characters become "_".
 std::string PlainFileName(std::string_view name);
 
+// The last path segment of a URL without its extension (no query or fragment); empty when there is none.
+std::string NameFromUrl(std::string_view url);
+
 // "name.type" in `folder` (ending without "/"), joined as the data file path of a task.
 std::string DataFilePath(const std::string& folder, const std::string& name, const std::string& type);
 

@@ -54,8 +54,13 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
             return;
         }
         realLink = parsed.realLink;
-        // The service's name becomes part of a path: it must stay one plain file name.
-        shownName = PlainFileName(parsed.fileName.empty() ? task.name : parsed.fileName);
+        shownName = parsed.fileName.empty() ? task.name : parsed.fileName;
+        // A link handed over without a name still names its file.
+        if (shownName.empty()) {
+            shownName = NameFromUrl(realLink);
+        }
+        // The name becomes part of a path: it must stay one plain file name.
+        shownName = PlainFileName(shownName);
 
         DownloadTask stored = task;
         stored.name = shownName;

@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "platform/codepage.h"
+#include "tarvane/engine/file_name.h"
 #include "tests/download/download_test_base.h"
 
 namespace tarvane::test {
@@ -158,6 +159,19 @@ TEST_F(DownloadTest, ServiceNamesBecomePlainFileNames) {
     ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
     EXPECT_EQ(ReadFile(games_ + "/.._.._escape.rar"), bytes);
     EXPECT_FALSE(std::filesystem::exists(temp_.File("escape.rar")));
+}
+
+TEST_F(DownloadTest, LinkWithoutANameIsNamedAfterItsFile) {
+    std::string bytes = MakeFileBytes(2000, 12);
+    site_.AddFile("/files/tiexue-zhanshen.zip", bytes);
+    // A direct file address handed over with no name, as from the command line.
+    std::string link = site_.Url("/files/tiexue-zhanshen.zip?mirror=2");
+    engine_->AddPage(link, games_);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(link); }));
+    EXPECT_EQ(ReadFile(games_ + "/tiexue-zhanshen.zip"), bytes);
+    EXPECT_EQ(NameFromUrl("http://h.localhost/a/b.c.rar#x"), "b.c");
+    EXPECT_EQ(NameFromUrl("http://h.localhost/"), "");
+    EXPECT_EQ(NameFromUrl("not a link"), "");
 }
 
 TEST_F(DownloadTest, UnwritableFolderFailsTheTask) {
