@@ -227,7 +227,9 @@ bool TransferWorker::OpenDataFile() {
         offset = base / 20 * 19 + (base % 20) * 19 / 20;  // base x 0.95, truncated, without overflow
         rangeRequested_ = true;
     }
-    if (ftruncate(fd, offset) != 0 || lseek(fd, offset, SEEK_SET) != offset) {
+    // Only a longer file is cut: ext4 flushes a file truncated to nothing when it is closed, which
+    // would cost a fresh download its whole write-back.
+    if ((info.st_size > offset && ftruncate(fd, offset) != 0) || lseek(fd, offset, SEEK_SET) != offset) {
         close(fd);
         return false;
     }
@@ -236,6 +238,7 @@ bool TransferWorker::OpenDataFile() {
         close(fd);
         return false;
     }
+
     progress_.resumeBase = static_cast<double>(offset);
     return true;
 }
