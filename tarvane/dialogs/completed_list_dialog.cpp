@@ -12,7 +12,7 @@
 
 #include "platform/codepage.h"
 #include "tarvane/dialogs/dialog_text.h"
-#include "tarvane/dialogs/template_units.h"
+#include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/engine/folder_of_path.h"
 
 namespace tarvane {
@@ -50,7 +50,7 @@ CompletedListDialog::CompletedListDialog(DialogEnvironment environment, Complete
       list_(new QTableWidget(this)),
       rows_(*list_) {
     setFont(DialogTemplateFont());
-    TemplateUnits units(font());
+    DialogUnits units(font());
     resize(units.X(596), units.Y(293));
 
     list_->setGeometry(units.Rect(0, 0, 592, 296));

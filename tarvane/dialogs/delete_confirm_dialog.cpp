@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "tarvane/dialogs/template_units.h"
+#include "tarvane/dialogs/dialog_units.h"
 
 namespace tarvane {
 
@@ -14,7 +14,7 @@ DeleteConfirmDialog::DeleteConfirmDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Quellora"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(DialogTemplateFont());
-    TemplateUnits units(font());
+    DialogUnits units(font());
     setFixedSize(units.X(164), units.Y(79));
 
     yes_ = new QPushButton(QString::fromUtf8("是(&Y)"), this);

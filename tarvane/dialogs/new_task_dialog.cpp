@@ -16,7 +16,7 @@
 #include "platform/settings_keys.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/recent_folders.h"
-#include "tarvane/dialogs/template_units.h"
+#include "tarvane/dialogs/dialog_units.h"
 
 namespace tarvane {
 
@@ -44,7 +44,7 @@ QWidget* NewTaskDialog::Control(int id) const {
 void NewTaskDialog::Build() {
     setWindowTitle(QString::fromUtf8("新建任务"));
     setFont(DialogTemplateFont());
-    TemplateUnits units(font());
+    DialogUnits units(font());
 
     auto label = [&](const char* text, int x, int y) {
         auto* widget = new QLabel(QString::fromUtf8(text), this);

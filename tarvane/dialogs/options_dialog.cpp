@@ -10,7 +10,7 @@
 #include "platform/settings_keys.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/task_count_text.h"
-#include "tarvane/dialogs/template_units.h"
+#include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/up_down_buttons.h"
 
 namespace tarvane {
@@ -31,7 +31,7 @@ QWidget* OptionsDialog::Control(int id) const {
 void OptionsDialog::Build() {
     setWindowTitle(QString::fromUtf8("选项"));
     setFont(DialogTemplateFont());
-    TemplateUnits units(font());
+    DialogUnits units(font());
     setFixedSize(units.X(322), units.Y(246));
 
     auto place = [&](int id, QWidget* widget, int x, int y, int width, int height) {

@@ -27,7 +27,7 @@
 #include "tarvane/shell/controls/hover_button.h"
 #include "tarvane/shell/controls/link_label.h"
 #include "tarvane/shell/controls/skin_tab_button.h"
-#include "tarvane/shell/dialog_units.h"
+#include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/shell/resources/artwork.h"
 #include "tarvane/shell/tray_menu.h"
 #include "tarvane/shell/web_pane.h"

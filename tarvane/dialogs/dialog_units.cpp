@@ -1,4 +1,4 @@
-#include "tarvane/shell/dialog_units.h"
+#include "tarvane/dialogs/dialog_units.h"
 
 #include <QFontMetrics>
 #include <algorithm>
@@ -14,6 +14,10 @@ int Scale(int value, int numerator, int denominator) {
 }
 
 }  // namespace
+
+QFont DialogTemplateFont() {
+    return QFont(QString::fromUtf8("宋体"), 9);
+}
 
 DialogUnits::DialogUnits(const QFont& font) {
     QFontMetrics metrics(font);
