@@ -306,6 +306,26 @@ bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, 
     return true;
 }
 
+namespace {
+
+// Every download.xml attribute but the agent, in the order a new item is written.
+void WriteTaskFields(XmlDocument& document, const DownloadTask& task) {
+    document.SetAttribute("name", task.name);
+    document.SetAttribute("frmPge", task.frmPge);
+    document.SetAttribute("fileLink", task.fileLink);
+    document.SetAttribute("path", task.path);
+    document.SetAttribute("size", task.size);
+    document.SetAttribute("downloadedSize", task.downloadedSize);
+    document.SetAttribute("type", task.type);
+    document.SetAttribute("prxIP", task.prxIP);
+    document.SetAttribute("prxPort", task.prxPort);
+    document.SetAttribute("prxName", task.prxName);
+    document.SetAttribute("prxPwd", task.prxPwd);
+    document.SetAttribute("flag", task.flag);
+}
+
+}  // namespace
+
 bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool completed) {
     Session session(*this, file);
     XmlDocument* document = session.Open();
@@ -331,18 +351,7 @@ bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool 
         if (!document->AppendElement(kItem)) {
             return false;
         }
-        document->SetAttribute("name", task.name);
-        document->SetAttribute("frmPge", task.frmPge);
-        document->SetAttribute("fileLink", task.fileLink);
-        document->SetAttribute("path", task.path);
-        document->SetAttribute("size", task.size);
-        document->SetAttribute("downloadedSize", task.downloadedSize);
-        document->SetAttribute("type", task.type);
-        document->SetAttribute("prxIP", task.prxIP);
-        document->SetAttribute("prxPort", task.prxPort);
-        document->SetAttribute("prxName", task.prxName);
-        document->SetAttribute("prxPwd", task.prxPwd);
-        document->SetAttribute("flag", task.flag);
+        WriteTaskFields(*document, task);
         document->SetAttribute("agent", task.agent);
     }
     session.Save();
@@ -356,18 +365,7 @@ bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, 
     if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
         return false;
     }
-    document->SetAttribute("name", task.name);
-    document->SetAttribute("frmPge", task.frmPge);
-    document->SetAttribute("fileLink", task.fileLink);
-    document->SetAttribute("path", task.path);
-    document->SetAttribute("size", task.size);
-    document->SetAttribute("downloadedSize", task.downloadedSize);
-    document->SetAttribute("type", task.type);
-    document->SetAttribute("prxIP", task.prxIP);
-    document->SetAttribute("prxPort", task.prxPort);
-    document->SetAttribute("prxName", task.prxName);
-    document->SetAttribute("prxPwd", task.prxPwd);
-    document->SetAttribute("flag", task.flag);
+    WriteTaskFields(*document, task);
     session.Save();
     return true;
 }
