@@ -34,7 +34,7 @@ using namespace tarvane;
 namespace {
 
 // List writes carried to one "interface" thread; the caller waits until each is done.
-class HandOverListView : public ListView {
+class HandOverListView : public TaskListView {
 public:
     HandOverListView() : thread_([this] { Serve(); }) {}
     ~HandOverListView() override {
@@ -62,6 +62,19 @@ public:
         return true;
     }
     int RowCount() const override { return rows_; }
+    RowKey KeyOfRow(int row) const override { return static_cast<RowKey>(row) + 1; }
+    int RowOfKey(RowKey key) const override { return static_cast<int>(key) - 1; }
+    void SetImageOf(RowKey, int) override {
+        Call([] {});
+    }
+    void SetTextOf(RowKey, int, const std::string&) override {
+        Call([] {});
+        ++writes_;
+    }
+    bool DeleteRowOf(RowKey) override {
+        Call([this] { --rows_; });
+        return true;
+    }
     long writes() const { return writes_; }
 
 private:

@@ -17,11 +17,11 @@ std::string Format(const char* format, double value) {
     return text;
 }
 
-void WriteIfChanged(ListView& list, int row, int column, std::string& shown, std::string text) {
+void WriteIfChanged(TaskListView& list, RowKey key, int column, std::string& shown, std::string text) {
     if (text == shown) {
         return;
     }
-    list.SetSubItemText(row, column, text);
+    list.SetTextOf(key, column, text);
     shown = std::move(text);
 }
 
@@ -39,7 +39,7 @@ void TransferProgress::Begin(double resumeBaseBytes, double totalSizeBytes, doub
 }
 
 int ReportProgress(TransferProgress& progress, double total, double received, double nowMs, const TaskTables& tables,
-                   const WorkerControl& worker, ListView& list) {
+                   const WorkerControl& worker, RowKey key, TaskListView& list) {
     double counted = received + progress.resumeBase;
     progress.downloadedText = Format("%.0f", counted);
 
@@ -48,8 +48,7 @@ int ReportProgress(TransferProgress& progress, double total, double received, do
     }
     // The lookup finishes before any list write: the table's lock is never held while the
     // interface thread is waited for.
-    int row = tables.WorkerRow(&worker);
-    if (row < 0) {
+    if (!tables.WorkerListed(&worker)) {
         return kProgressStop;
     }
 
@@ -59,12 +58,12 @@ int ReportProgress(TransferProgress& progress, double total, double received, do
         double elapsed = nowMs - progress.lastSampleTime;
         progress.lastSampleTime = nowMs;
         double speed = kilobytes / (elapsed * 0.001);
-        WriteIfChanged(list, row, kColumnSpeed, progress.shownSpeed, Format("%.0fK/S", speed));
+        WriteIfChanged(list, key, kColumnSpeed, progress.shownSpeed, Format("%.0fK/S", speed));
         // Without a known total there is nothing to count down; a transfer past its announced
         // total has nothing left.
         if (speed > 0 && total > 0) {
             double remaining = std::fmax(total - received, 0) / speed * 0.001;
-            WriteIfChanged(list, row, kColumnTimeLeft, progress.shownTimeLeft, Format("%.0f", remaining));
+            WriteIfChanged(list, key, kColumnTimeLeft, progress.shownTimeLeft, Format("%.0f", remaining));
         }
     }
 
@@ -76,7 +75,7 @@ int ReportProgress(TransferProgress& progress, double total, double received, do
             // No size to divide by: show how much has arrived instead.
             percent = FormatSize(counted);
         }
-        WriteIfChanged(list, row, kColumnPercent, progress.shownPercent, std::move(percent));
+        WriteIfChanged(list, key, kColumnPercent, progress.shownPercent, std::move(percent));
     }
     return kProgressContinue;
 }

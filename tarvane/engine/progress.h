@@ -30,8 +30,8 @@ inline constexpr int kProgressStop = -1;
 
 // One progress report of the transfer library: `total` and `received` count from the resume offset.
 // Keeps the downloaded count current, stops a transfer whose pause was requested or whose worker has
-// no row, and writes percentage, speed and time left into the worker's row.
+// no row, and writes percentage, speed and time left into the row of `key`.
 int ReportProgress(TransferProgress& progress, double total, double received, double nowMs, const TaskTables& tables,
-                   const WorkerControl& worker, ListView& list);
+                   const WorkerControl& worker, RowKey key, TaskListView& list);
 
 }  // namespace tarvane

@@ -43,7 +43,8 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
     const DownloadTask& task = request.task;
     std::string realLink = task.fileLink;
     std::string shownName = task.name;
-    int row = request.row;
+    TaskListView& list = context_.list;
+    RowKey key = kNoRowKey;
     if (request.resolve != 0) {
         ParseResult parsed = resolver_.ResolveLink(task.fileLink);
         if (parsed.realLink.empty()) {
@@ -71,9 +72,8 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
         stored.type.clear();
         context_.store.AddDownload(stored);
 
-        ListView& list = context_.list;
-        row = list.RowCount();
-        row = list.InsertRow(row, "");
+        int row = list.InsertRow(list.RowCount(), "");
+        key = list.KeyOfRow(row);
         list.SetImage(row, kImageIdle);
         list.SetSubItemText(row, kColumnName, shownName);
         list.SetSubItemText(row, kColumnSize, "0B");
@@ -83,12 +83,16 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
         list.SetSubItemText(row, kColumnPage, task.frmPge);
         list.SetSubItemText(row, kColumnType, "");
         list.SetSubItemText(row, kColumnLink, realLink);
-    } else if (context_.tables.FindWorkerSlot(row) != -1 || context_.tables.IsWaiting(row)) {
-        return;  // never two writers on one data file
+    } else {
+        key = list.KeyOfRow(request.row);
+        // A row without a stored task has nothing to start.
+        if (key == kNoRowKey || task.frmPge.empty()) {
+            return;
+        }
     }
 
     TaskLaunch launch;
-    launch.row = row;
+    launch.key = key;
     launch.name = shownName;
     launch.frmPge = task.frmPge;
     launch.fileLink = realLink;
@@ -102,11 +106,12 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
     launch.agent = task.agent;
     launch.listView = &context_.list;
     platform::SettingsFile settings(ConfigPath());
+    // A task that already runs or waits is left as it is: never two writers on one data file.
     scheduler_.StartOrWait(launch, EffectiveTaskLimit(settings.ReadInt("options", "maxTaskNum", 5)));
 }
 
 int TaskCommands::GetTaskState(int row, const std::string& page) const {
-    if (auto state = context_.tables.WorkerStateOfRow(row)) {
+    if (auto state = context_.tables.WorkerStateOf(context_.list.KeyOfRow(row))) {
         return *state;
     }
     int stored = std::atoi(context_.store.GetDownloadField(page, "flag").c_str());
@@ -118,7 +123,8 @@ void TaskCommands::StartTask(int row) {
         return;
     }
     AddTaskRequest request;
-    request.task = context_.store.GetDownloadByLink(context_.list.SubItemText(row, kColumnLink));
+    // By its page, the key of a task: two tasks may share a file link.
+    request.task = context_.store.GetDownload(context_.list.SubItemText(row, kColumnPage));
     request.resolve = 0;
     request.row = row;
     AddTask(request);
@@ -126,7 +132,7 @@ void TaskCommands::StartTask(int row) {
 
 void TaskCommands::PauseTask(int row) {
     if (row >= 0) {
-        context_.tables.RequestPause(row);
+        context_.tables.RequestPause(context_.list.KeyOfRow(row));
     }
 }
 
@@ -134,22 +140,23 @@ void TaskCommands::DeleteTask(int row) {
     if (row < 0 || row >= context_.list.RowCount()) {
         return;
     }
+    // The question runs a nested event loop in which rows may come and go: the task is held by
+    // its key, and its row found again after the answer.
+    RowKey key = context_.list.KeyOfRow(row);
+    std::string page = context_.list.SubItemText(row, kColumnPage);
     if (ports_.messages.Show(Ansi("您确定要删除选中的任务吗？"), Caption(), MessageButtons::OkCancel) !=
-        MessageAnswer::Ok) {
+            MessageAnswer::Ok ||
+        context_.list.RowOfKey(key) < 0) {
         return;
     }
-    context_.tables.RequestPause(row);
-    std::string page = context_.list.SubItemText(row, kColumnPage);
-    std::string path = context_.store.GetDownloadField(page, "path");
-    std::string name = context_.store.GetDownloadField(page, "name");
-    std::string type = context_.store.GetDownloadField(page, "type");
+    // A waiting task leaves the queue; a running one is asked to stop and records nothing more.
+    context_.tables.Forget(key);
+    DownloadTask stored = context_.store.GetDownload(page);
     context_.store.DeleteDownload(page);
-    context_.list.DeleteRow(row);
-    // A waiting task of this row leaves the queue, a running one loses its row; later rows move up.
-    context_.tables.RowRemoved(row);
+    context_.list.DeleteRowOf(key);
     // A task that never reached its transfer has no data file of its own.
-    if (!type.empty() && !name.empty()) {
-        unlink(platform::Utf8FromAnsi(DataFilePath(path, name, type)).c_str());
+    if (!stored.type.empty() && !stored.name.empty()) {
+        unlink(platform::Utf8FromAnsi(DataFilePath(stored.path, stored.name, stored.type)).c_str());
     }
 }
 
@@ -169,11 +176,10 @@ void TaskCommands::OpenFolder(int row) {
     if (row < 0 || row >= context_.list.RowCount()) {
         return;
     }
-    std::string page = context_.list.SubItemText(row, kColumnPage);
-    std::string file =
-        DataFilePath(context_.store.GetDownloadField(page, "path"), context_.list.SubItemText(row, kColumnName),
-                     context_.list.SubItemText(row, kColumnType));
-    if (FileExists(file)) {
+    // The stored item names the data file; the row's name column shows "name.type" once it ran.
+    DownloadTask stored = context_.store.GetDownload(context_.list.SubItemText(row, kColumnPage));
+    std::string file = DataFilePath(stored.path, stored.name, stored.type);
+    if (!stored.type.empty() && FileExists(file)) {
         ports_.desktop.ShowFileInFolder(file);
     } else {
         ports_.desktop.OpenFolder(FolderOfPath(file));

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tarvane {
 
 class ListView;
 struct WorkerControl;
+
+// Identity of a task row: given to a row when it is inserted, kept while other rows come and go,
+// never given again. Workers and the waiting queue hold keys, never row numbers, so a row number is
+// only ever derived where the rows live, at the moment it is used.
+using RowKey = std::uint64_t;
+inline constexpr RowKey kNoRowKey = 0;
 
 // Task state numbers, stored as the `flag` text of a task.
 enum TaskState : int {
@@ -43,7 +50,7 @@ struct AddTaskRequest {
 
 // What starts one worker; also the entry of the waiting queue.
 struct TaskLaunch {
-    int row = 0;
+    RowKey key = kNoRowKey;  // the task's row
     std::string name;
     std::string frmPge;
     std::string fileLink;
@@ -56,7 +63,7 @@ struct TaskLaunch {
     std::string prxPwd;
     std::string flag;
     std::string type;
-    std::string agent;  // user-agent of the worker's requests
+    std::string agent;                // user-agent of the worker's requests
     ListView* listView = nullptr;     // non-null marks a used queue entry
     WorkerControl* worker = nullptr;  // set by the worker thread when it starts
 };

@@ -6,8 +6,8 @@
 
 namespace tarvane {
 
-// What the engine needs of the task files: download.xml items keyed by their page link (or their
-// real link for a restart), and the completed list. The store implements it on the two files.
+// What the engine needs of the task files: download.xml items keyed by their page link, and the
+// completed list. The store implements it on the two files.
 class TaskStore {
 public:
     virtual ~TaskStore() = default;
@@ -18,7 +18,8 @@ public:
     virtual void UpdateDownload(const std::string& frmPge, const DownloadTask& task) = 0;
     virtual bool SetDownloadField(const std::string& frmPge, const std::string& field, const std::string& value) = 0;
     virtual std::string GetDownloadField(const std::string& frmPge, const std::string& field) = 0;
-    virtual DownloadTask GetDownloadByLink(const std::string& fileLink) = 0;
+    // The whole stored task; an empty record when the page has none.
+    virtual DownloadTask GetDownload(const std::string& frmPge) = 0;
     virtual bool DeleteDownload(const std::string& frmPge) = 0;
     // Puts a finished download at the top of the completed list; `task.path` is its folder.
     virtual bool AddCompleted(const DownloadTask& task) = 0;

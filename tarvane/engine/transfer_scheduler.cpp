@@ -1,21 +1,20 @@
 #include "tarvane/engine/transfer_scheduler.h"
 
-#include <thread>
-
 namespace tarvane {
 
 TransferScheduler::~TransferScheduler() {
-    // Worker threads use this object: none may outlive it. A paused transfer ends at its next
-    // progress call, which libcurl makes at least once a second even on a stalled connection.
-    if (!Shutdown(std::chrono::seconds(3))) {
-        WaitForWorkers(std::chrono::minutes(1));
-    }
+    Shutdown(std::chrono::seconds(3));
+    JoinAll();
 }
 
 TransferScheduler::Start TransferScheduler::StartOrWait(const TaskLaunch& launch, int limit) {
     std::lock_guard lock(mutex_);
+    ReapLocked();
     if (stopping_) {
         return Start::Stopping;
+    }
+    if (context_.tables.HasWorker(launch.key) || context_.tables.IsWaiting(launch.key)) {
+        return Start::AlreadyActive;
     }
     if (liveWorkers_ < limit) {
         LaunchLocked(launch);
@@ -25,24 +24,44 @@ TransferScheduler::Start TransferScheduler::StartOrWait(const TaskLaunch& launch
 }
 
 void TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
+    Running& running = running_.emplace_back();
+    running.worker = std::make_unique<TransferWorker>(context_, launch, &stopping_);
+    // Registered before its thread exists: a second start of the task sees it at once.
+    if (!context_.tables.RegisterWorker(running.worker.get(), launch.key)) {
+        running_.pop_back();
+        return;
+    }
     ++liveWorkers_;
-    std::thread([this, launch] { ThreadBody(launch); }).detach();
+    running.thread = std::thread([this, &running] { ThreadBody(&running); });
 }
 
-void TransferScheduler::ThreadBody(TaskLaunch launch) {
-    {
-        TransferWorker worker(context_, launch, &stopping_);
-        worker.Run();
-    }
+void TransferScheduler::ThreadBody(Running* running) {
+    running->worker->Run();
     std::lock_guard lock(mutex_);
     --liveWorkers_;
+    running->ended = true;
     // Whatever the outcome, the first waiting task takes this worker's place.
     if (!stopping_) {
-        if (auto next = context_.tables.TakeNextWaiting()) {
+        while (auto next = context_.tables.TakeNextWaiting()) {
+            std::size_t before = running_.size();
             LaunchLocked(*next);
+            if (running_.size() > before) {
+                break;
+            }
         }
     }
     workerEnded_.notify_all();
+}
+
+void TransferScheduler::ReapLocked() {
+    for (auto it = running_.begin(); it != running_.end();) {
+        if (it->ended) {
+            it->thread.join();
+            it = running_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 int TransferScheduler::LiveWorkers() const {
@@ -77,6 +96,22 @@ bool TransferScheduler::Shutdown(std::chrono::milliseconds limit, const std::fun
         context_.tables.PauseAllWorkers();
     }
     return WaitForWorkers(limit, serveInterface);
+}
+
+void TransferScheduler::JoinAll() {
+    std::list<Running> all;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        context_.tables.PauseAllWorkers();
+        all.swap(running_);
+    }
+    // A thread body ends by taking the lock, so the joins happen without it.
+    for (Running& running : all) {
+        if (running.thread.joinable()) {
+            running.thread.join();
+        }
+    }
 }
 
 }  // namespace tarvane

@@ -4,18 +4,22 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <list>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 #include "tarvane/engine/transfer_worker.h"
 
 namespace tarvane {
 
 // Starts workers on threads of their own under the limit of running tasks, lets the others wait,
-// and hands a finishing worker's place to the first waiting task. Keeps count of its threads so the
-// program can end in order: pause them all, then wait a bounded time for them to save their counts.
+// and hands a finishing worker's place to the first waiting task. Owns its threads, so the program
+// can end in order: pause them all, wait while the interface still serves their list writes, then
+// join every one before anything they use goes away.
 class TransferScheduler {
 public:
-    enum class Start { Started, Waiting, QueueFull, Stopping };
+    enum class Start { Started, Waiting, QueueFull, Stopping, AlreadyActive };
 
     explicit TransferScheduler(EngineContext& context) : context_(context) {}
     ~TransferScheduler();
@@ -23,8 +27,9 @@ public:
     TransferScheduler& operator=(const TransferScheduler&) = delete;
 
     // Starts the task when fewer than `limit` workers run, else puts it in the waiting queue. The
-    // decision and the start are one step, so two calls at once never exceed the limit and a task
-    // never waits while nothing runs that would start it.
+    // decision, the worker's registration and the start are one step, so two calls at once never
+    // exceed the limit, never give one task two workers, and a task never waits while nothing runs
+    // that would start it.
     Start StartOrWait(const TaskLaunch& launch, int limit);
 
     // Worker threads that have not ended yet.
@@ -34,14 +39,26 @@ public:
     bool WaitForWorkers(std::chrono::milliseconds limit, const std::function<void()>& serveInterface = {});
     // Starts nothing more, pauses every worker and waits for them, at most `limit`.
     bool Shutdown(std::chrono::milliseconds limit, const std::function<void()>& serveInterface = {});
+    // Joins every worker thread. After Shutdown, once nothing waits for the interface thread any more
+    // (the list answers at once), so that the wait ends.
+    void JoinAll();
 
 private:
+    struct Running {
+        std::unique_ptr<TransferWorker> worker;
+        std::thread thread;
+        bool ended = false;
+    };
+
     void LaunchLocked(const TaskLaunch& launch);
-    void ThreadBody(TaskLaunch launch);
+    void ThreadBody(Running* running);
+    // Joins the threads whose body has returned; under the lock.
+    void ReapLocked();
 
     EngineContext& context_;
     mutable std::mutex mutex_;
     std::condition_variable workerEnded_;
+    std::list<Running> running_;
     int liveWorkers_ = 0;
     std::atomic<bool> stopping_{false};
 };

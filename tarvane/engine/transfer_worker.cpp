@@ -82,31 +82,15 @@ TransferWorker::TransferWorker(EngineContext& context, const TaskLaunch& launch,
     launch_.worker = this;
 }
 
-int TransferWorker::CurrentRow() const {
-    return released_ ? releasedRow_ : context_.tables.WorkerRow(this);
-}
-
 void TransferWorker::SetImage(int image) {
-    int row = CurrentRow();
-    if (row >= 0) {
-        context_.list.SetImage(row, image);
-    }
+    context_.list.SetImageOf(launch_.key, image);
 }
 
 void TransferWorker::SetText(int column, const std::string& text) {
-    int row = CurrentRow();
-    if (row >= 0) {
-        context_.list.SetSubItemText(row, column, text);
-    }
+    context_.list.SetTextOf(launch_.key, column, text);
 }
 
 int TransferWorker::Run() {
-    if (!context_.tables.RegisterWorker(this, launch_.row)) {
-        // More workers than slots: leave the task stored as it is, to be started again.
-        state = kStateFailed;
-        context_.store.SetDownloadField(launch_.frmPge, "flag", std::to_string(kStateFailed));
-        return state;
-    }
     if (stopAll_ != nullptr && stopAll_->load()) {
         pauseRequested = 1;
     }
@@ -115,24 +99,12 @@ int TransferWorker::Run() {
 
     ProbeResult probe = Probe();
     if (probe != ProbeResult::Ok) {
-        state = probe == ProbeResult::Paused ? kStatePaused : kStateFailed;
-        releasedRow_ = context_.tables.ReleaseWorker(false, this);
-        released_ = true;
-        if (releasedRow_ >= 0) {
-            context_.store.SetDownloadField(launch_.frmPge, "flag", std::to_string(state.load()));
-            SetImage(state == kStatePaused ? kImageIdle : kImageFailed);
-        }
+        EndUnfinished(probe == ProbeResult::Paused ? kStatePaused : kStateFailed);
         return state;
     }
     SetText(kColumnSize, FormatSize(progress_.totalSize));
     if (!OpenDataFile()) {
-        state = kStateFailed;
-        releasedRow_ = context_.tables.ReleaseWorker(false, this);
-        released_ = true;
-        if (releasedRow_ >= 0) {
-            context_.store.SetDownloadField(launch_.frmPge, "flag", std::to_string(kStateFailed));
-            SetImage(kImageFailed);
-        }
+        EndUnfinished(kStateFailed);
         return state;
     }
     SetText(kColumnName, launch_.name + "." + type_);
@@ -199,16 +171,21 @@ bool TransferWorker::OpenDataFile() {
     // that happens to carry its name.
     bool begun = !launch_.size.empty() || recorded > 0;
     int fd = -1;
+    // No two workers ever write one data file: each claims its path in the tables before opening it.
     if (begun) {
         dataPath_ = DataFilePath(launch_.path, launch_.name, type_);
-        fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (context_.tables.ClaimPath(this, dataPath_)) {
+            fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        }
     } else {
         std::string name = launch_.name;
         for (int number = 1; number <= kMaxFreeNameTries; ++number) {
             dataPath_ = DataFilePath(launch_.path, name, type_);
-            fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (fd >= 0 || errno != EEXIST) {
-                break;
+            if (context_.tables.ClaimPath(this, dataPath_)) {
+                fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                if (fd >= 0 || errno != EEXIST) {
+                    break;
+                }
             }
             name = NumberedName(launch_.name, number);
         }
@@ -302,8 +279,8 @@ size_t TransferWorker::WriteData(const char* data, size_t bytes) {
 }
 
 int TransferWorker::OnProgress(double total, double received) {
-    int result =
-        ReportProgress(progress_, total, received, context_.clock.NowMs(), context_.tables, *this, context_.list);
+    int result = ReportProgress(progress_, total, received, context_.clock.NowMs(), context_.tables, *this, launch_.key,
+                                context_.list);
     if (result == kProgressContinue) {
         RecordProgress(false);
     }
@@ -316,7 +293,7 @@ void TransferWorker::RecordProgress(bool force) {
         return;
     }
     int64_t count = ParseByteCount(progress_.downloadedText);
-    if ((!force && count == recordedCount_) || CurrentRow() < 0) {
+    if ((!force && count == recordedCount_) || !context_.tables.WorkerListed(this)) {
         return;
     }
     lastRecordMs_ = now;
@@ -344,10 +321,6 @@ DownloadTask TransferWorker::StateRecord(int flag) const {
     return record;
 }
 
-void TransferWorker::SaveTaskState() {
-    context_.store.UpdateDownload(launch_.frmPge, StateRecord(state.load()));
-}
-
 void TransferWorker::Finish(int code) {
     bool flushed = file_ != nullptr && std::fflush(file_) == 0;
     bool completed = code == CURLE_OK && !httpError_ && flushed;
@@ -363,37 +336,49 @@ void TransferWorker::Finish(int code) {
     handle_ = nullptr;
 
     if (completed) {
-        releasedRow_ = context_.tables.ReleaseWorker(true, this);
-        released_ = true;
-        state = kStateCompleted;
-        if (releasedRow_ < 0) {
-            return;  // deleted from the list while it finished: its item is gone too
-        }
-        context_.list.DeleteRow(releasedRow_);
+        Complete();
+    } else {
+        EndUnfinished(code == CURLE_ABORTED_BY_CALLBACK ? kStatePaused : kStateFailed);
+    }
+}
+
+void TransferWorker::EndUnfinished(int finalState) {
+    state = finalState;
+    // Recorded while still in the table: a second start of the task waits until its state is saved.
+    if (context_.tables.WorkerListed(this)) {
+        context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState));
+        SetImage(finalState == kStatePaused ? kImageIdle : kImageFailed);
+    }
+    context_.tables.ReleaseWorker(this);
+}
+
+void TransferWorker::Complete() {
+    state = kStateCompleted;
+    if (!context_.tables.WorkerListed(this)) {
+        context_.tables.ReleaseWorker(this);
+        return;  // deleted from the list while it finished: its item is gone too
+    }
+    DownloadTask record;
+    record.frmPge = launch_.frmPge;
+    record.name = launch_.name;
+    record.path = launch_.path;
+    // Without a length from the server, what arrived is the size.
+    record.size = progress_.totalSize > 0 ? sizeText_ : progress_.downloadedText;
+    record.fileLink = launch_.fileLink;
+    record.type = type_;
+    // The finished entry is written before the unfinished one goes, so that an end in between
+    // leaves the task in both files (tidied at the next start), never in neither.
+    if (context_.store.AddCompleted(record)) {
         context_.store.DeleteDownload(launch_.frmPge);
-        DownloadTask record;
-        record.frmPge = launch_.frmPge;
-        record.name = launch_.name;
-        record.path = launch_.path;
-        // Without a length from the server, what arrived is the size.
-        record.size = progress_.totalSize > 0 ? sizeText_ : progress_.downloadedText;
-        record.fileLink = launch_.fileLink;
-        record.type = type_;
-        context_.store.AddCompleted(record);
-        platform::SettingsFile settings(context_.programDirectory + "config.ini");
-        if (settings.ReadInt("options", "playAudioCmp", 1) == 1) {
-            context_.sound.PlayCompletionSound();
-        }
-        return;
+    } else {
+        context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateCompleted));
     }
-    state = code == CURLE_ABORTED_BY_CALLBACK ? kStatePaused : kStateFailed;
-    releasedRow_ = context_.tables.ReleaseWorker(false, this);
-    released_ = true;
-    if (releasedRow_ < 0) {
-        return;  // its row and item were deleted; nothing of it may land on another task
+    context_.list.DeleteRowOf(launch_.key);
+    context_.tables.ReleaseWorker(this);
+    platform::SettingsFile settings(context_.programDirectory + "config.ini");
+    if (settings.ReadInt("options", "playAudioCmp", 1) == 1) {
+        context_.sound.PlayCompletionSound();
     }
-    SaveTaskState();
-    SetImage(state == kStatePaused ? kImageIdle : kImageFailed);
 }
 
 }  // namespace tarvane

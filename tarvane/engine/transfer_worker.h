@@ -19,7 +19,7 @@ namespace tarvane {
 // What every worker shares with the program; owned by the program, outliving all workers.
 struct EngineContext {
     TaskTables& tables;
-    ListView& list;
+    TaskListView& list;
     TaskStore& store;
     SoundPlayer& sound;
     const Clock& clock;
@@ -36,8 +36,8 @@ public:
     TransferWorker(const TransferWorker&) = delete;
     TransferWorker& operator=(const TransferWorker&) = delete;
 
-    // Registers, runs the transfer and records its outcome (the thread body without the start of
-    // the next waiting task). Answers the final state.
+    // Runs the transfer and records its outcome (the thread body without the start of the next
+    // waiting task). The worker is registered in the tables before. Answers the final state.
     int Run();
 
     // For the libcurl callbacks.
@@ -50,12 +50,13 @@ private:
     bool OpenDataFile();
     int Transfer();
     void Finish(int code);
-    void SaveTaskState();
+    // Ends a task that did not complete: records its state unless its row was deleted meanwhile.
+    void EndUnfinished(int finalState);
+    void Complete();
     DownloadTask StateRecord(int flag) const;
     void RecordProgress(bool force);
     void SetImage(int image);
     void SetText(int column, const std::string& text);
-    int CurrentRow() const;
 
     EngineContext& context_;
     const std::atomic<bool>* stopAll_;
@@ -72,8 +73,6 @@ private:
     bool httpError_ = false;
     int64_t recordedCount_ = -1;
     double lastRecordMs_ = 0;
-    int releasedRow_ = -1;
-    bool released_ = false;
 };
 
 // Parses a stored byte count: leading decimal digits, 0 for anything else (64-bit).

@@ -11,15 +11,16 @@ int EffectiveTaskLimit(int maxTaskNum) {
 
 WorkerTable::WorkerTable() {
     workers_.fill(nullptr);
-    rows_.fill(-1);
+    keys_.fill(kNoRowKey);
 }
 
-bool WorkerTable::Register(WorkerControl* worker, int row) {
+bool WorkerTable::Register(WorkerControl* worker, RowKey key) {
     if (count_ == kWorkerSlotCount || worker == nullptr) {
         return false;
     }
     workers_[count_] = worker;
-    rows_[count_] = row;
+    keys_[count_] = key;
+    paths_[count_].clear();
     ++count_;
     return true;
 }
@@ -33,12 +34,21 @@ int WorkerTable::SlotOf(const WorkerControl* worker) const {
     return -1;
 }
 
-int WorkerTable::SlotOfRow(int row) const {
-    if (row < 0) {
+int WorkerTable::SlotOfKey(RowKey key) const {
+    if (key == kNoRowKey) {
         return -1;
     }
     for (int slot = 0; slot < count_; ++slot) {
-        if (rows_[slot] == row) {
+        if (keys_[slot] == key) {
+            return slot;
+        }
+    }
+    return -1;
+}
+
+int WorkerTable::SlotOfPath(const std::string& path) const {
+    for (int slot = 0; slot < count_; ++slot) {
+        if (paths_[slot] == path) {
             return slot;
         }
     }
@@ -48,20 +58,18 @@ int WorkerTable::SlotOfRow(int row) const {
 void WorkerTable::RemoveSlot(int slot) {
     for (int k = slot + 1; k < count_; ++k) {
         workers_[k - 1] = workers_[k];
-        rows_[k - 1] = rows_[k];
+        keys_[k - 1] = keys_[k];
+        paths_[k - 1] = std::move(paths_[k]);
     }
     --count_;
     workers_[count_] = nullptr;
-    rows_[count_] = -1;
+    keys_[count_] = kNoRowKey;
+    paths_[count_].clear();
 }
 
-void WorkerTable::RowRemoved(int row) {
-    for (int slot = 0; slot < count_; ++slot) {
-        if (rows_[slot] == row) {
-            rows_[slot] = -1;
-        } else if (rows_[slot] > row) {
-            --rows_[slot];
-        }
+void WorkerTable::Forget(RowKey key) {
+    if (int slot = SlotOfKey(key); slot >= 0) {
+        keys_[slot] = kNoRowKey;
     }
 }
 
@@ -71,7 +79,7 @@ bool WorkerTable::Consistent() const {
     }
     for (int slot = 0; slot < kWorkerSlotCount; ++slot) {
         bool used = slot < count_;
-        if (used != (workers_[slot] != nullptr) || rows_[slot] < -1 || (!used && rows_[slot] != -1)) {
+        if (used != (workers_[slot] != nullptr) || (!used && (keys_[slot] != kNoRowKey || !paths_[slot].empty()))) {
             return false;
         }
     }
@@ -110,10 +118,10 @@ void WaitingQueue::EraseAt(int index) {
     At(size_) = TaskLaunch{};
 }
 
-int WaitingQueue::RemoveRow(int row) {
+int WaitingQueue::Remove(RowKey key) {
     int removed = 0;
     for (int index = 0; index < size_;) {
-        if (At(index).row == row) {
+        if (At(index).key == key) {
             EraseAt(index);
             ++removed;
         } else {
@@ -123,23 +131,13 @@ int WaitingQueue::RemoveRow(int row) {
     return removed;
 }
 
-bool WaitingQueue::ContainsRow(int row) const {
+bool WaitingQueue::Contains(RowKey key) const {
     for (int index = 0; index < size_; ++index) {
-        if (At(index).row == row) {
+        if (At(index).key == key) {
             return true;
         }
     }
     return false;
-}
-
-int WaitingQueue::RowRemoved(int row) {
-    int dropped = RemoveRow(row);
-    for (int index = 0; index < size_; ++index) {
-        if (At(index).row > row) {
-            --At(index).row;
-        }
-    }
-    return dropped;
 }
 
 bool WaitingQueue::Consistent() const {
@@ -152,68 +150,67 @@ bool WaitingQueue::Consistent() const {
             if (entry.listView == nullptr || entry.worker != nullptr) {
                 return false;
             }
-        } else if (entry.listView != nullptr || entry.worker != nullptr || entry.row != 0 || !entry.name.empty() ||
-                   !entry.fileLink.empty()) {
+        } else if (entry.listView != nullptr || entry.worker != nullptr || entry.key != kNoRowKey ||
+                   !entry.name.empty() || !entry.fileLink.empty()) {
             return false;
         }
     }
     return true;
 }
 
-bool TaskTables::RegisterWorker(WorkerControl* worker, int row) {
+bool TaskTables::RegisterWorker(WorkerControl* worker, RowKey key) {
     std::lock_guard lock(mutex_);
-    return workers_.Register(worker, row);
+    if (workers_.SlotOfKey(key) >= 0) {
+        return false;
+    }
+    return workers_.Register(worker, key);
 }
 
-int TaskTables::ReleaseWorker(bool rowLeavesList, const WorkerControl* worker, int* droppedWaiting) {
+bool TaskTables::ReleaseWorker(const WorkerControl* worker) {
     std::lock_guard lock(mutex_);
-    int dropped = 0;
     int slot = workers_.SlotOf(worker);
-    int row = slot < 0 ? -1 : workers_.row(slot);
-    if (slot >= 0) {
-        workers_.RemoveSlot(slot);
+    if (slot < 0) {
+        return false;
     }
-    if (rowLeavesList && row >= 0) {
-        workers_.RowRemoved(row);
-        dropped = waiting_.RowRemoved(row);
-    }
-    if (droppedWaiting != nullptr) {
-        *droppedWaiting = dropped;
-    }
-    return row;
+    bool listed = workers_.key(slot) != kNoRowKey;
+    workers_.RemoveSlot(slot);
+    return listed;
 }
 
-int TaskTables::FindWorkerSlot(int row) const {
+bool TaskTables::WorkerListed(const WorkerControl* worker) const {
     std::lock_guard lock(mutex_);
-    return workers_.SlotOfRow(row);
+    int slot = workers_.SlotOf(worker);
+    return slot >= 0 && workers_.key(slot) != kNoRowKey;
 }
 
-int TaskTables::WorkerState(int slot) const {
+bool TaskTables::ClaimPath(const WorkerControl* worker, const std::string& path) {
     std::lock_guard lock(mutex_);
-    if (slot < 0 || slot >= workers_.count()) {
-        return kStatePreparing;
+    int slot = workers_.SlotOf(worker);
+    int owner = workers_.SlotOfPath(path);
+    if (slot < 0 || (owner >= 0 && owner != slot)) {
+        return false;
     }
-    return workers_.worker(slot)->state.load();
+    workers_.SetPath(slot, path);
+    return true;
 }
 
-std::optional<int> TaskTables::WorkerStateOfRow(int row) const {
+std::optional<int> TaskTables::WorkerStateOf(RowKey key) const {
     std::lock_guard lock(mutex_);
-    int slot = workers_.SlotOfRow(row);
+    int slot = workers_.SlotOfKey(key);
     if (slot < 0) {
         return std::nullopt;
     }
     return workers_.worker(slot)->state.load();
 }
 
-int TaskTables::WorkerRow(const WorkerControl* worker) const {
+bool TaskTables::HasWorker(RowKey key) const {
     std::lock_guard lock(mutex_);
-    int slot = workers_.SlotOf(worker);
-    return slot < 0 ? -1 : workers_.row(slot);
+    return workers_.SlotOfKey(key) >= 0;
 }
 
-bool TaskTables::RequestPause(int row) {
+bool TaskTables::RequestPause(RowKey key) {
     std::lock_guard lock(mutex_);
-    int slot = workers_.SlotOfRow(row);
+    int slot = workers_.SlotOfKey(key);
     if (slot < 0) {
         return false;
     }
@@ -221,13 +218,16 @@ bool TaskTables::RequestPause(int row) {
     return true;
 }
 
-int TaskTables::RowRemoved(int row) {
+int TaskTables::Forget(RowKey key) {
     std::lock_guard lock(mutex_);
-    if (row < 0) {
+    if (key == kNoRowKey) {
         return 0;
     }
-    workers_.RowRemoved(row);
-    return waiting_.RowRemoved(row);
+    if (int slot = workers_.SlotOfKey(key); slot >= 0) {
+        workers_.worker(slot)->pauseRequested.store(1);
+    }
+    workers_.Forget(key);
+    return waiting_.Remove(key);
 }
 
 bool TaskTables::Enqueue(const TaskLaunch& launch) {
@@ -240,14 +240,9 @@ std::optional<TaskLaunch> TaskTables::TakeNextWaiting() {
     return waiting_.PopFront();
 }
 
-int TaskTables::RemoveWaiting(int row) {
+bool TaskTables::IsWaiting(RowKey key) const {
     std::lock_guard lock(mutex_);
-    return waiting_.RemoveRow(row);
-}
-
-bool TaskTables::IsWaiting(int row) const {
-    std::lock_guard lock(mutex_);
-    return waiting_.ContainsRow(row);
+    return waiting_.Contains(key);
 }
 
 int TaskTables::WaitingCount() const {

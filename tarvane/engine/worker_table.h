@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "tarvane/engine/task_record.h"
 #include "tarvane/engine/worker_control.h"
@@ -17,31 +18,35 @@ inline constexpr int kWaitingQueueSize = 5000;
 // a limit below 1 (written by hand) would leave every new task waiting with nothing to start it.
 int EffectiveTaskLimit(int maxTaskNum);
 
-// Which worker reports into which list row. Slots [0, count) are used, in registration order.
-// Not synchronised: TaskTables guards it.
+// Which worker runs the task of which row, and which data file it writes. Slots [0, count) are
+// used, in registration order. Not synchronised: TaskTables guards it.
 class WorkerTable {
 public:
     WorkerTable();
 
     int count() const { return count_; }
     WorkerControl* worker(int slot) const { return workers_[slot]; }
-    int row(int slot) const { return rows_[slot]; }
+    RowKey key(int slot) const { return keys_[slot]; }
+    const std::string& path(int slot) const { return paths_[slot]; }
 
-    bool Register(WorkerControl* worker, int row);
+    bool Register(WorkerControl* worker, RowKey key);
     // The worker's slot, or -1.
     int SlotOf(const WorkerControl* worker) const;
-    // First slot reporting into `row`, or -1.
-    int SlotOfRow(int row) const;
+    // The slot running the task of `key`, or -1.
+    int SlotOfKey(RowKey key) const;
+    // The slot writing the data file `path`, or -1.
+    int SlotOfPath(const std::string& path) const;
+    void SetPath(int slot, std::string path) { paths_[slot] = std::move(path); }
     // Removes `slot` and closes the gap, keeping the order.
     void RemoveSlot(int slot);
-    // A worker whose row left the list keeps its slot but gets row -1, so none of its later writes
-    // reach the task that moved up into that row; later rows move up by one.
-    void RowRemoved(int row);
+    // A worker whose row left the list keeps its slot (it still has to stop) but loses its key.
+    void Forget(RowKey key);
     bool Consistent() const;
 
 private:
     std::array<WorkerControl*, kWorkerSlotCount> workers_;
-    std::array<int, kWorkerSlotCount> rows_;
+    std::array<RowKey, kWorkerSlotCount> keys_;
+    std::array<std::string, kWorkerSlotCount> paths_;
     int count_ = 0;
 };
 
@@ -56,11 +61,9 @@ public:
     // False when all entries are used or the launch names no list view (the mark of a used entry).
     bool Push(const TaskLaunch& launch);
     std::optional<TaskLaunch> PopFront();
-    // Removes every entry for `row`; answers how many.
-    int RemoveRow(int row);
-    bool ContainsRow(int row) const;
-    // Drops the entries of a row that left the list and moves later rows up; answers how many dropped.
-    int RowRemoved(int row);
+    // Removes every entry for `key`; answers how many.
+    int Remove(RowKey key);
+    bool Contains(RowKey key) const;
     bool Consistent() const;
 
 private:
@@ -76,39 +79,35 @@ private:
 
 // The worker table and the waiting queue behind one lock: each operation sees and leaves both
 // consistent while the interface thread and every worker thread use them. No operation calls out
-// (list view, task files), so holding the lock never waits for the interface thread.
+// (list view, task files), so holding the lock never waits for the interface thread. Tasks are named
+// by the key of their row, which stays right however the list changes meanwhile.
 class TaskTables {
 public:
     TaskTables() = default;
     TaskTables(const TaskTables&) = delete;
     TaskTables& operator=(const TaskTables&) = delete;
 
-    // False when all 20 slots are used (more workers were launched than the table holds).
-    bool RegisterWorker(WorkerControl* worker, int row);
-    // Takes the worker out of the table and answers the row it held, or -1 when it was not there or
-    // its row had left the list. With `rowLeavesList` the rows after it move up in the same step, as
-    // in RowRemoved; `droppedWaiting` then receives the number of waiting entries dropped.
-    int ReleaseWorker(bool rowLeavesList, const WorkerControl* worker, int* droppedWaiting = nullptr);
-    int FindWorkerSlot(int row) const;
-    // State of the worker in `slot`; -1 for an unused slot.
-    int WorkerState(int slot) const;
-    // State of the worker on `row` in one step (the slot may move between FindWorkerSlot and
-    // WorkerState); nothing when the row has no worker.
-    std::optional<int> WorkerStateOfRow(int row) const;
-    // Row the worker reports into now; -1 when it is not in the table or its row left the list.
-    int WorkerRow(const WorkerControl* worker) const;
-    // Asks the worker on `row` to stop; false when the row has no worker.
-    bool RequestPause(int row);
-    // `row` left the list: workers and waiting tasks after it move up; a waiting task on it is
-    // dropped (answers how many) and a worker on it loses its row.
-    int RowRemoved(int row);
+    // False when all 20 slots are used, or when the task already has a worker.
+    bool RegisterWorker(WorkerControl* worker, RowKey key);
+    // Takes the worker out of the table. False when its row had left the list meanwhile.
+    bool ReleaseWorker(const WorkerControl* worker);
+    // Whether the worker's row is still listed (it was not deleted while the worker ran).
+    bool WorkerListed(const WorkerControl* worker) const;
+    // Claims the data file `path` for the worker; false when another worker writes it.
+    bool ClaimPath(const WorkerControl* worker, const std::string& path);
+    // State of the worker of the task; nothing when the task has no worker.
+    std::optional<int> WorkerStateOf(RowKey key) const;
+    bool HasWorker(RowKey key) const;
+    // Asks the worker of the task to stop; false when the task has no worker.
+    bool RequestPause(RowKey key);
+    // The task's row left the list: its waiting entry goes (answers how many), its worker is asked to
+    // stop and loses its key.
+    int Forget(RowKey key);
 
     // False when the queue is full: the task stays listed and stored, to be started by hand.
     bool Enqueue(const TaskLaunch& launch);
     std::optional<TaskLaunch> TakeNextWaiting();
-    // Removes the waiting task of `row` so that it never starts; answers how many entries went.
-    int RemoveWaiting(int row);
-    bool IsWaiting(int row) const;
+    bool IsWaiting(RowKey key) const;
     int WaitingCount() const;
 
     int RunningCount() const;

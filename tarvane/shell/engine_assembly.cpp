@@ -4,7 +4,7 @@
 
 namespace tarvane {
 
-EngineAssembly::EngineAssembly(const std::string& directory, ListView& list, ShellPorts ports)
+EngineAssembly::EngineAssembly(const std::string& directory, TaskListView& list, ShellPorts ports)
     : programDirectory(directory),
       store(files, directory),
       context{tables, list, store, ports.sound, clock, directory},

@@ -11,7 +11,7 @@ namespace tarvane {
 // The download engine on the task files of the program directory, writing into `list`.
 class EngineAssembly {
 public:
-    EngineAssembly(const std::string& programDirectory, ListView& list, ShellPorts ports);
+    EngineAssembly(const std::string& programDirectory, TaskListView& list, ShellPorts ports);
 
     std::string programDirectory;
     TaskFiles files;

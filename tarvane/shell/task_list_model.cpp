@@ -68,6 +68,7 @@ int TaskListModel::InsertRow(int row, const std::string& text) {
         beginInsertRows({}, at, at);
         Row fresh;
         fresh.texts[0] = text;
+        fresh.key = ++lastKey_;
         rows_.insert(rows_.begin() + at, std::move(fresh));
         endInsertRows();
         result = at;
@@ -75,22 +76,44 @@ int TaskListModel::InsertRow(int row, const std::string& text) {
     return result;
 }
 
-void TaskListModel::SetImage(int row, int image) {
-    Serve([&] {
-        if (row >= 0 && row < static_cast<int>(rows_.size())) {
-            rows_[static_cast<std::size_t>(row)].image = image;
-            emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
+int TaskListModel::FindKey(RowKey key) const {
+    if (key == kNoRowKey) {
+        return -1;
+    }
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        if (rows_[row].key == key) {
+            return static_cast<int>(row);
         }
-    });
+    }
+    return -1;
+}
+
+void TaskListModel::WriteImage(int row, int image) {
+    if (row >= 0 && row < static_cast<int>(rows_.size())) {
+        rows_[static_cast<std::size_t>(row)].image = image;
+        emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
+    }
+}
+
+void TaskListModel::WriteText(int row, int column, const std::string& text) {
+    if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < kTaskColumnCount) {
+        rows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)] = text;
+        emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
+    }
+}
+
+void TaskListModel::RemoveRow(int row) {
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+void TaskListModel::SetImage(int row, int image) {
+    Serve([&] { WriteImage(row, image); });
 }
 
 void TaskListModel::SetSubItemText(int row, int column, const std::string& text) {
-    Serve([&] {
-        if (row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < kTaskColumnCount) {
-            rows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)] = text;
-            emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
-        }
-    });
+    Serve([&] { WriteText(row, column, text); });
 }
 
 std::string TaskListModel::SubItemText(int row, int column) const {
@@ -107,9 +130,7 @@ bool TaskListModel::DeleteRow(int row) {
     bool deleted = false;
     Serve([&] {
         if (row >= 0 && row < static_cast<int>(rows_.size())) {
-            beginRemoveRows({}, row, row);
-            rows_.erase(rows_.begin() + row);
-            endRemoveRows();
+            RemoveRow(row);
             deleted = true;
         }
     });
@@ -120,6 +141,41 @@ int TaskListModel::RowCount() const {
     int count = 0;
     Serve([&] { count = static_cast<int>(rows_.size()); });
     return count;
+}
+
+RowKey TaskListModel::KeyOfRow(int row) const {
+    RowKey key = kNoRowKey;
+    Serve([&] {
+        if (row >= 0 && row < static_cast<int>(rows_.size())) {
+            key = rows_[static_cast<std::size_t>(row)].key;
+        }
+    });
+    return key;
+}
+
+int TaskListModel::RowOfKey(RowKey key) const {
+    int row = -1;
+    Serve([&] { row = FindKey(key); });
+    return row;
+}
+
+void TaskListModel::SetImageOf(RowKey key, int image) {
+    Serve([&] { WriteImage(FindKey(key), image); });
+}
+
+void TaskListModel::SetTextOf(RowKey key, int column, const std::string& text) {
+    Serve([&] { WriteText(FindKey(key), column, text); });
+}
+
+bool TaskListModel::DeleteRowOf(RowKey key) {
+    bool deleted = false;
+    Serve([&] {
+        if (int row = FindKey(key); row >= 0) {
+            RemoveRow(row);
+            deleted = true;
+        }
+    });
+    return deleted;
 }
 
 int TaskListModel::Image(int row) const {

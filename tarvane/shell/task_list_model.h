@@ -20,7 +20,7 @@ namespace tarvane {
 // from other threads are carried to the model's thread and wait there until served, so a worker
 // always sees its write done. After Detach such calls return at once without touching the rows,
 // so the program can end while a worker it gave up on still runs.
-class TaskListModel : public QAbstractTableModel, public ListView {
+class TaskListModel : public QAbstractTableModel, public TaskListView {
     Q_OBJECT
 
 public:
@@ -33,6 +33,11 @@ public:
     std::string SubItemText(int row, int column) const override;
     bool DeleteRow(int row) override;
     int RowCount() const override;
+    RowKey KeyOfRow(int row) const override;
+    int RowOfKey(RowKey key) const override;
+    void SetImageOf(RowKey key, int image) override;
+    void SetTextOf(RowKey key, int column, const std::string& text) override;
+    bool DeleteRowOf(RowKey key) override;
     int Image(int row) const;
 
     void Detach();
@@ -49,14 +54,21 @@ private:
     struct Row {
         std::array<std::string, kTaskColumnCount> texts;
         int image = -1;
+        RowKey key = kNoRowKey;
     };
     struct Call;
 
     // Runs `work` on the model's thread and waits for it; false when the model was detached first.
     bool Serve(const std::function<void()>& work) const;
+    // Where the rows live: on the model's thread.
+    int FindKey(RowKey key) const;
+    void WriteImage(int row, int image);
+    void WriteText(int row, int column, const std::string& text);
+    void RemoveRow(int row);
 
     std::array<QIcon, 3> images_;
     std::vector<Row> rows_;
+    RowKey lastKey_ = kNoRowKey;
     mutable std::mutex callsMutex_;
     mutable std::vector<std::shared_ptr<Call>> pending_;
     bool detached_ = false;

@@ -25,8 +25,8 @@ public:
     std::string GetDownloadField(const std::string& frmPge, const std::string& field) override {
         return files_.GetItemField(downloadFile_, "frmPge", frmPge, field);
     }
-    DownloadTask GetDownloadByLink(const std::string& fileLink) override {
-        return files_.GetTask(downloadFile_, "fileLink", fileLink);
+    DownloadTask GetDownload(const std::string& frmPge) override {
+        return files_.GetTask(downloadFile_, "frmPge", frmPge);
     }
     bool DeleteDownload(const std::string& frmPge) override {
         return files_.DeleteItem(downloadFile_, "frmPge", frmPge);

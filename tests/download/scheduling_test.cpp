@@ -25,7 +25,7 @@ TEST_F(DownloadTest, LimitOfTwoStartsWaitingTasksAsOthersEndWhateverTheOutcome) 
     }
     ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.RunningCount() == 2; }));
     EXPECT_EQ(engine_->tables.WaitingCount(), 3);
-    EXPECT_TRUE(engine_->tables.IsWaiting(2));
+    EXPECT_TRUE(engine_->tables.IsWaiting(engine_->list.KeyOfRow(2)));
 
     // Pausing a waiting task does nothing; pausing a running one starts the next.
     engine_->commands.PauseTask(3);

@@ -188,7 +188,7 @@ TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {
     site_.AddStallingFile("/files/s.bin", MakeFileBytes(10000, 12), 0);
     std::string page = Page("1", "/files/s.bin", "stalled");
     engine_->AddPage(page, games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.FindWorkerSlot(0) != -1; }));
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.HasWorker(engine_->list.KeyOfRow(0)); }));
     EXPECT_EQ(engine_->commands.GetTaskState(0, page), kStatePreparing);
     EXPECT_TRUE(engine_->commands.MenuForRow(0).empty());
     ASSERT_EQ(engine_->ports.messages.size(), 1u);

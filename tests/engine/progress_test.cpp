@@ -15,16 +15,18 @@ protected:
         for (int row = 0; row < 4; ++row) {
             list_.InsertRow(row, "");
         }
-        ASSERT_TRUE(tables_->RegisterWorker(&worker_, kRow));
+        key_ = list_.KeyOfRow(kRow);
+        ASSERT_TRUE(tables_->RegisterWorker(&worker_, key_));
     }
 
     int Report(double total, double received, double nowMs) {
-        return ReportProgress(progress_, total, received, nowMs, *tables_, worker_, list_);
+        return ReportProgress(progress_, total, received, nowMs, *tables_, worker_, key_, list_);
     }
     std::string Cell(int column, int row = kRow) const { return list_.SubItemText(row, column); }
 
     static constexpr int kRow = 2;
     test::MemoryListView list_;
+    RowKey key_ = kNoRowKey;
     std::unique_ptr<TaskTables> tables_ = std::make_unique<TaskTables>();
     WorkerControl worker_;
     TransferProgress progress_;
@@ -97,10 +99,11 @@ TEST_F(ProgressTest, NoWriteBeforeTheFirstByte) {
 
 TEST_F(ProgressTest, StopsWhenTheWorkerHasNoRow) {
     progress_.Begin(0, 1000, 0);
-    tables_->RowRemoved(kRow);
+    tables_->Forget(key_);
+    worker_.pauseRequested = 0;
     int writes = list_.WriteCount();
     EXPECT_EQ(Report(1000, 10, 800), kProgressStop);
-    tables_->ReleaseWorker(false, &worker_);
+    tables_->ReleaseWorker(&worker_);
     EXPECT_EQ(Report(1000, 20, 900), kProgressStop);
     EXPECT_EQ(list_.WriteCount(), writes);
     EXPECT_EQ(progress_.downloadedText, "20");
@@ -116,7 +119,6 @@ TEST_F(ProgressTest, WritesFollowTheRowAndSkipUnchangedTexts) {
     EXPECT_EQ(list_.WriteCount(), writes + 1);
 
     list_.DeleteRow(0);
-    tables_->RowRemoved(0);
     Report(4000, 400, 400);
     EXPECT_EQ(Cell(kColumnPercent, kRow - 1), "10.00%");
     EXPECT_EQ(Cell(kColumnPercent, kRow), "");

@@ -26,24 +26,24 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
         WorkerControl first;
         WorkerControl second;
         for (int round = 0; round < kRounds; ++round) {
-            int row = (id * 7 + round) % 40;
-            if (!tables->RegisterWorker(&first, row) || !tables->RegisterWorker(&second, row + 1)) {
+            // Each thread's workers run tasks of their own; waiting tasks are shared by all.
+            RowKey own = static_cast<RowKey>(1000 * (id + 1) + round % 40);
+            RowKey shared = static_cast<RowKey>(1 + (id * 7 + round) % 40);
+            if (!tables->RegisterWorker(&first, own) || !tables->RegisterWorker(&second, own + 500)) {
                 failures.fetch_add(1);
             }
             TaskLaunch launch;
-            launch.row = row + 2;
+            launch.key = shared;
             launch.name = "t";
             launch.listView = &list;
             if (tables->Enqueue(launch)) {
                 enqueued.fetch_add(1);
             }
-            tables->RequestPause(row);
-            tables->WorkerStateOfRow(row + 1);
-            tables->IsWaiting(row + 2);
-            if (tables->WorkerRow(&second) < -1) {
-                failures.fetch_add(1);
-            }
-            gone.fetch_add(tables->RowRemoved((round * 13 + id) % 45));
+            tables->RequestPause(own);
+            tables->WorkerStateOf(own + 500);
+            tables->IsWaiting(shared);
+            tables->ClaimPath(&first, "p" + std::to_string(round % 7));
+            gone.fetch_add(tables->Forget(static_cast<RowKey>(1 + (round * 13 + id) % 45)));
             if (round % 3 == 0) {
                 if (auto taken = tables->TakeNextWaiting()) {
                     gone.fetch_add(1);
@@ -52,14 +52,12 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
                     }
                 }
             }
-            if (round % 5 == 0) {
-                gone.fetch_add(tables->RemoveWaiting(row + 2));
+            if (round % 2 == 0) {
+                tables->Forget(own);
             }
-            int dropped = 0;
-            tables->ReleaseWorker(round % 2 == 0, &first, &dropped);
-            gone.fetch_add(dropped);
-            tables->ReleaseWorker(round % 3 == 0, &second, &dropped);
-            gone.fetch_add(dropped);
+            if (tables->ReleaseWorker(&first) == (round % 2 == 0) || !tables->ReleaseWorker(&second)) {
+                failures.fetch_add(1);
+            }
             if (round % 50 == 0 && !tables->Consistent()) {
                 failures.fetch_add(1);
             }

@@ -13,169 +13,125 @@ namespace {
 
 class WorkerTableTest : public ::testing::Test {
 protected:
-    TaskLaunch Launch(int row) {
+    TaskLaunch Launch(RowKey key) {
         TaskLaunch launch;
-        launch.row = row;
-        launch.name = "task" + std::to_string(row);
+        launch.key = key;
+        launch.name = "task" + std::to_string(key);
         launch.listView = &list_;
         return launch;
     }
 
-    std::vector<int> DrainQueueRows() {
-        std::vector<int> rows;
+    std::vector<RowKey> DrainQueue() {
+        std::vector<RowKey> keys;
         while (auto launch = tables_->TakeNextWaiting()) {
-            EXPECT_EQ(launch->name, "task" + std::to_string(launch->row - renamed_));
+            EXPECT_EQ(launch->name, "task" + std::to_string(launch->key));
             EXPECT_EQ(launch->listView, &list_);
-            rows.push_back(launch->row);
+            keys.push_back(launch->key);
         }
-        return rows;
+        return keys;
     }
 
     test::MemoryListView list_;
     std::unique_ptr<TaskTables> tables_ = std::make_unique<TaskTables>();
-    WorkerControl a_, b_, c_;
-    int renamed_ = 0;  // how far waiting rows moved since they were named
+    WorkerControl a_, b_;
 };
 
-TEST_F(WorkerTableTest, CompletedWorkerMovesLaterRowsUpPausedOneDoesNot) {
-    ASSERT_TRUE(tables_->RegisterWorker(&a_, 1));
-    ASSERT_TRUE(tables_->RegisterWorker(&b_, 4));
-    ASSERT_TRUE(tables_->RegisterWorker(&c_, 6));
-    ASSERT_TRUE(tables_->Enqueue(Launch(8)));
-    ASSERT_TRUE(tables_->Enqueue(Launch(4)));  // started twice: its row leaves with the worker
-
-    int dropped = 0;
-    EXPECT_EQ(tables_->ReleaseWorker(true, &b_, &dropped), 4);
-    EXPECT_EQ(dropped, 1);
-    EXPECT_EQ(tables_->RunningCount(), 2);
-    EXPECT_EQ(tables_->FindWorkerSlot(1), 0);
-    EXPECT_EQ(tables_->FindWorkerSlot(5), 1);
-    EXPECT_EQ(tables_->FindWorkerSlot(6), -1);
-    EXPECT_TRUE(tables_->IsWaiting(7));
-    EXPECT_FALSE(tables_->IsWaiting(4));
-
-    EXPECT_EQ(tables_->ReleaseWorker(false, &a_, &dropped), 1);
-    EXPECT_EQ(dropped, 0);
-    EXPECT_EQ(tables_->FindWorkerSlot(5), 0);
-    EXPECT_TRUE(tables_->IsWaiting(7));
-    EXPECT_EQ(tables_->ReleaseWorker(false, &a_), -1);
-    EXPECT_TRUE(tables_->Consistent());
-}
-
-TEST_F(WorkerTableTest, TwentySlotsStayPackedInOrder) {
+TEST_F(WorkerTableTest, TwentySlotsOneWorkerATask) {
     WorkerControl workers[kWorkerSlotCount];
     for (int i = 0; i < kWorkerSlotCount; ++i) {
-        ASSERT_TRUE(tables_->RegisterWorker(&workers[i], i));
+        ASSERT_TRUE(tables_->RegisterWorker(&workers[i], 100 + i));
     }
     WorkerControl extra;
     EXPECT_FALSE(tables_->RegisterWorker(&extra, 99));
-
-    EXPECT_EQ(tables_->ReleaseWorker(false, &workers[0]), 0);
-    EXPECT_EQ(tables_->ReleaseWorker(false, &workers[10]), 10);
+    EXPECT_TRUE(tables_->ReleaseWorker(&workers[0]));
+    EXPECT_TRUE(tables_->ReleaseWorker(&workers[10]));
+    EXPECT_FALSE(tables_->ReleaseWorker(&workers[10]));
     EXPECT_EQ(tables_->RunningCount(), kWorkerSlotCount - 2);
-    EXPECT_EQ(tables_->FindWorkerSlot(9), 8);
-    EXPECT_EQ(tables_->FindWorkerSlot(11), 9);
-    EXPECT_EQ(tables_->FindWorkerSlot(19), 17);
-    EXPECT_TRUE(tables_->RegisterWorker(&extra, 99));
-    EXPECT_EQ(tables_->FindWorkerSlot(99), 18);
+    // A task that has a worker never gets a second one.
+    EXPECT_FALSE(tables_->RegisterWorker(&extra, 105));
+    EXPECT_TRUE(tables_->RegisterWorker(&extra, 110));
+    EXPECT_TRUE(tables_->HasWorker(119));
+    EXPECT_FALSE(tables_->HasWorker(100));
     EXPECT_TRUE(tables_->Consistent());
 }
 
-TEST_F(WorkerTableTest, PauseAndStateFollowTheRow) {
+TEST_F(WorkerTableTest, PauseStateAndForgottenRowsFollowTheKey) {
     tables_->RegisterWorker(&a_, 3);
     tables_->RegisterWorker(&b_, 5);
     b_.state = kStateDownloading;
+    ASSERT_TRUE(tables_->Enqueue(Launch(7)));
 
     EXPECT_FALSE(tables_->RequestPause(4));
     EXPECT_TRUE(tables_->RequestPause(5));
     EXPECT_EQ(b_.pauseRequested.load(), 1);
     EXPECT_EQ(a_.pauseRequested.load(), 0);
+    EXPECT_EQ(tables_->WorkerStateOf(5), kStateDownloading);
+    EXPECT_EQ(tables_->WorkerStateOf(4), std::nullopt);
 
-    EXPECT_EQ(tables_->WorkerState(tables_->FindWorkerSlot(3)), kStatePreparing);
-    EXPECT_EQ(tables_->WorkerState(1), kStateDownloading);
-    EXPECT_EQ(tables_->WorkerStateOfRow(5), kStateDownloading);
-    EXPECT_EQ(tables_->WorkerStateOfRow(4), std::nullopt);
-
-    EXPECT_TRUE(tables_->AnyWorkerRunning());
-    tables_->PauseAllWorkers();
+    // A deleted row: its worker is asked to stop and loses its key, its waiting entry goes.
+    tables_->Forget(3);
+    tables_->Forget(7);
     EXPECT_EQ(a_.pauseRequested.load(), 1);
-    tables_->ReleaseWorker(false, &a_);
-    tables_->ReleaseWorker(false, &b_);
+    EXPECT_FALSE(tables_->WorkerListed(&a_));
+    EXPECT_TRUE(tables_->WorkerListed(&b_));
+    EXPECT_FALSE(tables_->HasWorker(3));
+    EXPECT_FALSE(tables_->IsWaiting(7));
+    EXPECT_TRUE(tables_->AnyWorkerRunning());
+    EXPECT_FALSE(tables_->ReleaseWorker(&a_));
+    EXPECT_TRUE(tables_->ReleaseWorker(&b_));
     EXPECT_FALSE(tables_->AnyWorkerRunning());
-    EXPECT_EQ(tables_->WorkerState(0), kStatePreparing);
+    EXPECT_TRUE(tables_->Consistent());
 }
 
-TEST_F(WorkerTableTest, DeletedRowOfARunningWorkerReachesNoOtherTask) {
-    tables_->RegisterWorker(&a_, 2);
-    tables_->RegisterWorker(&b_, 3);
-    tables_->RowRemoved(2);
-
-    // The worker of the deleted row runs until it sees its pause, but has no row any more.
-    EXPECT_EQ(tables_->WorkerRow(&a_), -1);
-    EXPECT_EQ(tables_->WorkerRow(&b_), 2);
-    EXPECT_EQ(tables_->FindWorkerSlot(2), 1);
-    EXPECT_EQ(tables_->FindWorkerSlot(-1), -1);
-    EXPECT_TRUE(tables_->AnyWorkerRunning());
-    tables_->PauseAllWorkers();
-    EXPECT_EQ(a_.pauseRequested.load(), 1);
-
-    EXPECT_EQ(tables_->ReleaseWorker(true, &a_), -1);
-    EXPECT_EQ(tables_->WorkerRow(&b_), 2);
+TEST_F(WorkerTableTest, OneWriterADataFile) {
+    tables_->RegisterWorker(&a_, 1);
+    tables_->RegisterWorker(&b_, 2);
+    EXPECT_TRUE(tables_->ClaimPath(&a_, "/d/game.zip"));
+    EXPECT_TRUE(tables_->ClaimPath(&a_, "/d/game.zip"));
+    EXPECT_FALSE(tables_->ClaimPath(&b_, "/d/game.zip"));
+    EXPECT_TRUE(tables_->ClaimPath(&b_, "/d/game(1).zip"));
+    tables_->ReleaseWorker(&a_);
+    EXPECT_TRUE(tables_->ClaimPath(&b_, "/d/game.zip"));
+    WorkerControl unregistered;
+    EXPECT_FALSE(tables_->ClaimPath(&unregistered, "/d/other.zip"));
     EXPECT_TRUE(tables_->Consistent());
 }
 
 TEST_F(WorkerTableTest, QueueYieldsInOrderOfArrival) {
     EXPECT_EQ(tables_->TakeNextWaiting(), std::nullopt);
-    for (int row = 10; row < 15; ++row) {
-        ASSERT_TRUE(tables_->Enqueue(Launch(row)));
+    for (RowKey key = 10; key < 15; ++key) {
+        ASSERT_TRUE(tables_->Enqueue(Launch(key)));
     }
-    EXPECT_EQ(tables_->TakeNextWaiting()->row, 10);
+    EXPECT_EQ(tables_->TakeNextWaiting()->key, 10u);
     EXPECT_EQ(tables_->WaitingCount(), 4);
-    EXPECT_EQ(DrainQueueRows(), (std::vector<int>{11, 12, 13, 14}));
+    EXPECT_EQ(DrainQueue(), (std::vector<RowKey>{11, 12, 13, 14}));
     EXPECT_TRUE(tables_->Consistent());
 }
 
 TEST_F(WorkerTableTest, FullQueueRefusesWithoutOverwriting) {
-    for (int i = 0; i < kWaitingQueueSize; ++i) {
-        ASSERT_TRUE(tables_->Enqueue(Launch(i)));
+    for (RowKey key = 1; key <= kWaitingQueueSize; ++key) {
+        ASSERT_TRUE(tables_->Enqueue(Launch(key)));
     }
-    EXPECT_FALSE(tables_->Enqueue(Launch(kWaitingQueueSize)));
-    EXPECT_FALSE(tables_->IsWaiting(kWaitingQueueSize));
-
-    EXPECT_EQ(tables_->TakeNextWaiting()->row, 0);
-    EXPECT_TRUE(tables_->Enqueue(Launch(kWaitingQueueSize)));
     EXPECT_FALSE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
-    EXPECT_EQ(tables_->RemoveWaiting(2500), 1);
+    EXPECT_FALSE(tables_->IsWaiting(kWaitingQueueSize + 1));
+
+    EXPECT_EQ(tables_->TakeNextWaiting()->key, 1u);
+    EXPECT_TRUE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
+    EXPECT_FALSE(tables_->Enqueue(Launch(kWaitingQueueSize + 2)));
+    tables_->Forget(2500);
     EXPECT_TRUE(tables_->Consistent());
-    std::vector<int> expected;
-    for (int row = 1; row <= kWaitingQueueSize; ++row) {
-        if (row != 2500) {
-            expected.push_back(row);
+    std::vector<RowKey> expected;
+    for (RowKey key = 2; key <= kWaitingQueueSize + 1; ++key) {
+        if (key != 2500) {
+            expected.push_back(key);
         }
     }
-    EXPECT_EQ(DrainQueueRows(), expected);
+    EXPECT_EQ(DrainQueue(), expected);
 
     TaskLaunch unlisted = Launch(1);
     unlisted.listView = nullptr;
     EXPECT_FALSE(tables_->Enqueue(unlisted));
     EXPECT_EQ(tables_->WaitingCount(), 0);
-}
-
-TEST_F(WorkerTableTest, RemovedWaitingTaskNeverStarts) {
-    for (int row : {3, 5, 7, 9}) {
-        tables_->Enqueue(Launch(row));
-    }
-    EXPECT_EQ(tables_->RemoveWaiting(4), 0);
-    EXPECT_EQ(tables_->RemoveWaiting(5), 1);
-    EXPECT_FALSE(tables_->IsWaiting(5));
-    // The delete command removes the entry, then the row.
-    EXPECT_EQ(tables_->RowRemoved(5), 0);
-    EXPECT_TRUE(tables_->IsWaiting(6));
-    EXPECT_EQ(tables_->TakeNextWaiting()->row, 3);
-    // A row that leaves the list without RemoveWaiting takes its entry with it.
-    EXPECT_EQ(tables_->RowRemoved(6), 1);
-    renamed_ = -2;
-    EXPECT_EQ(DrainQueueRows(), std::vector<int>{7});
 }
 
 TEST(EffectiveTaskLimit, KeepsWithinTheSlots) {

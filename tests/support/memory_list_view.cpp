@@ -10,6 +10,7 @@ int MemoryListView::InsertRow(int row, const std::string& text) {
     Row fresh;
     fresh.cells.assign(columns_, "");
     fresh.cells[0] = text;
+    fresh.key = ++lastKey_;
     rows_.insert(rows_.begin() + row, std::move(fresh));
     return row;
 }
@@ -50,6 +51,51 @@ bool MemoryListView::DeleteRow(int row) {
 int MemoryListView::RowCount() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(rows_.size());
+}
+
+RowKey MemoryListView::KeyOfRow(int row) const {
+    std::lock_guard lock(mutex_);
+    return (row >= 0 && row < static_cast<int>(rows_.size())) ? rows_[row].key : kNoRowKey;
+}
+
+int MemoryListView::FindLocked(RowKey key) const {
+    for (std::size_t row = 0; key != kNoRowKey && row < rows_.size(); ++row) {
+        if (rows_[row].key == key) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+int MemoryListView::RowOfKey(RowKey key) const {
+    std::lock_guard lock(mutex_);
+    return FindLocked(key);
+}
+
+void MemoryListView::SetImageOf(RowKey key, int image) {
+    std::lock_guard lock(mutex_);
+    ++writes_;
+    if (int row = FindLocked(key); row >= 0) {
+        rows_[row].image = image;
+    }
+}
+
+void MemoryListView::SetTextOf(RowKey key, int column, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    ++writes_;
+    if (int row = FindLocked(key); row >= 0 && column >= 0 && column < columns_) {
+        rows_[row].cells[column] = text;
+    }
+}
+
+bool MemoryListView::DeleteRowOf(RowKey key) {
+    std::lock_guard lock(mutex_);
+    int row = FindLocked(key);
+    if (row < 0) {
+        return false;
+    }
+    rows_.erase(rows_.begin() + row);
+    return true;
 }
 
 int MemoryListView::Image(int row) const {

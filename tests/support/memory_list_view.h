@@ -9,11 +9,12 @@
 namespace tarvane::test {
 
 // A list view that keeps its rows in memory; safe to call from several threads.
-class MemoryListView : public ListView {
+class MemoryListView : public TaskListView {
 public:
     struct Row {
         int image = 0;
         std::vector<std::string> cells;
+        RowKey key = kNoRowKey;
     };
 
     explicit MemoryListView(int columns = kDefaultColumns) : columns_(columns) {}
@@ -24,6 +25,11 @@ public:
     std::string SubItemText(int row, int column) const override;
     bool DeleteRow(int row) override;
     int RowCount() const override;
+    RowKey KeyOfRow(int row) const override;
+    int RowOfKey(RowKey key) const override;
+    void SetImageOf(RowKey key, int image) override;
+    void SetTextOf(RowKey key, int column, const std::string& text) override;
+    bool DeleteRowOf(RowKey key) override;
 
     int Image(int row) const;
     // Number of SetImage and SetSubItemText calls so far, to see which writes were made.
@@ -31,10 +37,12 @@ public:
 
 private:
     static constexpr int kDefaultColumns = 9;
+    int FindLocked(RowKey key) const;
     int columns_;
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     int writes_ = 0;
+    RowKey lastKey_ = kNoRowKey;
 };
 
 }  // namespace tarvane::test
