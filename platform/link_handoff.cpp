@@ -106,25 +106,40 @@ std::string CopyDataPayload(std::uint64_t dwData, std::string_view record) {
     return out;
 }
 
+std::string FirstPrivateFolder(const std::vector<std::string>& candidates) {
+    for (const std::string& folder : candidates) {
+        if (folder.empty()) {
+            continue;
+        }
+        // Parents are made as needed (a new user may have no cache folder yet), private as well.
+        std::size_t slash = folder.find('/', 1);
+        while (slash != std::string::npos) {
+            mkdir(folder.substr(0, slash).c_str(), 0700);
+            slash = folder.find('/', slash + 1);
+        }
+        if ((mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) && FolderIsPrivate(folder)) {
+            return folder;
+        }
+    }
+    return "";
+}
+
 std::string HandoffFolderIn(const std::string& runtimeDirectory) {
     std::string folder =
         runtimeDirectory.empty() ? "/tmp/tarvane-" + std::to_string(geteuid()) : runtimeDirectory + "/tarvane";
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return "";
-    }
-    return FolderIsPrivate(folder) ? folder : "";
+    return FirstPrivateFolder({folder});
 }
 
 std::string HandoffFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string runtimeDirectory = runtime != nullptr ? runtime : "";
-    if (!runtimeDirectory.empty()) {
-        std::string folder = HandoffFolderIn(runtimeDirectory);
-        if (!folder.empty()) {
-            return folder;
-        }
-    }
-    return HandoffFolderIn("");
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string cacheHome = cache != nullptr && cache[0] == '/' ? cache
+                            : home != nullptr && home[0] == '/' ? std::string(home) + "/.cache"
+                                                                : "";
+    return FirstPrivateFolder({runtime != nullptr && runtime[0] != '\0' ? std::string(runtime) + "/tarvane" : "",
+                               "/tmp/tarvane-" + std::to_string(geteuid()),
+                               cacheHome.empty() ? "" : cacheHome + "/tarvane-run"});
 }
 
 std::string HandoffSocketPath() {

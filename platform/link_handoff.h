@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace platform {
@@ -45,12 +46,15 @@ std::string EncodeHandoffMessage(HandoffMessage type, std::string_view payload);
 std::string CopyDataPayload(std::uint64_t dwData, std::string_view record);
 
 // The folder of the hand-off socket and the single-instance lock: "tarvane" in $XDG_RUNTIME_DIR,
-// else /tmp/tarvane-UID. Created with mode 0700 when missing. Empty when it cannot be created, or
-// when what is there is not a folder of this user that only this user can reach (a folder in /tmp
-// may have been put there by someone else).
+// else /tmp/tarvane-UID, else "tarvane-run" in the user's cache folder ($XDG_CACHE_HOME or
+// ~/.cache). Created with mode 0700 when missing. A candidate is passed over when it cannot be
+// created, or when what is there is not a folder of this user that only this user can reach (a
+// folder in /tmp may have been put there by someone else). Empty only when none will do.
 std::string HandoffFolder();
-// The same under a given runtime folder (empty: the /tmp fallback), for tests.
+// The same under a given runtime folder (empty: the /tmp candidate), without the later candidates.
 std::string HandoffFolderIn(const std::string& runtimeDirectory);
+// The first of `candidates` that is, or can be made, a private folder of this user; empty if none.
+std::string FirstPrivateFolder(const std::vector<std::string>& candidates);
 // The socket, named after the main window title; empty when the folder is not usable.
 std::string HandoffSocketPath();
 inline constexpr char kMainWindowTitle[] = "Quellora";

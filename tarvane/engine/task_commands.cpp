@@ -218,4 +218,8 @@ int TaskCommands::FindTaskRow(const std::string& page) const {
     return -1;
 }
 
+bool TaskCommands::KnowsPage(const std::string& page) const {
+    return FindTaskRow(page) >= 0 || context_.store.HasUnsaved(page);
+}
+
 }  // namespace tarvane

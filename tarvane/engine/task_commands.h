@@ -39,6 +39,8 @@ public:
     void ShowNotice(int command);
     // First row showing `page` in column 6, or -1.
     int FindTaskRow(const std::string& page) const;
+    // Whether the page is a task in the list, or has changes not yet written to the task files.
+    bool KnowsPage(const std::string& page) const;
 
 private:
     std::string ConfigPath() const { return context_.programDirectory + "config.ini"; }

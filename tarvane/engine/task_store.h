@@ -23,6 +23,8 @@ public:
     virtual bool DeleteDownload(const std::string& frmPge) = 0;
     // Puts a finished download at the top of the completed list; `task.path` is its folder.
     virtual bool AddCompleted(const DownloadTask& task) = 0;
+    // Whether changes for the page are still waiting to be written (the files refused them).
+    virtual bool HasUnsaved(const std::string& frmPge) = 0;
 };
 
 }  // namespace tarvane

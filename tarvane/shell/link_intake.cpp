@@ -9,7 +9,9 @@
 namespace tarvane {
 
 bool LinkIntake::Accepts(const std::string& link) {
-    return IsSupportedLink(link) && files_.LocatePage(programDirectory_, link) == kPageNew;
+    // Listed or kept in memory counts as known too: the files may not have taken it.
+    return IsSupportedLink(link) && files_.LocatePage(programDirectory_, link) == kPageNew &&
+           !commands_.KnowsPage(link);
 }
 
 AddTaskRequest LinkIntake::RequestFor(const std::string& link) const {

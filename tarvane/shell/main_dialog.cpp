@@ -31,6 +31,7 @@
 #include "tarvane/shell/resources/artwork.h"
 #include "tarvane/shell/tray_menu.h"
 #include "tarvane/shell/web_pane.h"
+#include "tarvane/store/task_file_repair.h"
 
 namespace tarvane {
 
@@ -100,6 +101,18 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
         setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     }
     BuildControls();
+    // Reported on this thread, whichever thread met the failure.
+    engine_.store.OnUnsaved([this](const std::string& file) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, file] {
+                ports_.messages.Show(Ansi("无法写入任务文件 ") + file +
+                                         Ansi("（程序文件夹只读或磁盘已满）。任务的状态暂时保存在内存中，"
+                                              "能写入时会自动保存；在此之前请不要退出程序。"),
+                                     kCaption, MessageButtons::Ok);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 MainDialog::~MainDialog() {
@@ -265,11 +278,22 @@ void MainDialog::Initialize() {
     curl_global_init(CURL_GLOBAL_ALL);
     curlStarted_ = true;
 
-    engine_.files.EnsureTaskFiles(setup_.programDirectory);
+    for (const SetAsideFile& damaged : RepairTaskFiles(engine_.files, setup_.programDirectory)) {
+        ports_.messages.Show(Ansi("任务文件 ") + damaged.file + Ansi(" 已损坏，已改名为 ") + damaged.setAsideAs +
+                                 Ansi(" 留在原处；其中完好的 ") + std::to_string(damaged.itemsCarriedOver) +
+                                 Ansi(" 个任务已转入新的任务文件。"),
+                             kCaption, MessageButtons::Ok);
+    }
     engine_.files.LoadDownloadList(setup_.programDirectory + kDownloadFileName, model_);
 
+    initialized_ = true;
     if (auto link = ExtractCommandLineLink(setup_.commandLine)) {
         intake_.AddTaskFromLink(platform::AnsiFromUtf8(*link));
+    }
+    std::vector<platform::LinkHandoffRecord> early;
+    early.swap(earlyLinks_);
+    for (const platform::LinkHandoffRecord& record : early) {
+        intake_.OnCopyData(record);
     }
 }
 
@@ -290,7 +314,10 @@ void MainDialog::Finish() {
     // Workers write their last counts through the list, which only this thread serves.
     engine_.scheduler.Shutdown(kShutdownLimit,
                                [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20); });
+    // A worker still running now finds the list answering at once and ends; none outlives the engine.
     model_.Detach();
+    engine_.scheduler.JoinAll();
+    engine_.store.SaveKept();
     tray_->hide();
     if (curlStarted_) {
         curl_global_cleanup();
@@ -299,6 +326,12 @@ void MainDialog::Finish() {
 }
 
 void MainDialog::OnCopyData(std::uint64_t, const platform::LinkHandoffRecord& record) {
+    // A link that arrives while the program starts (a start-up message runs an event loop) waits
+    // until the list has been loaded, so it is checked against it and taken once.
+    if (!initialized_) {
+        earlyLinks_.push_back(record);
+        return;
+    }
     intake_.OnCopyData(record);
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/link_handoff.h"
 #include "platform/url_scheme.h"
@@ -168,6 +169,8 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     bool curlStarted_ = false;
     bool finished_ = false;
+    bool initialized_ = false;
+    std::vector<platform::LinkHandoffRecord> earlyLinks_;
     bool dragging_ = false;
     QPoint dragOffset_;
 };

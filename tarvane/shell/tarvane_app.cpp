@@ -85,7 +85,13 @@ bool HandOffToRunningInstance(const std::string& commandLine, const std::string&
             platform::kMainWindowTitle, MessageButtons::Ok);
         return false;
     }
-    return platform::SendLinkHandoff(socketPath, *encoded, timing) == platform::HandoffResult::Delivered;
+    if (platform::SendLinkHandoff(socketPath, *encoded, timing) != platform::HandoffResult::Delivered) {
+        // The link must not vanish without a word.
+        messages.Show(platform::AnsiFromUtf8("无法把链接交给正在运行的Quellora，请在“新建”中输入：\r\n") + record.link,
+                      platform::kMainWindowTitle, MessageButtons::Ok);
+        return false;
+    }
+    return true;
 }
 
 int RunTarvane(int argc, char** argv) {
@@ -98,19 +104,22 @@ int RunTarvane(int argc, char** argv) {
     std::string folder = platform::HandoffFolder();
     std::string socketPath = folder.empty() ? "" : folder + "/" + platform::kMainWindowTitle;
 
-    std::unique_ptr<QLockFile> lock;
-    if (!folder.empty()) {
-        lock = std::make_unique<QLockFile>(
-            QString::fromStdString(folder + "/" + ApplicationName(executable, argv[0]) + ".lock"));
-        lock->setStaleLockTime(0);
-        if (!lock->tryLock(0)) {
-            LateMessageBoxes messages(argc, argv);
-            platform::HandoffTiming timing;
-            // The running instance may still be starting.
-            timing.connectWait = std::chrono::seconds(5);
-            HandOffToRunningInstance(commandLine, socketPath, messages, timing);
-            return 0;
-        }
+    // Two instances on one set of task files would lose tasks: without the lock there is no start.
+    if (folder.empty()) {
+        LateMessageBoxes messages(argc, argv);
+        messages.Show(platform::AnsiFromUtf8("找不到只属于您的运行文件夹（$XDG_RUNTIME_DIR、/tmp 和缓存文件夹都不可用），"
+                                             "无法保证只运行一个Quellora，程序将退出。"),
+                      platform::kMainWindowTitle, MessageButtons::Ok);
+        return 1;
+    }
+    QLockFile lock(QString::fromStdString(folder + "/" + ApplicationName(executable, argv[0]) + ".lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        LateMessageBoxes messages(argc, argv);
+        platform::HandoffTiming timing;
+        // The running instance may still be starting.
+        timing.connectWait = std::chrono::seconds(20);
+        return HandOffToRunningInstance(commandLine, socketPath, messages, timing) ? 0 : 1;
     }
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -139,7 +148,7 @@ int RunTarvane(int argc, char** argv) {
                                     dialog.OnCopyData(dwData, record);
                                 },
                                 [&dialog] { dialog.BringForward(); }});
-    server.Listen(socketPath);
+    bool listening = server.Listen(socketPath);
 
     // Ended by the session or by hand: the same orderly end as the exit command.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
@@ -152,6 +161,11 @@ int RunTarvane(int argc, char** argv) {
     QObject::connect(&dialog, &QDialog::finished, &app, &QCoreApplication::quit);
 
     dialog.Initialize();
+    if (!listening) {
+        messages.Show(platform::AnsiFromUtf8("无法建立接收链接的通道（") + socketPath +
+                          platform::AnsiFromUtf8("），其他程序交来的链接将无法到达。"),
+                      platform::kMainWindowTitle, MessageButtons::Ok);
+    }
     if (HasArgument(argc, argv, "-hide")) {
         dialog.HideToTray();
     } else {

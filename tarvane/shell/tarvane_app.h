@@ -12,8 +12,8 @@ namespace tarvane {
 int RunTarvane(int argc, char** argv);
 
 // What a second instance does with its command line. A link too long for the record is not cut:
-// the user is told (through `messages`) and nothing is sent. Answers whether the running instance
-// took the message.
+// the user is told (through `messages`) and nothing is sent; so is a link the running instance could
+// not be reached with. Answers whether the running instance took the message.
 bool HandOffToRunningInstance(const std::string& commandLine, const std::string& socketPath, MessageBoxes& messages,
                               platform::HandoffTiming timing = {});
 

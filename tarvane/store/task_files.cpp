@@ -178,7 +178,11 @@ struct TaskFiles::FileEntry {
 class TaskFiles::Session {
 public:
     Session(TaskFiles& files, const std::string& file)
-        : entry_(files.EntryFor(file)), lock_(entry_.mutex), file_(file), osPath_(platform::Utf8FromAnsi(file)) {}
+        : entry_(files.EntryFor(file)),
+          lock_(entry_.mutex),
+          file_(file),
+          osPath_(platform::Utf8FromAnsi(file)),
+          onSaveFailed_(files.onSaveFailed_) {}
 
     // The document entered at its root element (the first element, whatever its name), or null
     // when the file is missing, unreadable or not well-formed. The kept document serves while
@@ -209,10 +213,18 @@ public:
 
     // Writes the changed document. When the save fails the file keeps its old content, so the
     // kept document no longer matches it.
-    void Save() {
-        if (!entry_.document->SaveFile(file_) || !StampOf(osPath_, entry_.stamp)) {
+    bool Save() {
+        if (!entry_.document->SaveFile(file_)) {
+            entry_.document.reset();
+            if (onSaveFailed_) {
+                onSaveFailed_(file_);
+            }
+            return false;
+        }
+        if (!StampOf(osPath_, entry_.stamp)) {
             entry_.document.reset();
         }
+        return true;
     }
 
     const std::string& OsPath() const { return osPath_; }
@@ -222,6 +234,7 @@ private:
     std::lock_guard<std::mutex> lock_;
     const std::string& file_;
     std::string osPath_;
+    const std::function<void(const std::string&)>& onSaveFailed_;
 };
 
 TaskFiles::TaskFiles() : TaskFiles(&TaskFiles::SystemLocalTime) {}
@@ -292,8 +305,7 @@ bool TaskFiles::SetItemField(const std::string& file, const std::string& keyName
     if (document == nullptr || !FindItem(*document, keyName, keyValue) || !document->SetAttribute(fieldName, value)) {
         return false;
     }
-    session.Save();
-    return true;
+    return session.Save();
 }
 
 bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, const std::string& keyValue) {
@@ -302,8 +314,7 @@ bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, 
     if (document == nullptr || !FindItem(*document, keyName, keyValue) || !document->RemoveElement()) {
         return false;
     }
-    session.Save();
-    return true;
+    return session.Save();
 }
 
 namespace {
@@ -354,8 +365,7 @@ bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool 
         WriteTaskFields(*document, task);
         document->SetAttribute("agent", task.agent);
     }
-    session.Save();
-    return true;
+    return session.Save();
 }
 
 bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
@@ -366,20 +376,22 @@ bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, 
         return false;
     }
     WriteTaskFields(*document, task);
-    session.Save();
-    return true;
+    return session.Save();
+}
+
+std::vector<DownloadTask> TaskFiles::ListTasks(const std::string& file) {
+    std::vector<DownloadTask> tasks;
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    while (document != nullptr && document->FindElement(kItem)) {
+        tasks.push_back(ReadTask(*document));
+    }
+    return tasks;
 }
 
 void TaskFiles::LoadDownloadList(const std::string& file, ListView& view) {
     // Rows are written after the file is released: a list view may wait for the interface thread.
-    std::vector<DownloadTask> tasks;
-    {
-        Session session(*this, file);
-        XmlDocument* document = session.Open();
-        while (document != nullptr && document->FindElement(kItem)) {
-            tasks.push_back(ReadTask(*document));
-        }
-    }
+    std::vector<DownloadTask> tasks = ListTasks(file);
     for (std::size_t i = 0; i < tasks.size(); ++i) {
         const DownloadTask& task = tasks[i];
         int row = view.InsertRow(static_cast<int>(i), "");

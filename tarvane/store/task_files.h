@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "tarvane/engine/task_record.h"
 
@@ -77,6 +78,8 @@ public:
     // nothing matches.
     bool UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
                     const DownloadTask& task);
+    // Every item of download.xml, in file order.
+    std::vector<DownloadTask> ListTasks(const std::string& file);
     // Adds one task row per item of download.xml, in file order.
     void LoadDownloadList(const std::string& file, ListView& view);
     // Adds one row per item of completed.xml (five columns), in file order.
@@ -88,6 +91,11 @@ public:
     // The completed.xml record a finished task becomes.
     CompletedItem MakeCompletedItem(const DownloadTask& task) const;
 
+    // Called, on the thread of the operation, whenever a changed file could not be written (a
+    // read-only or full folder); the operation then answers false and the file keeps its content.
+    // Set before the files are shared between threads.
+    void OnSaveFailed(std::function<void(const std::string& file)> handler) { onSaveFailed_ = std::move(handler); }
+
 private:
     struct FileEntry;
     class Session;
@@ -95,6 +103,7 @@ private:
     FileEntry& EntryFor(const std::string& file);
 
     LocalClock clock_;
+    std::function<void(const std::string&)> onSaveFailed_;
     std::mutex entriesMutex_;
     std::map<std::string, std::unique_ptr<FileEntry>> entries_;
 };

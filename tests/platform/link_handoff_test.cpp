@@ -82,6 +82,11 @@ TEST(LinkHandoff, FolderIsPrivateAndForeignFoldersAreRefused) {
     tarvane::test::TempDir elsewhere;
     ASSERT_EQ(symlink(elsewhere.path().c_str(), folder.c_str()), 0);
     EXPECT_EQ(HandoffFolderIn(runtime.path().string()), "");
+
+    // A refused candidate is passed over for a private folder of the user's own, never for none.
+    tarvane::test::TempDir cache;
+    std::string own = cache.path().string() + "/new/tarvane-run";
+    EXPECT_EQ(FirstPrivateFolder({folder, "/proc/tarvane-none", own}), own);
 }
 
 // A receiver on a real socket: answers each message after `handlerTime`, or never.
