@@ -17,8 +17,14 @@ namespace tarvane::test {
 struct RecordingPorts : SoundPlayer, MessageBoxes, Clipboard, Desktop {
     void PlayCompletionSound() override { ++sounds; }
     MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons) override {
-        std::lock_guard lock(mutex);
-        messages.push_back(caption + ": " + text);
+        {
+            std::lock_guard lock(mutex);
+            messages.push_back(caption + ": " + text);
+        }
+        // What happens while a real box waits for the user in its own event loop.
+        if (whileShown) {
+            whileShown();
+        }
         return answer;
     }
     bool PutText(const std::string& text) override {
@@ -41,6 +47,7 @@ struct RecordingPorts : SoundPlayer, MessageBoxes, Clipboard, Desktop {
 
     std::atomic<int> sounds{0};
     MessageAnswer answer = MessageAnswer::Ok;
+    std::function<void()> whileShown;
     std::mutex mutex;
     std::vector<std::string> messages;
     std::string clipboard;

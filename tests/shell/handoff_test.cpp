@@ -130,6 +130,57 @@ TEST_F(HandoffTest, RecordWithDefaultProxyTakesItFromTheSettings) {
     EXPECT_EQ(files.GetItemField(download, "frmPge", page, "path"), temp_.File("saved"));
 }
 
+TEST_F(HandoffTest, BurstOfSecondStartsWhileDownloadsFinishKeepsEveryTaskOnce) {
+    std::string games = temp_.File("games");
+    std::filesystem::create_directory(games);
+    WriteConfig("[options]\nmaxTaskNum=3\ndefaultPath=" + games + "\n");
+    constexpr int kLinks = 15;
+    std::vector<std::unique_ptr<QProcess>> senders;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (int i = 0; i < kLinks; ++i) {
+        std::string file = "/files/burst" + std::to_string(i) + ".bin";
+        site_.AddFile(file, MakeFileBytes(30000 + 1000 * i, static_cast<unsigned>(i)));
+        site_.SetParseReply(Page(100 + i), site_.Url(file), "burst" + std::to_string(i));
+        auto& sender = senders.emplace_back(std::make_unique<QProcess>());
+        sender->setProcessEnvironment(environment);
+        sender->start(QStringLiteral(TARVANE_BINARY),
+                      {QStringLiteral("tarvane://>%1<").arg(QString::fromStdString(Page(100 + i)))});
+    }
+    TaskFiles& files = dialog_->engine().files;
+    auto allCompleted = [&] {
+        for (int i = 0; i < kLinks; ++i) {
+            if (files.LocatePage(directory_, Page(100 + i)) != kPageCompleted) {
+                return false;
+            }
+        }
+        return dialog_->engine().scheduler.LiveWorkers() == 0;
+    };
+    ASSERT_TRUE(SpinUntil(allCompleted, std::chrono::seconds(60)));
+    for (auto& sender : senders) {
+        EXPECT_TRUE(SpinUntil([&] { return sender->state() == QProcess::NotRunning; }));
+        EXPECT_EQ(sender->exitCode(), 0);
+    }
+    EXPECT_EQ(dialog_->model().RowCount(), 0);
+    EXPECT_TRUE(files.ListTasks(directory_ + kDownloadFileName).empty());
+    for (int i = 0; i < kLinks; ++i) {
+        EXPECT_TRUE(ReadFile(games + "/burst" + std::to_string(i) + ".bin") ==
+                    MakeFileBytes(30000 + 1000 * i, static_cast<unsigned>(i)))
+            << i;
+    }
+}
+
+TEST_F(HandoffTest, LinkThatCannotReachTheRunningInstanceIsSaid) {
+    // A folder where the socket should be: nothing listens, and the link must not vanish unsaid.
+    std::string blocked = folder_ + "/blocked";
+    std::filesystem::create_directory(blocked);
+    FakeShell boxes;
+    EXPECT_FALSE(HandOffToRunningInstance(">" + Page(7) + "<", blocked, boxes));
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_NE(boxes.messages[0].find(Page(7)), std::string::npos);
+}
+
 TEST_F(HandoffTest, LinkTooLongForTheRecordIsRefusedAndSaid) {
     std::string longLink = "http://game.quellora.localhost/" + std::string(240, 'a') + ".htm";
     FakeShell boxes;

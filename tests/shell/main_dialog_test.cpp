@@ -50,8 +50,11 @@ TEST_F(MainDialogTest, StartUpOrder) {
 
     auto dialog = MakeDialog("tarvane://>" + page + "<");
     std::vector<std::string> seen;
+    std::string handedOver = StallingPage(2);
     shell_.onMessage = [&] {
         seen.push_back(dialog->windowTitle().toStdString() + " rows=" + std::to_string(dialog->model().RowCount()));
+        // A hand-off served by the message's event loop waits for the list.
+        dialog->OnCopyData(0, {handedOver, "", "", 0});
     };
     dialog->Initialize();
 
@@ -61,10 +64,11 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(seen[0], "Quellora rows=0");
     ASSERT_EQ(shell_.desktop.size(), 1u);
     EXPECT_EQ(shell_.desktop[0], "web:http://127.0.0.1:" + std::to_string(site_.port()) + "/");
-    // The stored task is listed before the command-line link becomes a task.
-    ASSERT_EQ(dialog->model().RowCount(), 2);
+    // The stored task is listed before the command-line link and the early hand-off become tasks.
+    ASSERT_EQ(dialog->model().RowCount(), 3);
     EXPECT_EQ(dialog->model().SubItemText(0, kColumnPage), Page(9));
     EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), page);
+    EXPECT_EQ(dialog->model().SubItemText(2, kColumnPage), handedOver);
     EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", page, "agent"),
               kDefaultAgent);
     EXPECT_TRUE(std::filesystem::exists(temp_.File("completed.xml")));
@@ -76,6 +80,18 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(list->columnWidth(8), 160);
     EXPECT_TRUE(list->showGrid());
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+TEST_F(MainDialogTest, DamagedTaskFileIsSetAsideAndSaidAndLinksAreStillTaken) {
+    WriteFile(directory_ + kDownloadFileName, "<download><item name=\"x\" frmPge=");
+    auto dialog = MakeDialog();
+    dialog->Initialize();
+    ASSERT_EQ(shell_.messages.size(), 1u);
+    EXPECT_NE(shell_.messages[0].find("download.xml.damaged-"), std::string::npos);
+    std::string page = StallingPage(3);
+    dialog->OnCopyData(0, {page, "", "", 0});
+    ASSERT_EQ(dialog->model().RowCount(), 1);
+    EXPECT_EQ(dialog->model().SubItemText(0, kColumnPage), page);
 }
 
 TEST_F(MainDialogTest, SchemeHandlerThatCannotBeWrittenIsReportedAndStartUpGoesOn) {

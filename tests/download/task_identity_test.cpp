@@ -1,0 +1,175 @@
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "tarvane/store/task_file_repair.h"
+#include "tests/download/download_test_base.h"
+
+namespace tarvane::test {
+namespace {
+
+TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWasAskedFor) {
+    WriteConfig("[options]\nmaxTaskNum=3\n");
+    site_.AddSlowFile("/files/a.bin", MakeFileBytes(50000, 1), 100000);
+    site_.AddSlowFile("/files/b.bin", MakeFileBytes(400000, 2), 50000);
+    site_.AddSlowFile("/files/c.bin", MakeFileBytes(400000, 3), 50000);
+    std::string a = Page("a", "/files/a.bin", "a"), b = Page("b", "/files/b.bin", "b"),
+                c = Page("c", "/files/c.bin", "c");
+    for (const auto& page : {a, b, c}) {
+        engine_->AddPage(page, games_);
+    }
+    // While the question waits, the first task completes and its row leaves the list.
+    engine_->ports.whileShown = [&] {
+        ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(a) && engine_->list.RowCount() == 2; }));
+    };
+    engine_->commands.DeleteTask(1);
+    engine_->commands.PauseTask(0);
+    ASSERT_TRUE(engine_->WaitIdle());
+    ASSERT_EQ(engine_->list.RowCount(), 1);
+    EXPECT_EQ(engine_->list.SubItemText(0, kColumnPage), c);
+    EXPECT_EQ(Stored(b, "frmPge"), "");
+    EXPECT_EQ(Stored(c, "frmPge"), c);
+    EXPECT_TRUE(IsCompleted(a));
+}
+
+TEST_F(DownloadTest, LinksArrivingWhileDownloadsFinishAreEachKeptOnce) {
+    WriteConfig("[options]\nmaxTaskNum=3\n");
+    constexpr int kLinks = 30;
+    std::vector<std::string> pages;
+    for (int i = 0; i < kLinks; ++i) {
+        std::string path = "/files/burst" + std::to_string(i) + ".bin";
+        site_.AddFile(path, MakeFileBytes(20000 + 997 * i, i));
+        pages.push_back(Page("burst" + std::to_string(i), path, "burst" + std::to_string(i)));
+    }
+    for (const auto& page : pages) {
+        engine_->AddPage(page, games_);
+    }
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.WaitingCount() == 0; }));
+    ASSERT_TRUE(engine_->WaitIdle());
+    for (int i = 0; i < kLinks; ++i) {
+        EXPECT_TRUE(IsCompleted(pages[i])) << i;
+        EXPECT_EQ(Stored(pages[i], "frmPge"), "") << i;
+        EXPECT_TRUE(ReadFile(games_ + "/burst" + std::to_string(i) + ".bin") == MakeFileBytes(20000 + 997 * i, i)) << i;
+    }
+    EXPECT_EQ(engine_->list.RowCount(), 0);
+    EXPECT_TRUE(engine_->tables.Consistent());
+}
+
+TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
+    WriteConfig("[options]\nmaxTaskNum=5\n");
+    std::string bytes = MakeFileBytes(300000, 7);
+    site_.AddSlowFile("/files/same.bin", bytes, 200000);
+    std::string first = Page("first", "/files/same.bin", "first");
+    std::string second = Page("second", "/files/same.bin", "second");
+    engine_->AddPage(first, games_);
+    engine_->AddPage(second, games_);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/same.bin") == 4; }));
+    engine_->commands.PauseTask(0);
+    engine_->commands.PauseTask(1);
+    ASSERT_TRUE(engine_->WaitIdle());
+
+    // The second row restarts its own task, once however often it is started.
+    engine_->commands.StartTask(1);
+    engine_->commands.StartTask(1);
+    engine_->commands.StartTask(1);
+    EXPECT_EQ(engine_->scheduler.LiveWorkers(), 1);
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(engine_->WaitIdle());
+    EXPECT_EQ(Completed(first, "name"), "first");
+    EXPECT_EQ(Completed(second, "name"), "second");
+    EXPECT_TRUE(ReadFile(games_ + "/first.bin") == bytes);
+    EXPECT_TRUE(ReadFile(games_ + "/second.bin") == bytes);
+}
+
+TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesIsTidiedAtTheNextStart) {
+    std::string bytes = MakeFileBytes(40000, 4);
+    site_.AddFile("/files/done.bin", bytes);
+    std::string done = Page("done", "/files/done.bin", "done");
+    std::string refused = Page("refused", "/files/done.bin", "refused");
+    // completed.xml cannot be read: the finished task stays in download.xml, marked finished.
+    WriteFile(engine_->CompletedFile(), "<completed><item name=");
+    engine_->AddPage(refused, games_);
+    ASSERT_TRUE(engine_->WaitIdle());
+    EXPECT_EQ(Stored(refused, "flag"), "4");
+    EXPECT_TRUE(ReadFile(games_ + "/refused.bin") == bytes);
+
+    // An end between the two writes leaves a task in both files.
+    engine_->files.AddItem(engine_->DownloadFile(), {.frmPge = done, .name = "done", .path = games_, .type = "bin"},
+                           false);
+    WriteFile(games_ + "/done.bin", bytes);
+
+    auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
+    ASSERT_EQ(setAside.size(), 1u);
+    EXPECT_EQ(setAside[0].file, engine_->CompletedFile());
+    EXPECT_EQ(ReadFile(setAside[0].setAsideAs), "<completed><item name=");
+    engine_->files.AddItem(engine_->CompletedFile(), {.frmPge = done, .name = "done", .path = games_, .type = "bin"},
+                           true);
+    RepairTaskFiles(engine_->files, temp_.Directory());
+    EXPECT_EQ(Stored(done, "frmPge"), "");
+    EXPECT_EQ(Stored(refused, "frmPge"), "");
+    EXPECT_EQ(Completed(refused, "path"), games_ + "/refused.bin");
+    EXPECT_TRUE(IsCompleted(done));
+}
+
+TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) {
+    const std::string whole = R"(<item name="ok" frmPge="http://game.quellora.localhost/ok.htm" flag="2"/>)";
+    const std::string cases[] = {
+        "<download>\r\n" + whole + "\r\n<item name=\"cut\" frmPge=\"http://g",  // cut mid-item
+        "",                                                                      // empty
+        // GBK bytes under a UTF-8 declaration
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><download><item name=\"\xC4\xE3\" frmPge=\"http://p/x.htm\"/>",
+    };
+    for (const std::string& damaged : cases) {
+        WriteFile(engine_->DownloadFile(), damaged);
+        auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
+        ASSERT_EQ(setAside.size(), 1u);
+        EXPECT_EQ(ReadFile(setAside[0].setAsideAs), damaged);
+        EXPECT_EQ(engine_->files.LocatePage(temp_.Directory(), "http://game.quellora.localhost/new.htm"), kPageNew);
+        std::filesystem::remove(setAside[0].setAsideAs);
+    }
+    // The whole item of the cut file came over; the GBK one reads as its Chinese name.
+    WriteFile(engine_->DownloadFile(), cases[0]);
+    ASSERT_EQ(RepairTaskFiles(engine_->files, temp_.Directory())[0].itemsCarriedOver, 1);
+    EXPECT_EQ(Stored("http://game.quellora.localhost/ok.htm", "flag"), "2");
+    EXPECT_EQ(SalvageItems(cases[2]).size(), 1u);
+}
+
+TEST_F(DownloadTest, ChangesTheFilesRefuseAreKeptInMemoryAndWrittenLater) {
+    std::vector<std::string> reports;
+    engine_->store.OnUnsaved([&](const std::string& file) { reports.push_back(file); });
+    DownloadTask task{.frmPge = "http://game.quellora.localhost/ro.htm", .name = "ro", .path = games_, .flag = "1"};
+    // Every file write of this process fails while the limit is down (root ignores modes).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    EXPECT_TRUE(engine_->store.AddDownload(task));
+    task.flag = "2";
+    engine_->store.UpdateDownload(task.frmPge, task);
+    EXPECT_TRUE(engine_->store.AddCompleted(task));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(reports, std::vector<std::string>{engine_->DownloadFile()});
+    EXPECT_TRUE(engine_->store.HasUnsaved(task.frmPge));
+    EXPECT_EQ(Stored(task.frmPge, "frmPge"), "");
+
+    EXPECT_TRUE(engine_->store.SaveKept());
+    EXPECT_FALSE(engine_->store.HasUnsaved(task.frmPge));
+    EXPECT_EQ(Stored(task.frmPge, "flag"), "2");
+    EXPECT_TRUE(IsCompleted(task.frmPge));
+}
+
+TEST_F(DownloadTest, OpenFolderSelectsTheFileOfATaskThatRan) {
+    site_.AddStallingFile("/files/shown.bin", MakeFileBytes(90000, 5), 30000);
+    engine_->AddPage(Page("shown", "/files/shown.bin", "shown"), games_);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/shown.bin") == 2; }));
+    engine_->commands.PauseTask(0);
+    ASSERT_TRUE(engine_->WaitIdle());
+    EXPECT_EQ(engine_->list.SubItemText(0, kColumnName), "shown.bin");
+    engine_->commands.OpenFolder(0);
+    EXPECT_EQ(engine_->ports.desktop, std::vector<std::string>{"select:" + games_ + "/shown.bin"});
+}
+
+}  // namespace
+}  // namespace tarvane::test
