@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     ok = Save(options, output + "/options.png") && ok;
 
     // As the folder picker opens it.
-    QFileDialog picker(&main, QString::fromUtf8("请选择文件夹"), directory);
+    QFileDialog picker(&main, QString::fromUtf8("请选择文件夹"), QString::fromStdString(directory));
     picker.setFileMode(QFileDialog::Directory);
     picker.setOption(QFileDialog::ShowDirsOnly, true);
     picker.setOption(QFileDialog::DontUseNativeDialog, true);
