@@ -42,6 +42,11 @@ UrlSchemeFolders UserUrlSchemeFolders() {
 }
 
 std::string UrlSchemeExec(const std::string& executable) {
+    // Left bare when nothing in it needs quoting: xdg-open without a desktop environment takes the
+    // first word of Exec as the program, quotes and all.
+    if (executable.find_first_of(" \t\"'\\><~|&;$*?#()`%=") == std::string::npos) {
+        return executable + " %u";
+    }
     // Quoted as desktop entries want it, then escaped once more as a desktop entry string.
     std::string quoted = "\"";
     for (char c : executable) {

@@ -9,7 +9,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include "platform/codepage.h"
 #include "selvik/about_box.h"
@@ -96,6 +98,12 @@ BrowserDialog::BrowserDialog(BrowserSetup setup, BrowserPorts ports, const Brows
     connect(view_, &BrowserView::TitleChanged, this,
             [this](const QString& title) { setWindowTitle(FromAnsi(CaptionFor(ToAnsi(title)))); });
     connect(view_, &BrowserView::StatusTextChanged, status_, &QLabel::setText);
+    // "tarvane:" links and the like go to the desktop, which starts the program registered for them.
+    connect(view_, &BrowserView::DesktopLinkClicked, this, [this](const QString& address) {
+        if (!address.startsWith(QLatin1Char('-'))) {
+            ports_.starter.Start("xdg-open", {address.toStdString()});
+        }
+    });
 
     // Stands in for the About entry of the window menu, which a Linux window manager does not let a
     // program extend: F1, or a right click on the window's own background.
@@ -114,13 +122,38 @@ QPushButton* BrowserDialog::MakeButton(const char* name, const char* text) {
     return button;
 }
 
+QRect ClientRectInWorkArea(const QRect& work, int fullScreenWidth, const QMargins& frame) {
+    return QRect(work.left() + frame.left(), work.top() + frame.top(), fullScreenWidth - frame.left() - frame.right(),
+                 work.height() - frame.top() - frame.bottom());
+}
+
 void BrowserDialog::PlaceOverWorkArea() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return;
     }
-    QRect work = screen->availableGeometry();
-    setGeometry(work.left(), work.top(), FullScreenWidth(this), work.height());
+    // The frame is known only once the window manager has framed the shown window; until then the
+    // window is placed as if it had none.
+    QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    setGeometry(ClientRectInWorkArea(screen->availableGeometry(), FullScreenWidth(this), frame));
+}
+
+void BrowserDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (framePlaced_) {
+        return;
+    }
+    // Looked at again while the window manager frames the window, then left to the user.
+    for (int delay : {0, 200, 1000}) {
+        QTimer::singleShot(delay, this, [this] {
+            if (framePlaced_ || windowHandle() == nullptr || windowHandle()->frameMargins().isNull()) {
+                return;
+            }
+            framePlaced_ = true;
+            PlaceOverWorkArea();
+            LayOut();
+        });
+    }
 }
 
 // Done once: the controls keep their places when the window is resized.

@@ -45,6 +45,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QPushButton* MakeButton(const char* name, const char* text);
@@ -72,7 +73,12 @@ private:
     QPushButton* home_ = nullptr;
     QPushButton* minigames_ = nullptr;
     QPushButton* searchGo_ = nullptr;
+    bool framePlaced_ = false;
 };
+
+// Where the window's client area goes so that its frame, title bar included, lies on the work
+// area's corner, as wide as the full screen and as high as the work area.
+QRect ClientRectInWorkArea(const QRect& work, int fullScreenWidth, const QMargins& frame);
 
 // The address box's text as the hand-off carries it (936). Characters that code page 936 cannot hold
 // are sent percent-encoded instead of as "?", which would name another page.

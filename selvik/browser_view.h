@@ -30,6 +30,8 @@ signals:
     void DocumentComplete();
     void TitleChanged(const QString& title);
     void StatusTextChanged(const QString& text);
+    // A followed link of a scheme the view does not show (such as "tarvane:"), fully encoded.
+    void DesktopLinkClicked(const QString& address);
 };
 
 }  // namespace selvik

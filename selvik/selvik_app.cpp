@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 #include "platform/link_handoff.h"
 #include "platform/program_dir.h"
@@ -37,6 +38,7 @@ int RunSelvik(int argc, char** argv) {
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    tarvane::InstallChineseQtTranslations(app);
 
     std::string tarvane = platform::Utf8FromAnsi(platform::ProgramDirectory() + "tarvane");
     platform::SystemProcessStarter starter;

@@ -1,33 +1,19 @@
 #include "selvik/web_browser_view.h"
 
-#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "desktop/routed_page.h"
+
 namespace selvik {
 
-namespace {
-
-class SilentPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-
-protected:
-    void javaScriptAlert(const QUrl&, const QString&) override {}
-    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
-};
-
-}  // namespace
-
 WebBrowserView::WebBrowserView(QWidget* parent) : BrowserView(parent), view_(new QWebEngineView(parent)) {
-    auto* page = new SilentPage(view_);
+    auto encoded = [](const QUrl& url) { return url.toString(QUrl::FullyEncoded); };
+    tarvane::RoutedPage::Routes routes;
+    routes.toDesktop = [this, encoded](const QUrl& url) { emit DesktopLinkClicked(encoded(url)); };
+    routes.newWindow = [this, encoded](const QUrl& url) { emit NewWindowRequested(encoded(url)); };
+    auto* page = new tarvane::RoutedPage(routes, view_);
     view_->setPage(page);
-    // A request left unanswered opens nothing: that is the cancel.
-    connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
-        emit NewWindowRequested(request.requestedUrl().toString(QUrl::FullyEncoded));
-    });
     connect(view_, &QWebEngineView::loadFinished, this, [this](bool) { emit DocumentComplete(); });
     connect(view_, &QWebEngineView::titleChanged, this, &BrowserView::TitleChanged);
     connect(page, &QWebEnginePage::linkHovered, this, &BrowserView::StatusTextChanged);

@@ -50,10 +50,10 @@ CompletedListDialog::CompletedListDialog(DialogEnvironment environment, Complete
       list_(new QTableWidget(this)),
       rows_(*list_) {
     setFont(DialogTemplateFont());
-    DialogUnits units(font());
+    DialogUnits units;
     resize(units.X(596), units.Y(293));
 
-    list_->setGeometry(units.Rect(0, 0, 592, 296));
+    list_->setGeometry(rect());
     list_->setObjectName(QStringLiteral("list1032"));
     list_->setColumnCount(static_cast<int>(kColumns.size()));
     for (int column = 0; column < static_cast<int>(kColumns.size()); ++column) {
@@ -85,6 +85,11 @@ CompletedListDialog::CompletedListDialog(DialogEnvironment environment, Complete
 }
 
 CompletedListDialog::~CompletedListDialog() = default;
+
+void CompletedListDialog::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    list_->setGeometry(rect());
+}
 
 void CompletedListDialog::ReloadList() {
     list_->setRowCount(0);

@@ -61,6 +61,10 @@ public:
     QTableWidget* List() const { return list_; }
     const ListView& Rows() const { return rows_; }
 
+protected:
+    // The list fills the pane, whatever rectangle the main window gives it, and scrolls inside it.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void ShowContextMenu();
     std::string CompletedFile() const { return environment_.programDirectory + kCompletedFileName; }

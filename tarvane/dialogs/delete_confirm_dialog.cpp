@@ -14,7 +14,7 @@ DeleteConfirmDialog::DeleteConfirmDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Quellora"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(DialogTemplateFont());
-    DialogUnits units(font());
+    DialogUnits units;
     setFixedSize(units.X(164), units.Y(79));
 
     yes_ = new QPushButton(QString::fromUtf8("是(&Y)"), this);

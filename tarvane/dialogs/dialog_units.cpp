@@ -1,8 +1,5 @@
 #include "tarvane/dialogs/dialog_units.h"
 
-#include <QFontMetrics>
-#include <algorithm>
-
 namespace tarvane {
 
 namespace {
@@ -17,13 +14,6 @@ int Scale(int value, int numerator, int denominator) {
 
 QFont DialogTemplateFont() {
     return QFont(QString::fromUtf8("宋体"), 9);
-}
-
-DialogUnits::DialogUnits(const QFont& font) {
-    QFontMetrics metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    baseX_ = std::max(1, (metrics.horizontalAdvance(letters) / 26 + 1) / 2);
-    baseY_ = std::max(1, metrics.height());
 }
 
 int DialogUnits::X(int units) const {

@@ -15,8 +15,8 @@
 #include "platform/settings_file.h"
 #include "platform/settings_keys.h"
 #include "tarvane/dialogs/dialog_text.h"
-#include "tarvane/dialogs/recent_folders.h"
 #include "tarvane/dialogs/dialog_units.h"
+#include "tarvane/dialogs/recent_folders.h"
 
 namespace tarvane {
 
@@ -44,7 +44,7 @@ QWidget* NewTaskDialog::Control(int id) const {
 void NewTaskDialog::Build() {
     setWindowTitle(QString::fromUtf8("新建任务"));
     setFont(DialogTemplateFont());
-    DialogUnits units(font());
+    DialogUnits units;
 
     auto label = [&](const char* text, int x, int y) {
         auto* widget = new QLabel(QString::fromUtf8(text), this);

@@ -9,8 +9,8 @@
 #include "platform/settings_file.h"
 #include "platform/settings_keys.h"
 #include "tarvane/dialogs/dialog_text.h"
-#include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/dialog_units.h"
+#include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
 
 namespace tarvane {
@@ -31,7 +31,7 @@ QWidget* OptionsDialog::Control(int id) const {
 void OptionsDialog::Build() {
     setWindowTitle(QString::fromUtf8("选项"));
     setFont(DialogTemplateFont());
-    DialogUnits units(font());
+    DialogUnits units;
     setFixedSize(units.X(322), units.Y(246));
 
     auto place = [&](int id, QWidget* widget, int x, int y, int width, int height) {
@@ -138,10 +138,6 @@ void OptionsDialog::AutostartClicked(bool checked) {
         if (!ports_.autostart.Remove()) {
             ShowMessage("打开注册表项失败！");
         }
-        return;
-    }
-    if (!ports_.isUserAdmin || !ports_.isUserAdmin()) {
-        ShowMessage("您可能不是这台计算机的管理员，无权执行此操作。");
         return;
     }
     if (!ports_.autostart.Add()) {

@@ -20,7 +20,6 @@ struct OptionsPorts {
     MessageBoxes& messages;
     FolderPicker& folders;
     AutostartEntry& autostart;
-    std::function<bool()> isUserAdmin;
 };
 
 // "选项": the options and default proxy of config.ini, written on OK only; the autostart entry

@@ -18,8 +18,8 @@
 #include "platform/codepage.h"
 #include "platform/desktop_folder.h"
 #include "platform/settings_file.h"
-#include "platform/user_admin.h"
 #include "tarvane/dialogs/completed_list_dialog.h"
+#include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/new_task_dialog.h"
 #include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/about_dialog.h"
@@ -27,7 +27,6 @@
 #include "tarvane/shell/controls/hover_button.h"
 #include "tarvane/shell/controls/link_label.h"
 #include "tarvane/shell/controls/skin_tab_button.h"
-#include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/shell/resources/artwork.h"
 #include "tarvane/shell/tray_menu.h"
 #include "tarvane/shell/web_pane.h"
@@ -138,10 +137,8 @@ CLinkLabel* MainDialog::categoryLabel(int id) const {
 }
 
 void MainDialog::BuildControls() {
-    // The layout is given in dialog units of the dialog font.
-    QFont dialogFont(QString::fromUtf8("宋体"), 9);
-    setFont(dialogFont);
-    DialogUnits units(dialogFont);
+    setFont(DialogTemplateFont());
+    DialogUnits units;
     setFixedSize(units.X(655), units.Y(407));
 
     for (const ToolbarButton& entry : kToolbar) {
@@ -193,7 +190,16 @@ void MainDialog::BuildControls() {
             [this](const QPoint& at) { ShowTaskMenu(list_->viewport()->mapToGlobal(at)); });
 
     if (setup_.webPane) {
-        webPane_ = CreateSilentWebPane(this);
+        // Scheme links go to the desktop; links that would leave the nav page open in the game browser,
+        // so the narrow pane keeps it.
+        webPane_ = CreateSilentWebPane(
+            this,
+            {[this](const QUrl& url) {
+                 ports_.desktop.OpenWebPage(platform::AnsiFromUtf8(url.toString(QUrl::FullyEncoded).toStdString()));
+             },
+             [this](const QUrl& url) {
+                 actions_.OpenInGameBrowser(platform::AnsiFromUtf8(url.toString(QUrl::FullyEncoded).toStdString()));
+             }});
         webPane_->setGeometry(units.Rect(11, 139, 134, 258));
     }
 
@@ -445,8 +451,7 @@ void MainDialog::RunNewTaskDialog() {
 }
 
 void MainDialog::RunOptionsDialog() {
-    OptionsDialog dialog(dialogEnvironment_,
-                         {ports_.messages, *setup_.folderPicker, *setup_.autostart, platform::IsUserAdmin}, this);
+    OptionsDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, *setup_.autostart}, this);
     dialog.exec();
 }
 

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 
 namespace tarvane {
@@ -27,6 +28,7 @@ MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& c
     QMessageBox box(QMessageBox::NoIcon, Text(caption), Text(text),
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     owner_.data());
+    SetChineseButtonTexts(box);
     int answer = box.exec();
     return answer == QMessageBox::Cancel ? MessageAnswer::Cancel : MessageAnswer::Ok;
 }

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 #include "platform/program_dir.h"
 #include "tarvane/shell/command_line_link.h"
@@ -17,6 +18,7 @@
 #include "tarvane/shell/main_dialog.h"
 #include "tarvane/shell/qt_ports.h"
 #include "tarvane/shell/resources/artwork.h"
+#include "tarvane/shell/scheme_link_text.h"
 
 namespace tarvane {
 
@@ -99,7 +101,7 @@ int RunTarvane(int argc, char** argv) {
     if (geteuid() == 0) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     }
-    std::string commandLine = CommandLineText(argc, argv);
+    std::string commandLine = DecodeSchemeLinkMarkers(CommandLineText(argc, argv));
     std::string executable = ExecutablePath();
     std::string folder = platform::HandoffFolder();
     std::string socketPath = folder.empty() ? "" : folder + "/" + platform::kMainWindowTitle;
@@ -124,6 +126,7 @@ int RunTarvane(int argc, char** argv) {
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    InstallChineseQtTranslations(app);
     app.setQuitOnLastWindowClosed(false);
     artwork::InitArtwork();
 

@@ -1,28 +1,14 @@
 #include "tarvane/shell/web_pane.h"
 
-#include <QWebEnginePage>
 #include <QWebEngineView>
+
+#include "desktop/routed_page.h"
 
 namespace tarvane {
 
-namespace {
-
-class SilentPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-
-protected:
-    void javaScriptAlert(const QUrl&, const QString&) override {}
-    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
-};
-
-}  // namespace
-
-QWidget* CreateSilentWebPane(QWidget* parent) {
+QWidget* CreateSilentWebPane(QWidget* parent, const WebPaneRoutes& routes) {
     auto* view = new QWebEngineView(parent);
-    view->setPage(new SilentPage(view));
+    view->setPage(new RoutedPage({routes.toDesktop, routes.elsewhere, routes.elsewhere}, view));
     view->setContextMenuPolicy(Qt::NoContextMenu);
     return view;
 }

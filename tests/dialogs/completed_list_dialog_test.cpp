@@ -225,8 +225,11 @@ TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {
         AddItem("http://game.localhost/" + std::to_string(i) + ".htm", "g" + std::to_string(i), "zip", true);
     }
     auto pane = Open();
+    // Laid over the main window's narrower task list, the list fills the pane and scrolls in it.
+    pane->setGeometry(0, 0, 743, 444);
     pane->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));
+    EXPECT_EQ(pane->List()->geometry(), pane->rect());
 
     pane->SelectBySourcePage("http://game.localhost/nothing.htm");
     EXPECT_EQ(pane->SelectionMark(), -1);
@@ -237,6 +240,8 @@ TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {
     EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(37, 0))));
 
     // A click on a row selects it; a click beside the columns keeps the mark, and the menu is for it.
+    pane->resize(1000, 444);
+    EXPECT_EQ(list->geometry(), pane->rect());
     list->scrollToTop();
     QRect second = list->visualItemRect(list->item(1, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());

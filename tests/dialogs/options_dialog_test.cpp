@@ -29,7 +29,7 @@ protected:
     }
 
     std::unique_ptr<OptionsDialog> Open() {
-        OptionsPorts ports{messages_, folders_, autostart_, [this] { return admin_; }};
+        OptionsPorts ports{messages_, folders_, autostart_};
         return std::make_unique<OptionsDialog>(environment_, ports);
     }
 
@@ -50,7 +50,6 @@ protected:
     FakeMessages messages_;
     FakeFolderPicker folders_;
     XdgAutostart autostart_;
-    bool admin_ = true;
 };
 
 TEST_F(OptionsDialogTest, DefaultsWithoutAConfigFile) {
@@ -149,7 +148,7 @@ TEST_F(OptionsDialogTest, ArrowsStepTheTaskCountWithinOneToTwenty) {
     EXPECT_EQ(count->text(), QStringLiteral("19"));
 }
 
-TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBoxForAnAdministrator) {
+TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBox) {
     auto dialog = Open();
     auto* box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
     box->click();
@@ -167,25 +166,11 @@ TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBoxForAnAdministrator) {
     EXPECT_EQ(Read("options", "launchBySys"), "0");
 }
 
-TEST_F(OptionsDialogTest, AutostartWithoutAdministratorRightsOrAWritableFolderReports) {
-    admin_ = false;
+TEST_F(OptionsDialogTest, AutostartInAFolderThatCannotBeMadeReports) {
+    WriteFile(temp_.File("autostart"), "not a folder");
+    WriteFile(Config(), "[options]\nlaunchBySys=1\n");
     auto dialog = Open();
     auto* box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
-    box->click();
-    EXPECT_TRUE(box->isChecked());
-    EXPECT_FALSE(std::filesystem::exists(EntryFile()));
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].text, AnsiLiteral("您可能不是这台计算机的管理员，无权执行此操作。"));
-    EXPECT_EQ(messages_.shown[0].caption, "tarvane");
-    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
-    EXPECT_EQ(Read("options", "launchBySys"), "1");
-
-    // An administrator whose autostart folder cannot be made.
-    admin_ = true;
-    messages_.shown.clear();
-    WriteFile(temp_.File("autostart"), "not a folder");
-    dialog = Open();
-    box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
     EXPECT_TRUE(box->isChecked());
     box->click();  // off: the entry cannot be reached
     box->click();  // on: it cannot be written

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <filesystem>
 
+#include "desktop/qt_translations.h"
 #include "fakes.h"
 #include "platform/codepage.h"
 #include "tarvane/dialogs/autostart_entry.h"
@@ -90,6 +93,24 @@ TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936) {
 
     WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
+}
+
+TEST(QtChineseTest, QtOwnTextsAndStandardButtonsSpeakChinese) {
+    EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance(), QStringLiteral("/nonexistent")), 0);
+    EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance()), 2);
+    // The folder picker's own labels.
+    QFileDialog picker;
+    picker.setOption(QFileDialog::DontUseNativeDialog);
+    for (auto label : {QFileDialog::LookIn, QFileDialog::Accept, QFileDialog::FileType}) {
+        EXPECT_GT(picker.labelText(label).toUcs4().front(), 0x2e80u) << picker.labelText(label).toStdString();
+    }
+    QMessageBox box(QMessageBox::NoIcon, "Quellora", "?",
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    SetChineseButtonTexts(box);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QString::fromUtf8("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("取消"));
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("是"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QString::fromUtf8("否"));
 }
 
 }  // namespace

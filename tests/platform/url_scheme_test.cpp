@@ -37,6 +37,7 @@ TEST(UrlScheme, EntryIsWrittenOnceAndMadeTheDefault) {
 
 TEST(UrlScheme, ExecQuotesWhatTheDesktopWouldOtherwiseRead) {
     EXPECT_EQ(UrlSchemeExec("/a b/tarvane"), "\"/a b/tarvane\" %u");
+    EXPECT_EQ(UrlSchemeExec("/opt/tarvane-1.0/tar_vane"), "/opt/tarvane-1.0/tar_vane %u");
     // Desktop entry strings unescape "\\" first, then the Exec quoting takes "\x" as x.
     EXPECT_EQ(UrlSchemeExec("/x$y/t\"v"), "\"/x\\\\$y/t\\\\\"v\" %u");
     EXPECT_EQ(UrlSchemeExec("/a\\b"), "\"/a\\\\\\\\b\" %u");

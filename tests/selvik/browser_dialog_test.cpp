@@ -99,22 +99,32 @@ TEST_F(BrowserDialogTest, CaptionAndStatusLineFollowThePage) {
     EXPECT_EQ(status->text(), "");
 }
 
-TEST_F(BrowserDialogTest, SearchAndNewWindowsStartAnotherSelvik) {
+TEST_F(BrowserDialogTest, SearchAndNewWindowsStartAnotherSelvikAndSchemeLinksGoToTheDesktop) {
     FakeBrowser browser("http://game.test/", platform::AnsiFromUtf8("/opt/游戏/selvik"));
     browser.view->calls.clear();
     // Blanks, Chinese and "&" follow "keywords=" as typed.
     Child<QLineEdit>(browser, "search")->setText(QString::fromUtf8("星际 猎手&x"));
     Click(browser, "searchGo");
     emit browser.view->NewWindowRequested("http://game.test/popup.htm?a=%20b");
+    emit browser.view->DesktopLinkClicked("tarvane:%3Ehttp://game.test/1.htm%3C");
+    emit browser.view->DesktopLinkClicked("-x:y");
 
     auto started = browser.starter.Started();
-    ASSERT_EQ(started.size(), 2u);
+    ASSERT_EQ(started.size(), 3u);
+    EXPECT_EQ(started[2],
+              (std::pair<std::string, std::vector<std::string>>{"xdg-open", {"tarvane:%3Ehttp://game.test/1.htm%3C"}}));
     EXPECT_EQ(started[0].first, "/opt/游戏/selvik");
     EXPECT_EQ(started[0].second, std::vector<std::string>{"http://mini.test:82/search_fromSoft/?keywords=星际 猎手&x"});
     EXPECT_EQ(started[1].first, "/opt/游戏/selvik");
     EXPECT_EQ(started[1].second, std::vector<std::string>{"http://game.test/popup.htm?a=%20b"});
     // This window stays where it is.
     EXPECT_TRUE(browser.view->calls.empty());
+}
+
+TEST(BrowserPlacement, FrameAndTitleBarLieOnTheWorkArea) {
+    QRect work(0, 30, 1280, 690);
+    EXPECT_EQ(ClientRectInWorkArea(work, 1280, QMargins(4, 24, 4, 4)), QRect(4, 54, 1272, 662));
+    EXPECT_EQ(ClientRectInWorkArea(work, 1280, QMargins()), work);
 }
 
 TEST_F(BrowserDialogTest, RightClickSelectsAllOfEitherEdit) {

@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
+#include <QWebEngineView>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -148,6 +151,77 @@ TEST(EndToEnd, DownloadStartsTarvaneWhichFetchesTheGame) {
         }
     }
     EXPECT_TRUE(notices.shown.empty());
+    EXPECT_TRUE(starter.EndAll());
+    site.Stop();
+}
+
+// A click on the demo portal's "用 tarvane 下载" link in the real page view goes through the desktop
+// (xdg-open and the link handler the running tarvane registered) to that tarvane, which takes the task.
+TEST(EndToEnd, PortalDownloadLinkReachesTheRunningTarvane) {
+    tarvane::test::TempDir dir;
+    std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
+    tarvane::test::WriteFile(dir.File("updater"), "#!/bin/sh\n");
+    std::filesystem::permissions(dir.File("updater"), std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(dir.File("runtime"));
+    std::filesystem::permissions(dir.File("runtime"), std::filesystem::perms::owner_all);
+    tarvane::test::WriteFile(dir.File("config.ini"), "[options]\ndefaultPath=" + dir.File("saved") + "\n");
+
+    tarvane::demo::DemoSite site(tarvane::demo::DemoSiteOptions{});
+    ASSERT_GT(site.Bind(0), 0);
+    site.Start();
+    std::string port = std::to_string(site.port());
+    std::string page = "http://game.quellora.localhost:" + port + "/game/1102.htm";
+
+    ScopedEnvironment environment;
+    environment.Set("XDG_RUNTIME_DIR", dir.File("runtime"));
+    environment.Set("XDG_DATA_HOME", dir.File("data"));
+    environment.Set("XDG_CONFIG_HOME", dir.File("config"));
+    environment.Set("QT_QPA_PLATFORM", "offscreen");
+    environment.Set("TARVANE_WEB_PANE", "0");
+    environment.Set("TARVANE_OFFICIAL_HOST", "www.quellora.localhost:" + port);
+    environment.Set("TARVANE_PORTAL_HOST", "game.quellora.localhost:" + port);
+    environment.Set("TARVANE_MINIGAME_HOST", "mini.quellora.localhost:" + port);
+    // xdg-open without a desktop environment asks the user's handlers only when it sees a display.
+    environment.Set("DISPLAY", ":tarvane-test");
+    environment.Set("XDG_CURRENT_DESKTOP", "");
+
+    TrackingStarter starter;
+    ASSERT_TRUE(starter.Start(dir.File("tarvane"), {}));
+    ASSERT_TRUE(
+        SpinUntil([&] { return std::filesystem::exists(dir.File("data/applications/tarvane-url-handler.desktop")); }));
+    {
+        RecordingSender sender;
+        RecordingNotices notices;
+        WebBrowserView* view = nullptr;
+        BrowserDialog dialog(BrowserSetup{dir.File("selvik"), page}, BrowserPorts{starter, sender, notices},
+                             [&](QWidget* parent) { return view = new WebBrowserView(parent); });
+        dialog.show();
+        ASSERT_TRUE(SpinUntil([&] { return dialog.findChild<QLineEdit*>("address")->text().toStdString() == page; }));
+
+        // Where the link is on the screen, then a click there.
+        auto* web = qobject_cast<QWebEngineView*>(view->Widget());
+        QPoint at;
+        web->page()->runJavaScript(
+            "(function(){var r=document.querySelector('a[href^=\"tarvane:\"]').getBoundingClientRect();"
+            "return [r.left+r.width/2, r.top+r.height/2];})()",
+            [&](const QVariant& result) {
+                QVariantList xy = result.toList();
+                at = xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint(-1, -1);
+            });
+        ASSERT_TRUE(SpinUntil([&] { return !at.isNull(); }));
+        ASSERT_GE(at.x(), 0);
+        QTest::mouseClick(web->focusProxy(), Qt::LeftButton, {}, at);
+
+        EXPECT_TRUE(SpinUntil(
+            [&] {
+                return tarvane::test::ReadFile(dir.File("download.xml")).find(page) != std::string::npos ||
+                       tarvane::test::ReadFile(dir.File("completed.xml")).find(page) != std::string::npos;
+            },
+            std::chrono::seconds(60)));
+        auto programs = starter.Programs();
+        EXPECT_NE(std::find(programs.begin(), programs.end(), "xdg-open"), programs.end());
+        EXPECT_TRUE(sender.records.empty());
+    }
     EXPECT_TRUE(starter.EndAll());
     site.Stop();
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QTest>
+#include <QWebEngineView>
+
+#include "desktop/routed_page.h"
 
 #include "selvik/web_browser_view.h"
 #include "tests/selvik/selvik_fakes.h"
@@ -57,6 +61,49 @@ TEST(WebView, NewWindowRequestsStartAnotherSelvikAndOpenNothingHere) {
     EXPECT_EQ(started[0].second, std::vector<std::string>{other});
     ASSERT_TRUE(SpinUntil([&] { return browser.completed > 0; }));
     EXPECT_EQ(browser.view->LocationUrl().toStdString(), site.Url("/popup.htm"));
+    EXPECT_EQ(site.RequestCount("/other.htm"), 0);
+}
+
+// The page of the main window's pane: it keeps its page, and every link that would leave it goes on.
+TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
+    tarvane::test::TestSite site;
+    site.AddFile("/other.htm", "<html><body>other</body></html>", "text/html");
+    site.AddFile(
+        "/nav.htm",
+        "<html><body><a id='off' href='/other.htm'>a</a> <a id='blank' target='_blank' href='/other.htm'>b</a> "
+        "<a id='scheme' href='tarvane:%3Ehttp://g.localhost/1.htm%3C'>c</a> <a id='here' href='#end'>d</a>"
+        "<p id='end'>end</p></body></html>",
+        "text/html");
+    std::vector<std::string> routed;
+    auto note = [&](const char* route) {
+        return [&routed, route](const QUrl& url) {
+            routed.push_back(route + url.toString(QUrl::FullyEncoded).toStdString());
+        };
+    };
+    QWebEngineView view;
+    view.setPage(new tarvane::RoutedPage({note("desktop "), note("off "), note("new ")}, &view));
+    bool loaded = false;
+    QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
+    view.load(QUrl(QString::fromStdString(site.Url("/nav.htm"))));
+    view.show();
+    ASSERT_TRUE(SpinUntil([&] { return loaded; }));
+
+    // Clicked with the mouse, as a user does: a page's own script may not start programs.
+    for (const char* id : {"off", "blank", "scheme", "here"}) {
+        QPoint at;
+        view.page()->runJavaScript(
+            QString("(function(){var r=document.getElementById('%1').getBoundingClientRect();"
+                    "return [r.left+r.width/2, r.top+r.height/2];})()")
+                .arg(id),
+            [&](const QVariant& xy) { at = QPoint(xy.toList().value(0).toInt(), xy.toList().value(1).toInt()); });
+        ASSERT_TRUE(SpinUntil([&] { return !at.isNull(); }));
+        std::size_t before = routed.size();
+        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, at);
+        SpinUntil([&] { return routed.size() > before; }, std::chrono::seconds(id == std::string("here") ? 1 : 10));
+    }
+    EXPECT_EQ(routed, (std::vector<std::string>{"off " + site.Url("/other.htm"), "new " + site.Url("/other.htm"),
+                                                "desktop tarvane:%3Ehttp://g.localhost/1.htm%3C"}));
+    EXPECT_EQ(view.url().toString(QUrl::RemoveFragment).toStdString(), site.Url("/nav.htm"));
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);
 }
 

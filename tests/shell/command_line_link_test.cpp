@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tarvane/shell/scheme_link_text.h"
+
 namespace tarvane {
 namespace {
 
@@ -21,6 +23,17 @@ TEST(CommandLineLink, MarkersLengthsAndBlanks) {
     EXPECT_FALSE(ExtractCommandLineLink("http://g/a.htm<"));
     EXPECT_FALSE(ExtractCommandLineLink(">http://g/a.htm"));
     EXPECT_FALSE(ExtractCommandLineLink("-hide"));
+}
+
+TEST(CommandLineLink, PercentEncodedMarkersFromABrowser) {
+    auto link = [](std::string_view line) { return ExtractCommandLineLink(DecodeSchemeLinkMarkers(line)); };
+    // The page keeps its own escapes; only the markers are decoded.
+    EXPECT_EQ(link("tarvane:%3Ehttp://g.localhost/a%20b.htm?q=%3C%3C"), "http://g.localhost/a%20b.htm?q=%3C");
+    EXPECT_EQ(link("tarvane:%3ehttp%3A%2F%2Fg.localhost%2Fa.htm%3c"), "http://g.localhost/a.htm");
+    // A line with markers of its own, or without both escapes, stays as it came.
+    EXPECT_EQ(DecodeSchemeLinkMarkers(">http://g/a%3C.htm<"), ">http://g/a%3C.htm<");
+    EXPECT_EQ(DecodeSchemeLinkMarkers("tarvane:%3Chttp://g/a.htm%3E"), "tarvane:%3Chttp://g/a.htm%3E");
+    EXPECT_EQ(DecodeSchemeLinkMarkers("-hide"), "-hide");
 }
 
 TEST(CommandLineLink, ArgumentsJoinAndSupportedKinds) {

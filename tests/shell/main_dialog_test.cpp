@@ -152,6 +152,9 @@ TEST_F(MainDialogTest, TabsEnableTheRightButtons) {
     auto dialog = MakeDialog();
     dialog->Initialize();
     dialog->show();
+    // Dialog units of the font the window was drawn for, whatever font stands in for it here.
+    EXPECT_EQ(dialog->size(), QSize(983, 611));
+    EXPECT_EQ(dialog->taskList()->geometry(), QRect(225, 152, 743, 444));
     auto enabled = [&](int id) { return dialog->control(id)->isEnabled(); };
     EXPECT_FALSE(enabled(kIdTabDownloading));
     EXPECT_TRUE(enabled(kIdTabCompleted));
@@ -164,6 +167,8 @@ TEST_F(MainDialogTest, TabsEnableTheRightButtons) {
     EXPECT_TRUE(enabled(kIdNew));
     EXPECT_TRUE(dialog->completedPane()->isVisible());
     EXPECT_FALSE(dialog->taskList()->isVisible());
+    // The finished list stands exactly where the task list stood.
+    EXPECT_EQ(dialog->completedPane()->geometry(), dialog->taskList()->geometry());
     dialog->OnCommand(kIdTabDownloading);
     EXPECT_FALSE(enabled(kIdTabDownloading));
     EXPECT_TRUE(enabled(kIdTabCompleted));

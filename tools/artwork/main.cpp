@@ -1,4 +1,5 @@
-// Writes tarvane's artwork into the folder given as the only argument.
+// Writes tarvane's artwork into the folder given as the first argument, and the program icon in the
+// sizes of the desktop's icon theme into the second, when given.
 #include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -25,8 +26,8 @@ bool Save(const QDir& folder, const char* name, const QImage& image) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_artwork OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_artwork OUTPUT_FOLDER [ICON_FOLDER]\n");
         return 2;
     }
     if (!QFontDatabase::families().contains(QString::fromUtf8(artwork::kFontFamily))) {
@@ -52,5 +53,11 @@ int main(int argc, char** argv) {
     ok &= Save(folder, "row_idle.png", artwork::RowIdle());
     ok &= Save(folder, "row_failed.png", artwork::RowFailed());
     ok &= Save(folder, "row_downloading.png", artwork::RowDownloading());
+    if (argc == 3) {
+        const QDir icons(QString::fromLocal8Bit(argv[2]));
+        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+            ok &= Save(icons, QString("tarvane-%1.png").arg(size).toUtf8().constData(), artwork::MainIcon(size));
+        }
+    }
     return ok ? 0 : 1;
 }

@@ -35,8 +35,9 @@ std::string MainWindowNavPage(const SiteLinks& links) {
 <head>
 <meta charset="utf-8">
 <title>tarvane 导航</title>
+<base target="_blank">
 <style>
-body { margin: 0; width: 202px; font-family: "Microsoft YaHei", "WenQuanYi Micro Hei", sans-serif; font-size: 12px;
+body { margin: 0; max-width: 202px; font-family: "Microsoft YaHei", "WenQuanYi Micro Hei", sans-serif; font-size: 12px;
        background: #f4f6f8; color: #222; }
 h3 { margin: 0; padding: 6px 8px; background: #1f4e79; color: #fff; font-size: 13px; }
 ul { list-style: none; margin: 0; padding: 4px 8px; }

@@ -30,7 +30,8 @@ std::vector<const Game*> SearchGames(std::string_view keywords);
 
 std::string NotFoundPage(const SiteLinks& links, std::string_view path);
 
-// The game page link a browser hands to tarvane: "tarvane://>PAGE<".
+// The game page link a browser hands to tarvane: "tarvane:%3EPAGE%3C". Browsers refuse
+// "tarvane://>PAGE<" (no host can hold ">") and pass the markers percent-encoded either way.
 std::string TarvaneLink(const SiteLinks& links, const Game& game);
 
 }  // namespace tarvane::demo

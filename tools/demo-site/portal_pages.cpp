@@ -24,7 +24,7 @@ std::string SearchForm(const SiteLinks& links) {
 }  // namespace
 
 std::string TarvaneLink(const SiteLinks& links, const Game& game) {
-    return "tarvane://>" + links.portal + GamePagePath(game) + "<";
+    return "tarvane:%3E" + links.portal + GamePagePath(game) + "%3C";
 }
 
 std::string GameTable(const SiteLinks& links, const std::vector<const Game*>& games) {

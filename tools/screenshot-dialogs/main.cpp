@@ -1,16 +1,20 @@
-// Saves pictures of the main window's finished-downloads tab (with entries) and of the new-task
-// dialog (expanded), drawn offscreen from a sample program directory.
+// Saves pictures of the main window's finished-downloads tab (with enough entries to scroll), the
+// new-task dialog (expanded), the options dialog and the folder picker, drawn offscreen from a sample
+// program directory with Qt's own texts in Chinese.
 //   screenshot-dialogs OUTPUT_FOLDER
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 #include "platform/process_start.h"
 #include "tarvane/dialogs/new_task_dialog.h"
+#include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/main_dialog.h"
 #include "tarvane/shell/resources/artwork.h"
 
@@ -59,6 +63,7 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InstallChineseQtTranslations(app);
     artwork::InitArtwork();
     QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
@@ -70,6 +75,9 @@ int main(int argc, char** argv) {
     AddFinished(files, directory, "铁血战神", "356515840", 101);
     AddFinished(files, directory, "星际猎手", "96468992", 204);
     AddFinished(files, directory, "水晶迷城", "4194304", 1102);
+    for (int id = 1; id <= 30; ++id) {
+        AddFinished(files, directory, "连连看", "3145728", 1100 + id);
+    }
 
     Quiet quiet;
     NoFolders folders;
@@ -97,6 +105,22 @@ int main(int argc, char** argv) {
     }
     app.processEvents();
     ok = Save(dialog, output + "/new-task-expanded.png") && ok;
+
+    XdgAutostart autostart(directory + "autostart", directory + "tarvane");
+    OptionsDialog options(DialogEnvironment{directory, "tarvane", directory + "games"}, {quiet, folders, autostart},
+                          &main);
+    options.show();
+    app.processEvents();
+    ok = Save(options, output + "/options.png") && ok;
+
+    // As the folder picker opens it.
+    QFileDialog picker(&main, QString::fromUtf8("请选择文件夹"), QString::fromStdString(directory));
+    picker.setFileMode(QFileDialog::Directory);
+    picker.setOption(QFileDialog::ShowDirsOnly, true);
+    picker.setOption(QFileDialog::DontUseNativeDialog, true);
+    picker.show();
+    app.processEvents();
+    ok = Save(picker, output + "/folder-picker.png") && ok;
     main.Finish();
     return ok ? 0 : 1;
 }
