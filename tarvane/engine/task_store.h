@@ -22,6 +22,8 @@ public:
     virtual bool DeleteDownload(const std::string& frmPge) = 0;
     // Puts a finished download at the top of the completed list; `task.path` is its folder.
     virtual bool AddCompleted(const DownloadTask& task) = 0;
+    // Whether a finished download's file is at `path` (the full path of a data file).
+    virtual bool IsCompletedFile(const std::string& path) = 0;
 };
 
 }  // namespace tarvane

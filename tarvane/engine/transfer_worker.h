@@ -49,7 +49,10 @@ private:
     ProbeResult Probe();
     bool OpenDataFile();
     int Transfer();
+    bool RestartDataFile();
     void Finish(int code);
+    // Completion check: the bytes on disk equal the whole-file size the server announced.
+    bool HoldsAnnouncedSize();
     void SaveTaskState();
     DownloadTask StateRecord(int flag) const;
     void RecordProgress(bool force);
@@ -68,6 +71,7 @@ private:
     void* handle_ = nullptr;  // CURL*
     TransferProgress progress_;
     bool rangeRequested_ = false;
+    bool rangeRejected_ = false;
     bool responseChecked_ = false;
     bool httpError_ = false;
     int64_t recordedCount_ = -1;

@@ -32,6 +32,10 @@ public:
         return files_.DeleteItem(downloadFile_, "frmPge", frmPge);
     }
     bool AddCompleted(const DownloadTask& task) override { return files_.AddItem(completedFile_, task, true); }
+    bool IsCompletedFile(const std::string& path) override {
+        // Not ItemExists: an unreadable file must not make every data file look taken.
+        return files_.GetItemField(completedFile_, "path", path, "path") == path;
+    }
 
 private:
     TaskFiles& files_;
