@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/ansi_text.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -17,26 +19,84 @@ struct CodePageName {
 
 // Windows code pages and the glibc iconv names that convert them.
 constexpr CodePageName kCodePageNames[] = {
-    {154, "PT154"},         {437, "CP437"},           {708, "ISO-8859-6"},       {720, "CP720"},
-    {737, "CP737"},         {775, "CP775"},           {850, "CP850"},            {852, "CP852"},
-    {853, "CP853"},         {855, "CP855"},           {857, "CP857"},            {858, "CP858"},
-    {860, "CP860"},         {861, "CP861"},           {862, "CP862"},            {863, "CP863"},
-    {864, "CP864"},         {865, "CP865"},           {866, "CP866"},            {869, "CP869"},
-    {874, "CP874"},         {932, "CP932"},           {936, "CP936"},            {949, "CP949"},
-    {950, "CP950"},         {1125, "CP1125"},         {1133, "CP1133"},          {1200, "UTF-16LE"},
-    {1201, "UTF-16BE"},     {1250, "CP1250"},         {1251, "CP1251"},          {1252, "CP1252"},
-    {1253, "CP1253"},       {1254, "CP1254"},         {1255, "CP1255"},          {1256, "CP1256"},
-    {1257, "CP1257"},       {1258, "CP1258"},         {1361, "JOHAB"},           {10000, "MACINTOSH"},
-    {10004, "MAC-ARABIC"},  {10005, "MAC-HEBREW"},    {10006, "MAC-GREEK"},      {10007, "MAC-CYRILLIC"},
-    {10017, "MAC-UK"},      {10021, "MAC-THAI"},      {10029, "MAC-CENTRALEUROPE"},
-    {10079, "MAC-ICELAND"}, {10081, "MAC-TURKISH"},   {10082, "MAC-CROATIAN"},   {12000, "UTF-32LE"},
-    {12001, "UTF-32BE"},    {20127, "ASCII"},         {20866, "KOI8-R"},         {20932, "EUC-JP"},
-    {21866, "KOI8-U"},      {28591, "ISO-8859-1"},    {28592, "ISO-8859-2"},     {28593, "ISO-8859-3"},
-    {28594, "ISO-8859-4"},  {28595, "ISO-8859-5"},    {28596, "ISO-8859-6"},     {28597, "ISO-8859-7"},
-    {28598, "ISO-8859-8"},  {28599, "ISO-8859-9"},    {28603, "ISO-8859-13"},    {28605, "ISO-8859-15"},
-    {38598, "ISO-8859-8"},  {50220, "ISO-2022-JP"},   {50221, "ISO-2022-JP"},    {50222, "ISO-2022-JP"},
-    {50225, "ISO-2022-KR"}, {51932, "EUC-JP"},        {51936, "EUC-CN"},         {51949, "EUC-KR"},
-    {54936, "GB18030"},     {65000, "UTF-7"},         {65001, "UTF-8"},
+    {154, "PT154"},
+    {437, "CP437"},
+    {708, "ISO-8859-6"},
+    {720, "CP720"},
+    {737, "CP737"},
+    {775, "CP775"},
+    {850, "CP850"},
+    {852, "CP852"},
+    {853, "CP853"},
+    {855, "CP855"},
+    {857, "CP857"},
+    {858, "CP858"},
+    {860, "CP860"},
+    {861, "CP861"},
+    {862, "CP862"},
+    {863, "CP863"},
+    {864, "CP864"},
+    {865, "CP865"},
+    {866, "CP866"},
+    {869, "CP869"},
+    {874, "CP874"},
+    {932, "CP932"},
+    {936, "CP936"},
+    {949, "CP949"},
+    {950, "CP950"},
+    {1125, "CP1125"},
+    {1133, "CP1133"},
+    {1200, "UTF-16LE"},
+    {1201, "UTF-16BE"},
+    {1250, "CP1250"},
+    {1251, "CP1251"},
+    {1252, "CP1252"},
+    {1253, "CP1253"},
+    {1254, "CP1254"},
+    {1255, "CP1255"},
+    {1256, "CP1256"},
+    {1257, "CP1257"},
+    {1258, "CP1258"},
+    {1361, "JOHAB"},
+    {10000, "MACINTOSH"},
+    {10004, "MAC-ARABIC"},
+    {10005, "MAC-HEBREW"},
+    {10006, "MAC-GREEK"},
+    {10007, "MAC-CYRILLIC"},
+    {10017, "MAC-UK"},
+    {10021, "MAC-THAI"},
+    {10029, "MAC-CENTRALEUROPE"},
+    {10079, "MAC-ICELAND"},
+    {10081, "MAC-TURKISH"},
+    {10082, "MAC-CROATIAN"},
+    {12000, "UTF-32LE"},
+    {12001, "UTF-32BE"},
+    {20127, "ASCII"},
+    {20866, "KOI8-R"},
+    {20932, "EUC-JP"},
+    {21866, "KOI8-U"},
+    {28591, "ISO-8859-1"},
+    {28592, "ISO-8859-2"},
+    {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},
+    {28596, "ISO-8859-6"},
+    {28597, "ISO-8859-7"},
+    {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},
+    {28603, "ISO-8859-13"},
+    {28605, "ISO-8859-15"},
+    {38598, "ISO-8859-8"},
+    {50220, "ISO-2022-JP"},
+    {50221, "ISO-2022-JP"},
+    {50222, "ISO-2022-JP"},
+    {50225, "ISO-2022-KR"},
+    {51932, "EUC-JP"},
+    {51936, "EUC-CN"},
+    {51949, "EUC-KR"},
+    {54936, "GB18030"},
+    {65000, "UTF-7"},
+    {65001, "UTF-8"},
 };
 
 // Whether iconv on this machine knows a name; asked once per name.
@@ -124,10 +184,12 @@ std::u16string MultiByteToWide(unsigned codePage, std::string_view bytes, bool* 
     std::string name = IconvNameForCodePage(codePage);
     IconvHandle cd("UTF-16LE", name.empty() ? "" : name.c_str());
     if (name.empty() || !cd.valid()) {
-        if (ok) *ok = false;
+        if (ok)
+            *ok = false;
         return {};
     }
-    if (ok) *ok = true;
+    if (ok)
+        *ok = true;
     // Invalid input becomes U+FFFD, one byte at a time, as Windows does.
     std::string raw = RunIconv(cd.get(), bytes, [](std::string& out, std::string_view, bool) {
         out.append("\xFD\xFF", 2);
@@ -142,34 +204,39 @@ std::u16string MultiByteToWide(unsigned codePage, std::string_view bytes, bool* 
 }
 
 std::string WideToMultiByte(unsigned codePage, std::u16string_view text, bool* usedDefaultChar, bool* ok) {
-    if (usedDefaultChar) *usedDefaultChar = false;
+    if (usedDefaultChar)
+        *usedDefaultChar = false;
     std::string name = IconvNameForCodePage(codePage);
     IconvHandle cd(name.empty() ? "" : name.c_str(), "UTF-16LE");
     if (name.empty() || !cd.valid()) {
-        if (ok) *ok = false;
+        if (ok)
+            *ok = false;
         return {};
     }
-    if (ok) *ok = true;
+    if (ok)
+        *ok = true;
     std::u16string littleEndian(text);
     for (auto& unit : littleEndian) {
         unsigned char bytes[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>(unit >> 8)};
         std::memcpy(&unit, bytes, 2);
     }
     bool lost = false;
-    std::string result = RunIconv(cd.get(), AsBytes(littleEndian), [&lost](std::string& out, std::string_view rest, bool) {
-        lost = true;
-        out.push_back('?');
-        // A whole surrogate pair stands for one character.
-        if (rest.size() >= 4) {
-            unsigned high = static_cast<unsigned char>(rest[0]) | (static_cast<unsigned char>(rest[1]) << 8);
-            unsigned low = static_cast<unsigned char>(rest[2]) | (static_cast<unsigned char>(rest[3]) << 8);
-            if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                return size_t{4};
+    std::string result =
+        RunIconv(cd.get(), AsBytes(littleEndian), [&lost](std::string& out, std::string_view rest, bool) {
+            lost = true;
+            out.push_back('?');
+            // A whole surrogate pair stands for one character.
+            if (rest.size() >= 4) {
+                unsigned high = static_cast<unsigned char>(rest[0]) | (static_cast<unsigned char>(rest[1]) << 8);
+                unsigned low = static_cast<unsigned char>(rest[2]) | (static_cast<unsigned char>(rest[3]) << 8);
+                if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                    return size_t{4};
+                }
             }
-        }
-        return size_t{2};
-    });
-    if (usedDefaultChar) *usedDefaultChar = lost;
+            return size_t{2};
+        });
+    if (usedDefaultChar)
+        *usedDefaultChar = lost;
     return result;
 }
 
@@ -177,8 +244,13 @@ std::string ConvertCodePage(unsigned fromCodePage, unsigned toCodePage, std::str
     return WideToMultiByte(toCodePage, MultiByteToWide(fromCodePage, bytes), usedDefaultChar);
 }
 
-std::string Utf8FromAnsi(std::string_view ansi) { return ConvertCodePage(kAnsiCodePage, kUtf8CodePage, ansi); }
+// A byte that is no character becomes "?" here rather than U+FFFD, as it does in the task files.
+std::string Utf8FromAnsi(std::string_view ansi) {
+    return ConvertCodePage(kAnsiCodePage, kUtf8CodePage, Valid936(ansi));
+}
 
-std::string AnsiFromUtf8(std::string_view utf8) { return ConvertCodePage(kUtf8CodePage, kAnsiCodePage, utf8); }
+std::string AnsiFromUtf8(std::string_view utf8) {
+    return ConvertCodePage(kUtf8CodePage, kAnsiCodePage, utf8);
+}
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -44,13 +45,14 @@ std::string ShellValue(std::string_view text) {
     return value;
 }
 
-// The desktop folder named in user-dirs.dirs, as a UTF-8 path; the last assignment counts.
-std::optional<std::string> FolderFromUserDirs(std::string_view home, std::string_view configHome) {
+// A folder named in user-dirs.dirs (`kName` is "XDG_..._DIR="), as a UTF-8 path; the last
+// assignment counts.
+std::optional<std::string> FolderFromUserDirs(std::string_view home, std::string_view configHome,
+                                              std::string_view kName) {
     std::optional<std::string> text = ReadWholeFile(std::string(configHome) + "/user-dirs.dirs");
     if (!text) {
         return std::nullopt;
     }
-    constexpr std::string_view kName = "XDG_DESKTOP_DIR=";
     std::optional<std::string> folder;
     std::string_view rest(*text);
     while (!rest.empty()) {
@@ -71,22 +73,59 @@ std::optional<std::string> FolderFromUserDirs(std::string_view home, std::string
     return folder;
 }
 
-}  // namespace
-
-std::string DesktopFolderFor(std::string_view home, std::string_view configHome) {
-    std::string folder = FolderFromUserDirs(home, configHome).value_or(std::string(home) + "/Desktop");
+// The folder of `name` in user-dirs.dirs, else `fallback` in the home folder; UTF-8, no trailing "/".
+std::string UserFolder(std::string_view home, std::string_view configHome, std::string_view name,
+                       std::string_view fallback) {
+    std::string folder =
+        FolderFromUserDirs(home, configHome, name).value_or(std::string(home) + "/" + std::string(fallback));
     while (folder.size() > 1 && folder.back() == '/') {
         folder.pop_back();
     }
-    return AnsiFromUtf8(folder);
+    return folder;
+}
+
+std::string ConfigHome(const std::string& home) {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    // Relative values are to be ignored.
+    return (configHome != nullptr && configHome[0] == '/') ? configHome : home + "/.config";
+}
+
+bool MadeFolder(const std::string& utf8) {
+    std::error_code error;
+    std::filesystem::create_directories(utf8, error);
+    return std::filesystem::is_directory(utf8, error);
+}
+
+}  // namespace
+
+std::string DesktopFolderFor(std::string_view home, std::string_view configHome) {
+    return AnsiFromUtf8(UserFolder(home, configHome, "XDG_DESKTOP_DIR=", "Desktop"));
 }
 
 std::string DesktopFolder() {
     std::string home = HomeFolder();
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    // Relative values are to be ignored.
-    std::string config = (configHome != nullptr && configHome[0] == '/') ? configHome : home + "/.config";
-    return DesktopFolderFor(home, config);
+    return DesktopFolderFor(home, ConfigHome(home));
+}
+
+DefaultFolder EnsureDefaultFolderFor(std::string_view home, std::string_view configHome) {
+    std::string desktop = UserFolder(home, configHome, "XDG_DESKTOP_DIR=", "Desktop");
+    std::error_code error;
+    if (std::filesystem::is_directory(desktop, error)) {
+        return {AnsiFromUtf8(desktop), FolderState::Existing};
+    }
+    if (MadeFolder(desktop)) {
+        return {AnsiFromUtf8(desktop), FolderState::Created};
+    }
+    std::string downloads = UserFolder(home, configHome, "XDG_DOWNLOAD_DIR=", "Downloads");
+    if (MadeFolder(downloads)) {
+        return {AnsiFromUtf8(downloads), FolderState::FellBack};
+    }
+    return {AnsiFromUtf8(desktop), FolderState::Unavailable};
+}
+
+DefaultFolder EnsureDefaultFolder() {
+    std::string home = HomeFolder();
+    return EnsureDefaultFolderFor(home, ConfigHome(home));
 }
 
 }  // namespace platform

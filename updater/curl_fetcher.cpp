@@ -16,7 +16,8 @@ size_t WriteToSink(char* data, size_t size, size_t count, void* user) {
 
 FetchResult CurlFetcher::Fetch(const std::string& address, const std::function<bool(std::string_view)>& sink) {
     FetchResult result;
-    CURL* handle = curl_easy_init();
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+    CURL* handle = left.count() > 0 ? curl_easy_init() : nullptr;
     if (handle == nullptr) {
         return result;
     }
@@ -28,8 +29,9 @@ FetchResult CurlFetcher::Fetch(const std::string& address, const std::function<b
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, limits_.connectSeconds);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits_.stallSeconds);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits_.slowBytesPerSecond);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits_.slowSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
     result.transferred = curl_easy_perform(handle) == CURLE_OK;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.status);
     curl_slist_free_all(headers);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -40,7 +41,8 @@ std::vector<char> TemporaryTemplate(const std::string& utf8Path) {
 
 }  // namespace
 
-bool DownloadInstaller(HttpFetcher& fetcher, const std::string& address, const std::string& installerPath) {
+bool DownloadInstaller(HttpFetcher& fetcher, const std::string& address, const std::string& installerPath,
+                       std::uint64_t maxBytes) {
     std::string target = platform::Utf8FromAnsi(installerPath);
     // The old installer goes whatever happens: it belongs to an update that is over.
     std::remove(target.c_str());
@@ -50,7 +52,11 @@ bool DownloadInstaller(HttpFetcher& fetcher, const std::string& address, const s
     if (fd < 0) {
         return false;
     }
-    FetchResult result = fetcher.Fetch(address, [fd](std::string_view block) { return WriteAll(fd, block); });
+    std::uint64_t received = 0;
+    FetchResult result = fetcher.Fetch(address, [fd, maxBytes, &received](std::string_view block) {
+        received += block.size();
+        return received <= maxBytes && WriteAll(fd, block);
+    });
     // An error page is no installer, and neither is a cut-off body.
     bool ok = result.Ok() && ::fchmod(fd, S_IRWXU) == 0;
     ok = ::close(fd) == 0 && ok;
@@ -59,6 +65,24 @@ bool DownloadInstaller(HttpFetcher& fetcher, const std::string& address, const s
         ::unlink(temporary.data());
     }
     return ok;
+}
+
+void RemoveStaleTemporaries(const std::string& installerPath, std::chrono::seconds age) {
+    std::filesystem::path target(platform::Utf8FromAnsi(installerPath));
+    std::string prefix = "." + target.filename().string() + ".";
+    std::error_code error;
+    auto now = std::filesystem::file_time_type::clock::now();
+    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path(), error)) {
+        std::string name = entry.path().filename().string();
+        // mkostemp's six characters after the prefix.
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix) || !entry.is_regular_file(error)) {
+            continue;
+        }
+        auto changed = entry.last_write_time(error);
+        if (!error && now - changed >= age) {
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
 }
 
 }  // namespace tarvane::updater

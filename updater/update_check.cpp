@@ -7,13 +7,6 @@
 
 namespace tarvane::updater {
 
-namespace {
-
-// A version file is one short line; anything this large is not one.
-constexpr std::size_t kMaxVersionBody = 64 * 1024;
-
-}  // namespace
-
 std::string VersionFileAddress(const std::string& officialHost) {
     return "http://" + officialHost + kVersionFilePath;
 }
@@ -25,10 +18,12 @@ std::uint32_t InstalledVersion(const std::string& programDirectory) {
 
 UpdateOutcome RunUpdateCheck(const UpdaterSetup& setup, HttpFetcher& fetcher, platform::ProcessStarter& starter) {
     std::uint32_t installed = InstalledVersion(setup.programDirectory);
+    std::string installer = setup.programDirectory + kInstallerFileName;
+    RemoveStaleTemporaries(installer, setup.staleTemporaryAge);
 
     std::string body;
-    FetchResult fetched = fetcher.Fetch(setup.versionFileAddress, [&body](std::string_view block) {
-        if (body.size() + block.size() > kMaxVersionBody) {
+    FetchResult fetched = fetcher.Fetch(setup.versionFileAddress, [&body, &setup](std::string_view block) {
+        if (body.size() + block.size() > setup.maxVersionBytes) {
             return false;
         }
         body.append(block);
@@ -45,8 +40,7 @@ UpdateOutcome RunUpdateCheck(const UpdaterSetup& setup, HttpFetcher& fetcher, pl
         return UpdateOutcome::UpToDate;
     }
 
-    std::string installer = setup.programDirectory + kInstallerFileName;
-    if (!DownloadInstaller(fetcher, published->installerAddress, installer)) {
+    if (!DownloadInstaller(fetcher, published->installerAddress, installer, setup.maxInstallerBytes)) {
         return UpdateOutcome::DownloadFailed;
     }
     return starter.Start(platform::Utf8FromAnsi(installer), {}) ? UpdateOutcome::InstallerStarted

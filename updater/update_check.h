@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "platform/process_start.h"
+#include "updater/curl_fetcher.h"
 #include "updater/http_fetch.h"
 
 namespace tarvane::updater {
@@ -23,6 +26,11 @@ enum class UpdateOutcome {
 struct UpdaterSetup {
     std::string programDirectory;    // code page 936, ends in "/"
     std::string versionFileAddress;  // "http://" + official host + kVersionFilePath
+    std::uint64_t maxInstallerBytes = std::uint64_t{1} << 30;
+    std::size_t maxVersionBytes = 64 * 1024;  // a version file is one short line
+    // Temporaries of an installer download this old were left by a killed updater: no updater runs
+    // longer than its fetcher's overall limit.
+    std::chrono::seconds staleTemporaryAge = CurlFetcher::Limits{}.total;
 };
 
 // "http://HOST" followed by the version file's path.

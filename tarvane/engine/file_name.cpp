@@ -1,5 +1,6 @@
 #include "tarvane/engine/file_name.h"
 
+#include "platform/ansi_text.h"
 #include "platform/url_parse.h"
 
 namespace tarvane {
@@ -7,19 +8,25 @@ namespace tarvane {
 std::string PlainFileName(std::string_view name) {
     std::string plain;
     plain.reserve(name.size());
-    for (size_t i = 0; i < name.size(); ++i) {
+    for (size_t i = 0; i < name.size();) {
         auto byte = static_cast<unsigned char>(name[i]);
-        if (byte >= 0x81 && byte <= 0xFE && i + 1 < name.size()) {
-            // A two-byte 936 character: its trail byte may look like "\" and must stay.
-            plain += name[i];
-            plain += name[++i];
+        size_t length = platform::CharLength936(name, i);
+        if (byte >= 0x80) {
+            // A two-byte character keeps its trail byte even where it looks like "\"; a lead byte
+            // without one would take the "/" after it along.
+            plain += platform::IsMapped936(name, i, length) ? std::string(name.substr(i, length)) : "?";
         } else if (byte < 0x20 || byte == 0x7F || byte == '/' || byte == '\\') {
             plain += '_';
         } else {
             plain += static_cast<char>(byte);
         }
+        i += length;
     }
-    if (plain.empty() || plain == "." || plain == "..") {
+    // A leading dot would hide the file (and "." or ".." would name a folder).
+    for (size_t i = 0; i < plain.size() && plain[i] == '.'; ++i) {
+        plain[i] = '_';
+    }
+    if (plain.empty()) {
         plain.assign(1, '_');
     }
     return plain;

@@ -5,8 +5,9 @@
 
 namespace tarvane {
 
-// A name that can stand as one file name inside a folder: no "/" or "\", no control characters,
-// not "." or "..", not empty. Offending characters become "_".
+// A name that can stand as one visible file name inside a folder: no "/" or "\", no control
+// characters, no leading ".", not empty. Offending characters become "_", bytes that are no 936
+// character "?".
 std::string PlainFileName(std::string_view name);
 
 // The last path segment of a URL without its extension (no query or fragment); empty when there is none.

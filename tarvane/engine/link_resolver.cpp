@@ -1,5 +1,7 @@
 #include "tarvane/engine/link_resolver.h"
 
+#include "platform/ansi_text.h"
+
 #include <curl/curl.h>
 
 #include <random>
@@ -51,8 +53,9 @@ std::string DecodeParseReply(std::string_view reply) {
     }
     std::string decoded;
     Base64Decode(reply.substr(1), decoded);
-    // The groups decoded before a malformed one are kept, as far as the first zero byte.
-    return decoded.substr(0, decoded.find('\0'));
+    // The groups decoded before a malformed one are kept, as far as the first zero byte; the
+    // service's bytes are made valid 936 text before anything stores them.
+    return platform::Valid936(decoded.substr(0, decoded.find('\0')));
 }
 
 ParseResult SplitParseReply(const std::string& decoded) {

@@ -99,6 +99,7 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
     launch.path = task.path;
     launch.size = request.resolve != 0 ? "" : task.size;
     launch.downloadedSize = request.resolve != 0 ? "" : task.downloadedSize;
+    launch.type = request.resolve != 0 ? "" : task.type;  // a begun task keeps its data file's type
     launch.prxIP = task.prxIP;
     launch.prxPort = task.prxPort;
     launch.prxName = task.prxName;

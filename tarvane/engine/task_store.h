@@ -25,6 +25,8 @@ public:
     virtual bool AddCompleted(const DownloadTask& task) = 0;
     // Whether changes for the page are still waiting to be written (the files refused them).
     virtual bool HasUnsaved(const std::string& frmPge) = 0;
+    // Whether a finished download's file is at `path` (the full path of a data file).
+    virtual bool IsCompletedFile(const std::string& path) = 0;
 };
 
 }  // namespace tarvane

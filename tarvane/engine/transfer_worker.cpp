@@ -25,6 +25,8 @@ constexpr const char* kUnknownType = "\xCE\xB4\xD6\xAA";
 constexpr long kReceiveBufferBytes = 100 * 1024;
 // How many "name(n).type" a new task tries before it gives up on a free name.
 constexpr int kMaxFreeNameTries = 1000;
+// A chain of redirects longer than this is a loop: the task fails instead of probing for ever.
+constexpr long kMaxRedirects = 20;
 
 std::string FormatCount(double value) {
     char text[400];
@@ -62,6 +64,25 @@ void SetProxy(CURL* handle, const TaskLaunch& launch, CURLcode* passwordResult) 
 
 std::string NumberedName(const std::string& name, int number) {
     return name + "(" + std::to_string(number) + ")";
+}
+
+// Whether a 206 carries the bytes from `offset` to the end of a file of `total` bytes (any total when
+// none was announced): "Content-Range: bytes offset-(total-1)/total", and a body of just that length.
+bool RangeAnswersFrom(CURL* handle, int64_t offset, int64_t total) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(handle, "Content-Range", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
+        return false;
+    }
+    long long first = -1, last = -1, whole = -1;
+    int consumed = 0;
+    if (std::sscanf(header->value, " bytes %lld-%lld/%lld%n", &first, &last, &whole, &consumed) != 3 ||
+        header->value[consumed] != '\0') {
+        return false;
+    }
+    curl_off_t length = -1;
+    curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return first == offset && last == whole - 1 && (total <= 0 || whole == total) &&
+           (length < 0 || length == last - first + 1);
 }
 
 }  // namespace
@@ -122,6 +143,7 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
     curl_easy_setopt(probe, CURLOPT_URL, launch_.fileLink.c_str());
     SetProxy(probe, launch_, nullptr);
     curl_easy_setopt(probe, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(probe, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(probe, CURLOPT_UNRESTRICTED_AUTH, 1L);
     curl_easy_setopt(probe, CURLOPT_NOSIGNAL, 1L);
     // A pause or the program's end must not wait for a server that never answers the probe.
@@ -167,17 +189,24 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
 bool TransferWorker::OpenDataFile() {
     launch_.name = PlainFileName(launch_.name);
     int64_t recorded = ParseByteCount(launch_.downloadedSize);
-    // A task that has begun a transfer before owns its data file; a new one must not touch a file
-    // that happens to carry its name.
+    // A task that has begun a transfer owns the data file it began with, its stored name and type,
+    // whatever type the server names now. A new one must not touch a file that carries its name.
     bool begun = !launch_.size.empty() || recorded > 0;
+    if (begun && !launch_.type.empty()) {
+        type_ = PlainFileName(launch_.type);
+    }
     int fd = -1;
     // No two workers ever write one data file: each claims its path in the tables before opening it.
     if (begun) {
         dataPath_ = DataFilePath(launch_.path, launch_.name, type_);
-        if (context_.tables.ClaimPath(this, dataPath_)) {
-            fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // A finished download's file is never reopened; a missing one is started anew like a new
+        // task's, since another task may have taken its name meanwhile.
+        if (context_.tables.ClaimPath(this, dataPath_) && !context_.store.IsCompletedFile(dataPath_)) {
+            fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CLOEXEC);
         }
-    } else {
+        begun = fd >= 0;
+    }
+    if (!begun) {
         std::string name = launch_.name;
         for (int number = 1; number <= kMaxFreeNameTries; ++number) {
             dataPath_ = DataFilePath(launch_.path, name, type_);
@@ -200,7 +229,8 @@ bool TransferWorker::OpenDataFile() {
     // the file, and seeking past its end would leave a hole.
     int64_t base = std::min<int64_t>(recorded, info.st_size);
     int64_t offset = 0;
-    if (begun && base > 0) {
+    // A probed size other than the stored one means another file behind the link: start over.
+    if (begun && base > 0 && launch_.size == sizeText_) {
         offset = base / 20 * 19 + (base % 20) * 19 / 20;  // base x 0.95, truncated, without overflow
         rangeRequested_ = true;
     }
@@ -241,6 +271,7 @@ int TransferWorker::Transfer() {
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, ProgressThunk);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
     CURLcode passwordResult = CURLE_OK;
     SetProxy(handle, launch_, &passwordResult);
@@ -253,7 +284,27 @@ int TransferWorker::Transfer() {
     lastRecordMs_ = now;
     RecordProgress(true);
     state = kStateDownloading;
-    return curl_easy_perform(handle);
+    CURLcode code = curl_easy_perform(handle);
+    if (code == CURLE_WRITE_ERROR && rangeRejected_) {
+        // The server's 206 does not answer the range asked for: fetch the whole file instead.
+        rangeRequested_ = rangeRejected_ = responseChecked_ = false;
+        if (!RestartDataFile()) {
+            return code;
+        }
+        curl_easy_setopt(handle, CURLOPT_RANGE, nullptr);
+        progress_.Begin(0, progress_.totalSize, context_.clock.NowMs());
+        code = curl_easy_perform(handle);
+    }
+    return code;
+}
+
+bool TransferWorker::RestartDataFile() {
+    std::fflush(file_);
+    if (ftruncate(fileno(file_), 0) != 0 || fseeko(file_, 0, SEEK_SET) != 0) {
+        return false;
+    }
+    progress_.resumeBase = 0;
+    return true;
 }
 
 size_t TransferWorker::WriteData(const char* data, size_t bytes) {
@@ -266,13 +317,18 @@ size_t TransferWorker::WriteData(const char* data, size_t bytes) {
             httpError_ = true;
             return 0;
         }
-        if (rangeRequested_ && status != 206) {
-            // The server sent the whole file instead of the range: start the data file over.
-            std::fflush(file_);
-            if (ftruncate(fileno(file_), 0) != 0 || fseeko(file_, 0, SEEK_SET) != 0) {
-                return 0;
-            }
-            progress_.resumeBase = 0;
+        auto offset = static_cast<int64_t>(progress_.resumeBase);
+        auto total = static_cast<int64_t>(progress_.totalSize);
+        if (status == 206 && !RangeAnswersFrom(static_cast<CURL*>(handle_), rangeRequested_ ? offset : 0, total)) {
+            // Bytes from another place than asked for would land at the resume point. Without a
+            // range asked for, the same request would only bring the same answer: the task fails.
+            rangeRejected_ = rangeRequested_;
+            httpError_ = !rangeRequested_;
+            return 0;
+        }
+        if (rangeRequested_ && status != 206 && !RestartDataFile()) {
+            // The server sent the whole file instead of the range: the data file starts over.
+            return 0;
         }
     }
     return std::fwrite(data, 1, bytes, file_);
@@ -321,9 +377,27 @@ DownloadTask TransferWorker::StateRecord(int flag) const {
     return record;
 }
 
+bool TransferWorker::HoldsAnnouncedSize() {
+    if (progress_.totalSize <= 0) {
+        return true;  // nothing was announced to hold it to
+    }
+    struct stat info {};
+    if (fstat(fileno(file_), &info) != 0) {
+        return false;
+    }
+    auto total = static_cast<int64_t>(progress_.totalSize);
+    if (info.st_size == total) {
+        return true;
+    }
+    // Short: the next start resumes from what is there. Longer than the whole file: it is spoilt,
+    // and the next start begins from nothing.
+    progress_.downloadedText = FormatCount(info.st_size < total ? static_cast<double>(info.st_size) : 0);
+    return false;
+}
+
 void TransferWorker::Finish(int code) {
     bool flushed = file_ != nullptr && std::fflush(file_) == 0;
-    bool completed = code == CURLE_OK && !httpError_ && flushed;
+    bool completed = code == CURLE_OK && !httpError_ && flushed && HoldsAnnouncedSize();
     if (completed) {
         completed = std::fclose(file_) == 0;
         file_ = nullptr;

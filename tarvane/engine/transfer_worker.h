@@ -49,10 +49,13 @@ private:
     ProbeResult Probe();
     bool OpenDataFile();
     int Transfer();
+    bool RestartDataFile();
     void Finish(int code);
     // Ends a task that did not complete: records its state unless its row was deleted meanwhile.
     void EndUnfinished(int finalState);
     void Complete();
+    // Completion check: the bytes on disk equal the whole-file size the server announced.
+    bool HoldsAnnouncedSize();
     DownloadTask StateRecord(int flag) const;
     void RecordProgress(bool force);
     void SetImage(int image);
@@ -69,6 +72,7 @@ private:
     void* handle_ = nullptr;  // CURL*
     TransferProgress progress_;
     bool rangeRequested_ = false;
+    bool rangeRejected_ = false;
     bool responseChecked_ = false;
     bool httpError_ = false;
     int64_t recordedCount_ = -1;

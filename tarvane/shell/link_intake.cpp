@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/ansi_text.h"
 #include "platform/desktop_folder.h"
 #include "platform/settings_file.h"
 #include "tarvane/shell/command_line_link.h"
@@ -19,19 +20,25 @@ AddTaskRequest LinkIntake::RequestFor(const std::string& link) const {
     AddTaskRequest request;
     request.task.frmPge = link;
     request.task.fileLink = link;
-    request.task.path = settings.ReadString("options", "defaultPath", platform::DesktopFolder(), 3000);
+    request.task.path = settings.ReadString("options", "defaultPath", "", 3000);
+    if (request.task.path.empty()) {
+        request.task.path = platform::EnsureDefaultFolder().path;
+    }
     request.resolve = 1;
     request.row = 0;
     return request;
 }
 
 bool LinkIntake::OnCopyData(const platform::LinkHandoffRecord& record) {
-    if (!Accepts(record.link)) {
+    // Another process's bytes: made valid 936 text once, here, so the page key stays the same from
+    // the task files to every later lookup.
+    std::string link = platform::Valid936(record.link);
+    if (!Accepts(link)) {
         return false;
     }
-    AddTaskRequest request = RequestFor(record.link);
-    request.task.name = record.name;
-    request.task.agent = record.agent;
+    AddTaskRequest request = RequestFor(link);
+    request.task.name = platform::Valid936(record.name);
+    request.task.agent = platform::Valid936(record.agent);
     if (record.useDefaultProxy != 0) {
         platform::SettingsFile settings(programDirectory_ + "config.ini");
         request.task.prxIP = settings.ReadString("defaultPxy", "ip", "127.0.0.1", 260);
@@ -43,7 +50,8 @@ bool LinkIntake::OnCopyData(const platform::LinkHandoffRecord& record) {
     return true;
 }
 
-bool LinkIntake::AddTaskFromLink(const std::string& link) {
+bool LinkIntake::AddTaskFromLink(const std::string& commandLineLink) {
+    std::string link = platform::Valid936(commandLineLink);
     if (!Accepts(link)) {
         return false;
     }

@@ -16,7 +16,6 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
-#include "platform/desktop_folder.h"
 #include "platform/settings_file.h"
 #include "tarvane/dialogs/completed_list_dialog.h"
 #include "tarvane/dialogs/dialog_units.h"
@@ -27,6 +26,7 @@
 #include "tarvane/shell/controls/hover_button.h"
 #include "tarvane/shell/controls/link_label.h"
 #include "tarvane/shell/controls/skin_tab_button.h"
+#include "tarvane/shell/default_folder_notice.h"
 #include "tarvane/shell/resources/artwork.h"
 #include "tarvane/shell/tray_menu.h"
 #include "tarvane/shell/web_pane.h"
@@ -85,7 +85,7 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     dialogEnvironment_.programDirectory = setup_.programDirectory;
     dialogEnvironment_.applicationName =
         platform::AnsiFromUtf8(std::filesystem::path(setup_.executablePath).stem().string());
-    dialogEnvironment_.desktopFolder = platform::DesktopFolder();
+    dialogEnvironment_.desktopFolder = ReadyDefaultFolder(setup_.programDirectory, ports_.messages);
     if (setup_.folderPicker == nullptr) {
         setup_.folderPicker = &ownFolderPicker_;
     }

@@ -86,6 +86,11 @@ bool TaskFileStore::AddCompleted(const DownloadTask& task) {
     return Change(task.frmPge, [this, task] { return files_.AddItem(completedFile_, task, true); });
 }
 
+bool TaskFileStore::IsCompletedFile(const std::string& path) {
+    // Not ItemExists: an unreadable file must not make every data file look taken.
+    return files_.GetItemField(completedFile_, "path", path, "path") == path;
+}
+
 bool TaskFileStore::HasUnsaved(const std::string& frmPge) {
     std::lock_guard lock(mutex_);
     for (const Kept& kept : kept_) {

@@ -30,6 +30,7 @@ public:
     bool DeleteDownload(const std::string& frmPge) override;
     bool AddCompleted(const DownloadTask& task) override;
     bool HasUnsaved(const std::string& frmPge) override;
+    bool IsCompletedFile(const std::string& path) override;
 
     // Writes what is kept in memory; true when nothing is left.
     bool SaveKept();

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/codepage.h"
 #include "tarvane/engine/format_size.h"
 #include "tarvane/engine/list_view.h"
@@ -48,10 +49,12 @@ bool KeyMatches(const XmlDocument& document, const std::string& keyName, const s
     return document.GetAttribute(keyName) == keyValue;
 }
 
-// Moves to the first item whose key attribute equals the key value byte for byte.
+// Moves to the first item whose key attribute equals the key value byte for byte. The key is taken
+// as the writer stored it, so a key with a stray lead byte still finds its item.
 bool FindItem(XmlDocument& document, const std::string& keyName, const std::string& keyValue) {
+    const std::string key = platform::Valid936(keyValue);
     while (document.FindElement(kItem)) {
-        if (KeyMatches(document, keyName, keyValue)) {
+        if (KeyMatches(document, keyName, key)) {
             return true;
         }
     }

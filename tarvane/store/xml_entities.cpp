@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "platform/ansi_text.h"
 #include "platform/codepage.h"
 #include "tarvane/store/xml_tokenizer.h"
 
@@ -71,11 +72,6 @@ std::string Lowered(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
     return out;
-}
-
-bool IsLeadByte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x81 && byte <= 0xFE;
 }
 
 // The lookup is done in lower case; where a capital and a small name fold together (Agrave and
@@ -219,16 +215,16 @@ std::string Escape(std::string_view text, bool forAttribute) {
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (IsLeadByte(c)) {
-            if (i + 1 < text.size()) {
-                out.append(text.substr(i, 2));
-                i += 2;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // A lead byte without its trail would swallow the quote or '<' after it when the file
+            // is read back; it, and any byte that is no character, stands for the default character.
+            const std::size_t length = platform::CharLength936(text, i);
+            if (platform::IsMapped936(text, i, length)) {
+                out.append(text.substr(i, length));
             } else {
-                // A lead byte without its trail would swallow the closing quote or '<' that
-                // follows the value; it stands for the default character instead.
                 out += '?';
-                ++i;
             }
+            i += length;
             continue;
         }
         switch (c) {

@@ -10,17 +10,21 @@ namespace {
 
 // Byte classes, looked up once per byte in the scanning loops.
 enum : unsigned char {
-    kLead = 1,                // 0x81-0xFE: starts a double-byte character when another byte follows
+    kLead = 1,                // 0x81-0xFE: starts a double-byte character when a trail byte follows
     kSpace = 2,               // XML white space
     kEndsTagName = 4,         // ends a tag name (white space included)
     kStartTagStop = 8,        // what a start tag outside quotes must look at: '>', quotes, '=', '/', white space
     kEndsAttributeName = 16,  // white space, '=', '/', '>', '?'
+    kTrail = 32,              // 0x40-0xFE but 0x7F: completes a lead byte; no delimiter is one
 };
 
 constexpr std::array<unsigned char, 256> MakeByteClasses() {
     std::array<unsigned char, 256> classes{};
     for (int byte = 0x81; byte <= 0xFE; ++byte) {
         classes[byte] |= kLead;
+    }
+    for (int byte = 0x40; byte <= 0xFE; ++byte) {
+        classes[byte] |= byte == 0x7F ? 0 : kTrail;
     }
     for (const unsigned char c : {'\t', '\n', '\r', ' '}) {
         classes[c] |= kSpace | kEndsTagName | kStartTagStop | kEndsAttributeName;
@@ -47,10 +51,18 @@ bool IsLeadByte(char c) {
     return (ClassOf(c) & kLead) != 0;
 }
 
-// Whether `pos` begins a character, given that `boundary` (<= pos) does: the lead bytes right
-// before `pos` pair up from the boundary on. No lead byte before `pos` is the last of the text, so
-// each of them takes the byte after it.
+// 2 when a lead byte at `pos` has a trail byte after it, else 1.
+std::size_t CharLength(const char* data, std::size_t size, std::size_t pos) {
+    return (ClassOf(data[pos]) & kLead) != 0 && pos + 1 < size && (ClassOf(data[pos + 1]) & kTrail) != 0 ? 2 : 1;
+}
+
+// Whether `pos` begins a character, given that `boundary` (<= pos) does. A byte that cannot be a
+// trail byte always does. Otherwise the lead bytes right before `pos` pair up from the boundary on:
+// each is a valid trail byte itself, so each takes the byte after it.
 bool StartsCharacter(const char* data, std::size_t boundary, std::size_t pos) {
+    if ((ClassOf(data[pos]) & kTrail) == 0) {
+        return true;
+    }
     std::size_t run = pos;
     while (run > boundary && IsLeadByte(data[run - 1])) {
         --run;
@@ -122,7 +134,7 @@ std::size_t WalkAttributes(std::string_view tag, Visit&& visit) {
         span.nameOffset = pos;
         while (pos < tag.size()) {
             const unsigned char byteClass = ClassOf(tag[pos]);
-            if ((byteClass & kLead) != 0 && pos + 1 < tag.size()) {
+            if (CharLength(tag.data(), tag.size(), pos) == 2) {
                 pos += 2;
             } else if ((byteClass & kEndsAttributeName) != 0) {
                 break;
@@ -189,7 +201,7 @@ bool IsXmlNameStart(char c) {
 }
 
 std::size_t XmlCharLength(std::string_view text, std::size_t pos) {
-    return IsLeadByte(text[pos]) && pos + 1 < text.size() ? 2 : 1;
+    return CharLength(text.data(), text.size(), pos);
 }
 
 std::size_t FindXmlChar(std::string_view text, std::size_t from, char c) {
@@ -207,7 +219,7 @@ std::string_view XmlTagName(std::string_view tag) {
     std::size_t pos = start;
     while (pos < tag.size()) {
         const unsigned char byteClass = ClassOf(tag[pos]);
-        if ((byteClass & kLead) != 0 && pos + 1 < tag.size()) {
+        if (CharLength(tag.data(), tag.size(), pos) == 2) {
             pos += 2;
         } else if ((byteClass & kEndsTagName) != 0) {
             break;
@@ -306,7 +318,7 @@ void XmlTokenizer::ScanStartTag(XmlNode& node) {
             // Any other character, single or double byte (a lead byte at the very end too).
             afterEquals = false;
             lastWasSlash = false;
-            pos += (byteClass & kLead) != 0 && pos + 1 < size ? 2 : 1;
+            pos += CharLength(data, size, pos);
             continue;
         }
         const char c = data[pos];

@@ -53,19 +53,21 @@ TEST_F(DownloadTest, TypeComesFromTheFinalAddressOrTheContentType) {
 // A task stored with a count, as after a pause: the row from the list, then the start command.
 class ResumeTest : public DownloadTest {
 protected:
-    std::string StoreTask(const std::string& path, const std::string& count, const std::string& partial) {
+    // `size` is what the task's first probe found.
+    std::string StoreTask(const std::string& path, const std::string& count, const std::string& partial, size_t size,
+                          const std::string& name = "resumed", const std::string& type = "bin") {
         std::string page = "http://game.quellora.localhost:8717/game/r.htm";
         DownloadTask task;
         task.frmPge = page;
-        task.name = "resumed";
+        task.name = name;
         task.path = games_;
         task.fileLink = site_.Url(path);
-        task.size = "1";
+        task.size = std::to_string(size);
         task.downloadedSize = count;
-        task.type = "bin";
+        task.type = type;
         task.flag = "2";
         engine_->files.AddItem(engine_->DownloadFile(), task, false);
-        WriteFile(games_ + "/resumed.bin", partial);
+        WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + "." + type), partial);
         engine_->files.LoadDownloadList(engine_->DownloadFile(), engine_->list);
         return page;
     }
@@ -74,7 +76,7 @@ protected:
 TEST_F(ResumeTest, ResumesAtNineteenTwentiethsOfTheCount) {
     std::string bytes = MakeFileBytes(100000, 5);
     site_.AddFile("/files/r.bin", bytes);
-    std::string page = StoreTask("/files/r.bin", "200", bytes.substr(0, 200));
+    std::string page = StoreTask("/files/r.bin", "200", bytes.substr(0, 200), bytes.size());
     engine_->commands.StartTask(0);
     ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
     EXPECT_EQ(ReadFile(games_ + "/resumed.bin"), bytes);
@@ -88,7 +90,7 @@ TEST_F(ResumeTest, CountAheadOfTheFileResumesFromTheFile) {
     // A crash can leave a count that the disk never got: no hole may be left.
     std::string bytes = MakeFileBytes(100000, 6);
     site_.AddFile("/files/r.bin", bytes);
-    std::string page = StoreTask("/files/r.bin", "90000", bytes.substr(0, 1000));
+    std::string page = StoreTask("/files/r.bin", "90000", bytes.substr(0, 1000), bytes.size());
     engine_->commands.StartTask(0);
     ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
     EXPECT_EQ(ReadFile(games_ + "/resumed.bin"), bytes);
@@ -98,10 +100,70 @@ TEST_F(ResumeTest, CountAheadOfTheFileResumesFromTheFile) {
 TEST_F(ResumeTest, ServerIgnoringTheRangeRestartsTheFile) {
     std::string bytes = MakeFileBytes(50000, 7);
     site_.AddFileIgnoringRange("/files/r.bin", bytes);
-    std::string page = StoreTask("/files/r.bin", "20000", std::string(20000, 'x'));
+    std::string page = StoreTask("/files/r.bin", "20000", std::string(20000, 'x'), bytes.size());
     engine_->commands.StartTask(0);
     ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
     EXPECT_EQ(ReadFile(games_ + "/resumed.bin"), bytes);
+}
+
+TEST_F(ResumeTest, A206FromTheWrongPlaceRestartsTheWholeFile) {
+    std::string bytes = MakeFileBytes(50000, 13);
+    site_.AddHostileFile("/files/r.bin", bytes, TestSite::Hostile::RangeEarly, 4096);
+    std::string page = StoreTask("/files/r.bin", "20000", bytes.substr(0, 20000), bytes.size());
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
+    EXPECT_EQ(ReadFile(games_ + "/resumed.bin"), bytes);
+    EXPECT_EQ(site_.RangeHeaders("/files/r.bin").back(), "");
+}
+
+TEST_F(ResumeTest, AFileThatChangedSizeStartsOver) {
+    std::string now = MakeFileBytes(30000, 14);
+    site_.AddFile("/files/r.bin", now);
+    std::string page = StoreTask("/files/r.bin", "6300", MakeFileBytes(6300, 15), 10000);
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
+    EXPECT_EQ(ReadFile(games_ + "/resumed.bin"), now);
+    EXPECT_EQ(site_.RangeHeaders("/files/r.bin").back(), "");
+}
+
+TEST_F(ResumeTest, ABegunTaskKeepsItsOwnFileWhateverTypeTheServerNamesNow) {
+    // "同名": X finished as 同名.exe; Y began as 同名.zip and its server now says exe.
+    std::string name = "\xCD\xAC\xC3\xFB", finished = "X's finished file";
+    DownloadTask x;
+    x.frmPge = "http://game.quellora.localhost:8717/game/x.htm";
+    x.name = name;
+    x.path = games_;
+    x.type = "exe";
+    engine_->files.AddItem(engine_->CompletedFile(), x, true);
+    WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + ".exe"), finished);
+    std::string bytes = MakeFileBytes(40000, 16);
+    site_.AddFile("/files/y.exe", bytes);
+    std::string page = StoreTask("/files/y.exe", "2000", bytes.substr(0, 2000), bytes.size(), name, "zip");
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
+    EXPECT_EQ(ReadFile(platform::Utf8FromAnsi(games_ + "/" + name + ".exe")), finished);
+    EXPECT_EQ(ReadFile(platform::Utf8FromAnsi(games_ + "/" + name + ".zip")), bytes);
+}
+
+TEST_F(DownloadTest, HostileServersNeverLeaveACorruptFileMarkedFinished) {
+    // A 206 to a request without a range; a probe that promises more than the transfer brings; a
+    // redirect loop.
+    std::string bytes = MakeFileBytes(30000, 17);
+    site_.AddHostileFile("/files/part.bin", bytes, TestSite::Hostile::PartialWithoutRange, 1000);
+    site_.AddFileVersions("/files/short.bin", {MakeFileBytes(300000, 18), MakeFileBytes(100000, 18)});
+    site_.AddRedirect("/files/loop.bin", site_.Url("/files/loop.bin"));
+    std::string p1 = Page("1", "/files/part.bin", "part"), p2 = Page("2", "/files/short.bin", "short"),
+                p3 = Page("3", "/files/loop.bin", "loop");
+    engine_->AddPage(p1, games_);
+    engine_->AddPage(p2, games_);
+    engine_->AddPage(p3, games_);
+    ASSERT_TRUE(EngineHarness::WaitFor(
+        [&] { return Stored(p1, "flag") == "3" && Stored(p2, "flag") == "3" && Stored(p3, "flag") == "3"; }));
+    ASSERT_TRUE(engine_->WaitIdle());
+    EXPECT_FALSE(IsCompleted(p1) || IsCompleted(p2) || IsCompleted(p3));
+    // What arrived is kept and counted, so a start resumes from it.
+    EXPECT_EQ(Stored(p2, "size"), "300000");
+    EXPECT_EQ(Stored(p2, "downloadedSize"), "100000");
 }
 
 TEST_F(DownloadTest, DroppedTransferFailsKeepsItsCountAndRestartsToTheWholeFile) {
@@ -154,10 +216,14 @@ TEST_F(DownloadTest, ExistingFileOfTheSameNameIsNeverTouched) {
 TEST_F(DownloadTest, ServiceNamesBecomePlainFileNames) {
     std::string bytes = MakeFileBytes(3000, 10);
     site_.AddFile("/files/e.rar", bytes);
-    std::string page = Page("1", "/files/e.rar", "../../escape");
+    std::string page = Page("1", "/files/e.rar", "../../escape"), stray = Page("2", "/files/e.rar", "b\x81/c");
     engine_->AddPage(page, games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page); }));
-    EXPECT_EQ(ReadFile(games_ + "/.._.._escape.rar"), bytes);
+    engine_->AddPage(stray, games_);
+    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(page) && IsCompleted(stray); }));
+    // A lead byte without its trail byte takes no "/" along into a subfolder.
+    EXPECT_EQ(ReadFile(games_ + "/b?_c.rar"), bytes);
+    // No hidden file either.
+    EXPECT_EQ(ReadFile(games_ + "/___.._escape.rar"), bytes);
     EXPECT_FALSE(std::filesystem::exists(temp_.File("escape.rar")));
 }
 

@@ -1,4 +1,5 @@
 #include "platform/ansi_text.h"
+#include "platform/codepage.h"
 
 #include <string>
 
@@ -37,6 +38,13 @@ TEST(AnsiText, ScansAndCutsStepOverTrailBytes) {
     EXPECT_EQ(CutAtCharBoundary936(text, 3), "a\x81]");
     EXPECT_EQ(CutAtCharBoundary936("ab\x81", 3), "ab\x81");  // a lone lead byte at the end is whole
     EXPECT_EQ(CutAtCharBoundary936(text, 0), "");
+}
+
+TEST(AnsiText, BytesThatAreNoCharacterBecomeQuestionMarks) {
+    // Lead bytes before a byte that is no trail byte, 0xFF, and a user-defined pair iconv cannot map.
+    EXPECT_EQ(Valid936("a\x81\"\x81\x7F\xFF\xAA\xA1\x81"), "a?\"?\x7F???");
+    EXPECT_EQ(Valid936("\xD6\xD0\x81\x40\x80]"), "\xD6\xD0\x81\x40\x80]");
+    EXPECT_EQ(Utf8FromAnsi("b\x81/c"), "b?/c");
 }
 
 }  // namespace

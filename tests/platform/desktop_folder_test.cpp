@@ -40,5 +40,23 @@ TEST_F(DesktopFolderTest, ReadsTheXdgSettingAsGbkText) {
     EXPECT_EQ(DesktopFolderFor("/home/u", Config()), "/home/u");
 }
 
+TEST_F(DesktopFolderTest, AMissingDesktopIsMadeOrTheDownloadFolderStandsIn) {
+    std::string home = temp_.Directory() + "home";
+    EXPECT_EQ(EnsureDefaultFolderFor(home, Config()).state, FolderState::Created);
+    EXPECT_TRUE(std::filesystem::is_directory(home + "/Desktop"));
+    EXPECT_EQ(EnsureDefaultFolderFor(home, Config()).state, FolderState::Existing);
+    // Nothing can be made below a plain file.
+    WriteFile(home + "/file", "");
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/file/desk\"\n");
+    DefaultFolder folder = EnsureDefaultFolderFor(home, Config());
+    EXPECT_EQ(folder.state, FolderState::FellBack);
+    EXPECT_EQ(folder.path, home + "/Downloads");
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path));
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/file/desk\"\nXDG_DOWNLOAD_DIR=\"$HOME/file/dl\"\n");
+    folder = EnsureDefaultFolderFor(home, Config());
+    EXPECT_EQ(folder.state, FolderState::Unavailable);
+    EXPECT_EQ(folder.path, home + "/file/desk");
+}
+
 }  // namespace
 }  // namespace platform

@@ -124,6 +124,20 @@ TEST_F(TaskFilesTest, SpecialCharactersAndChineseTextRoundTrip) {
     ExpectSameTask(files_.GetTask(download_, "frmPge", task.frmPge), task);
 }
 
+TEST_F(TaskFilesTest, BytesThatAreNoCharacterNeverBreakTheFile) {
+    // A lead byte pairs only with a trail byte: before '"', '>' or '<' it is no character at all.
+    WriteFile(download_, "<download/>");
+    DownloadTask task = SampleTask("http://game.example/\x81");
+    task.name = "a\x81\"\x81>\x81<zz\xFF";
+    task.path = "/games/\xD7\xC0\xAA\xA1";  // a pair iconv has no character for
+    ASSERT_TRUE(files_.AddItem(download_, task, false));
+    files_.UpdateTask(download_, "frmPge", task.frmPge, task);
+    DownloadTask read = TaskFiles().GetTask(download_, "frmPge", "http://game.example/?");
+    EXPECT_EQ(read.name, "a?\"?>?<zz?");
+    EXPECT_EQ(read.path, "/games/\xD7\xC0?");
+    EXPECT_EQ(read.fileLink, "http://files.example/http://game.example/?.zip");
+}
+
 TEST_F(TaskFilesTest, CompletedItemsAreListedNewestFirst) {
     WriteFile(completed_, "<completed/>");
     for (const char* page : {"pa", "pb", "pc"}) {

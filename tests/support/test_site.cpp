@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <stdexcept>
@@ -33,8 +34,13 @@ struct TestSite::Entry {
         Slow,
         Virtual,
         Redirect,
-        Status
+        Status,
+        Hostile,
+        Versions
     } kind = Kind::File;
+    Hostile hostile = Hostile::RangeEarly;
+    std::vector<std::string> versions;
+    size_t served = 0;
     std::string bytes;
     std::string contentType;
     size_t limit = 0;  // drop or stall point; bytes per second of a slow file
@@ -74,7 +80,32 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
             res.set_content("<html><body>404 Not Found</body></html>", "text/html");
             return;
         }
+        if (entry->kind == Entry::Kind::Versions) {
+            std::lock_guard lock(mutex_);
+            res.set_content(entry->versions[std::min(entry->served++, entry->versions.size() - 1)],
+                            "application/octet-stream");
+            return;
+        }
         switch (entry->kind) {
+            case Entry::Kind::Hostile: {
+                size_t from = entry->limit;
+                if (entry->hostile == Hostile::RangeEarly) {
+                    if (req.ranges.empty()) {
+                        res.set_content(entry->bytes, "application/octet-stream");
+                        break;
+                    }
+                    from = static_cast<size_t>(req.ranges[0].first) - entry->limit;
+                }
+                const_cast<httplib::Request&>(req).ranges.clear();
+                res.status = 206;
+                res.set_header("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                    std::to_string(entry->bytes.size() - 1) + "/" +
+                                                    std::to_string(entry->bytes.size()));
+                res.set_content(entry->bytes.substr(from), "application/octet-stream");
+                break;
+            }
+            case Entry::Kind::Versions:
+                break;
             case Entry::Kind::File:
                 res.set_content(entry->bytes, entry->contentType.c_str());
                 break;
@@ -230,6 +261,22 @@ void TestSite::AddRedirect(const std::string& from, const std::string& toUrl, in
     entry->location = toUrl;
     std::lock_guard lock(mutex_);
     entries_[from] = entry;
+}
+
+void TestSite::AddHostileFile(const std::string& path, std::string bytes, Hostile kind, size_t amount) {
+    AddFile(path, std::move(bytes));
+    std::lock_guard lock(mutex_);
+    entries_[path]->kind = Entry::Kind::Hostile;
+    entries_[path]->hostile = kind;
+    entries_[path]->limit = amount;
+}
+
+void TestSite::AddFileVersions(const std::string& path, std::vector<std::string> versions) {
+    auto entry = std::make_shared<Entry>();
+    entry->kind = Entry::Kind::Versions;
+    entry->versions = std::move(versions);
+    std::lock_guard lock(mutex_);
+    entries_[path] = entry;
 }
 
 void TestSite::AddStatus(const std::string& path, int status, std::string body) {

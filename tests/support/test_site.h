@@ -53,6 +53,12 @@ public:
     // A file of `size` bytes made up on the fly (VirtualByte), for sizes that do not fit in memory.
     void AddVirtualFile(const std::string& path, uint64_t size);
     void AddRedirect(const std::string& from, const std::string& toUrl, int status = 302);
+    // Misbehaving servers. RangeEarly: a range request "bytes=S-" gets a 206 from S - `amount` on,
+    // its Content-Range saying so. PartialWithoutRange: every request gets a 206 from byte `amount`.
+    enum class Hostile { RangeEarly, PartialWithoutRange };
+    void AddHostileFile(const std::string& path, std::string bytes, Hostile kind, size_t amount);
+    // The n-th request of `path` gets versions[n] (the last one from then on), with Range support.
+    void AddFileVersions(const std::string& path, std::vector<std::string> versions);
     void AddStatus(const std::string& path, int status, std::string body);
     void ReleaseStalls();
 

@@ -52,6 +52,20 @@ public:
                                          });
                 return;
             }
+            if (page.trickle) {
+                // One byte every 50 ms: alive, but far below any useful speed.
+                res.set_content_provider(
+                    page.body.size(), "application/octet-stream",
+                    [this, body = page.body](size_t offset, size_t, httplib::DataSink& sink) {
+                        std::unique_lock wait(mutex_);
+                        if (released_.wait_for(wait, std::chrono::milliseconds(50), [this] { return ending_; })) {
+                            return false;
+                        }
+                        wait.unlock();
+                        return sink.write(body.data() + offset, 1);
+                    });
+                return;
+            }
             if (page.cutAfter == 0) {
                 res.set_content(page.body, "application/octet-stream");
                 return;
@@ -88,6 +102,10 @@ public:
         std::lock_guard lock(mutex_);
         pages_[path] = Page{std::move(body), status, cutAfter, false};
     }
+    void SetTrickling(const std::string& path, std::string body) {
+        std::lock_guard lock(mutex_);
+        pages_[path] = Page{std::move(body), 200, 0, false, true};
+    }
     void SetStalling(const std::string& path) {
         std::lock_guard lock(mutex_);
         pages_[path] = Page{std::string(1000, 'x'), 200, 0, true};
@@ -103,6 +121,7 @@ private:
         int status = 200;
         size_t cutAfter = 0;
         bool stall = false;
+        bool trickle = false;
     };
     httplib::Server server_;
     std::thread thread_;
@@ -296,6 +315,29 @@ TEST_F(UpdateCheckTest, AStalledServerEndsTheCheck) {
     CurlFetcher impatient(CurlFetcher::Limits{5, 1});
     EXPECT_EQ(RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, impatient, starter_),
               UpdateOutcome::DownloadFailed);
+    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(LeftFiles().empty());
+}
+
+TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporariesGo) {
+    SetInstalledVersion("1");
+    WriteFile(temp_.File(".updateZip.Ab12Cd"), "left behind by a killed updater");
+    server_.Set("/files/setup.run", std::string(300000, 'i'));
+    Publish("2|||" + InstallerUrl());
+    UpdaterSetup small{temp_.Directory(), server_.Url(kVersionFilePath), 100000, 1000, std::chrono::seconds(0)};
+    EXPECT_EQ(RunUpdateCheck(small, fetcher_, starter_), UpdateOutcome::DownloadFailed);
+    EXPECT_TRUE(LeftFiles().empty());
+
+    // 20 bytes a second for 5 seconds: below the speed floor, cut after its one second.
+    server_.SetTrickling("/files/setup.run", std::string(100, 't'));
+    CurlFetcher slowCut(CurlFetcher::Limits{5, 1, 1024, std::chrono::seconds(600)});
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunUpdateCheck(small, slowCut, starter_), UpdateOutcome::DownloadFailed);
+    // Fast enough for the floor, but the whole check has one second.
+    server_.SetTrickling(kVersionFilePath, "2|||" + InstallerUrl());
+    CurlFetcher hurried(CurlFetcher::Limits{5, 60, 1, std::chrono::seconds(1)});
+    EXPECT_EQ(RunUpdateCheck(small, hurried, starter_), UpdateOutcome::NoVersionFile);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     EXPECT_TRUE(starter_.started.empty());
     EXPECT_TRUE(LeftFiles().empty());
 }
