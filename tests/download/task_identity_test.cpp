@@ -32,29 +32,6 @@ TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWa
     EXPECT_TRUE(IsCompleted(a));
 }
 
-TEST_F(DownloadTest, LinksArrivingWhileDownloadsFinishAreEachKeptOnce) {
-    WriteConfig("[options]\nmaxTaskNum=3\n");
-    constexpr int kLinks = 30;
-    std::vector<std::string> pages;
-    for (int i = 0; i < kLinks; ++i) {
-        std::string path = "/files/burst" + std::to_string(i) + ".bin";
-        site_.AddFile(path, MakeFileBytes(20000 + 997 * i, i));
-        pages.push_back(Page("burst" + std::to_string(i), path, "burst" + std::to_string(i)));
-    }
-    for (const auto& page : pages) {
-        engine_->AddPage(page, games_);
-    }
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.WaitingCount() == 0; }));
-    ASSERT_TRUE(engine_->WaitIdle());
-    for (int i = 0; i < kLinks; ++i) {
-        EXPECT_TRUE(IsCompleted(pages[i])) << i;
-        EXPECT_EQ(Stored(pages[i], "frmPge"), "") << i;
-        EXPECT_TRUE(ReadFile(games_ + "/burst" + std::to_string(i) + ".bin") == MakeFileBytes(20000 + 997 * i, i)) << i;
-    }
-    EXPECT_EQ(engine_->list.RowCount(), 0);
-    EXPECT_TRUE(engine_->tables.Consistent());
-}
-
 TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
     WriteConfig("[options]\nmaxTaskNum=5\n");
     std::string bytes = MakeFileBytes(300000, 7);
