@@ -8,6 +8,16 @@
 namespace tarvane::test {
 namespace {
 
+DownloadTask Task(const std::string& page, const std::string& name, const std::string& folder,
+                  const std::string& type = "bin") {
+    DownloadTask task;
+    task.frmPge = page;
+    task.name = name;
+    task.path = folder;
+    task.type = type;
+    return task;
+}
+
 TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWasAskedFor) {
     WriteConfig("[options]\nmaxTaskNum=3\n");
     site_.AddSlowFile("/files/a.bin", MakeFileBytes(50000, 1), 100000);
@@ -71,16 +81,14 @@ TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesIsTidiedAtTheNextStart) {
     EXPECT_TRUE(ReadFile(games_ + "/refused.bin") == bytes);
 
     // An end between the two writes leaves a task in both files.
-    engine_->files.AddItem(engine_->DownloadFile(), {.frmPge = done, .name = "done", .path = games_, .type = "bin"},
-                           false);
+    engine_->files.AddItem(engine_->DownloadFile(), Task(done, "done", games_), false);
     WriteFile(games_ + "/done.bin", bytes);
 
     auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
     ASSERT_EQ(setAside.size(), 1u);
     EXPECT_EQ(setAside[0].file, engine_->CompletedFile());
     EXPECT_EQ(ReadFile(setAside[0].setAsideAs), "<completed><item name=");
-    engine_->files.AddItem(engine_->CompletedFile(), {.frmPge = done, .name = "done", .path = games_, .type = "bin"},
-                           true);
+    engine_->files.AddItem(engine_->CompletedFile(), Task(done, "done", games_), true);
     RepairTaskFiles(engine_->files, temp_.Directory());
     EXPECT_EQ(Stored(done, "frmPge"), "");
     EXPECT_EQ(Stored(refused, "frmPge"), "");
@@ -92,7 +100,7 @@ TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) 
     const std::string whole = R"(<item name="ok" frmPge="http://game.quellora.localhost/ok.htm" flag="2"/>)";
     const std::string cases[] = {
         "<download>\r\n" + whole + "\r\n<item name=\"cut\" frmPge=\"http://g",  // cut mid-item
-        "",                                                                      // empty
+        "",                                                                     // empty
         // GBK bytes under a UTF-8 declaration
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><download><item name=\"\xC4\xE3\" frmPge=\"http://p/x.htm\"/>",
     };
@@ -114,7 +122,8 @@ TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) 
 TEST_F(DownloadTest, ChangesTheFilesRefuseAreKeptInMemoryAndWrittenLater) {
     std::vector<std::string> reports;
     engine_->store.OnUnsaved([&](const std::string& file) { reports.push_back(file); });
-    DownloadTask task{.frmPge = "http://game.quellora.localhost/ro.htm", .name = "ro", .path = games_, .flag = "1"};
+    DownloadTask task = Task("http://game.quellora.localhost/ro.htm", "ro", games_, "");
+    task.flag = "1";
     // Every file write of this process fails while the limit is down (root ignores modes).
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
