@@ -3,6 +3,7 @@
 #include <QString>
 
 class QCoreApplication;
+class QMessageBox;
 
 namespace tarvane {
 
@@ -10,12 +11,6 @@ namespace tarvane {
 // (Qt's translations folder when empty). Answers how many catalogues were found; the programs run in
 // English Qt texts without them.
 int InstallChineseQtTranslations(QCoreApplication& app, const QString& folder = {});
-
-}  // namespace tarvane
-
-class QMessageBox;
-
-namespace tarvane {
 
 // Gives the box's standard buttons the texts of the programs' own dialogs (确定, 取消, 是, 否), which
 // hold also where Qt's catalogue is missing.

@@ -1,6 +1,6 @@
 // Saves pictures of the main window's finished-downloads tab (with enough entries to scroll), the
-// new-task dialog (expanded), the options dialog and the folder picker, drawn offscreen from a sample
-// program directory with Qt's own texts in Chinese.
+// new-task dialog (expanded), the options dialog, the delete question and the folder picker, drawn offscreen from a
+// sample program directory with Qt's own texts in Chinese.
 //   screenshot-dialogs OUTPUT_FOLDER
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,6 +13,7 @@
 #include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 #include "platform/process_start.h"
+#include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/new_task_dialog.h"
 #include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/main_dialog.h"
@@ -112,6 +113,11 @@ int main(int argc, char** argv) {
     options.show();
     app.processEvents();
     ok = Save(options, output + "/options.png") && ok;
+
+    DeleteConfirmDialog question(&main);
+    question.show();
+    app.processEvents();
+    ok = Save(question, output + "/delete-confirm.png") && ok;
 
     // As the folder picker opens it.
     QFileDialog picker(&main, QString::fromUtf8("请选择文件夹"), QString::fromStdString(directory));
