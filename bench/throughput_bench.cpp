@@ -71,6 +71,7 @@ public:
         Call([] {});
         ++writes_;
     }
+    void SetTipOf(RowKey, const std::string&) override {}
     bool DeleteRowOf(RowKey) override {
         Call([this] { --rows_; });
         return true;
@@ -174,7 +175,7 @@ double EngineRun(const fs::path& home, const std::vector<std::string>& links, co
     HandOverListView list;
     Silent ports;
     SystemClock clock;
-    EngineContext context{tables, list, store, ports, clock, dir};
+    EngineContext context{tables, list, store, ports, clock, dir, 3000, nullptr, {}};
     LinkResolver resolver({"127.0.0.1:1", "quellora.localhost"});
     TransferScheduler scheduler(context);
     TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "", "tarvane");

@@ -68,8 +68,12 @@ ParseResult SplitParseReply(const std::string& decoded) {
     return result;
 }
 
+bool LinkResolver::IsGamePage(const std::string& link) const {
+    return !settings_.siteDomain.empty() && link.find(settings_.siteDomain) != std::string::npos;
+}
+
 ParseResult LinkResolver::ResolveLink(const std::string& link) const {
-    if (settings_.siteDomain.empty() || link.find(settings_.siteDomain) == std::string::npos) {
+    if (!IsGamePage(link)) {
         return {link, ""};
     }
     std::string address = "http://" + settings_.officialHost + std::string(kParsePath) + EncodeLinkParameter(link);

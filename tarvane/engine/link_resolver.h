@@ -24,6 +24,8 @@ public:
     explicit LinkResolver(ResolverSettings settings) : settings_(std::move(settings)) {}
 
     ParseResult ResolveLink(const std::string& link) const;
+    // Whether the link is a game page of the maker's site, which the parse service answers.
+    bool IsGamePage(const std::string& link) const;
 
 private:
     ResolverSettings settings_;

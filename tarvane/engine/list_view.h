@@ -34,6 +34,8 @@ public:
     virtual void SetImageOf(RowKey key, int image) = 0;
     virtual void SetTextOf(RowKey key, int column, const std::string& text) = 0;
     virtual bool DeleteRowOf(RowKey key) = 0;
+    // The text shown when the pointer rests on the row (why a task failed); empty for none.
+    virtual void SetTipOf(RowKey key, const std::string& text) = 0;
 };
 
 }  // namespace tarvane

@@ -105,6 +105,8 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
     launch.prxName = task.prxName;
     launch.prxPwd = task.prxPwd;
     launch.agent = task.agent;
+    launch.etag = task.etag;
+    launch.lastModified = task.lastModified;
     launch.listView = &context_.list;
     platform::SettingsFile settings(ConfigPath());
     // A task that already runs or waits is left as it is: never two writers on one data file.

@@ -39,6 +39,11 @@ struct DownloadTask {
     std::string flag;      // task state number as text
     std::string type;      // extension without the point, or "未知" in 936
     std::string agent;     // user-agent of every request of the task
+    // Written after the others, only when known: the file's validators, so that a resume never mixes
+    // two versions of a file, and why the task failed last.
+    std::string etag;
+    std::string lastModified;
+    std::string error;  // plain Chinese, code page 936; empty unless the task failed
 };
 
 // The argument of task creation: a new task (resolve != 0) or a restart of the task in `row`.
@@ -63,7 +68,9 @@ struct TaskLaunch {
     std::string prxPwd;
     std::string flag;
     std::string type;
-    std::string agent;                // user-agent of the worker's requests
+    std::string agent;  // user-agent of the worker's requests
+    std::string etag;   // validators of the bytes already on disk
+    std::string lastModified;
     ListView* listView = nullptr;     // non-null marks a used queue entry
     WorkerControl* worker = nullptr;  // set by the worker thread when it starts
 };

@@ -3,16 +3,21 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
+#include <memory>
+#include <thread>
 
 #include "platform/codepage.h"
 #include "platform/settings_file.h"
+#include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/file_types.h"
+#include "tarvane/engine/folder_of_path.h"
 #include "tarvane/engine/format_size.h"
 
 namespace tarvane {
@@ -85,6 +90,37 @@ bool RangeAnswersFrom(CURL* handle, int64_t offset, int64_t total) {
            (length < 0 || length == last - first + 1);
 }
 
+// The response's validators, where it sends them (after redirects, those of the last response).
+void ReadValidators(CURL* handle, std::string& etag, std::string& lastModified) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(handle, "ETag", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
+        etag = header->value;
+    }
+    if (curl_easy_header(handle, "Last-Modified", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
+        lastModified = header->value;
+    }
+}
+
+// Whether two sets of validators can describe the same file: they differ only where both have one.
+bool ValidatorsAgree(const std::string& etagA, const std::string& dateA, const std::string& etagB,
+                     const std::string& dateB) {
+    if (!etagA.empty() && !etagB.empty()) {
+        return etagA == etagB;
+    }
+    return dateA.empty() || dateB.empty() || dateA == dateB;
+}
+
+long WholeSeconds(std::chrono::milliseconds time) {
+    return std::max<long>(1, static_cast<long>((time.count() + 999) / 1000));
+}
+
+// Limits that keep a request from hanging: nothing received for the stall time ends it.
+void SetStallLimits(CURL* handle, const RetrySettings& retry) {
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, WholeSeconds(retry.stallTime));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(retry.stallTime));
+}
+
 }  // namespace
 
 int64_t ParseByteCount(const std::string& text) {
@@ -116,21 +152,89 @@ int TransferWorker::Run() {
         pauseRequested = 1;
     }
     SetImage(kImageDownloading);
+    context_.list.SetTipOf(launch_.key, "");
+    etag_ = launch_.etag;
+    lastModified_ = launch_.lastModified;
     progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
 
-    ProbeResult probe = Probe();
+    ProbeResult probe = ProbeWithRetries();
     if (probe != ProbeResult::Ok) {
         EndUnfinished(probe == ProbeResult::Paused ? kStatePaused : kStateFailed);
         return state;
     }
     SetText(kColumnSize, FormatSize(progress_.totalSize));
     if (!OpenDataFile()) {
+        failure_ = ReasonNotWritable();
         EndUnfinished(kStateFailed);
         return state;
     }
+    if (!RoomForTheRest()) {
+        failure_ = ReasonNoRoom();
+        Finish(CURLE_WRITE_ERROR);
+        return state;
+    }
     SetText(kColumnName, launch_.name + "." + type_);
-    Finish(Transfer());
+    Finish(TransferWithRetries());
     return state;
+}
+
+TransferWorker::ProbeResult TransferWorker::ProbeWithRetries() {
+    for (;;) {
+        ProbeResult result = Probe();
+        if (result == ProbeResult::Expired) {
+            if (RenewLink()) {
+                continue;
+            }
+            return ProbeResult::Failed;
+        }
+        if (result != ProbeResult::Retry) {
+            return result;
+        }
+        if (!WaitToRetry(false, failure_, false)) {
+            return pauseRequested.load() != 0 ? ProbeResult::Paused : ProbeResult::Failed;
+        }
+    }
+}
+
+bool TransferWorker::RenewLink() {
+    // Only a game page of the maker's site can name its file anew, and only once a start.
+    if (renewed_ || context_.resolver == nullptr || !context_.resolver->IsGamePage(launch_.frmPge)) {
+        return false;
+    }
+    renewed_ = true;
+    ParseResult parsed = context_.resolver->ResolveLink(launch_.frmPge);
+    if (parsed.realLink.empty() || parsed.realLink == launch_.fileLink) {
+        failure_ = ReasonLinkExpired();
+        return false;
+    }
+    launch_.fileLink = parsed.realLink;
+    context_.store.SetDownloadField(launch_.frmPge, "fileLink", launch_.fileLink);
+    SetText(kColumnLink, launch_.fileLink);
+    return true;
+}
+
+bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bool stalled) {
+    const RetrySettings& retry = context_.retry;
+    int allowed = static_cast<int>(retry.waits.size());
+    attemptsWithoutData_ = broughtData ? 1 : attemptsWithoutData_ + 1;
+    if (attemptsWithoutData_ > allowed) {
+        failure_ = allowed == 0 ? reason
+                   : stalled    ? ReasonStalled(WholeSeconds(retry.stallTime), allowed)
+                                : ReasonAfterRetries(reason, allowed);
+        return false;
+    }
+    SetText(kColumnTimeLeft,
+            platform::AnsiFromUtf8("重试 ") + std::to_string(attemptsWithoutData_) + "/" + std::to_string(allowed));
+    // A pause or delete ends the wait at once.
+    auto deadline = std::chrono::steady_clock::now() + retry.waits[static_cast<std::size_t>(attemptsWithoutData_ - 1)];
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (pauseRequested.load() != 0 || (stopAll_ != nullptr && stopAll_->load())) {
+            pauseRequested = 1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return pauseRequested.load() == 0;
 }
 
 TransferWorker::ProbeResult TransferWorker::Probe() {
@@ -150,6 +254,7 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
     curl_easy_setopt(probe, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(probe, CURLOPT_XFERINFOFUNCTION, ProbePauseCheck);
     curl_easy_setopt(probe, CURLOPT_XFERINFODATA, static_cast<WorkerControl*>(this));
+    SetStallLimits(probe, context_.retry);
     CURLcode code = curl_easy_perform(probe);
 
     ProbeResult result = ProbeResult::Ok;
@@ -157,10 +262,18 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
     curl_easy_getinfo(probe, CURLINFO_RESPONSE_CODE, &status);
     if (pauseRequested.load() != 0) {
         result = ProbeResult::Paused;
-    } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status >= 400 || status == 0) {
-        // An error page (404, a proxy's 407) is no file to download.
-        result = ProbeResult::Failed;
+    } else if (status >= 400) {
+        // An error page (404, a proxy's 407) is no file to download; an expired link may be renewed.
+        failure_ = ReasonForStatus(status);
+        result = IsExpiredStatus(status) ? ProbeResult::Expired : ProbeResult::Failed;
+    } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status == 0) {
+        failure_ = ReasonForTransfer(code, 0);
+        result = IsRetryable(code) ? ProbeResult::Retry : ProbeResult::Failed;
     } else {
+        failure_.clear();
+        etag_.clear();
+        lastModified_.clear();
+        ReadValidators(probe, etag_, lastModified_);
         curl_off_t length = -1;
         progress_.totalSize =
             (curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
@@ -230,7 +343,8 @@ bool TransferWorker::OpenDataFile() {
     int64_t base = std::min<int64_t>(recorded, info.st_size);
     int64_t offset = 0;
     // A probed size other than the stored one means another file behind the link: start over.
-    if (begun && base > 0 && launch_.size == sizeText_) {
+    if (begun && base > 0 && launch_.size == sizeText_ &&
+        ValidatorsAgree(launch_.etag, launch_.lastModified, etag_, lastModified_)) {
         offset = base / 20 * 19 + (base % 20) * 19 / 20;  // base x 0.95, truncated, without overflow
         rangeRequested_ = true;
     }
@@ -250,16 +364,34 @@ bool TransferWorker::OpenDataFile() {
     return true;
 }
 
+bool TransferWorker::RoomForTheRest() {
+    struct statvfs info {};
+    if (progress_.totalSize <= 0 ||
+        statvfs(platform::Utf8FromAnsi(std::string(FolderOfPath(dataPath_))).c_str(), &info) != 0) {
+        return true;
+    }
+    double free = static_cast<double>(info.f_bavail) * static_cast<double>(info.f_frsize);
+    return progress_.totalSize - progress_.resumeBase <= free;
+}
+
 int TransferWorker::Transfer() {
-    CURL* handle = curl_easy_init();
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> owned(curl_easy_init(), &curl_easy_cleanup);
+    CURL* handle = owned.get();
     if (handle == nullptr) {
         return CURLE_FAILED_INIT;
     }
     handle_ = handle;
     std::string range;
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
     if (rangeRequested_) {
         range = std::to_string(static_cast<int64_t>(progress_.resumeBase)) + "-";
         curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
+        // The range only if the file is still the one the bytes on disk came from; else all of it.
+        const std::string& validator = !etag_.empty() ? etag_ : lastModified_;
+        if (!validator.empty()) {
+            headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+            curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+        }
     }
     curl_easy_setopt(handle, CURLOPT_URL, launch_.fileLink.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
@@ -273,6 +405,7 @@ int TransferWorker::Transfer() {
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
+    SetStallLimits(handle, context_.retry);
     CURLcode passwordResult = CURLE_OK;
     SetProxy(handle, launch_, &passwordResult);
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
@@ -295,7 +428,80 @@ int TransferWorker::Transfer() {
         progress_.Begin(0, progress_.totalSize, context_.clock.NowMs());
         code = curl_easy_perform(handle);
     }
+    handle_ = nullptr;
     return code;
+}
+
+int64_t TransferWorker::BytesOnDisk() {
+    std::fflush(file_);
+    struct stat info {};
+    return fstat(fileno(file_), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+}
+
+bool TransferWorker::ResumeFromDisk() {
+    int64_t offset = BytesOnDisk();
+    auto total = static_cast<int64_t>(progress_.totalSize);
+    rangeRejected_ = responseChecked_ = httpError_ = false;
+    status_ = 0;
+    writeError_ = 0;
+    if (offset == 0 || (total > 0 && offset >= total)) {
+        rangeRequested_ = false;
+        return RestartDataFile();
+    }
+    if (fseeko(file_, offset, SEEK_SET) != 0) {
+        return false;
+    }
+    rangeRequested_ = true;
+    progress_.resumeBase = static_cast<double>(offset);
+    return true;
+}
+
+int TransferWorker::TransferWithRetries() {
+    for (;;) {
+        int64_t before = BytesOnDisk();
+        int code = Transfer();
+        if (pauseRequested.load() != 0 || code == CURLE_ABORTED_BY_CALLBACK) {
+            return CURLE_ABORTED_BY_CALLBACK;
+        }
+        if (std::fflush(file_) != 0) {
+            writeError_ = errno;
+            return CURLE_WRITE_ERROR;
+        }
+        if (code == CURLE_OK && !httpError_ && HoldsAnnouncedSize()) {
+            return CURLE_OK;
+        }
+        if (httpError_) {
+            failure_ = ReasonForStatus(status_);
+            if (!IsExpiredStatus(status_) || !RenewLink()) {
+                return code;
+            }
+            // The new link leads on from the disk to the same file; another file starts over.
+            std::string size = sizeText_, etag = etag_, date = lastModified_;
+            if (ProbeWithRetries() != ProbeResult::Ok) {
+                return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
+            }
+            if ((sizeText_ != size || !ValidatorsAgree(etag, date, etag_, lastModified_)) && !RestartDataFile()) {
+                return CURLE_WRITE_ERROR;
+            }
+            if (!ResumeFromDisk()) {
+                return CURLE_WRITE_ERROR;
+            }
+            continue;
+        }
+        // A body that ended before its length, with or without a word from libcurl.
+        int cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
+        if (!IsRetryable(cause)) {
+            failure_ = ReasonForTransfer(cause, writeError_);
+            return cause;
+        }
+        if (!WaitToRetry(BytesOnDisk() > before, ReasonForTransfer(cause, 0), cause == CURLE_OPERATION_TIMEDOUT)) {
+            return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : cause;
+        }
+        if (!ResumeFromDisk()) {
+            failure_ = ReasonNotWritable();
+            return CURLE_WRITE_ERROR;
+        }
+    }
 }
 
 bool TransferWorker::RestartDataFile() {
@@ -312,6 +518,7 @@ size_t TransferWorker::WriteData(const char* data, size_t bytes) {
         responseChecked_ = true;
         long status = 0;
         curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_RESPONSE_CODE, &status);
+        status_ = status;
         if (status >= 400) {
             // An error page never lands in the data file.
             httpError_ = true;
@@ -327,11 +534,23 @@ size_t TransferWorker::WriteData(const char* data, size_t bytes) {
             return 0;
         }
         if (rangeRequested_ && status != 206 && !RestartDataFile()) {
-            // The server sent the whole file instead of the range: the data file starts over.
+            // The server sent the whole file instead of the range (or the file changed, and If-Range
+            // asked for all of it): the data file starts over.
             return 0;
         }
+        // What now lands on disk belongs to this response's file.
+        std::string etag, date;
+        ReadValidators(static_cast<CURL*>(handle_), etag, date);
+        if (!etag.empty() || !date.empty()) {
+            etag_ = etag;
+            lastModified_ = date;
+        }
     }
-    return std::fwrite(data, 1, bytes, file_);
+    size_t written = std::fwrite(data, 1, bytes, file_);
+    if (written < bytes) {
+        writeError_ = errno;
+    }
+    return written;
 }
 
 int TransferWorker::OnProgress(double total, double received) {
@@ -374,6 +593,11 @@ DownloadTask TransferWorker::StateRecord(int flag) const {
     record.prxName = launch_.prxName;
     record.prxPwd = launch_.prxPwd;
     record.flag = std::to_string(flag);
+    record.etag = etag_;
+    record.lastModified = lastModified_;
+    if (flag == kStateFailed) {
+        record.error = failure_;
+    }
     return record;
 }
 
@@ -397,7 +621,11 @@ bool TransferWorker::HoldsAnnouncedSize() {
 
 void TransferWorker::Finish(int code) {
     bool flushed = file_ != nullptr && std::fflush(file_) == 0;
-    bool completed = code == CURLE_OK && !httpError_ && flushed && HoldsAnnouncedSize();
+    if (!flushed && code == CURLE_OK) {
+        writeError_ = errno;
+        code = CURLE_WRITE_ERROR;
+    }
+    bool completed = code == CURLE_OK && !httpError_ && HoldsAnnouncedSize();
     if (completed) {
         completed = std::fclose(file_) == 0;
         file_ = nullptr;
@@ -406,14 +634,16 @@ void TransferWorker::Finish(int code) {
         std::fclose(file_);
         file_ = nullptr;
     }
-    curl_easy_cleanup(static_cast<CURL*>(handle_));
-    handle_ = nullptr;
 
     if (completed) {
         Complete();
-    } else {
-        EndUnfinished(code == CURLE_ABORTED_BY_CALLBACK ? kStatePaused : kStateFailed);
+        return;
     }
+    bool paused = code == CURLE_ABORTED_BY_CALLBACK;
+    if (!paused && failure_.empty()) {
+        failure_ = ReasonForTransfer(code, writeError_);
+    }
+    EndUnfinished(paused ? kStatePaused : kStateFailed);
 }
 
 void TransferWorker::EndUnfinished(int finalState) {
@@ -422,6 +652,7 @@ void TransferWorker::EndUnfinished(int finalState) {
     if (context_.tables.WorkerListed(this)) {
         context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState));
         SetImage(finalState == kStatePaused ? kImageIdle : kImageFailed);
+        context_.list.SetTipOf(launch_.key, finalState == kStateFailed ? failure_ : "");
     }
     context_.tables.ReleaseWorker(this);
 }

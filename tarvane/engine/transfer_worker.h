@@ -1,12 +1,15 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tarvane/engine/clock.h"
 #include "tarvane/engine/desktop_ports.h"
+#include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/list_view.h"
 #include "tarvane/engine/progress.h"
 #include "tarvane/engine/task_record.h"
@@ -15,6 +18,16 @@
 #include "tarvane/engine/worker_table.h"
 
 namespace tarvane {
+
+// How a transfer that stalls or is cut off is tried again from what is on disk.
+struct RetrySettings {
+    // Nothing received for this long (whole seconds, at least one) ends an attempt.
+    std::chrono::milliseconds stallTime{std::chrono::seconds(60)};
+    // The wait before each further attempt; as many attempts in a row without new data as waits.
+    std::vector<std::chrono::milliseconds> waits{std::chrono::seconds(2), std::chrono::seconds(4),
+                                                 std::chrono::seconds(8), std::chrono::seconds(16),
+                                                 std::chrono::seconds(32)};
+};
 
 // What every worker shares with the program; owned by the program, outliving all workers.
 struct EngineContext {
@@ -26,6 +39,9 @@ struct EngineContext {
     std::string programDirectory;  // ends in "/": config.ini and tmp.txt live there
     // How often a running transfer records its count, so a crash loses at most this much.
     double saveIntervalMs = 3000;
+    // Asked again for a game page whose stored file link has expired; none: links are not renewed.
+    const LinkResolver* resolver = nullptr;
+    RetrySettings retry;
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.
@@ -45,10 +61,24 @@ public:
     int OnProgress(double total, double received);
 
 private:
-    enum class ProbeResult { Ok, Failed, Paused };
+    enum class ProbeResult { Ok, Failed, Paused, Expired, Retry };
     ProbeResult Probe();
+    // Probes until the file answers, renewing an expired link once and trying again what may mend.
+    ProbeResult ProbeWithRetries();
     bool OpenDataFile();
+    bool RoomForTheRest();
+    // One attempt: a request from the resume point to the end of the file.
     int Transfer();
+    // Attempts until the file is whole, the task is paused, or what went wrong cannot be mended.
+    int TransferWithRetries();
+    // Asks the parse service again for the page; true when it named another link, now stored.
+    bool RenewLink();
+    // After a failed attempt: counts it, shows and waits out the pause before the next one. False
+    // when the attempts are used up (the reason is set) or the task was paused meanwhile.
+    bool WaitToRetry(bool broughtData, const std::string& reason, bool stalled);
+    // The next attempt goes on from the bytes on disk.
+    bool ResumeFromDisk();
+    int64_t BytesOnDisk();
     bool RestartDataFile();
     void Finish(int code);
     // Ends a task that did not complete: records its state unless its row was deleted meanwhile.
@@ -75,6 +105,13 @@ private:
     bool rangeRejected_ = false;
     bool responseChecked_ = false;
     bool httpError_ = false;
+    long status_ = 0;  // of the last response
+    int writeError_ = 0;
+    bool renewed_ = false;
+    int attemptsWithoutData_ = 0;
+    std::string etag_;
+    std::string lastModified_;
+    std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;
     double lastRecordMs_ = 0;
 };

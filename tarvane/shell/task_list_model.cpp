@@ -167,6 +167,15 @@ void TaskListModel::SetTextOf(RowKey key, int column, const std::string& text) {
     Serve([&] { WriteText(FindKey(key), column, text); });
 }
 
+void TaskListModel::SetTipOf(RowKey key, const std::string& text) {
+    Serve([&] {
+        if (int row = FindKey(key); row >= 0) {
+            rows_[static_cast<std::size_t>(row)].tip = text;
+            emit dataChanged(index(row, 0), index(row, kTaskColumnCount - 1), {Qt::ToolTipRole});
+        }
+    });
+}
+
 bool TaskListModel::DeleteRowOf(RowKey key) {
     bool deleted = false;
     Serve([&] {
@@ -203,6 +212,9 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     const Row& row = rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         return QString::fromStdString(platform::Utf8FromAnsi(row.texts[static_cast<std::size_t>(index.column())]));
+    }
+    if (role == Qt::ToolTipRole && !row.tip.empty()) {
+        return QString::fromStdString(platform::Utf8FromAnsi(row.tip));
     }
     if (role == Qt::DecorationRole && index.column() == 0 && row.image >= 0 && row.image < 3) {
         return images_[static_cast<std::size_t>(row.image)];

@@ -38,6 +38,7 @@ public:
     void SetImageOf(RowKey key, int image) override;
     void SetTextOf(RowKey key, int column, const std::string& text) override;
     bool DeleteRowOf(RowKey key) override;
+    void SetTipOf(RowKey key, const std::string& text) override;
     int Image(int row) const;
 
     void Detach();
@@ -55,6 +56,7 @@ private:
         std::array<std::string, kTaskColumnCount> texts;
         int image = -1;
         RowKey key = kNoRowKey;
+        std::string tip;
     };
     struct Call;
 

@@ -98,6 +98,9 @@ DownloadTask ReadTask(const XmlDocument& document) {
     task.prxPwd = document.GetAttribute("prxPwd");
     task.flag = document.GetAttribute("flag");
     task.agent = document.GetAttribute("agent");
+    task.etag = document.GetAttribute("etag");
+    task.lastModified = document.GetAttribute("lastModified");
+    task.error = document.GetAttribute("error");
     return task;
 }
 
@@ -338,6 +341,19 @@ void WriteTaskFields(XmlDocument& document, const DownloadTask& task) {
     document.SetAttribute("flag", task.flag);
 }
 
+// The attributes a reader that does not know them passes over: written at the end of the item when
+// there is something to say, removed when there is not.
+void WriteExtraFields(XmlDocument& document, const DownloadTask& task) {
+    for (auto [name, value] : {std::pair{"etag", &task.etag}, std::pair{"lastModified", &task.lastModified},
+                               std::pair{"error", &task.error}}) {
+        if (!value->empty()) {
+            document.SetAttribute(name, *value);
+        } else {
+            document.RemoveAttribute(name);
+        }
+    }
+}
+
 }  // namespace
 
 bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool completed) {
@@ -367,6 +383,7 @@ bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool 
         }
         WriteTaskFields(*document, task);
         document->SetAttribute("agent", task.agent);
+        WriteExtraFields(*document, task);
     }
     return session.Save();
 }
@@ -379,6 +396,7 @@ bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, 
         return false;
     }
     WriteTaskFields(*document, task);
+    WriteExtraFields(*document, task);
     return session.Save();
 }
 
@@ -392,7 +410,7 @@ std::vector<DownloadTask> TaskFiles::ListTasks(const std::string& file) {
     return tasks;
 }
 
-void TaskFiles::LoadDownloadList(const std::string& file, ListView& view) {
+void TaskFiles::LoadDownloadList(const std::string& file, TaskListView& view) {
     // Rows are written after the file is released: a list view may wait for the interface thread.
     std::vector<DownloadTask> tasks = ListTasks(file);
     for (std::size_t i = 0; i < tasks.size(); ++i) {
@@ -407,6 +425,9 @@ void TaskFiles::LoadDownloadList(const std::string& file, ListView& view) {
         view.SetSubItemText(row, kColumnPage, task.frmPge);
         view.SetSubItemText(row, kColumnType, task.type);
         view.SetSubItemText(row, kColumnLink, task.fileLink);
+        if (!task.error.empty()) {
+            view.SetTipOf(view.KeyOfRow(row), task.error);
+        }
     }
 }
 

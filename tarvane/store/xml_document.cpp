@@ -590,6 +590,34 @@ bool XmlDocument::SetAttribute(std::string_view name, std::string_view value) {
     return true;
 }
 
+bool XmlDocument::RemoveAttribute(std::string_view name) {
+    if (current_ == 0) {
+        return false;
+    }
+    const Record& record = At(current_);
+    const std::size_t startTag = StartTagLength(record.tagLengths);
+    const std::string_view tag = std::string_view(text_).substr(record.start, startTag);
+    XmlAttributeSpan span;
+    if (!FindXmlAttribute(tag, name, span)) {
+        return false;
+    }
+    std::size_t offset = span.nameOffset;
+    while (offset > 0 &&
+           (tag[offset - 1] == ' ' || tag[offset - 1] == '\t' || tag[offset - 1] == '\r' || tag[offset - 1] == '\n')) {
+        --offset;
+    }
+    const std::size_t oldLength = span.end - offset;
+    const std::size_t absolute = record.start + offset;
+    const std::uint32_t element = current_;
+    if (!ReplaceText(absolute, oldLength, {})) {
+        return false;
+    }
+    Record& edited = At(element);
+    edited.tagLengths = TagLengths(startTag - oldLength, EndTagLength(edited.tagLengths));
+    ShiftAfterEdit(element, absolute, -static_cast<std::int64_t>(oldLength));
+    return true;
+}
+
 bool XmlDocument::ReplaceText(std::size_t offset, std::size_t oldLength, std::string_view piece) {
     const std::size_t newLength = text_.size() - oldLength + piece.size();
     if (newLength > std::min(maxTextLength_, kMaxTextLength)) {

@@ -67,6 +67,8 @@ public:
     // that would outgrow its length field.
     bool SetAttribute(std::string_view name, std::string_view value);
     bool SetAttribute(std::string_view name, std::int32_t value);
+    // Removes an attribute of the current element with the blank before it; false when it has none.
+    bool RemoveAttribute(std::string_view name);
 
     // A new element after (Append) or before (Insert) the current one, or as the parent's last
     // (Append) or first (Insert) child when there is none. It becomes the current element.

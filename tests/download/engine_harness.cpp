@@ -4,10 +4,21 @@
 
 namespace tarvane::test {
 
+namespace {
+
+// The program's retries in miniature: a stall of a second, waits of a few tenths.
+RetrySettings ShortRetries() {
+    using std::chrono::milliseconds;
+    return {std::chrono::seconds(1),
+            {milliseconds(50), milliseconds(100), milliseconds(150), milliseconds(200), milliseconds(250)}};
+}
+
+}  // namespace
+
 EngineHarness::EngineHarness(const std::string& programDirectory, const std::string& officialHost)
     : directory(programDirectory),
       store((files.EnsureTaskFiles(programDirectory), files), programDirectory),
-      context{tables, list, store, ports, clock, programDirectory},
+      context{tables, list, store, ports, clock, programDirectory, 3000, &resolver, ShortRetries()},
       resolver(ResolverSettings{officialHost, "quellora.localhost"}),
       scheduler(context),
       commands(context, scheduler, resolver, TaskCommands::Ports{ports, ports, ports}, officialHost, "tarvane") {}

@@ -5,6 +5,7 @@ namespace tarvane::test {
 namespace {
 
 TEST_F(DownloadTest, LimitOfTwoStartsWaitingTasksAsOthersEndWhateverTheOutcome) {
+    engine_->context.retry.waits.clear();  // failures stay failures here
     WriteConfig("[options]\nmaxTaskNum=2\n");
     std::vector<std::string> pages;
     for (int i = 0; i < 4; ++i) {
@@ -62,6 +63,7 @@ TEST_F(DownloadTest, StartingARunningOrWaitingTaskAgainDoesNothing) {
 }
 
 TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
+    engine_->context.retry.waits.clear();  // failures stay failures here
     WriteConfig("[options]\nmaxTaskNum=2\n");
     site_.AddStallingFile("/files/a.bin", MakeFileBytes(300000, 1), 20000);
     site_.AddStallingFile("/files/b.bin", MakeFileBytes(300000, 2), 20000);

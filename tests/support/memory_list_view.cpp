@@ -98,6 +98,18 @@ bool MemoryListView::DeleteRowOf(RowKey key) {
     return true;
 }
 
+void MemoryListView::SetTipOf(RowKey key, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (int row = FindLocked(key); row >= 0) {
+        rows_[row].tip = text;
+    }
+}
+
+std::string MemoryListView::Tip(int row) const {
+    std::lock_guard lock(mutex_);
+    return (row >= 0 && row < static_cast<int>(rows_.size())) ? rows_[row].tip : "";
+}
+
 int MemoryListView::Image(int row) const {
     std::lock_guard lock(mutex_);
     return (row >= 0 && row < static_cast<int>(rows_.size())) ? rows_[row].image : -1;

@@ -15,6 +15,7 @@ public:
         int image = 0;
         std::vector<std::string> cells;
         RowKey key = kNoRowKey;
+        std::string tip;
     };
 
     explicit MemoryListView(int columns = kDefaultColumns) : columns_(columns) {}
@@ -30,6 +31,8 @@ public:
     void SetImageOf(RowKey key, int image) override;
     void SetTextOf(RowKey key, int column, const std::string& text) override;
     bool DeleteRowOf(RowKey key) override;
+    void SetTipOf(RowKey key, const std::string& text) override;
+    std::string Tip(int row) const;
 
     int Image(int row) const;
     // Number of SetImage and SetSubItemText calls so far, to see which writes were made.

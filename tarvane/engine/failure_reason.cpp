@@ -1,0 +1,75 @@
+#include "tarvane/engine/failure_reason.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+
+#include "platform/codepage.h"
+
+namespace tarvane {
+
+namespace {
+
+std::string Ansi(const char* utf8) {
+    return platform::AnsiFromUtf8(utf8);
+}
+
+}  // namespace
+
+std::string ReasonForStatus(long status) {
+    return Ansi("服务器返回 ") + std::to_string(status);
+}
+
+std::string ReasonNoRoom() {
+    return Ansi("磁盘空间不足");
+}
+
+std::string ReasonNotWritable() {
+    return Ansi("文件无法写入");
+}
+
+std::string ReasonLinkExpired() {
+    return Ansi("下载地址已失效，重新解析也未成功");
+}
+
+std::string ReasonStalled(long stallSeconds, int retries) {
+    return std::to_string(stallSeconds) + Ansi(" 秒没有收到数据，已重试 ") + std::to_string(retries) + Ansi(" 次");
+}
+
+std::string ReasonAfterRetries(const std::string& reason, int retries) {
+    return reason + Ansi("，已重试 ") + std::to_string(retries) + Ansi(" 次");
+}
+
+std::string ReasonForTransfer(int curlCode, int writeError) {
+    switch (curlCode) {
+        case CURLE_COULDNT_CONNECT:
+            return Ansi("连接被拒绝");
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return Ansi("找不到服务器");
+        case CURLE_OPERATION_TIMEDOUT:
+            return Ansi("连接超时");
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            return Ansi("连接中断");
+        case CURLE_TOO_MANY_REDIRECTS:
+            return Ansi("重定向次数过多");
+        case CURLE_WRITE_ERROR:
+            return writeError == ENOSPC || writeError == EDQUOT ? ReasonNoRoom() : ReasonNotWritable();
+        default:
+            return Ansi("下载失败（错误 ") + std::to_string(curlCode) + Ansi("）");
+    }
+}
+
+bool IsExpiredStatus(long status) {
+    return status == 401 || status == 403 || status == 404 || status == 410;
+}
+
+bool IsRetryable(int curlCode) {
+    return curlCode == CURLE_OPERATION_TIMEDOUT || curlCode == CURLE_RECV_ERROR || curlCode == CURLE_SEND_ERROR ||
+           curlCode == CURLE_GOT_NOTHING || curlCode == CURLE_PARTIAL_FILE;
+}
+
+}  // namespace tarvane

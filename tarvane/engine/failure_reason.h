@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace tarvane {
+
+// Why a task failed, in plain Chinese (code page 936): kept in the task's item and shown as the tip
+// of its row.
+std::string ReasonForStatus(long status);
+// A transfer that ended with a libcurl code; `writeError` is the errno of a failed write, or 0.
+std::string ReasonForTransfer(int curlCode, int writeError);
+std::string ReasonNoRoom();
+std::string ReasonNotWritable();
+std::string ReasonLinkExpired();
+std::string ReasonStalled(long stallSeconds, int retries);
+std::string ReasonAfterRetries(const std::string& reason, int retries);
+
+// A status that says the stored link no longer leads to the file (not a proxy's 407).
+bool IsExpiredStatus(long status);
+// An end that another attempt from what is on disk may mend: a stall, a dropped or cut connection,
+// a time-out while connecting.
+bool IsRetryable(int curlCode);
+
+}  // namespace tarvane
