@@ -428,6 +428,11 @@ int TransferWorker::Transfer() {
         progress_.Begin(0, progress_.totalSize, context_.clock.NowMs());
         code = curl_easy_perform(handle);
     }
+    // An error page without a body never reaches WriteData.
+    if (!responseChecked_) {
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status_);
+        httpError_ = status_ >= 400;
+    }
     handle_ = nullptr;
     return code;
 }

@@ -36,8 +36,10 @@ struct TestSite::Entry {
         Redirect,
         Status,
         Hostile,
-        Versions
+        Versions,
+        Scripted
     } kind = Kind::File;
+    std::vector<Answer> answers;
     Hostile hostile = Hostile::RangeEarly;
     std::vector<std::string> versions;
     size_t served = 0;
@@ -80,6 +82,15 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
             res.set_content("<html><body>404 Not Found</body></html>", "text/html");
             return;
         }
+        if (entry->kind == Entry::Kind::Scripted) {
+            Answer answer;
+            {
+                std::lock_guard lock(mutex_);
+                answer = entry->answers[std::min(entry->served++, entry->answers.size() - 1)];
+            }
+            ServeAnswer(req, res, std::make_shared<Answer>(std::move(answer)));
+            return;
+        }
         if (entry->kind == Entry::Kind::Versions) {
             std::lock_guard lock(mutex_);
             res.set_content(entry->versions[std::min(entry->served++, entry->versions.size() - 1)],
@@ -105,6 +116,7 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
                 break;
             }
             case Entry::Kind::Versions:
+            case Entry::Kind::Scripted:
                 break;
             case Entry::Kind::File:
                 res.set_content(entry->bytes, entry->contentType.c_str());
@@ -275,6 +287,45 @@ void TestSite::AddFileVersions(const std::string& path, std::vector<std::string>
     auto entry = std::make_shared<Entry>();
     entry->kind = Entry::Kind::Versions;
     entry->versions = std::move(versions);
+    std::lock_guard lock(mutex_);
+    entries_[path] = entry;
+}
+
+void TestSite::ServeAnswer(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer) {
+    if (answer->status != 200) {
+        const_cast<httplib::Request&>(req).ranges.clear();
+        res.status = answer->status;
+        res.set_content("<html><body>gone</body></html>", "text/html");
+        return;
+    }
+    if (!answer->etag.empty()) {
+        res.set_header("ETag", answer->etag);
+        if (req.has_header("If-Range") && req.get_header_value("If-Range") != answer->etag) {
+            const_cast<httplib::Request&>(req).ranges.clear();
+        }
+    }
+    auto sent = std::make_shared<size_t>(0);
+    res.set_content_provider(answer->bytes.size(), "application/octet-stream",
+                             [this, answer, sent](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 size_t room = answer->cutAfter > *sent ? answer->cutAfter - *sent : 0;
+                                 size_t n = std::min({length, room, size_t{65536}});
+                                 if (n > 0) {
+                                     *sent += n;
+                                     return sink.write(answer->bytes.data() + offset, n);
+                                 }
+                                 if (answer->stall) {
+                                     std::unique_lock lock(mutex_);
+                                     stallReleased_.wait_for(lock, std::chrono::seconds(10),
+                                                             [this] { return stallsReleased_; });
+                                 }
+                                 return false;
+                             });
+}
+
+void TestSite::AddScriptedFile(const std::string& path, std::vector<Answer> answers) {
+    auto entry = std::make_shared<Entry>();
+    entry->kind = Entry::Kind::Scripted;
+    entry->answers = std::move(answers);
     std::lock_guard lock(mutex_);
     entries_[path] = entry;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,7 +13,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace tarvane::test {
 
@@ -60,6 +63,16 @@ public:
     // The n-th request of `path` gets versions[n] (the last one from then on), with Range support.
     void AddFileVersions(const std::string& path, std::vector<std::string> versions);
     void AddStatus(const std::string& path, int status, std::string body);
+    // One answer of a scripted file.
+    struct Answer {
+        std::string bytes;           // the file as this answer has it
+        std::string etag;            // sent when not empty; an If-Range naming another gets all of it
+        int status = 200;            // another status answers with an error page instead
+        size_t cutAfter = SIZE_MAX;  // the body ends after this many bytes: dropped, or
+        bool stall = false;          // the server goes quiet there (for ten seconds at most)
+    };
+    // The n-th request of `path` gets answers[n] (the last one from then on), with Range support.
+    void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
     void ReleaseStalls();
 
     // Parse service on "/softAssist/parse/parse_fileInfo.php": answers a page link with its real
@@ -77,6 +90,7 @@ private:
     struct Entry;
 
     void Record(const std::string& path, const std::string& range, const std::string& agent);
+    void ServeAnswer(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer);
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
