@@ -114,11 +114,30 @@ long WholeSeconds(std::chrono::milliseconds time) {
     return std::max<long>(1, static_cast<long>((time.count() + 999) / 1000));
 }
 
-// Limits that keep a request from hanging: nothing received for the stall time ends it.
-void SetStallLimits(CURL* handle, const RetrySettings& retry) {
+using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+CurlHandle NewHandle() {
+    return CurlHandle(curl_easy_init(), &curl_easy_cleanup);
+}
+
+// What the probe and the transfer ask alike: the file's link through the task's proxy, with its
+// agent, redirects up to a limit, and limits that keep a request from hanging (nothing received for
+// the stall time ends it). Answers the result of setting the proxy password.
+CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::string& agent,
+                           const RetrySettings& retry) {
+    curl_easy_setopt(handle, CURLOPT_URL, launch.fileLink.c_str());
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, WholeSeconds(retry.stallTime));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(retry.stallTime));
+    CURLcode passwordResult = CURLE_OK;
+    SetProxy(handle, launch, &passwordResult);
+    return passwordResult;
 }
 
 }  // namespace
@@ -238,23 +257,16 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
 }
 
 TransferWorker::ProbeResult TransferWorker::Probe() {
-    CURL* probe = curl_easy_init();
+    CurlHandle owned = NewHandle();
+    CURL* probe = owned.get();
     if (probe == nullptr) {
         return ProbeResult::Failed;
     }
+    SetRequestOptions(probe, launch_, agent_, context_.retry);
     curl_easy_setopt(probe, CURLOPT_WRITEFUNCTION, DiscardProbeBody);
-    curl_easy_setopt(probe, CURLOPT_USERAGENT, agent_.c_str());
-    curl_easy_setopt(probe, CURLOPT_URL, launch_.fileLink.c_str());
-    SetProxy(probe, launch_, nullptr);
-    curl_easy_setopt(probe, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(probe, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(probe, CURLOPT_UNRESTRICTED_AUTH, 1L);
-    curl_easy_setopt(probe, CURLOPT_NOSIGNAL, 1L);
     // A pause or the program's end must not wait for a server that never answers the probe.
-    curl_easy_setopt(probe, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(probe, CURLOPT_XFERINFOFUNCTION, ProbePauseCheck);
     curl_easy_setopt(probe, CURLOPT_XFERINFODATA, static_cast<WorkerControl*>(this));
-    SetStallLimits(probe, context_.retry);
     CURLcode code = curl_easy_perform(probe);
 
     ProbeResult result = ProbeResult::Ok;
@@ -295,7 +307,6 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
         }
         type_ = PlainFileName(type_);
     }
-    curl_easy_cleanup(probe);
     return result;
 }
 
@@ -375,7 +386,7 @@ bool TransferWorker::RoomForTheRest() {
 }
 
 int TransferWorker::Transfer() {
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> owned(curl_easy_init(), &curl_easy_cleanup);
+    CurlHandle owned = NewHandle();
     CURL* handle = owned.get();
     if (handle == nullptr) {
         return CURLE_FAILED_INIT;
@@ -393,23 +404,15 @@ int TransferWorker::Transfer() {
             curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
         }
     }
-    curl_easy_setopt(handle, CURLOPT_URL, launch_.fileLink.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    CURLcode passwordResult = SetRequestOptions(handle, launch_, agent_, context_.retry);
     curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, WriteThunk);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent_.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, ProgressThunk);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
-    SetStallLimits(handle, context_.retry);
-    CURLcode passwordResult = CURLE_OK;
-    SetProxy(handle, launch_, &passwordResult);
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     if (passwordResult != CURLE_OK) {
+        handle_ = nullptr;
         return passwordResult;
     }
     double now = context_.clock.NowMs();

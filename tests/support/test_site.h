@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -69,7 +70,8 @@ public:
         std::string etag;            // sent when not empty; an If-Range naming another gets all of it
         int status = 200;            // another status answers with an error page instead
         size_t cutAfter = SIZE_MAX;  // the body ends after this many bytes: dropped, or
-        bool stall = false;          // the server goes quiet there (for ten seconds at most)
+        bool stall = false;          // the server goes quiet there for `stallFor` (or until released)
+        std::chrono::milliseconds stallFor{std::chrono::seconds(10)};
     };
     // The n-th request of `path` gets answers[n] (the last one from then on), with Range support.
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);

@@ -1,0 +1,155 @@
+// A 200 MB download from a local server that drops the connection every 20 MB and stalls once:
+// tarvane with its program settings against curl --retry 5 -C - and aria2c --max-tries=5, in one run.
+//   recovery_bench [MiB] [MiB between drops] [seconds of the stall]
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <thread>
+
+#include <curl/curl.h>
+
+#include "tarvane/engine/task_commands.h"
+#include "tarvane/store/task_file_store.h"
+#include "tests/support/memory_list_view.h"
+#include "tests/support/test_site.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace tarvane;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Silent : SoundPlayer, MessageBoxes, Clipboard, Desktop {
+    void PlayCompletionSound() override {}
+    MessageAnswer Show(const std::string&, const std::string&, MessageButtons) override { return MessageAnswer::Ok; }
+    bool PutText(const std::string&) override { return true; }
+    void ShowFileInFolder(const std::string&) override {}
+    void OpenFolder(const std::string&) override {}
+    void OpenWebPage(const std::string&) override {}
+};
+
+// Every answer is cut after `cut` bytes; the third one stalls there first.
+std::vector<test::TestSite::Answer> Script(const std::string& bytes, size_t cut, std::chrono::seconds stall) {
+    std::vector<test::TestSite::Answer> script;
+    for (size_t i = 0; i < bytes.size() / cut + 4; ++i) {
+        script.push_back({bytes, "\"bench\"", 200, cut, i == 2, stall});
+    }
+    script.push_back({bytes, "\"bench\""});
+    return script;
+}
+
+int Run(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// tarvane's engine with the program's stall time and waits; answers whether the task completed.
+bool EngineRun(const fs::path& home, const std::string& link, const fs::path& folder) {
+    fs::create_directories(home);
+    std::string dir = home.string() + "/";
+    std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\n";
+    TaskFiles files;
+    files.EnsureTaskFiles(dir);
+    TaskFileStore store(files, dir);
+    TaskTables tables;
+    test::MemoryListView list;
+    Silent ports;
+    SystemClock clock;
+    LinkResolver resolver({"127.0.0.1:1", "quellora.localhost"});
+    EngineContext context{tables, list, store, ports, clock, dir, 3000, &resolver, {}};
+    TransferScheduler scheduler(context);
+    TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "", "tarvane");
+    AddTaskRequest request;
+    request.task.frmPge = "page";
+    request.task.fileLink = link;
+    request.task.name = "tarvane";
+    request.task.path = folder.string();
+    request.resolve = 1;
+    commands.AddTask(request);
+    while (scheduler.LiveWorkers() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return files.LocatePage(dir, "page") == kPageCompleted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    size_t mib = argc > 1 ? std::stoul(argv[1]) : 200;
+    size_t cutMiB = argc > 2 ? std::stoul(argv[2]) : 20;
+    std::chrono::seconds stall(argc > 3 ? std::stol(argv[3]) : 70);
+    curl_global_init(CURL_GLOBAL_ALL);
+    std::string bytes = test::MakeFileBytes(mib << 20, 42);
+    char pattern[] = "/tmp/tarvane-recovery-XXXXXX";
+    fs::path root = mkdtemp(pattern);
+
+    struct Peer {
+        const char* name;
+        std::function<bool(const std::string& url, const fs::path& out)> run;
+    };
+    std::vector<Peer> peers = {
+        {"tarvane",
+         [&](const std::string& url, const fs::path& out) {
+             return EngineRun(root / "home", url, out.parent_path()) && fs::exists(out.parent_path() / "tarvane.bin");
+         }},
+        {"curl --retry 5 -C -",
+         [](const std::string& url, const fs::path& out) {
+             return Run({"curl", "-s", "--retry", "5", "-C", "-", "-o", out.string(), url}) == 0;
+         }},
+        {"aria2c --max-tries=5",
+         [](const std::string& url, const fs::path& out) {
+             return Run({"aria2c", "-q", "--max-tries=5", "--file-allocation=none", "--allow-overwrite=true", "-d",
+                         out.parent_path().string(), "-o", out.filename().string(), url}) == 0;
+         }},
+    };
+    std::printf("%zu MiB, cut every %zu MiB, one stall of %lld s (tarvane: 60 s stall time, waits 2-32 s)\n", mib,
+                cutMiB, static_cast<long long>(stall.count()));
+    for (const Peer& peer : peers) {
+        test::TestSite site;  // a fresh script for every peer
+        site.AddScriptedFile("/game.bin", Script(bytes, cutMiB << 20, stall));
+        fs::path folder = root / "out";
+        fs::remove_all(folder);
+        fs::remove_all(root / "home");
+        fs::create_directories(folder);
+        fs::path out = folder / (std::string(peer.name).starts_with("tarvane") ? "tarvane.bin" : "peer.bin");
+        auto start = Clock::now();
+        bool finished = peer.run(site.Url("/game.bin"), out);
+        double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        bool exact = fs::exists(out) && ReadAll(out) == bytes;
+        std::printf("%-22s %7.1f s  finished: %-3s  byte for byte: %s  requests: %d\n", peer.name, seconds,
+                    finished ? "yes" : "no", exact ? "yes" : "no", site.RequestCount("/game.bin"));
+        site.ReleaseStalls();
+    }
+    fs::remove_all(root);
+    return 0;
+}
