@@ -15,8 +15,7 @@
 
 #include <curl/curl.h>
 
-#include "tarvane/engine/task_commands.h"
-#include "tarvane/store/task_file_store.h"
+#include "tarvane/core/engine_assembly.h"
 #include "tests/support/memory_list_view.h"
 #include "tests/support/test_site.h"
 
@@ -24,7 +23,7 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace tarvane;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
@@ -78,28 +77,22 @@ bool EngineRun(const fs::path& home, const std::string& link, const fs::path& fo
     fs::create_directories(home);
     std::string dir = home.string() + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\n";
-    TaskFiles files;
-    files.EnsureTaskFiles(dir);
-    TaskFileStore store(files, dir);
-    TaskTables tables;
     test::MemoryListView list;
     Silent ports;
-    SystemClock clock;
-    LinkResolver resolver({"127.0.0.1:1", "quellora.localhost"});
-    EngineContext context{tables, list, store, ports, clock, dir, 3000, &resolver, {}};
-    TransferScheduler scheduler(context);
-    TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "", "tarvane");
+    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}}, list,
+                          EnginePorts{ports, ports, ports, ports});
+    engine.files.EnsureTaskFiles(dir);
     AddTaskRequest request;
     request.task.frmPge = "page";
     request.task.fileLink = link;
     request.task.name = "tarvane";
     request.task.path = folder.string();
     request.resolve = 1;
-    commands.AddTask(request);
-    while (scheduler.LiveWorkers() > 0) {
+    engine.commands.AddTask(request);
+    while (engine.scheduler.LiveWorkers() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return files.LocatePage(dir, "page") == kPageCompleted;
+    return engine.files.LocatePage(dir, "page") == kPageCompleted;
 }
 
 }  // namespace
@@ -142,9 +135,9 @@ int main(int argc, char** argv) {
         fs::remove_all(root / "home");
         fs::create_directories(folder);
         fs::path out = folder / (std::string(peer.name).starts_with("tarvane") ? "tarvane.bin" : "peer.bin");
-        auto start = Clock::now();
+        auto start = SteadyClock::now();
         bool finished = peer.run(site.Url("/game.bin"), out);
-        double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
         bool exact = fs::exists(out) && ReadAll(out) == bytes;
         std::printf("%-22s %7.1f s  finished: %-3s  byte for byte: %s  requests: %d\n", peer.name, seconds,
                     finished ? "yes" : "no", exact ? "yes" : "no", site.RequestCount("/game.bin"));

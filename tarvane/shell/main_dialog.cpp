@@ -1,7 +1,5 @@
 #include "tarvane/shell/main_dialog.h"
 
-#include <curl/curl.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -17,6 +15,7 @@
 
 #include "platform/codepage.h"
 #include "platform/settings_file.h"
+#include "platform/site_hosts.h"
 #include "tarvane/dialogs/completed_list_dialog.h"
 #include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/new_task_dialog.h"
@@ -37,6 +36,16 @@ namespace tarvane {
 namespace {
 
 constexpr char kCaption[] = "Quellora";
+
+// The window's palette.
+constexpr QRgb kBackgroundOrange = qRgb(248, 124, 0);
+constexpr QRgb kFrameGreen = qRgb(9, 109, 30);
+constexpr QRgb kHoverYellow = qRgb(255, 232, 78);
+constexpr QRgb kFaceWhite = qRgb(255, 255, 255);
+constexpr QRgb kTabTextRed = qRgb(229, 70, 14);
+constexpr QRgb kLinkBlack = qRgb(0, 0, 0);
+// The tabs' font: the dialog font's face at 12 pixels.
+constexpr int kTabFontPixels = 12;
 // How long the end of the program waits for workers to save their counts.
 constexpr auto kShutdownLimit = std::chrono::seconds(8);
 
@@ -78,7 +87,8 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
       setup_(std::move(setup)),
       ports_(ports),
       model_(RowImages()),
-      engine_(setup_.programDirectory, model_, ports),
+      engine_(EngineSetup{setup_.programDirectory, platform::OfficialHost(), platform::SiteDomain(), {}}, model_,
+              EnginePorts{ports.messages, ports.clipboard, ports.desktop, ports.sound}),
       actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
       intake_(engine_.files, engine_.commands, setup_.programDirectory),
       launcher_(ports.desktop) {
@@ -219,20 +229,20 @@ void MainDialog::ConfigureSkin() {
     params.cornerRadius = 8.0;
     params.ringShare = 0.0001;
     params.ringShading = 0.0;
-    params.surroundColors.fill(qRgb(248, 124, 0));
-    params.frameColors[kStateNormal] = qRgb(9, 109, 30);
-    params.faceColors[kStateDisabled] = qRgb(255, 232, 78);
-    params.faceColors[kStateNormal] = qRgb(255, 255, 255);
-    params.faceColors[kStateToggled] = qRgb(255, 255, 255);
-    params.faceColors[kStatePressed] = qRgb(255, 255, 255);
-    params.faceColors[kStateHover] = qRgb(255, 232, 78);
+    params.surroundColors.fill(kBackgroundOrange);
+    params.frameColors[kStateNormal] = kFrameGreen;
+    params.faceColors[kStateDisabled] = kHoverYellow;
+    params.faceColors[kStateNormal] = kFaceWhite;
+    params.faceColors[kStateToggled] = kFaceWhite;
+    params.faceColors[kStatePressed] = kFaceWhite;
+    params.faceColors[kStateHover] = kHoverYellow;
     skin_.SetSkinParams(params);
 
     QFont tabFont(QString::fromUtf8("宋体"));
-    tabFont.setPixelSize(12);
+    tabFont.setPixelSize(kTabFontPixels);
     tabFont.setWeight(QFont::Thin);
-    std::array<QColor, kSkinStateCount> colors{QColor(229, 70, 14), QColor(9, 109, 30), QColor(9, 109, 30),
-                                               QColor(9, 109, 30), QColor(229, 70, 14)};
+    std::array<QColor, kSkinStateCount> colors{QColor(kTabTextRed), QColor(kFrameGreen), QColor(kFrameGreen),
+                                               QColor(kFrameGreen), QColor(kTabTextRed)};
     for (CSkinTabButton* tab : tabs_) {
         tab->SetSkin(&skin_);
         tab->hoverTracking = true;
@@ -256,8 +266,8 @@ void MainDialog::Initialize() {
         buttons_[entry.id]->LoadStateBitmap(QString::fromLatin1(entry.art));
     }
     for (auto& [id, label] : labels_) {
-        label->SetLinkColors(QColor(255, 255, 255), QColor(255, 255, 255), QColor(0, 0, 0));
-        label->SetBackColor(QColor(248, 124, 0));
+        label->SetLinkColors(QColor(kFaceWhite), QColor(kFaceWhite), QColor(kLinkBlack));
+        label->SetBackColor(QColor(kBackgroundOrange));
         label->SetUnderlineMode(0);
         label->openUrlOnClick = false;
         label->notifyParent = true;
@@ -280,9 +290,6 @@ void MainDialog::Initialize() {
     for (int column = 0; column < kTaskColumnCount; ++column) {
         list_->setColumnWidth(column, TaskListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
     }
-
-    curl_global_init(CURL_GLOBAL_ALL);
-    curlStarted_ = true;
 
     for (const SetAsideFile& damaged : RepairTaskFiles(engine_.files, setup_.programDirectory)) {
         ports_.messages.Show(Ansi("任务文件 ") + damaged.file + Ansi(" 已损坏，已改名为 ") + damaged.setAsideAs +
@@ -325,10 +332,6 @@ void MainDialog::Finish() {
     engine_.scheduler.JoinAll();
     engine_.store.SaveKept();
     tray_->hide();
-    if (curlStarted_) {
-        curl_global_cleanup();
-        curlStarted_ = false;
-    }
 }
 
 void MainDialog::OnCopyData(std::uint64_t, const platform::LinkHandoffRecord& record) {
@@ -560,7 +563,7 @@ int MainDialog::OnTrayNotify(int iconId, int mouseMessage) {
 }
 
 void MainDialog::ShowTrayMenu(const QPoint& at) {
-    std::unique_ptr<QMenu> menu(BuildTrayMenu(this));
+    std::unique_ptr<QMenu> menu = BuildTrayMenu(this);
     activateWindow();
     // Its right edge at the cursor.
     QAction* chosen = menu->exec(at - QPoint(menu->sizeHint().width(), 0));
@@ -569,7 +572,7 @@ void MainDialog::ShowTrayMenu(const QPoint& at) {
     }
 }
 
-QMenu* MainDialog::BuildTaskMenu() {
+std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
     int row = SelectedRow();
     if (row < 0) {
         return nullptr;
@@ -578,7 +581,7 @@ QMenu* MainDialog::BuildTaskMenu() {
     if (items.empty()) {
         return nullptr;
     }
-    auto* menu = new QMenu(this);
+    auto menu = std::make_unique<QMenu>(this);
     for (const TaskMenuItem& item : items) {
         if (item.command == 0) {
             menu->addSeparator();
@@ -592,7 +595,7 @@ QMenu* MainDialog::BuildTaskMenu() {
 }
 
 void MainDialog::ShowTaskMenu(const QPoint& at) {
-    std::unique_ptr<QMenu> menu(BuildTaskMenu());
+    std::unique_ptr<QMenu> menu = BuildTaskMenu();
     if (!menu) {
         return;
     }
@@ -617,7 +620,7 @@ void MainDialog::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     if (background_.isNull()) {
-        painter.fillRect(rect(), QColor(248, 124, 0));
+        painter.fillRect(rect(), QColor(kBackgroundOrange));
     } else {
         painter.drawPixmap(rect(), background_);
     }

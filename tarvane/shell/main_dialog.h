@@ -13,13 +13,13 @@
 
 #include "platform/link_handoff.h"
 #include "platform/url_scheme.h"
+#include "tarvane/core/engine_assembly.h"
 #include "tarvane/dialogs/autostart_entry.h"
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/dialog_environment.h"
 #include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/shell/controls/button_skin.h"
 #include "tarvane/shell/controls/open_url.h"
-#include "tarvane/shell/engine_assembly.h"
 #include "tarvane/shell/link_intake.h"
 #include "tarvane/shell/shell_actions.h"
 #include "tarvane/shell/shell_ports.h"
@@ -80,8 +80,8 @@ public:
     // Everything from the title to the command-line link, in start-up order.
     void Initialize();
     // Ends the program's work in order: no new transfers, every worker paused and waited for a
-    // bounded time while its list writes are still served; then the tray icon goes and libcurl is
-    // cleaned up. Runs once.
+    // bounded time while its list writes are still served, then joined; then the tray icon goes.
+    // Runs once.
     void Finish();
 
     void OnCopyData(std::uint64_t dwData, const platform::LinkHandoffRecord& record);
@@ -96,7 +96,7 @@ public:
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnLinkLabelClicked(int id);
     // The right-click menu of the selected task; nullptr when there is none to show.
-    QMenu* BuildTaskMenu();
+    std::unique_ptr<QMenu> BuildTaskMenu();
     // The selected row, or -1.
     int SelectedRow() const;
     // Selects, shows and focuses the first task row of a page (a page the new-task dialog found
@@ -167,7 +167,6 @@ private:
     std::unique_ptr<XdgAutostart> ownAutostart_;
     QWidget* webPane_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
-    bool curlStarted_ = false;
     bool finished_ = false;
     bool initialized_ = false;
     std::vector<platform::LinkHandoffRecord> earlyLinks_;

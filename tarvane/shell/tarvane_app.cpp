@@ -1,5 +1,6 @@
 #include "tarvane/shell/tarvane_app.h"
 
+#include <curl/curl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -109,9 +110,10 @@ int RunTarvane(int argc, char** argv) {
     // Two instances on one set of task files would lose tasks: without the lock there is no start.
     if (folder.empty()) {
         LateMessageBoxes messages(argc, argv);
-        messages.Show(platform::AnsiFromUtf8("找不到只属于您的运行文件夹（$XDG_RUNTIME_DIR、/tmp 和缓存文件夹都不可用），"
-                                             "无法保证只运行一个Quellora，程序将退出。"),
-                      platform::kMainWindowTitle, MessageButtons::Ok);
+        messages.Show(
+            platform::AnsiFromUtf8("找不到只属于您的运行文件夹（$XDG_RUNTIME_DIR、/tmp 和缓存文件夹都不可用），"
+                                   "无法保证只运行一个Quellora，程序将退出。"),
+            platform::kMainWindowTitle, MessageButtons::Ok);
         return 1;
     }
     QLockFile lock(QString::fromStdString(folder + "/" + ApplicationName(executable, argv[0]) + ".lock"));
@@ -124,6 +126,11 @@ int RunTarvane(int argc, char** argv) {
         return HandOffToRunningInstance(commandLine, socketPath, messages, timing) ? 0 : 1;
     }
 
+    // libcurl for the whole run, before any thread that uses it and after the last has been joined.
+    struct CurlGlobal {
+        CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
+        ~CurlGlobal() { curl_global_cleanup(); }
+    } curlGlobal;
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     InstallChineseQtTranslations(app);

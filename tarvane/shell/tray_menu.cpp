@@ -4,9 +4,9 @@
 
 namespace tarvane {
 
-QMenu* BuildTrayMenu(QWidget* parent) {
-    auto* menu = new QMenu(parent);
-    auto add = [menu](int command, const char* text) { menu->addAction(QString::fromUtf8(text))->setData(command); };
+std::unique_ptr<QMenu> BuildTrayMenu(QWidget* parent) {
+    auto menu = std::make_unique<QMenu>(parent);
+    auto add = [&menu](int command, const char* text) { menu->addAction(QString::fromUtf8(text))->setData(command); };
     add(kTrayShowWindow, "显示主窗口");
     menu->addSeparator();
     add(kTrayChooseGame, "选择游戏");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 class QMenu;
 class QWidget;
 
@@ -20,6 +22,6 @@ enum TrayCommand : int {
 };
 
 // The tray menu, built anew for each right click; each action's data is its command.
-QMenu* BuildTrayMenu(QWidget* parent);
+std::unique_ptr<QMenu> BuildTrayMenu(QWidget* parent);
 
 }  // namespace tarvane

@@ -17,11 +17,10 @@ RetrySettings ShortRetries() {
 
 EngineHarness::EngineHarness(const std::string& programDirectory, const std::string& officialHost)
     : directory(programDirectory),
-      store((files.EnsureTaskFiles(programDirectory), files), programDirectory),
-      context{tables, list, store, ports, clock, programDirectory, 3000, &resolver, ShortRetries()},
-      resolver(ResolverSettings{officialHost, "quellora.localhost"}),
-      scheduler(context),
-      commands(context, scheduler, resolver, TaskCommands::Ports{ports, ports, ports}, officialHost, "tarvane") {}
+      engine(EngineSetup{programDirectory, officialHost, "quellora.localhost", ShortRetries()}, list,
+             EnginePorts{ports, ports, ports, ports}) {
+    files.EnsureTaskFiles(programDirectory);
+}
 
 EngineHarness::~EngineHarness() {
     scheduler.Shutdown(std::chrono::seconds(5));

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tarvane/engine/task_commands.h"
-#include "tarvane/store/task_file_store.h"
+#include "tarvane/core/engine_assembly.h"
 #include "tests/support/memory_list_view.h"
 
 namespace tarvane::test {
@@ -54,8 +53,8 @@ struct RecordingPorts : SoundPlayer, MessageBoxes, Clipboard, Desktop {
     std::vector<std::string> desktop;
 };
 
-// The whole download engine on real task files in `programDirectory`, with an in-memory list.
-// `officialHost` is where the parse service answers.
+// The whole download engine on real task files in `programDirectory`, with an in-memory list and
+// short retries. `officialHost` is where the parse service answers.
 class EngineHarness {
 public:
     EngineHarness(const std::string& programDirectory, const std::string& officialHost);
@@ -75,14 +74,13 @@ public:
     std::string directory;
     RecordingPorts ports;
     MemoryListView list;
-    TaskFiles files;
-    TaskFileStore store;
-    TaskTables tables;
-    SystemClock clock;
-    EngineContext context;
-    LinkResolver resolver;
-    TransferScheduler scheduler;
-    TaskCommands commands;
+    EngineAssembly engine;
+    TaskFiles& files = engine.files;
+    TaskFileStore& store = engine.store;
+    TaskTables& tables = engine.tables;
+    EngineContext& context = engine.context;
+    TransferScheduler& scheduler = engine.scheduler;
+    TaskCommands& commands = engine.commands;
 };
 
 }  // namespace tarvane::test
