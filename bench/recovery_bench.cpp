@@ -1,6 +1,7 @@
 // A 200 MB download from a local server that drops the connection every 20 MB and stalls once:
 // tarvane with its program settings against curl --retry 5 -C - and aria2c --max-tries=5, in one run.
 //   recovery_bench [MiB] [MiB between drops] [seconds of the stall]
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
 #include "tests/support/memory_list_view.h"
 #include "tests/support/test_site.h"
@@ -27,14 +29,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
-struct Silent : SoundPlayer, MessageBoxes, Clipboard, Desktop {
-    void PlayCompletionSound() override {}
-    MessageAnswer Show(const std::string&, const std::string&, MessageButtons) override { return MessageAnswer::Ok; }
-    bool PutText(const std::string&) override { return true; }
-    void ShowFileInFolder(const std::string&) override {}
-    void OpenFolder(const std::string&) override {}
-    void OpenWebPage(const std::string&) override {}
-};
+using Silent = bench::SilentPorts;
 
 // Every answer is cut after `cut` bytes; the third one stalls there first.
 std::vector<test::TestSite::Answer> Script(const std::string& bytes, size_t cut, std::chrono::seconds stall) {

@@ -23,6 +23,7 @@
 #include <random>
 #include <thread>
 
+#include "bench/silent_ports.h"
 #include "tarvane/engine/task_commands.h"
 #include "tarvane/store/task_file_store.h"
 
@@ -110,14 +111,7 @@ private:
     std::thread thread_;
 };
 
-struct Silent : SoundPlayer, MessageBoxes, Clipboard, Desktop {
-    void PlayCompletionSound() override {}
-    MessageAnswer Show(const std::string&, const std::string&, MessageButtons) override { return MessageAnswer::Ok; }
-    bool PutText(const std::string&) override { return true; }
-    void ShowFileInFolder(const std::string&) override {}
-    void OpenFolder(const std::string&) override {}
-    void OpenWebPage(const std::string&) override {}
-};
+using Silent = bench::SilentPorts;
 
 double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();

@@ -10,32 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "platform/ansi_text.h"
 #include "tarvane/store/task_files.h"
 #include "tarvane/store/xml_document.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
+const std::string& Folder() {
+    return fuzz::ScratchFolder("fuzz-task-files");
 }
 
-const std::string& Folder() {
-    static const std::string* folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-task-files-XXXXXX").string();
-        Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-        auto* made = new std::string(pattern);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(Folder(), ignored);
-        });
-        return made;
-    }();
-    return *folder;
-}
+using fuzz::Check;
 
 void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;

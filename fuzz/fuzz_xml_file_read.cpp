@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "platform/codepage.h"
 #include "tarvane/store/encoding_names.h"
 #include "tarvane/store/xml_document.h"
@@ -16,27 +17,11 @@
 
 namespace {
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
+const std::string& Folder() {
+    return fuzz::ScratchFolder("fuzz-xml-file");
 }
 
-// One folder for the whole run, removed when the fuzzer exits (kept alive for the exit handler).
-const std::string& Folder() {
-    static const std::string* folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-xml-file-XXXXXX").string();
-        Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-        auto* made = new std::string(pattern);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(Folder(), ignored);
-        });
-        return made;
-    }();
-    return *folder;
-}
+using fuzz::Check;
 
 void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

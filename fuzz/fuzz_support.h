@@ -1,0 +1,35 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fuzz {
+
+// Aborts with the broken invariant named, so the fuzzer keeps the input.
+inline void Check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// One scratch folder for the whole run, removed when the fuzzer exits.
+inline const std::string& ScratchFolder(const char* prefix) {
+    static const std::string* folder = [prefix] {
+        std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+        Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+        auto* made = new std::string(pattern);  // kept alive for the exit handler
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(*folder, ignored);
+        });
+        return made;
+    }();
+    return *folder;
+}
+
+}  // namespace fuzz
