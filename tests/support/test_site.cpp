@@ -315,7 +315,7 @@ void TestSite::ServeAnswer(const httplib::Request& req, httplib::Response& res, 
                                  }
                                  if (answer->stall) {
                                      std::unique_lock lock(mutex_);
-                                     stallReleased_.wait_for(lock, std::chrono::seconds(10),
+                                     stallReleased_.wait_for(lock, answer->stallFor,
                                                              [this] { return stallsReleased_; });
                                  }
                                  return false;
