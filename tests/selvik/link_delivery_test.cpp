@@ -61,8 +61,8 @@ TEST(LinkDelivery, StartsTarvaneAndLooksEvery100MillisecondsForUpTo10Seconds) {
         EXPECT_EQ(DeliverLink(record, "/opt/游戏/tarvane", {channel, starter, waiter}), DeliveryOutcome::Delivered);
         auto started = starter.Started();
         ASSERT_EQ(started.size(), 1u);
-        EXPECT_EQ(started[0].first, "/opt/游戏/tarvane");
-        EXPECT_TRUE(started[0].second.empty());
+        EXPECT_EQ(started[0].program, "/opt/游戏/tarvane");
+        EXPECT_TRUE(started[0].arguments.empty());
         EXPECT_EQ(waiter.waits, std::vector<std::chrono::milliseconds>(31, 100ms));
         EXPECT_EQ(channel.records, std::vector<std::string>(32, record));
     }

@@ -6,22 +6,6 @@
 
 namespace selvik::test {
 
-bool RecordingStarter::Start(const std::string& program, const std::vector<std::string>& arguments) {
-    {
-        std::lock_guard lock(mutex_);
-        started_.emplace_back(program, arguments);
-    }
-    if (onStart) {
-        onStart();
-    }
-    return result;
-}
-
-std::vector<std::pair<std::string, std::vector<std::string>>> RecordingStarter::Started() const {
-    std::lock_guard lock(mutex_);
-    return started_;
-}
-
 ScopedEnvironment::~ScopedEnvironment() {
     for (const auto& [name, value] : saved_) {
         if (value) {

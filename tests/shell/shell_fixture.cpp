@@ -1,5 +1,7 @@
 #include "tests/shell/shell_fixture.h"
 
+#include "tarvane/shell/resources/artwork.h"
+
 #include <QCoreApplication>
 #include <QThread>
 #include <cstdlib>
@@ -35,6 +37,7 @@ bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 }
 
 ShellTest::ShellTest() : directory_(temp_.Directory()) {
+    artwork::InitArtwork();
     setenv("TARVANE_OFFICIAL_HOST", ("127.0.0.1:" + std::to_string(site_.port())).c_str(), 1);
     setenv("TARVANE_PORTAL_HOST", "game.quellora.localhost:8717", 1);
     setenv("TARVANE_SITE_DOMAIN", "quellora.localhost", 1);

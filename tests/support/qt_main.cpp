@@ -1,3 +1,4 @@
+// The main of every Qt test binary: one QApplication, offscreen even while tests are only listed.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,7 +17,6 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 int main(int argc, char** argv) {
-    // Listing the tests runs without a display too.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (geteuid() == 0) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
