@@ -38,6 +38,29 @@ TEST(ButtonSkinTest, TabSkinIs19By95WithTheShadedFaceOnTheSurround) {
     EXPECT_EQ(image.pixel(9, 4 * 19 + 9), qRgb(255, 255, 93));
 }
 
+TEST(ButtonSkinTest, GradientSignAndLightPlaceShadeTheFace) {
+    SkinParams p = TabParams();
+    p.faceColors.fill(qRgb(100, 100, 100));
+    p.lightStrength = 0.0;
+    const auto face = [&p](int x, int y) {
+        CButtonSkin skin;
+        skin.SetSkinParams(p);
+        const int n = skin.halfSize();
+        return qRed(skin.GetSkinBitmap().pixel(n + x, n + y));
+    };
+    p.faceGradient = 0.4;  // darker towards the ring
+    EXPECT_GT(face(0, 0), face(4, 0));
+    p.faceGradient = -0.4;  // lighter towards the ring
+    EXPECT_LT(face(0, 0), face(4, 0));
+    // The highlight follows the light, wherever it is put.
+    p.faceGradient = 0.4;
+    p.lightStrength = 0.5;
+    p.lightX = 3.0;
+    p.lightY = -2.0;
+    EXPECT_GT(face(3, -2), face(-3, 2));
+    EXPECT_GT(face(3, -2), face(3, 2));
+}
+
 TEST(ButtonSkinTest, RegeneratesOnlyAfterAParameterChange) {
     CButtonSkin skin;
     const qint64 first = skin.GetSkinBitmap().cacheKey();

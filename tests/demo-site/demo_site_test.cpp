@@ -227,18 +227,6 @@ TEST_F(DemoSiteTest, GameFilesServeRanges) {
     EXPECT_EQ(beyond.status, 416);
 }
 
-TEST_F(DemoSiteTest, VersionFileAndInstallerOnTheOfficialSite) {
-    Reply version = Get(Official("/softUpdate/tarvane/newVerInfo.txt"));
-    ASSERT_EQ(version.status, 200);
-    auto published = updater::ParseVersionFile(version.body);
-    ASSERT_TRUE(published);
-    EXPECT_EQ(published->version, 1u);
-    EXPECT_EQ(published->installerAddress, Official("/softUpdate/tarvane/updateZip"));
-    Reply installer = Get(published->installerAddress);
-    EXPECT_EQ(installer.status, 200);
-    EXPECT_EQ(installer.body.rfind("#!/bin/sh\n", 0), 0u);
-}
-
 TEST(DemoSiteUpdate, TheUpdaterFindsAndFetchesThePublishedInstaller) {
     DemoSite site(DemoSiteOptions{"www.quellora.localhost", "game.quellora.localhost", "mini.quellora.localhost", 2});
     ASSERT_GT(site.Bind(0), 0);
