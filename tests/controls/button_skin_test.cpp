@@ -45,8 +45,9 @@ TEST(ButtonSkinTest, GradientSignAndLightPlaceShadeTheFace) {
     const auto face = [&p](int x, int y) {
         CButtonSkin skin;
         skin.SetSkinParams(p);
+        const QImage image = skin.GetSkinBitmap();
         const int n = skin.halfSize();
-        return qRed(skin.GetSkinBitmap().pixel(n + x, n + y));
+        return qRed(image.pixel(n + x, n + y));
     };
     p.faceGradient = 0.4;  // darker towards the ring
     EXPECT_GT(face(0, 0), face(4, 0));

@@ -56,7 +56,7 @@ protected:
     FakeMessages messages_;
     FakeClipboard clipboard_;
     FakeDesktop desktop_;
-    FakeStarter starter_;
+    RecordingStarter starter_;
     FakeConfirmation confirmation_;
 };
 
