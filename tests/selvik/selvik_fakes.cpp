@@ -1,7 +1,5 @@
 #include "tests/selvik/selvik_fakes.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <cstdlib>
 
 namespace selvik::test {
@@ -22,18 +20,6 @@ void ScopedEnvironment::Set(const std::string& name, const std::string& value) {
         saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
     }
     setenv(name.c_str(), value.c_str(), 1);
-}
-
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 }  // namespace selvik::test

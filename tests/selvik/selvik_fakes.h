@@ -18,6 +18,7 @@
 #include "selvik/link_sender.h"
 #include "selvik/notices.h"
 #include "tests/support/fakes.h"
+#include "tests/support/spin.h"
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -77,8 +78,7 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
-// Processes events until `done` or the time is up; answers done().
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+using tarvane::test::SpinUntil;
 
 // A browser window on a page view of type `View` and recording ports.
 template <typename View>

@@ -2,8 +2,6 @@
 
 #include "tarvane/shell/resources/artwork.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <cstdlib>
 #include <filesystem>
 
@@ -21,18 +19,6 @@ MessageAnswer FakeShell::Show(const std::string& text, const std::string& captio
 
 bool FakeShell::Start(const std::string& program, const std::vector<std::string>& arguments) {
     started.emplace_back(program, arguments);
-    return true;
-}
-
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
     return true;
 }
 
