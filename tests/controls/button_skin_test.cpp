@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace tarvane {
@@ -20,52 +18,6 @@ SkinParams TabParams() {
     p.faceColors = {qRgb(255, 232, 78), qRgb(255, 255, 255), qRgb(255, 255, 255), qRgb(255, 255, 255),
                     qRgb(255, 232, 78)};
     return p;
-}
-
-// The shading written out again from the formulas, one channel at a time.
-int Expected(const SkinParams& p, int x, int y, int state, int channel) {
-    auto pick = [channel](QRgb c) { return channel == 0 ? qRed(c) : channel == 1 ? qGreen(c) : qBlue(c); };
-    const double R = p.cornerRadius, W = p.strokeWidth;
-    const double q = std::clamp((1 - p.ringShare) * R, 0.0, R);
-    const double d = std::hypot(x, y);
-    const double t = 2 * (d - R) / W;
-    const double outside = std::clamp(t + 0.5, 0.0, 1.0);
-    const double inside = std::clamp(0.5 - t, 0.0, 1.0);
-    const double u = (q + R - 2 * d) / (R - q);
-    const double frame = std::clamp(2 * (d - q) / W + 0.5, 0.0, 1.0) * inside * (1 - p.ringShading * u * u);
-    const double faceShare = std::clamp(0.5 - 2 * (d - q) / W, 0.0, 1.0);
-    const double falloff = p.faceGradient > 0 ? 1 - p.faceGradient * (d / q) * (d / q)
-                                              : 1 + p.faceGradient - p.faceGradient * (d / q) * (d / q);
-    const double light =
-        std::clamp(1 - p.faceGradient * std::hypot(x - p.lightX, y - p.lightY) / p.lightRadius, -1.0, 1.0);
-    const double face = falloff * faceShare * (1 + p.lightStrength * light);
-    const double value =
-        face * pick(p.faceColors[state]) + frame * pick(p.frameColors[state]) + outside * pick(p.surroundColors[state]);
-    return std::clamp(static_cast<int>(std::trunc(value)), 0, 255);
-}
-
-void ExpectMatchesFormulas(const SkinParams& params) {
-    CButtonSkin skin;
-    skin.SetSkinParams(params);
-    const QImage image = skin.GetSkinBitmap();
-    const int n = skin.halfSize();
-    const int cell = 2 * n + 1;
-    ASSERT_EQ(image.size(), QSize(cell, 5 * cell));
-    int mismatches = 0;
-    for (int s = 0; s < kSkinStateCount; ++s) {
-        for (int y = -n; y <= n; ++y) {
-            for (int x = -n; x <= n; ++x) {
-                const QRgb pixel = image.pixel(x + n, y + n + s * cell);
-                const QRgb expected =
-                    qRgb(Expected(params, x, y, s, 0), Expected(params, x, y, s, 1), Expected(params, x, y, s, 2));
-                if (pixel != expected && ++mismatches <= 5) {
-                    ADD_FAILURE() << "state " << s << " at (" << x << ", " << y << "): " << std::hex << pixel
-                                  << " instead of " << expected;
-                }
-            }
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(ButtonSkinTest, TabSkinIs19By95WithTheShadedFaceOnTheSurround) {
@@ -86,28 +38,28 @@ TEST(ButtonSkinTest, TabSkinIs19By95WithTheShadedFaceOnTheSurround) {
     EXPECT_EQ(image.pixel(9, 4 * 19 + 9), qRgb(255, 255, 93));
 }
 
-TEST(ButtonSkinTest, EveryPixelFollowsTheFormulas) {
-    {
-        SCOPED_TRACE("tab skin");
-        ExpectMatchesFormulas(TabParams());
-    }
-    {
-        SCOPED_TRACE("defaults");
-        SkinParams defaults;
-        defaults.surroundColors.fill(qRgb(212, 208, 200));
-        ExpectMatchesFormulas(defaults);
-    }
-    {
-        SCOPED_TRACE("negative gradient, light off centre, thick stroke");
-        SkinParams p = TabParams();
-        p.faceGradient = -0.4;
-        p.lightX = 3.0;
-        p.lightY = 2.5;
-        p.strokeWidth = 3.5;
-        p.ringShare = 0.35;
-        p.ringShading = 0.8;
-        ExpectMatchesFormulas(p);
-    }
+TEST(ButtonSkinTest, GradientSignAndLightPlaceShadeTheFace) {
+    SkinParams p = TabParams();
+    p.faceColors.fill(qRgb(100, 100, 100));
+    p.lightStrength = 0.0;
+    const auto face = [&p](int x, int y) {
+        CButtonSkin skin;
+        skin.SetSkinParams(p);
+        const QImage image = skin.GetSkinBitmap();
+        const int n = skin.halfSize();
+        return qRed(image.pixel(n + x, n + y));
+    };
+    p.faceGradient = 0.4;  // darker towards the ring
+    EXPECT_GT(face(0, 0), face(4, 0));
+    p.faceGradient = -0.4;  // lighter towards the ring
+    EXPECT_LT(face(0, 0), face(4, 0));
+    // The highlight follows the light, wherever it is put.
+    p.faceGradient = 0.4;
+    p.lightStrength = 0.5;
+    p.lightX = 3.0;
+    p.lightY = -2.0;
+    EXPECT_GT(face(3, -2), face(-3, 2));
+    EXPECT_GT(face(3, -2), face(3, 2));
 }
 
 TEST(ButtonSkinTest, RegeneratesOnlyAfterAParameterChange) {

@@ -35,55 +35,53 @@ QImage RegionSkin(int n) {
     return skin;
 }
 
-QImage Sliced(int n, int width, int height) {
+struct Probe {
+    int x, y, region;
+};
+
+// Slices the region skin into a `width` x `height` button and checks where each probed pixel came from.
+void ExpectSlices(int n, int width, int height, std::initializer_list<Probe> probes) {
     QImage strip(width, 5 * height, QImage::Format_RGB32);
     strip.fill(Qt::black);
     NineSliceInto(strip, height, RegionSkin(n), n);
-    return strip;
+    for (int s = 0; s < 5; ++s) {
+        for (const Probe& p : probes) {
+            EXPECT_EQ(strip.pixel(p.x, s * height + p.y), RegionColor(p.region, s)) << s << " " << p.x << "," << p.y;
+        }
+    }
 }
 
 TEST(NineSliceTest, CornersStayWholeOnLargeButtons) {
     EXPECT_EQ(NineSliceCorner(9, 73, 30), 9);
-    const int n = 3, w = 20, h = 12;
-    const QImage strip = Sliced(n, w, h);
-    for (int s = 0; s < 5; ++s) {
-        SCOPED_TRACE(s);
-        const int top = s * h;
-        EXPECT_EQ(strip.pixel(0, top), RegionColor(kTopLeft, s));
-        EXPECT_EQ(strip.pixel(2, top + 2), RegionColor(kTopLeft, s));
-        EXPECT_EQ(strip.pixel(3, top), RegionColor(kTop, s));
-        EXPECT_EQ(strip.pixel(16, top + 2), RegionColor(kTop, s));
-        EXPECT_EQ(strip.pixel(17, top), RegionColor(kTopRight, s));
-        EXPECT_EQ(strip.pixel(0, top + 3), RegionColor(kLeft, s));
-        EXPECT_EQ(strip.pixel(10, top + 6), RegionColor(kCentre, s));
-        EXPECT_EQ(strip.pixel(19, top + 8), RegionColor(kRight, s));
-        EXPECT_EQ(strip.pixel(2, top + 9), RegionColor(kBottomLeft, s));
-        EXPECT_EQ(strip.pixel(10, top + 11), RegionColor(kBottom, s));
-        EXPECT_EQ(strip.pixel(19, top + 11), RegionColor(kBottomRight, s));
-    }
+    ExpectSlices(3, 20, 12,
+                 {{0, 0, kTopLeft},
+                  {2, 2, kTopLeft},
+                  {3, 0, kTop},
+                  {16, 2, kTop},
+                  {17, 0, kTopRight},
+                  {0, 3, kLeft},
+                  {10, 6, kCentre},
+                  {19, 8, kRight},
+                  {2, 9, kBottomLeft},
+                  {10, 11, kBottom},
+                  {19, 11, kBottomRight}});
 }
 
 TEST(NineSliceTest, SmallButtonsUseCornersOfHalfTheirSmallerSide) {
     EXPECT_EQ(NineSliceCorner(9, 12, 10), 5);
     EXPECT_EQ(NineSliceCorner(9, 40, 11), 5);
     EXPECT_EQ(NineSliceCorner(9, 0, 30), 0);
-
     // N = 5 on an 8 x 6 button: corners of 3, two columns of top edge, no middle rows.
-    const int n = 5, w = 8, h = 6;
-    const QImage strip = Sliced(n, w, h);
-    for (int s = 0; s < 5; ++s) {
-        SCOPED_TRACE(s);
-        const int top = s * h;
-        EXPECT_EQ(strip.pixel(0, top), RegionColor(kTopLeft, s));
-        EXPECT_EQ(strip.pixel(2, top + 2), RegionColor(kTopLeft, s));
-        EXPECT_EQ(strip.pixel(3, top + 1), RegionColor(kTop, s));
-        EXPECT_EQ(strip.pixel(4, top + 1), RegionColor(kTop, s));
-        EXPECT_EQ(strip.pixel(5, top), RegionColor(kTopRight, s));
-        EXPECT_EQ(strip.pixel(7, top + 2), RegionColor(kTopRight, s));
-        EXPECT_EQ(strip.pixel(0, top + 3), RegionColor(kBottomLeft, s));
-        EXPECT_EQ(strip.pixel(4, top + 5), RegionColor(kBottom, s));
-        EXPECT_EQ(strip.pixel(7, top + 5), RegionColor(kBottomRight, s));
-    }
+    ExpectSlices(5, 8, 6,
+                 {{0, 0, kTopLeft},
+                  {2, 2, kTopLeft},
+                  {3, 1, kTop},
+                  {4, 1, kTop},
+                  {5, 0, kTopRight},
+                  {7, 2, kTopRight},
+                  {0, 3, kBottomLeft},
+                  {4, 5, kBottom},
+                  {7, 5, kBottomRight}});
 }
 
 // Faces of five different colours make the row shown readable from the button's centre.

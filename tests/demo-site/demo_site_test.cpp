@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "tarvane/engine/base64.h"
 #include "tarvane/engine/link_resolver.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 #include "tools/demo-site/game_content.h"
 #include "tools/demo-site/pages.h"
@@ -226,39 +227,20 @@ TEST_F(DemoSiteTest, GameFilesServeRanges) {
     EXPECT_EQ(beyond.status, 416);
 }
 
-TEST_F(DemoSiteTest, VersionFileAndInstallerOnTheOfficialSite) {
-    Reply version = Get(Official("/softUpdate/tarvane/newVerInfo.txt"));
-    ASSERT_EQ(version.status, 200);
-    auto published = updater::ParseVersionFile(version.body);
-    ASSERT_TRUE(published);
-    EXPECT_EQ(published->version, 1u);
-    EXPECT_EQ(published->installerAddress, Official("/softUpdate/tarvane/updateZip"));
-    Reply installer = Get(published->installerAddress);
-    EXPECT_EQ(installer.status, 200);
-    EXPECT_EQ(installer.body.rfind("#!/bin/sh\n", 0), 0u);
-}
-
 TEST(DemoSiteUpdate, TheUpdaterFindsAndFetchesThePublishedInstaller) {
     DemoSite site(DemoSiteOptions{"www.quellora.localhost", "game.quellora.localhost", "mini.quellora.localhost", 2});
     ASSERT_GT(site.Bind(0), 0);
     site.Start();
     tarvane::test::TempDir programDirectory;
 
-    class Recorder : public platform::ProcessStarter {
-    public:
-        bool Start(const std::string& program, const std::vector<std::string>&) override {
-            started.push_back(program);
-            return true;
-        }
-        std::vector<std::string> started;
-    } starter;
+    tarvane::test::RecordingStarter starter;
     updater::CurlFetcher fetcher;
     updater::UpdaterSetup setup{programDirectory.Directory(),
                                 updater::VersionFileAddress("www.quellora.localhost:" + std::to_string(site.port()))};
 
     EXPECT_EQ(updater::RunUpdateCheck(setup, fetcher, starter), updater::UpdateOutcome::InstallerStarted);
-    ASSERT_EQ(starter.started.size(), 1u);
-    EXPECT_EQ(tarvane::test::ReadFile(starter.started[0]).rfind("#!/bin/sh\n", 0), 0u);
+    ASSERT_EQ(starter.Programs().size(), 1u);
+    EXPECT_EQ(tarvane::test::ReadFile(starter.Programs()[0]).rfind("#!/bin/sh\n", 0), 0u);
 
     tarvane::test::WriteFile(programDirectory.File("config.ini"), "[main]\nVer=2\n");
     EXPECT_EQ(updater::RunUpdateCheck(setup, fetcher, starter), updater::UpdateOutcome::UpToDate);

@@ -56,7 +56,7 @@ protected:
     FakeMessages messages_;
     FakeClipboard clipboard_;
     FakeDesktop desktop_;
-    FakeStarter starter_;
+    RecordingStarter starter_;
     FakeConfirmation confirmation_;
 };
 
@@ -121,24 +121,24 @@ TEST_F(CompletedListDialogTest, PlayAndOpenStartProgramsWithArgumentVectors) {
 
     Select(*pane, 2);
     pane->ActivateSelection();
-    ASSERT_EQ(starter_.started.size(), 1u);
-    EXPECT_EQ(starter_.started[0].program, platform::Utf8FromAnsi(temp_.Directory() + "pemsot"));
-    EXPECT_EQ(starter_.started[0].arguments,
+    ASSERT_EQ(starter_.Started().size(), 1u);
+    EXPECT_EQ(starter_.Started()[0].program, platform::Utf8FromAnsi(temp_.Directory() + "pemsot"));
+    EXPECT_EQ(starter_.Started()[0].arguments,
               (std::vector<std::string>{"-f", platform::Utf8FromAnsi(folder + "/game one.swf"), "-pl",
                                         "http://game.localhost/1.htm?a=1&b=2"}));
 
     // Capital letters: opened, not played.
     Select(*pane, 1);
     pane->ActivateSelection();
-    ASSERT_EQ(starter_.started.size(), 2u);
-    EXPECT_EQ(starter_.started[1].program, "xdg-open");
-    EXPECT_EQ(starter_.started[1].arguments, std::vector<std::string>{FileOf("big.SWF")});
+    ASSERT_EQ(starter_.Started().size(), 2u);
+    EXPECT_EQ(starter_.Started()[1].program, "xdg-open");
+    EXPECT_EQ(starter_.Started()[1].arguments, std::vector<std::string>{FileOf("big.SWF")});
 
     // A file that is gone is reported and nothing starts.
     Select(*pane, 0);
     pane->RunCommand(CompletedListDialog::kCommandOpen);
     pane->RunCommand(CompletedListDialog::kCommandPlay);
-    EXPECT_EQ(starter_.started.size(), 2u);
+    EXPECT_EQ(starter_.Started().size(), 2u);
     ASSERT_EQ(messages_.shown.size(), 2u);
     EXPECT_EQ(messages_.shown[0].text, AnsiLiteral("文件已不存在！"));
     EXPECT_EQ(messages_.shown[0].caption, "tarvane");
@@ -207,8 +207,8 @@ TEST_F(CompletedListDialogTest, TwoItemsWithOnePageActOnTheFirstItem) {
 
     Select(*pane, 1);
     pane->RunCommand(CompletedListDialog::kCommandOpen);
-    ASSERT_EQ(starter_.started.size(), 1u);
-    EXPECT_EQ(starter_.started[0].arguments, std::vector<std::string>{FileOf("newer.zip")});
+    ASSERT_EQ(starter_.Started().size(), 1u);
+    EXPECT_EQ(starter_.Started()[0].arguments, std::vector<std::string>{FileOf("newer.zip")});
 
     confirmation_.answer = kDeleteWithFile;
     pane->RunCommand(CompletedListDialog::kCommandDelete);

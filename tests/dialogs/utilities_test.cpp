@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,7 +11,6 @@
 #include "fakes.h"
 #include "platform/codepage.h"
 #include "tarvane/dialogs/autostart_entry.h"
-#include "tarvane/dialogs/clipboard_writer.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/dialogs/recent_folders.h"
@@ -20,14 +18,6 @@
 
 namespace tarvane::test {
 namespace {
-
-TEST(ClipboardWriterTest, PutsCodePage936TextOnTheClipboard) {
-    ClipboardWriter writer;
-    ASSERT_TRUE(writer.PutText("http://files.localhost/" + AnsiLiteral("游戏") + ".zip"));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("http://files.localhost/游戏.zip"));
-    ASSERT_TRUE(writer.PutText(""));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString());
-}
 
 TEST(AutostartEntryTest, ExecLineQuotesTheExecutableSafely) {
     EXPECT_EQ(QuotedExecArgument("/opt/my games/tarvane"), "\"/opt/my games/tarvane\"");

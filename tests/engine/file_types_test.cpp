@@ -1,6 +1,5 @@
 #include "tarvane/engine/file_types.h"
 
-#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -8,16 +7,7 @@
 namespace tarvane {
 namespace {
 
-TEST(MimeExtensionTable, HoldsAllPairsWithUniqueKeysAndTheTellingRows) {
-    auto table = MimeExtensionTable();
-    ASSERT_EQ(table.size(), 113u);
-    std::set<std::string_view> keys;
-    for (const MimeExtension& entry : table) {
-        EXPECT_TRUE(keys.insert(entry.mimeType).second) << entry.mimeType;
-        EXPECT_FALSE(entry.extension.empty()) << entry.mimeType;
-    }
-    EXPECT_EQ(table.front().mimeType, "application/acad");
-    EXPECT_EQ(table.back().mimeType, "x-world/x-vrml");
+TEST(ExtensionForMimeType, FindsTheTellingRows) {
     EXPECT_EQ(ExtensionForMimeType("application/octet-stream"), "exe");
     EXPECT_EQ(ExtensionForMimeType("application/x-troff-ms"), "me");
     EXPECT_EQ(ExtensionForMimeType("application/x-troff-me"), "me");

@@ -9,25 +9,14 @@ namespace platform {
 namespace {
 
 TEST(AnsiText, TwoByteCharactersCompareAsUnitsAndAreNotFolded) {
+    const std::string lead = "\x81", gbk = "\xD6\xD0";
     EXPECT_TRUE(EqualsIgnoreCase936("Application/ZIP", "application/zip"));
-    EXPECT_TRUE(
-        EqualsIgnoreCase936("\xD6\xD0"
-                            "A",
-                            "\xD6\xD0"
-                            "a"));
+    EXPECT_TRUE(EqualsIgnoreCase936(gbk + "A", gbk + "a"));
     // 0x81 0x41 and 0x81 0x61 are two different characters, not "A" and "a".
-    EXPECT_FALSE(
-        EqualsIgnoreCase936("\x81"
-                            "A",
-                            "\x81"
-                            "a"));
+    EXPECT_FALSE(EqualsIgnoreCase936(lead + "A", lead + "a"));
     EXPECT_FALSE(EqualsIgnoreCase936("ab", "abc"));
     // A lead byte without a valid trail byte stands alone, so the following letter still folds.
-    EXPECT_TRUE(
-        EqualsIgnoreCase936("\x81\x7F"
-                            "A",
-                            "\x81\x7F"
-                            "a"));
+    EXPECT_TRUE(EqualsIgnoreCase936(lead + "\x7F" + "A", lead + "\x7F" + "a"));
 }
 
 TEST(AnsiText, ScansAndCutsStepOverTrailBytes) {

@@ -1,16 +1,13 @@
 #include "platform/link_handoff.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
+#include "tests/support/socket_receiver.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
@@ -89,60 +86,7 @@ TEST(LinkHandoff, FolderIsPrivateAndForeignFoldersAreRefused) {
     EXPECT_EQ(FirstPrivateFolder({folder, "/proc/tarvane-none", own}), own);
 }
 
-// A receiver on a real socket: answers each message after `handlerTime`, or never.
-class FakeReceiver {
-public:
-    FakeReceiver(const std::string& path, std::chrono::milliseconds handlerTime, bool answer)
-        : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, path.c_str());
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-        EXPECT_EQ(listen(fd_, 4), 0);
-        thread_ = std::thread([this, handlerTime, answer] {
-            int client = accept(fd_, nullptr, nullptr);
-            if (client < 0) {
-                return;
-            }
-            std::string message;
-            char buffer[1024];
-            while (message.size() < 5 || message.size() < 5 + Length(message)) {
-                ssize_t got = recv(client, buffer, sizeof(buffer), 0);
-                if (got <= 0) {
-                    break;
-                }
-                message.append(buffer, static_cast<std::size_t>(got));
-            }
-            received = message;
-            std::this_thread::sleep_for(handlerTime);
-            handled = true;
-            if (answer) {
-                char ack = static_cast<char>(kHandoffAck);
-                send(client, &ack, 1, MSG_NOSIGNAL);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(answer ? 0 : 600));
-            close(client);
-        });
-    }
-    ~FakeReceiver() {
-        thread_.join();
-        close(fd_);
-    }
-    static std::size_t Length(const std::string& message) {
-        std::size_t length = 0;
-        for (int i = 4; i >= 1; --i) {
-            length = (length << 8) | static_cast<unsigned char>(message[static_cast<std::size_t>(i)]);
-        }
-        return length;
-    }
-
-    std::string received;
-    std::atomic<bool> handled{false};
-
-private:
-    int fd_;
-    std::thread thread_;
-};
+using tarvane::test::SocketReceiver;
 
 TEST(LinkHandoff, SenderWaitsForTheHandlerAndFramesTheRecord) {
     tarvane::test::TempDir dir;
@@ -150,21 +94,21 @@ TEST(LinkHandoff, SenderWaitsForTheHandlerAndFramesTheRecord) {
     std::string record = *EncodeLinkHandoff({"http://game.quellora.localhost/g.htm", "", "", 0});
     std::string received;
     {
-        FakeReceiver receiver(path, std::chrono::milliseconds(300), true);
+        SocketReceiver receiver(path, {}, std::chrono::milliseconds(300));
         EXPECT_EQ(SendLinkHandoff(path, record), HandoffResult::Delivered);
         EXPECT_TRUE(receiver.handled);  // not before the handler returned
-        received = receiver.received;
+        received = receiver.Finish();
     }
     ASSERT_EQ(received.size(), 5u + 8u + 784u);
     EXPECT_EQ(received[0], 'C');
-    EXPECT_EQ(FakeReceiver::Length(received), 8u + 784u);
+    EXPECT_EQ(SocketReceiver::Length(received), 8u + 784u);
     EXPECT_EQ(received.substr(5, 8), std::string(8, '\0'));  // dwData 0
     EXPECT_EQ(received.substr(13), record);
 
     unlink(path.c_str());
     {
         // A receiver that never answers: the sender gives up at its limit and says so.
-        FakeReceiver silent(path, std::chrono::milliseconds(0), false);
+        SocketReceiver silent(path, {}, {}, false);
         HandoffTiming timing;
         timing.replyWait = std::chrono::milliseconds(200);
         EXPECT_EQ(SendHandoffMessage(path, HandoffMessage::BringForward, "", timing), HandoffResult::Failed);

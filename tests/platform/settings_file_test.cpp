@@ -122,24 +122,11 @@ TEST_F(SettingsFileTest, WriteCreatesAUserOnlyFileAndReadsBackGbkBytes) {
     EXPECT_EQ(file.ReadString(kGbk, kGbk + "A", "", 260), kGbk);
     EXPECT_EQ(file.ReadString(kTrailBracket, "k", "", 260), "bracket");
     // A trail byte that looks like a letter is no letter: these are two different characters.
-    ASSERT_TRUE(file.WriteString("s",
-                                 "\x81"
-                                 "a",
-                                 "lower"));
-    ASSERT_TRUE(file.WriteString("s",
-                                 "\x81"
-                                 "A",
-                                 "upper"));
-    EXPECT_EQ(file.ReadString("s",
-                              "\x81"
-                              "a",
-                              "", 260),
-              "lower");
-    EXPECT_EQ(file.ReadString("s",
-                              "\x81"
-                              "A",
-                              "", 260),
-              "upper");
+    const std::string lower = std::string("\x81") + "a", upper = std::string("\x81") + "A";
+    ASSERT_TRUE(file.WriteString("s", lower, "lower"));
+    ASSERT_TRUE(file.WriteString("s", upper, "upper"));
+    EXPECT_EQ(file.ReadString("s", lower, "", 260), "lower");
+    EXPECT_EQ(file.ReadString("s", upper, "", 260), "upper");
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"config.ini"});  // no temporary file left behind
 }
 

@@ -111,12 +111,13 @@ TEST_F(BrowserDialogTest, SearchAndNewWindowsStartAnotherSelvikAndSchemeLinksGoT
 
     auto started = browser.starter.Started();
     ASSERT_EQ(started.size(), 3u);
-    EXPECT_EQ(started[2],
-              (std::pair<std::string, std::vector<std::string>>{"xdg-open", {"tarvane:%3Ehttp://game.test/1.htm%3C"}}));
-    EXPECT_EQ(started[0].first, "/opt/游戏/selvik");
-    EXPECT_EQ(started[0].second, std::vector<std::string>{"http://mini.test:82/search_fromSoft/?keywords=星际 猎手&x"});
-    EXPECT_EQ(started[1].first, "/opt/游戏/selvik");
-    EXPECT_EQ(started[1].second, std::vector<std::string>{"http://game.test/popup.htm?a=%20b"});
+    EXPECT_EQ(started[2].program, "xdg-open");
+    EXPECT_EQ(started[2].arguments, std::vector<std::string>{"tarvane:%3Ehttp://game.test/1.htm%3C"});
+    EXPECT_EQ(started[0].program, "/opt/游戏/selvik");
+    EXPECT_EQ(started[0].arguments,
+              std::vector<std::string>{"http://mini.test:82/search_fromSoft/?keywords=星际 猎手&x"});
+    EXPECT_EQ(started[1].program, "/opt/游戏/selvik");
+    EXPECT_EQ(started[1].arguments, std::vector<std::string>{"http://game.test/popup.htm?a=%20b"});
     // This window stays where it is.
     EXPECT_TRUE(browser.view->calls.empty());
 }

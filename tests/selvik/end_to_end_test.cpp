@@ -79,38 +79,50 @@ private:
     std::vector<qint64> pids_;
 };
 
+// A program directory holding a copy of the real tarvane, a demo site, and the environment both
+// programs read.
+class EndToEnd : public ::testing::Test {
+protected:
+    EndToEnd() {
+        std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
+        tarvane::test::WriteFile(dir.File("updater"), "#!/bin/sh\n");
+        std::filesystem::permissions(dir.File("updater"), std::filesystem::perms::owner_all);
+        std::filesystem::create_directories(dir.File("saved"));
+        std::filesystem::create_directories(dir.File("runtime"));
+        std::filesystem::permissions(dir.File("runtime"), std::filesystem::perms::owner_all);
+        tarvane::test::WriteFile(dir.File("config.ini"), "[options]\ndefaultPath=" + dir.File("saved") + "\n");
+        EXPECT_GT(site.Bind(0), 0);
+        site.Start();
+        port = std::to_string(site.port());
+        // Inherited by tarvane; the runtime folder also tells this process where tarvane's socket is.
+        environment.Set("XDG_RUNTIME_DIR", dir.File("runtime"));
+        environment.Set("XDG_DATA_HOME", dir.File("data"));
+        environment.Set("XDG_CONFIG_HOME", dir.File("config"));
+        environment.Set("QT_QPA_PLATFORM", "offscreen");
+        environment.Set("TARVANE_WEB_PANE", "0");
+        environment.Set("TARVANE_OFFICIAL_HOST", "www.quellora.localhost:" + port);
+        environment.Set("TARVANE_PORTAL_HOST", "game.quellora.localhost:" + port);
+        environment.Set("TARVANE_MINIGAME_HOST", "mini.quellora.localhost:" + port);
+    }
+    ~EndToEnd() override {
+        EXPECT_TRUE(starter.EndAll());
+        site.Stop();
+    }
+
+    tarvane::test::TempDir dir;
+    tarvane::demo::DemoSite site{tarvane::demo::DemoSiteOptions{}};
+    std::string port;
+    ScopedEnvironment environment;
+    TrackingStarter starter;
+};
+
 // selvik shows a demo game's page; "下载" with no tarvane running starts the real tarvane from the
 // program directory, hands the page over, and the game arrives intact in the download folder.
-TEST(EndToEnd, DownloadStartsTarvaneWhichFetchesTheGame) {
-    tarvane::test::TempDir dir;
-    std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
-    tarvane::test::WriteFile(dir.File("updater"), "#!/bin/sh\n");
-    std::filesystem::permissions(dir.File("updater"), std::filesystem::perms::owner_all);
-    std::filesystem::create_directories(dir.File("saved"));
-    std::filesystem::create_directories(dir.File("runtime"));
-    std::filesystem::permissions(dir.File("runtime"), std::filesystem::perms::owner_all);
-    tarvane::test::WriteFile(dir.File("config.ini"), "[options]\ndefaultPath=" + dir.File("saved") + "\n");
-
-    tarvane::demo::DemoSite site(tarvane::demo::DemoSiteOptions{});
-    ASSERT_GT(site.Bind(0), 0);
-    site.Start();
+TEST_F(EndToEnd, DownloadStartsTarvaneWhichFetchesTheGame) {
     const tarvane::demo::Game* game = tarvane::demo::FindGame(1102);
     ASSERT_NE(game, nullptr);
-    std::string port = std::to_string(site.port());
     std::string page = "http://game.quellora.localhost:" + port + tarvane::demo::GamePagePath(*game);
 
-    // Inherited by tarvane; the runtime folder also tells this process where tarvane's socket is.
-    ScopedEnvironment environment;
-    environment.Set("XDG_RUNTIME_DIR", dir.File("runtime"));
-    environment.Set("XDG_DATA_HOME", dir.File("data"));
-    environment.Set("XDG_CONFIG_HOME", dir.File("config"));
-    environment.Set("QT_QPA_PLATFORM", "offscreen");
-    environment.Set("TARVANE_WEB_PANE", "0");
-    environment.Set("TARVANE_OFFICIAL_HOST", "www.quellora.localhost:" + port);
-    environment.Set("TARVANE_PORTAL_HOST", "game.quellora.localhost:" + port);
-    environment.Set("TARVANE_MINIGAME_HOST", "mini.quellora.localhost:" + port);
-
-    TrackingStarter starter;
     SocketHandoffChannel channel(platform::HandoffSocketPath());
     ASSERT_EQ(channel.Send(HandoffRecordFor("http://nothing.test/").value()), platform::HandoffResult::NoReceiver);
     SleepingWaiter waiter;
@@ -151,41 +163,17 @@ TEST(EndToEnd, DownloadStartsTarvaneWhichFetchesTheGame) {
         }
     }
     EXPECT_TRUE(notices.shown.empty());
-    EXPECT_TRUE(starter.EndAll());
-    site.Stop();
 }
 
 // A click on the demo portal's "用 tarvane 下载" link in the real page view goes through the desktop
 // (xdg-open and the link handler the running tarvane registered) to that tarvane, which takes the task.
-TEST(EndToEnd, PortalDownloadLinkReachesTheRunningTarvane) {
-    tarvane::test::TempDir dir;
-    std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
-    tarvane::test::WriteFile(dir.File("updater"), "#!/bin/sh\n");
-    std::filesystem::permissions(dir.File("updater"), std::filesystem::perms::owner_all);
-    std::filesystem::create_directories(dir.File("runtime"));
-    std::filesystem::permissions(dir.File("runtime"), std::filesystem::perms::owner_all);
-    tarvane::test::WriteFile(dir.File("config.ini"), "[options]\ndefaultPath=" + dir.File("saved") + "\n");
-
-    tarvane::demo::DemoSite site(tarvane::demo::DemoSiteOptions{});
-    ASSERT_GT(site.Bind(0), 0);
-    site.Start();
-    std::string port = std::to_string(site.port());
+TEST_F(EndToEnd, PortalDownloadLinkReachesTheRunningTarvane) {
     std::string page = "http://game.quellora.localhost:" + port + "/game/1102.htm";
 
-    ScopedEnvironment environment;
-    environment.Set("XDG_RUNTIME_DIR", dir.File("runtime"));
-    environment.Set("XDG_DATA_HOME", dir.File("data"));
-    environment.Set("XDG_CONFIG_HOME", dir.File("config"));
-    environment.Set("QT_QPA_PLATFORM", "offscreen");
-    environment.Set("TARVANE_WEB_PANE", "0");
-    environment.Set("TARVANE_OFFICIAL_HOST", "www.quellora.localhost:" + port);
-    environment.Set("TARVANE_PORTAL_HOST", "game.quellora.localhost:" + port);
-    environment.Set("TARVANE_MINIGAME_HOST", "mini.quellora.localhost:" + port);
     // xdg-open without a desktop environment asks the user's handlers only when it sees a display.
     environment.Set("DISPLAY", ":tarvane-test");
     environment.Set("XDG_CURRENT_DESKTOP", "");
 
-    TrackingStarter starter;
     ASSERT_TRUE(starter.Start(dir.File("tarvane"), {}));
     ASSERT_TRUE(
         SpinUntil([&] { return std::filesystem::exists(dir.File("data/applications/tarvane-url-handler.desktop")); }));
@@ -222,8 +210,6 @@ TEST(EndToEnd, PortalDownloadLinkReachesTheRunningTarvane) {
         EXPECT_NE(std::find(programs.begin(), programs.end(), "xdg-open"), programs.end());
         EXPECT_TRUE(sender.records.empty());
     }
-    EXPECT_TRUE(starter.EndAll());
-    site.Stop();
 }
 
 }  // namespace

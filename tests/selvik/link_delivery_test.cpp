@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 
 #include "selvik/link_delivery.h"
 #include "selvik/link_sender.h"
 #include "tests/selvik/selvik_fakes.h"
+#include "tests/support/socket_receiver.h"
 #include "tests/support/temp_dir.h"
 
 namespace selvik::test {
@@ -61,8 +58,8 @@ TEST(LinkDelivery, StartsTarvaneAndLooksEvery100MillisecondsForUpTo10Seconds) {
         EXPECT_EQ(DeliverLink(record, "/opt/游戏/tarvane", {channel, starter, waiter}), DeliveryOutcome::Delivered);
         auto started = starter.Started();
         ASSERT_EQ(started.size(), 1u);
-        EXPECT_EQ(started[0].first, "/opt/游戏/tarvane");
-        EXPECT_TRUE(started[0].second.empty());
+        EXPECT_EQ(started[0].program, "/opt/游戏/tarvane");
+        EXPECT_TRUE(started[0].arguments.empty());
         EXPECT_EQ(waiter.waits, std::vector<std::chrono::milliseconds>(31, 100ms));
         EXPECT_EQ(channel.records, std::vector<std::string>(32, record));
     }
@@ -103,67 +100,13 @@ TEST(LinkDelivery, FailedStartOrBrokenConnectionEndsTheDelivery) {
     }
 }
 
-// A stand-in for a tarvane that listens on its socket only `delay` after being started, takes one
-// message and acknowledges it.
-class LateReceiver {
-public:
-    LateReceiver(std::string path, std::chrono::milliseconds delay)
-        : thread_([this, path = std::move(path), delay] { Run(path, delay); }) {}
-    ~LateReceiver() { Finish(); }
-    LateReceiver(const LateReceiver&) = delete;
-    LateReceiver& operator=(const LateReceiver&) = delete;
-
-    // What arrived, once the receiver has answered.
-    const std::string& Finish() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return message;
-    }
-
-private:
-    std::string message;
-
-    void Run(const std::string& path, std::chrono::milliseconds delay) {
-        std::this_thread::sleep_for(delay);
-        int server = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(server, 4) != 0) {
-            close(server);
-            return;
-        }
-        pollfd waiting{server, POLLIN, 0};
-        if (poll(&waiting, 1, 15000) == 1) {
-            int client = accept(server, nullptr, nullptr);
-            const std::size_t wanted = platform::kHandoffHeaderSize + 8 + platform::kLinkHandoffRecordSize;
-            char buffer[1024];
-            pollfd reading{client, POLLIN, 0};
-            while (message.size() < wanted && poll(&reading, 1, 5000) == 1) {
-                ssize_t got = recv(client, buffer, sizeof(buffer), 0);
-                if (got <= 0) {
-                    break;
-                }
-                message.append(buffer, static_cast<std::size_t>(got));
-            }
-            char ack = static_cast<char>(platform::kHandoffAck);
-            [[maybe_unused]] auto sent = send(client, &ack, 1, MSG_NOSIGNAL);
-            close(client);
-        }
-        close(server);
-    }
-
-    std::thread thread_;
-};
-
 TEST(LinkDelivery, SlowStartingReceiverOnTheSocketGetsTheRecord) {
     tarvane::test::TempDir dir;
     std::string socketPath = dir.File("Quellora");
     std::string record = Record("http://game.test/game/1102.htm");
-    std::unique_ptr<LateReceiver> receiver;
+    std::unique_ptr<tarvane::test::SocketReceiver> receiver;
     RecordingStarter starter;
-    starter.onStart = [&] { receiver = std::make_unique<LateReceiver>(socketPath, 1500ms); };
+    starter.onStart = [&] { receiver = std::make_unique<tarvane::test::SocketReceiver>(socketPath, 1500ms); };
     SocketHandoffChannel channel(socketPath);
     SleepingWaiter waiter;
 

@@ -1,26 +1,8 @@
 #include "tests/selvik/selvik_fakes.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <cstdlib>
 
 namespace selvik::test {
-
-bool RecordingStarter::Start(const std::string& program, const std::vector<std::string>& arguments) {
-    {
-        std::lock_guard lock(mutex_);
-        started_.emplace_back(program, arguments);
-    }
-    if (onStart) {
-        onStart();
-    }
-    return result;
-}
-
-std::vector<std::pair<std::string, std::vector<std::string>>> RecordingStarter::Started() const {
-    std::lock_guard lock(mutex_);
-    return started_;
-}
 
 ScopedEnvironment::~ScopedEnvironment() {
     for (const auto& [name, value] : saved_) {
@@ -38,18 +20,6 @@ void ScopedEnvironment::Set(const std::string& name, const std::string& value) {
         saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
     }
     setenv(name.c_str(), value.c_str(), 1);
-}
-
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 }  // namespace selvik::test

@@ -13,11 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/process_start.h"
 #include "selvik/browser_dialog.h"
 #include "selvik/browser_view.h"
 #include "selvik/link_sender.h"
 #include "selvik/notices.h"
+#include "tests/support/fakes.h"
+#include "tests/support/spin.h"
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -25,6 +26,8 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace selvik::test {
+
+using tarvane::test::RecordingStarter;
 
 // A page view that records what the window asks of it; the test plays the page's part.
 class FakeBrowserView : public BrowserView {
@@ -52,20 +55,6 @@ private:
     QWidget* widget_;
 };
 
-// Records every start; answers `result`. Safe to call from any thread.
-class RecordingStarter : public platform::ProcessStarter {
-public:
-    bool Start(const std::string& program, const std::vector<std::string>& arguments) override;
-    std::vector<std::pair<std::string, std::vector<std::string>>> Started() const;
-
-    bool result = true;
-    std::function<void()> onStart;
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::pair<std::string, std::vector<std::string>>> started_;
-};
-
 struct RecordingSender : LinkSender {
     void Send(std::string encodedRecord) override { records.push_back(std::move(encodedRecord)); }
     std::vector<std::string> records;
@@ -89,8 +78,7 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
-// Processes events until `done` or the time is up; answers done().
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+using tarvane::test::SpinUntil;
 
 // A browser window on a page view of type `View` and recording ports.
 template <typename View>

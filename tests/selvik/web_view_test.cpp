@@ -57,8 +57,8 @@ TEST(WebView, NewWindowRequestsStartAnotherSelvikAndOpenNothingHere) {
     RealBrowser browser(site.Url("/popup.htm"));
     ASSERT_TRUE(SpinUntil([&] { return !browser.starter.Started().empty(); }));
     auto started = browser.starter.Started();
-    EXPECT_EQ(started[0].first, "/opt/games/selvik");
-    EXPECT_EQ(started[0].second, std::vector<std::string>{other});
+    EXPECT_EQ(started[0].program, "/opt/games/selvik");
+    EXPECT_EQ(started[0].arguments, std::vector<std::string>{other});
     ASSERT_TRUE(SpinUntil([&] { return browser.completed > 0; }));
     EXPECT_EQ(browser.view->LocationUrl().toStdString(), site.Url("/popup.htm"));
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);

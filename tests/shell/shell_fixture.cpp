@@ -1,7 +1,7 @@
 #include "tests/shell/shell_fixture.h"
 
-#include <QCoreApplication>
-#include <QThread>
+#include "tarvane/shell/resources/artwork.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -22,19 +22,8 @@ bool FakeShell::Start(const std::string& program, const std::vector<std::string>
     return true;
 }
 
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 ShellTest::ShellTest() : directory_(temp_.Directory()) {
+    artwork::InitArtwork();
     setenv("TARVANE_OFFICIAL_HOST", ("127.0.0.1:" + std::to_string(site_.port())).c_str(), 1);
     setenv("TARVANE_PORTAL_HOST", "game.quellora.localhost:8717", 1);
     setenv("TARVANE_SITE_DOMAIN", "quellora.localhost", 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tarvane/shell/main_dialog.h"
+#include "tests/support/spin.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
 
@@ -35,9 +36,6 @@ struct FakeShell : MessageBoxes, Clipboard, Desktop, SoundPlayer, platform::Proc
     std::vector<std::string> desktop;
     std::string clipboard;
 };
-
-// Processes events until `done` or the time is up; answers done().
-bool SpinUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // A program directory with a stand-in updater, a local site whose parse service the dialog asks,
 // and a main window on them.

@@ -3,44 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <set>
 #include <string>
 
 #include "platform/codepage.h"
 
 namespace tarvane {
 namespace {
-
-TEST(EncodingNames, TableHoldsEveryNameInItsBucket) {
-    auto all = AllEncodingNames();
-    EXPECT_EQ(all.size(), 365u);
-    std::set<unsigned> codePages;
-    std::set<std::string_view> names;
-    for (const EncodingName& row : all) {
-        codePages.insert(row.codePage);
-        names.insert(row.name);
-    }
-    EXPECT_EQ(names.size(), 365u);
-    EXPECT_EQ(codePages.size(), 110u);
-
-    std::size_t inBuckets = 0;
-    for (std::size_t bucket = 0; bucket < kEncodingBucketCount; ++bucket) {
-        for (const EncodingName& row : EncodingBucket(bucket)) {
-            EXPECT_EQ(EncodingBucketOf(row.name), bucket) << row.name;
-            ++inBuckets;
-        }
-    }
-    EXPECT_EQ(inBuckets, 365u);
-    EXPECT_TRUE(EncodingBucket(kEncodingBucketCount).empty());
-
-    // The byte sum of "gbk" is 103 + 98 + 107 = 308, bucket 153.
-    EXPECT_EQ(EncodingBucketOf("gbk"), 153u);
-    bool found = false;
-    for (const EncodingName& row : EncodingBucket(153)) {
-        found = found || (row.name == "gbk" && row.codePage == 936);
-    }
-    EXPECT_TRUE(found);
-}
 
 TEST(EncodingNames, EveryRowIsFoundThroughItsBucket) {
     for (const EncodingName& row : AllEncodingNames()) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -39,20 +40,15 @@ DownloadTask SampleTask(const std::string& page) {
     return task;
 }
 
+// The fields a task item holds, in a form that compares and prints.
+std::vector<std::string> Fields(const DownloadTask& t) {
+    return {
+        t.name,    t.frmPge, t.fileLink, t.path, t.size, t.downloadedSize, t.type, t.prxIP, std::to_string(t.prxPort),
+        t.prxName, t.prxPwd, t.flag,     t.agent};
+}
+
 void ExpectSameTask(const DownloadTask& actual, const DownloadTask& expected) {
-    EXPECT_EQ(actual.name, expected.name);
-    EXPECT_EQ(actual.frmPge, expected.frmPge);
-    EXPECT_EQ(actual.fileLink, expected.fileLink);
-    EXPECT_EQ(actual.path, expected.path);
-    EXPECT_EQ(actual.size, expected.size);
-    EXPECT_EQ(actual.downloadedSize, expected.downloadedSize);
-    EXPECT_EQ(actual.type, expected.type);
-    EXPECT_EQ(actual.prxIP, expected.prxIP);
-    EXPECT_EQ(actual.prxPort, expected.prxPort);
-    EXPECT_EQ(actual.prxName, expected.prxName);
-    EXPECT_EQ(actual.prxPwd, expected.prxPwd);
-    EXPECT_EQ(actual.flag, expected.flag);
-    EXPECT_EQ(actual.agent, expected.agent);
+    EXPECT_EQ(Fields(actual), Fields(expected));
 }
 
 class TaskFilesTest : public test::TempDirTest {

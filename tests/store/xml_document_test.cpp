@@ -317,8 +317,11 @@ TEST(XmlEntities, ReferencesDecodeToCodePage936) {
     EXPECT_EQ(LookupEntityName("Dagger"), U'\u2020');
     EXPECT_EQ(LookupEntityName("hearts"), U'\u2665');
     EXPECT_EQ(LookupEntityName("APOS"), U'\'');
-    // An ampersand is never a trail byte.
-    EXPECT_EQ(DecodeXmlReferences("\x81&amp;"), "\x81&");
+    // '&' and '<' are never trail bytes; '\\' and letters are.
+    EXPECT_EQ(DecodeXmlReferences("x\x81&amp;\x81\x81&lt"), "x\x81&\x81\x81&lt");
+    EXPECT_EQ(FindXmlChar("\x81\x81\x81<<", 0, '<'), 3u);
+    EXPECT_EQ(FindXmlChar("\x81\x81\x81\\\\", 1, '\\'), 3u);
+    EXPECT_EQ(FindXmlChar("b\x81a", 0, 'a'), std::string_view::npos);
 
     XmlDocument doc;
     doc.SetText("<r a=\"&#20013;&hellip;&#x1F600;\"/>");

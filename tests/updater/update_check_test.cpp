@@ -2,17 +2,15 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/stat.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <thread>
 
+#include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_site.h"
 #include "updater/curl_fetcher.h"
 
 namespace tarvane::updater {
@@ -20,118 +18,6 @@ namespace {
 
 using tarvane::test::ReadFile;
 using tarvane::test::WriteFile;
-
-// The official site and an installer server in one, on 127.0.0.1 and a port of its own.
-class UpdateServer {
-public:
-    UpdateServer() {
-        // A stalled response holds its worker; the others must still be served.
-        server_.new_task_queue = [] { return new httplib::ThreadPool(4); };
-        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard lock(mutex_);
-            ++requests_[req.path];
-            auto found = pages_.find(req.path);
-            if (found == pages_.end()) {
-                res.status = 404;
-                res.set_content("<html><body>404</body></html>", "text/html");
-                return;
-            }
-            const Page& page = found->second;
-            res.status = page.status;
-            if (page.stall) {
-                // Headers and one byte, then silence until the server ends.
-                res.set_content_provider(page.body.size(), "application/octet-stream",
-                                         [this](size_t offset, size_t, httplib::DataSink& sink) {
-                                             if (offset == 0) {
-                                                 return sink.write("#", 1);
-                                             }
-                                             std::unique_lock wait(mutex_);
-                                             released_.wait_for(wait, std::chrono::seconds(30),
-                                                                [this] { return ending_; });
-                                             return false;
-                                         });
-                return;
-            }
-            if (page.trickle) {
-                // One byte every 50 ms: alive, but far below any useful speed.
-                res.set_content_provider(
-                    page.body.size(), "application/octet-stream",
-                    [this, body = page.body](size_t offset, size_t, httplib::DataSink& sink) {
-                        std::unique_lock wait(mutex_);
-                        if (released_.wait_for(wait, std::chrono::milliseconds(50), [this] { return ending_; })) {
-                            return false;
-                        }
-                        wait.unlock();
-                        return sink.write(body.data() + offset, 1);
-                    });
-                return;
-            }
-            if (page.cutAfter == 0) {
-                res.set_content(page.body, "application/octet-stream");
-                return;
-            }
-            // Promise the whole body, send part of it, then drop the connection.
-            std::string body = page.body;
-            size_t cut = page.cutAfter;
-            res.set_content_provider(body.size(), "application/octet-stream",
-                                     [body, cut](size_t offset, size_t, httplib::DataSink& sink) {
-                                         if (offset >= cut) {
-                                             return false;
-                                         }
-                                         return sink.write(body.data() + offset, cut - offset);
-                                     });
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        for (int i = 0; i < 500 && !server_.is_running(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
-    ~UpdateServer() {
-        {
-            std::lock_guard lock(mutex_);
-            ending_ = true;
-        }
-        released_.notify_all();
-        server_.stop();
-        thread_.join();
-    }
-
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-    void Set(const std::string& path, std::string body, int status = 200, size_t cutAfter = 0) {
-        std::lock_guard lock(mutex_);
-        pages_[path] = Page{std::move(body), status, cutAfter, false};
-    }
-    void SetTrickling(const std::string& path, std::string body) {
-        std::lock_guard lock(mutex_);
-        pages_[path] = Page{std::move(body), 200, 0, false, true};
-    }
-    void SetStalling(const std::string& path) {
-        std::lock_guard lock(mutex_);
-        pages_[path] = Page{std::string(1000, 'x'), 200, 0, true};
-    }
-    int Requests(const std::string& path) {
-        std::lock_guard lock(mutex_);
-        return requests_[path];
-    }
-
-private:
-    struct Page {
-        std::string body;
-        int status = 200;
-        size_t cutAfter = 0;
-        bool stall = false;
-        bool trickle = false;
-    };
-    httplib::Server server_;
-    std::thread thread_;
-    int port_ = 0;
-    std::mutex mutex_;
-    std::map<std::string, Page> pages_;
-    std::map<std::string, int> requests_;
-    std::condition_variable released_;
-    bool ending_ = false;
-};
 
 // Real HTTP through libcurl, with the addresses it was asked for on record.
 class RecordingFetcher : public HttpFetcher {
@@ -146,22 +32,14 @@ private:
     CurlFetcher curl_;
 };
 
-class RecordingStarter : public platform::ProcessStarter {
-public:
-    bool Start(const std::string& program, const std::vector<std::string>& arguments) override {
-        started.push_back(program);
-        EXPECT_TRUE(arguments.empty());
-        return true;
-    }
-    std::vector<std::string> started;
-};
-
 class UpdateCheckTest : public tarvane::test::TempDirTest {
 protected:
     void SetInstalledVersion(const std::string& value) {
         WriteFile(temp_.File("config.ini"), "[main]\nVer=" + value + "\n");
     }
-    void Publish(const std::string& body, int status = 200) { server_.Set(kVersionFilePath, body, status); }
+    void Publish(const std::string& body, int status = 200) {
+        status == 200 ? server_.AddFile(kVersionFilePath, body) : server_.AddStatus(kVersionFilePath, status, body);
+    }
     std::string InstallerUrl() const { return server_.Url("/files/setup.run"); }
 
     UpdateOutcome Run() {
@@ -178,16 +56,16 @@ protected:
         return names;
     }
 
-    UpdateServer server_;
+    tarvane::test::TestSite server_;
     RecordingFetcher fetcher_;
-    RecordingStarter starter_;
+    tarvane::test::RecordingStarter starter_;
 };
 
 TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
     // A stand-in installer that leaves a marker where the test can see it.
     std::string marker = temp_.File("installed.marker");
     std::string script = "#!/bin/sh\necho \"$0\" > '" + marker + "'\n";
-    server_.Set("/files/setup.run", script);
+    server_.AddFile("/files/setup.run", script);
     SetInstalledVersion("41");
     Publish("42|||" + InstallerUrl());
 
@@ -212,7 +90,7 @@ TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
 }
 
 TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
-    server_.Set("/files/setup.run", "installer");
+    server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("1000");
     Publish("1000|||" + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
@@ -221,18 +99,19 @@ TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
     Publish("1000 " + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::Malformed);
 
-    EXPECT_EQ(server_.Requests("/files/setup.run"), 0);
-    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
+    EXPECT_TRUE(starter_.Started().empty());
     EXPECT_TRUE(LeftFiles().empty());
 
     // A minus sign makes a huge unsigned number, which is newer than anything installed.
     Publish("-1|||" + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
-    EXPECT_THAT(starter_.started, testing::ElementsAre(temp_.File("updateZip")));
+    EXPECT_THAT(starter_.Programs(), testing::ElementsAre(temp_.File("updateZip")));
+    EXPECT_TRUE(starter_.Started()[0].arguments.empty());
 }
 
 TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
-    server_.Set("/files/setup.run", "installer");
+    server_.AddFile("/files/setup.run", "installer");
     EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
     Publish("1|||" + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
@@ -247,7 +126,7 @@ TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
 }
 
 TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsTheyAre) {
-    server_.Set("/files/setup.run", "installer");
+    server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("3");
 
     // The blank after "|||" stays in the address; libcurl refuses such an address.
@@ -261,8 +140,8 @@ TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsThe
     ASSERT_EQ(fetcher_.addresses.size(), 4u);
     EXPECT_EQ(fetcher_.addresses[3], InstallerUrl() + "\n");
 
-    EXPECT_EQ(server_.Requests("/files/setup.run"), 0);
-    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
+    EXPECT_TRUE(starter_.Started().empty());
     EXPECT_TRUE(LeftFiles().empty());
 }
 
@@ -273,21 +152,20 @@ TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
     Publish("9|||" + InstallerUrl(), 500);
     EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
-    EXPECT_EQ(server_.Requests("/files/setup.run"), 0);
+    EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
 
     // The installer answers with an error page; an older installer of the same name goes too.
     WriteFile(temp_.File("updateZip"), "old installer");
-    server_.Set("/files/setup.run", "<html>Internal error</html>", 500);
+    server_.AddStatus("/files/setup.run", 500, "<html>Internal error</html>");
     Publish("9|||" + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    EXPECT_EQ(server_.Requests("/files/setup.run"), 1);
+    EXPECT_EQ(server_.RequestCount("/files/setup.run"), 1);
     EXPECT_TRUE(LeftFiles().empty());
 
     // Missing installer (404), and one cut off halfway.
-    server_.Set("/files/other.run", "x", 200);
     Publish("9|||" + server_.Url("/files/missing.run"));
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    server_.Set("/files/setup.run", std::string(300000, 'i'), 200, 100000);
+    server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
     Publish("9|||" + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
 
@@ -295,7 +173,7 @@ TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     Publish("9|||file:///bin/sh");
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
 
-    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(starter_.Started().empty());
     EXPECT_TRUE(LeftFiles().empty());
 }
 
@@ -305,40 +183,40 @@ TEST_F(UpdateCheckTest, UnreachableSiteAndOversizedBodiesGiveNoUpdate) {
 
     Publish("9|||" + InstallerUrl() + std::string(100000, ' ') + "x");
     EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
-    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(starter_.Started().empty());
 }
 
 TEST_F(UpdateCheckTest, AStalledServerEndsTheCheck) {
     SetInstalledVersion("1");
-    server_.SetStalling("/files/setup.run");
+    server_.AddStallingFile("/files/setup.run", std::string(1000, 'x'), 1);
     Publish("2|||" + InstallerUrl());
     CurlFetcher impatient(CurlFetcher::Limits{5, 1});
     EXPECT_EQ(RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, impatient, starter_),
               UpdateOutcome::DownloadFailed);
-    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(starter_.Started().empty());
     EXPECT_TRUE(LeftFiles().empty());
 }
 
 TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporariesGo) {
     SetInstalledVersion("1");
     WriteFile(temp_.File(".updateZip.Ab12Cd"), "left behind by a killed updater");
-    server_.Set("/files/setup.run", std::string(300000, 'i'));
+    server_.AddFile("/files/setup.run", std::string(300000, 'i'));
     Publish("2|||" + InstallerUrl());
     UpdaterSetup small{temp_.Directory(), server_.Url(kVersionFilePath), 100000, 1000, std::chrono::seconds(0)};
     EXPECT_EQ(RunUpdateCheck(small, fetcher_, starter_), UpdateOutcome::DownloadFailed);
     EXPECT_TRUE(LeftFiles().empty());
 
     // 20 bytes a second for 5 seconds: below the speed floor, cut after its one second.
-    server_.SetTrickling("/files/setup.run", std::string(100, 't'));
+    server_.AddSlowFile("/files/setup.run", std::string(100, 't'), 20);
     CurlFetcher slowCut(CurlFetcher::Limits{5, 1, 1024, std::chrono::seconds(600)});
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunUpdateCheck(small, slowCut, starter_), UpdateOutcome::DownloadFailed);
     // Fast enough for the floor, but the whole check has one second.
-    server_.SetTrickling(kVersionFilePath, "2|||" + InstallerUrl());
+    server_.AddSlowFile(kVersionFilePath, "2|||" + InstallerUrl(), 20);
     CurlFetcher hurried(CurlFetcher::Limits{5, 60, 1, std::chrono::seconds(1)});
     EXPECT_EQ(RunUpdateCheck(small, hurried, starter_), UpdateOutcome::NoVersionFile);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    EXPECT_TRUE(starter_.started.empty());
+    EXPECT_TRUE(starter_.Started().empty());
     EXPECT_TRUE(LeftFiles().empty());
 }
 

@@ -1,3 +1,5 @@
+// The main of every Qt test binary: one QApplication, offscreen even while tests are only listed.
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,14 +18,17 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 int main(int argc, char** argv) {
-    // Listing the tests runs without a display too.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (geteuid() == 0) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     }
     ::testing::InitGoogleTest(&argc, argv);
+    // The program sets libcurl up at its start; the windows under test do not.
+    curl_global_init(CURL_GLOBAL_ALL);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    return RUN_ALL_TESTS();
+    int result = RUN_ALL_TESTS();
+    curl_global_cleanup();
+    return result;
 }

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/process_start.h"
+#include "tarvane/engine/desktop_ports.h"
+
+namespace tarvane::test {
+
+struct StartedProgram {
+    std::string program;
+    std::vector<std::string> arguments;
+};
+
+// Records every start and answers `result`; safe to call from any thread.
+class RecordingStarter : public platform::ProcessStarter {
+public:
+    bool Start(const std::string& program, const std::vector<std::string>& arguments) override {
+        {
+            std::lock_guard lock(mutex_);
+            started_.push_back({program, arguments});
+        }
+        if (onStart) {
+            onStart();
+        }
+        return result;
+    }
+    std::vector<StartedProgram> Started() const {
+        std::lock_guard lock(mutex_);
+        return started_;
+    }
+    std::vector<std::string> Programs() const {
+        std::vector<std::string> programs;
+        for (const StartedProgram& started : Started()) {
+            programs.push_back(started.program);
+        }
+        return programs;
+    }
+
+    bool result = true;
+    std::function<void()> onStart;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<StartedProgram> started_;
+};
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+};
+
+class FakeMessages : public MessageBoxes {
+public:
+    MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons) override {
+        shown.push_back({text, caption});
+        return MessageAnswer::Ok;
+    }
+    std::vector<ShownMessage> shown;
+};
+
+class FakeDesktop : public Desktop {
+public:
+    void ShowFileInFolder(const std::string& file) override { shownFiles.push_back(file); }
+    void OpenFolder(const std::string& folder) override { openedFolders.push_back(folder); }
+    void OpenWebPage(const std::string& url) override { webPages.push_back(url); }
+    std::vector<std::string> shownFiles;
+    std::vector<std::string> openedFolders;
+    std::vector<std::string> webPages;
+};
+
+class FakeClipboard : public Clipboard {
+public:
+    bool PutText(const std::string& text) override {
+        texts.push_back(text);
+        return true;
+    }
+    std::vector<std::string> texts;
+};
+
+}  // namespace tarvane::test
