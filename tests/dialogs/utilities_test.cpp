@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,8 +10,8 @@
 #include "desktop/qt_translations.h"
 #include "fakes.h"
 #include "platform/codepage.h"
+#include "platform/desktop_entry.h"
 #include "tarvane/dialogs/autostart_entry.h"
-#include "tarvane/dialogs/clipboard_writer.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/dialogs/recent_folders.h"
@@ -21,18 +20,9 @@
 namespace tarvane::test {
 namespace {
 
-TEST(ClipboardWriterTest, PutsCodePage936TextOnTheClipboard) {
-    ClipboardWriter writer;
-    ASSERT_TRUE(writer.PutText("http://files.localhost/" + AnsiLiteral("游戏") + ".zip"));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("http://files.localhost/游戏.zip"));
-    ASSERT_TRUE(writer.PutText(""));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString());
-}
-
 TEST(AutostartEntryTest, ExecLineQuotesTheExecutableSafely) {
-    EXPECT_EQ(QuotedExecArgument("/opt/my games/tarvane"), "\"/opt/my games/tarvane\"");
     // '$', '"', '`' and '\' escaped for the Exec rules and once more for the value; '%' doubled.
-    EXPECT_EQ(QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
+    EXPECT_EQ(platform::QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
 
     TempDir temp;
     XdgAutostart entry(temp.File("deep/autostart"), "/opt/my games/tarvane");
