@@ -28,8 +28,9 @@ std::string XdgFolder(const char* variable, std::string_view inHome) {
     if (value != nullptr && value[0] == '/') {
         return value;
     }
+    // A relative home would put private folders wherever the program happens to run.
     std::string home = HomeFolder();
-    return home.empty() ? "" : home + std::string(inHome);
+    return home.empty() || home[0] != '/' ? "" : home + std::string(inHome);
 }
 
 }  // namespace platform

@@ -9,7 +9,7 @@ namespace platform {
 std::string HomeFolder();
 
 // An XDG base folder such as XDG_CONFIG_HOME: the variable when it holds an absolute path (relative
-// values are to be ignored), else `inHome` ("/.config") under the home folder; empty without a home.
+// values are to be ignored), else `inHome` ("/.config") under the home folder; empty without an absolute home.
 std::string XdgFolder(const char* variable, std::string_view inHome);
 
 }  // namespace platform
