@@ -1,33 +1,14 @@
 #include "platform/desktop_folder.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/file_replace.h"
+#include "platform/xdg_folders.h"
 
 namespace platform {
 namespace {
-
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
-        return home;
-    }
-    std::vector<char> buffer(16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return "";
-}
 
 // The value of a shell assignment: a double-quoted text with backslash escapes, or the bare rest.
 std::string ShellValue(std::string_view text) {
@@ -84,12 +65,6 @@ std::string UserFolder(std::string_view home, std::string_view configHome, std::
     return folder;
 }
 
-std::string ConfigHome(const std::string& home) {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    // Relative values are to be ignored.
-    return (configHome != nullptr && configHome[0] == '/') ? configHome : home + "/.config";
-}
-
 bool MadeFolder(const std::string& utf8) {
     std::error_code error;
     std::filesystem::create_directories(utf8, error);
@@ -103,8 +78,7 @@ std::string DesktopFolderFor(std::string_view home, std::string_view configHome)
 }
 
 std::string DesktopFolder() {
-    std::string home = HomeFolder();
-    return DesktopFolderFor(home, ConfigHome(home));
+    return DesktopFolderFor(HomeFolder(), XdgFolder("XDG_CONFIG_HOME", "/.config"));
 }
 
 DefaultFolder EnsureDefaultFolderFor(std::string_view home, std::string_view configHome) {
@@ -124,8 +98,7 @@ DefaultFolder EnsureDefaultFolderFor(std::string_view home, std::string_view con
 }
 
 DefaultFolder EnsureDefaultFolder() {
-    std::string home = HomeFolder();
-    return EnsureDefaultFolderFor(home, ConfigHome(home));
+    return EnsureDefaultFolderFor(HomeFolder(), XdgFolder("XDG_CONFIG_HOME", "/.config"));
 }
 
 }  // namespace platform

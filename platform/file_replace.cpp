@@ -8,51 +8,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// The file a path names once symbolic links are followed; the path itself when it is no link or
-// the link leads nowhere.
-std::string ResolveTarget(const std::string& path) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return path;
-    }
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
-}
 
 std::string FolderOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -63,7 +22,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 void SyncFolder(const std::string& folder) {
-    FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.valid()) {
         fsync(fd.get());
     }
@@ -76,7 +35,7 @@ std::optional<std::string> ReadWholeFile(const std::string& utf8Path, bool* miss
         *missing = false;
     }
     // Not blocking, so that a pipe in place of the file cannot hang the reader.
-    FileDescriptor fd(open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) {
         if (missing != nullptr) {
             *missing = errno == ENOENT;
@@ -104,37 +63,83 @@ std::optional<std::string> ReadWholeFile(const std::string& utf8Path, bool* miss
     }
 }
 
-bool ReplaceFileContents(const std::string& utf8Path, std::string_view bytes) {
-    std::string target = ResolveTarget(utf8Path);
-    struct stat existing {};
-    bool exists = stat(target.c_str(), &existing) == 0;
-    // A file its user made read-only stays as it is, as with an in-place write.
-    if (exists && (!S_ISREG(existing.st_mode) || access(target.c_str(), W_OK) != 0)) {
-        return false;
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    std::string folder = FolderOf(target);
-    std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
-    std::string temporary = folder + "/." + base + ".XXXXXX";
-    FileDescriptor fd(mkostemp(temporary.data(), O_CLOEXEC));  // created 0600
+    return true;
+}
+
+std::string FollowLink(const std::string& utf8Path) {
+    struct stat info {};
+    if (lstat(utf8Path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return utf8Path;
+    }
+    char resolved[PATH_MAX];
+    return realpath(utf8Path.c_str(), resolved) != nullptr ? std::string(resolved) : utf8Path;
+}
+
+int ReplaceFile(const std::string& utf8Path, const std::function<bool(int fd)>& fill, const ReplaceOptions& options) {
+    std::string folder = FolderOf(utf8Path);
+    std::string temporary = options.temporaryTemplate;
+    if (temporary.empty()) {
+        std::size_t slash = utf8Path.rfind('/');
+        temporary = folder + "/." + utf8Path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    }
+    UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));  // created 0600
     if (!fd.valid()) {
-        return false;
+        return errno;
     }
-    bool ok = true;
-    if (exists) {
-        ok = fchmod(fd.get(), existing.st_mode & 07777) == 0;
-        if (ok && (existing.st_uid != geteuid() || existing.st_gid != getegid())) {
+    // The errno of the first failing step; a fill that fails without one still fails.
+    auto failed = [] { return errno != 0 ? errno : EIO; };
+    int error = 0;
+    struct stat existing {};
+    if (options.mode) {
+        error = fchmod(fd.get(), *options.mode) == 0 ? 0 : failed();
+    } else if (!options.createOnly && stat(utf8Path.c_str(), &existing) == 0) {
+        error = fchmod(fd.get(), existing.st_mode & 07777) == 0 ? 0 : failed();
+        if (error == 0 && (existing.st_uid != geteuid() || existing.st_gid != getegid())) {
             (void)!fchown(fd.get(), existing.st_uid, existing.st_gid);  // only possible with the rights for it
         }
     }
-    ok = ok && WriteAll(fd.get(), bytes) && fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
-    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    if (error == 0) {
+        errno = 0;
+        error = fill(fd.get()) && fsync(fd.get()) == 0 ? 0 : failed();
+    }
+    if (!fd.Close() && error == 0) {
+        error = failed();
+    }
+    if (error == 0 && options.createOnly) {
+        error = link(temporary.c_str(), utf8Path.c_str()) == 0 || errno == EEXIST ? 0 : failed();
         unlink(temporary.c_str());
+    } else if (error == 0) {
+        error = rename(temporary.c_str(), utf8Path.c_str()) == 0 ? 0 : failed();
+    }
+    if (error != 0) {
+        unlink(temporary.c_str());
+        return error;
+    }
+    if (options.syncFolder) {
+        SyncFolder(folder);
+    }
+    return 0;
+}
+
+bool ReplaceFileContents(const std::string& utf8Path, std::string_view bytes) {
+    std::string target = FollowLink(utf8Path);
+    struct stat existing {};
+    // A file its user made read-only stays as it is, as with an in-place write.
+    if (stat(target.c_str(), &existing) == 0 && (!S_ISREG(existing.st_mode) || access(target.c_str(), W_OK) != 0)) {
         return false;
     }
-    SyncFolder(folder);
-    return true;
+    return ReplaceFile(target, [bytes](int fd) { return WriteAll(fd, bytes); }) == 0;
 }
 
 }  // namespace platform

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/caption.h"
+#include "platform/unique_fd.h"
+#include "platform/xdg_folders.h"
+
 namespace platform {
 
 namespace {
@@ -132,11 +136,7 @@ std::string HandoffFolderIn(const std::string& runtimeDirectory) {
 
 std::string HandoffFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    std::string cacheHome = cache != nullptr && cache[0] == '/' ? cache
-                            : home != nullptr && home[0] == '/' ? std::string(home) + "/.cache"
-                                                                : "";
+    std::string cacheHome = XdgFolder("XDG_CACHE_HOME", "/.cache");
     return FirstPrivateFolder({runtime != nullptr && runtime[0] != '\0' ? std::string(runtime) + "/tarvane" : "",
                                "/tmp/tarvane-" + std::to_string(geteuid()),
                                cacheHome.empty() ? "" : cacheHome + "/tarvane-run"});
@@ -144,7 +144,7 @@ std::string HandoffFolder() {
 
 std::string HandoffSocketPath() {
     std::string folder = HandoffFolder();
-    return folder.empty() ? "" : folder + "/" + kMainWindowTitle;
+    return folder.empty() ? "" : folder + "/" + kCaption;
 }
 
 HandoffResult SendHandoffMessage(const std::string& socketPath, HandoffMessage type, std::string_view payload,
@@ -157,17 +157,17 @@ HandoffResult SendHandoffMessage(const std::string& socketPath, HandoffMessage t
     std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
 
     auto connectDeadline = std::chrono::steady_clock::now() + timing.connectWait;
-    int fd = -1;
+    UniqueFd fd;
     for (;;) {
-        fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
+        fd = UniqueFd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (!fd.valid()) {
             return HandoffResult::Failed;
         }
-        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+        if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
             break;
         }
         int error = errno;
-        close(fd);
+        fd.Close();
         if (error != ENOENT && error != ECONNREFUSED) {
             return HandoffResult::NoReceiver;
         }
@@ -179,7 +179,7 @@ HandoffResult SendHandoffMessage(const std::string& socketPath, HandoffMessage t
 
     std::string message = EncodeHandoffMessage(type, payload);
     HandoffResult result = HandoffResult::Failed;
-    if (WriteAll(fd, message.data(), message.size())) {
+    if (WriteAll(fd.get(), message.data(), message.size())) {
         auto deadline = std::chrono::steady_clock::now() + timing.replyWait;
         for (;;) {
             auto left =
@@ -187,7 +187,7 @@ HandoffResult SendHandoffMessage(const std::string& socketPath, HandoffMessage t
             if (left.count() <= 0) {
                 break;
             }
-            pollfd waiting{fd, POLLIN, 0};
+            pollfd waiting{fd.get(), POLLIN, 0};
             int ready = poll(&waiting, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
             if (ready < 0 && errno != EINTR) {
                 break;
@@ -196,7 +196,7 @@ HandoffResult SendHandoffMessage(const std::string& socketPath, HandoffMessage t
                 continue;
             }
             unsigned char ack = 0;
-            ssize_t got = recv(fd, &ack, 1, 0);
+            ssize_t got = recv(fd.get(), &ack, 1, 0);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -206,7 +206,6 @@ HandoffResult SendHandoffMessage(const std::string& socketPath, HandoffMessage t
             break;
         }
     }
-    close(fd);
     return result;
 }
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -55,9 +55,8 @@ std::string HandoffFolder();
 std::string HandoffFolderIn(const std::string& runtimeDirectory);
 // The first of `candidates` that is, or can be made, a private folder of this user; empty if none.
 std::string FirstPrivateFolder(const std::vector<std::string>& candidates);
-// The socket, named after the main window title; empty when the folder is not usable.
+// The socket, named after the caption (kCaption); empty when the folder is not usable.
 std::string HandoffSocketPath();
-inline constexpr char kMainWindowTitle[] = "Quellora";
 
 enum class HandoffResult {
     Delivered,   // the receiver's handler has returned

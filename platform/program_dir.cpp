@@ -16,7 +16,7 @@ std::string ProgramDirectoryOf(std::string_view utf8ExecutablePath) {
     return AnsiFromUtf8(utf8ExecutablePath.substr(0, slash + 1));
 }
 
-std::string ProgramDirectory() {
+std::string ExecutablePath() {
     // The link's length is not known in advance; grow until the whole target fits.
     std::vector<char> buffer(4096);
     for (;;) {
@@ -25,10 +25,15 @@ std::string ProgramDirectory() {
             return "";
         }
         if (static_cast<std::size_t>(length) < buffer.size()) {
-            return ProgramDirectoryOf(std::string_view(buffer.data(), static_cast<std::size_t>(length)));
+            return std::string(buffer.data(), static_cast<std::size_t>(length));
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string ProgramDirectory() {
+    std::string executable = ExecutablePath();
+    return executable.empty() ? "" : ProgramDirectoryOf(executable);
 }
 
 }  // namespace platform

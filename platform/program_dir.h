@@ -5,6 +5,9 @@
 
 namespace platform {
 
+// The running executable's path in UTF-8; empty when it cannot be found.
+std::string ExecutablePath();
+
 // The folder of the running executable, ending in "/", as code page 936 text; empty when the
 // executable cannot be found.
 std::string ProgramDirectory();

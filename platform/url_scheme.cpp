@@ -1,12 +1,13 @@
 #include "platform/url_scheme.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "platform/codepage.h"
+#include "platform/desktop_entry.h"
 #include "platform/file_replace.h"
 #include "platform/settings_file.h"
+#include "platform/xdg_folders.h"
 
 namespace platform {
 
@@ -14,11 +15,6 @@ namespace {
 
 constexpr char kDefaultsSection[] = "Default Applications";
 constexpr char kSchemeMime[] = "x-scheme-handler/tarvane";
-
-std::string EnvOr(const char* name, const std::string& fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value == '/' ? value : fallback;
-}
 
 // The value of the first "Exec=" line of a desktop entry; empty when there is none.
 std::string ExecLine(const std::string& entry) {
@@ -35,10 +31,8 @@ std::string ExecLine(const std::string& entry) {
 }  // namespace
 
 UrlSchemeFolders UserUrlSchemeFolders() {
-    const char* homeValue = std::getenv("HOME");
-    std::string home = homeValue != nullptr ? homeValue : "";
-    return {EnvOr("XDG_DATA_HOME", home + "/.local/share") + "/applications",
-            EnvOr("XDG_CONFIG_HOME", home + "/.config") + "/mimeapps.list"};
+    return {XdgFolder("XDG_DATA_HOME", "/.local/share") + "/applications",
+            XdgFolder("XDG_CONFIG_HOME", "/.config") + "/mimeapps.list"};
 }
 
 std::string UrlSchemeExec(const std::string& executable) {
@@ -47,19 +41,7 @@ std::string UrlSchemeExec(const std::string& executable) {
     if (executable.find_first_of(" \t\"'\\><~|&;$*?#()`%=") == std::string::npos) {
         return executable + " %u";
     }
-    // Quoted as desktop entries want it, then escaped once more as a desktop entry string.
-    std::string quoted = "\"";
-    for (char c : executable) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') {
-            quoted += "\\\\";
-            quoted += c == '\\' ? "\\\\" : std::string(1, c);
-        } else if (c == '%') {
-            quoted += "%%";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\" %u";
+    return QuotedExecArgument(executable) + " %u";
 }
 
 UrlSchemeResult RegisterUrlScheme(const std::string& executable, const UrlSchemeFolders& folders) {

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QWindow>
 
+#include "desktop/qt_text.h"
 #include "platform/codepage.h"
 #include "selvik/about_box.h"
 #include "selvik/addresses.h"
@@ -25,13 +26,8 @@ namespace selvik {
 
 namespace {
 
-QString FromAnsi(const std::string& text) {
-    return QString::fromStdString(platform::Utf8FromAnsi(text));
-}
-
-std::string ToAnsi(const QString& text) {
-    return platform::AnsiFromUtf8(text.toStdString());
-}
+using tarvane::AnsiText;
+using tarvane::UiText;
 
 int FullScreenWidth(const QWidget* widget) {
     const QScreen* screen = widget->screen() != nullptr ? widget->screen() : QGuiApplication::primaryScreen();
@@ -93,10 +89,10 @@ BrowserDialog::BrowserDialog(BrowserSetup setup, BrowserPorts ports, const Brows
     connect(searchGo_, &QPushButton::clicked, this, &BrowserDialog::OnSearch);
 
     connect(view_, &BrowserView::NewWindowRequested, this,
-            [this](const QString& address) { StartSelvik(ToAnsi(address)); });
+            [this](const QString& address) { StartSelvik(AnsiText(address)); });
     connect(view_, &BrowserView::DocumentComplete, this, &BrowserDialog::OnDocumentComplete);
     connect(view_, &BrowserView::TitleChanged, this,
-            [this](const QString& title) { setWindowTitle(FromAnsi(CaptionFor(ToAnsi(title)))); });
+            [this](const QString& title) { setWindowTitle(UiText(CaptionFor(AnsiText(title)))); });
     connect(view_, &BrowserView::StatusTextChanged, status_, &QLabel::setText);
     // "tarvane:" links and the like go to the desktop, which starts the program registered for them.
     connect(view_, &BrowserView::DesktopLinkClicked, this, [this](const QString& address) {
@@ -112,7 +108,7 @@ BrowserDialog::BrowserDialog(BrowserSetup setup, BrowserPorts ports, const Brows
 
     PlaceOverWorkArea();
     LayOut();
-    view_->Navigate(FromAnsi(StartAddress(setup_.startAddress)));
+    view_->Navigate(UiText(StartAddress(setup_.startAddress)));
 }
 
 QPushButton* BrowserDialog::MakeButton(const char* name, const char* text) {
@@ -186,11 +182,11 @@ void BrowserDialog::OnGo() {
 }
 
 void BrowserDialog::OnHome() {
-    view_->Navigate(FromAnsi(HomeAddress()));
+    view_->Navigate(UiText(HomeAddress()));
 }
 
 void BrowserDialog::OnSearch() {
-    StartSelvik(SearchAddress(ToAnsi(search_->text())));
+    StartSelvik(SearchAddress(AnsiText(search_->text())));
 }
 
 void BrowserDialog::OnDownload() {

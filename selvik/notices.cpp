@@ -2,15 +2,15 @@
 
 #include <QMessageBox>
 
+#include "desktop/qt_text.h"
 #include "desktop/qt_translations.h"
-#include "platform/codepage.h"
-#include "platform/link_handoff.h"
+#include "platform/caption.h"
 
 namespace selvik {
 
 void MessageBoxNotices::Show(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(platform::kMainWindowTitle),
-                    QString::fromStdString(platform::Utf8FromAnsi(text)), QMessageBox::Ok, owner_);
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(platform::kCaption), tarvane::UiText(text),
+                    QMessageBox::Ok, owner_);
     tarvane::SetChineseButtonTexts(box);
     box.exec();
 }

@@ -18,16 +18,6 @@
 
 namespace selvik {
 
-namespace {
-
-std::string ExecutablePath() {
-    char buffer[4096];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    return length > 0 ? platform::AnsiFromUtf8(std::string(buffer, static_cast<std::size_t>(length))) : "";
-}
-
-}  // namespace
-
 int RunSelvik(int argc, char** argv) {
     // The web engine's sandbox refuses to run as root.
     if (geteuid() == 0) {
@@ -50,7 +40,8 @@ int RunSelvik(int argc, char** argv) {
     });
     MessageBoxNotices notices;
 
-    BrowserDialog dialog(BrowserSetup{ExecutablePath(), commandLine}, BrowserPorts{starter, sender, notices},
+    BrowserDialog dialog(BrowserSetup{platform::AnsiFromUtf8(platform::ExecutablePath()), commandLine},
+                         BrowserPorts{starter, sender, notices},
                          [](QWidget* parent) { return new WebBrowserView(parent); });
     notices.SetOwner(&dialog);
     dialog.show();

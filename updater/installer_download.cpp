@@ -1,45 +1,14 @@
 #include "updater/installer_download.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <vector>
 
 #include "platform/codepage.h"
+#include "platform/file_replace.h"
 
 namespace tarvane::updater {
-
-namespace {
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// "<folder>/.<name>.XXXXXX": hidden, and in the same folder so the rename cannot cross file systems.
-std::vector<char> TemporaryTemplate(const std::string& utf8Path) {
-    std::size_t slash = utf8Path.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : utf8Path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? utf8Path : utf8Path.substr(slash + 1);
-    std::string pattern = folder + "." + name + ".XXXXXX";
-    return std::vector<char>(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
-}
-
-}  // namespace
 
 bool DownloadInstaller(HttpFetcher& fetcher, const std::string& address, const std::string& installerPath,
                        std::uint64_t maxBytes) {
@@ -47,24 +16,20 @@ bool DownloadInstaller(HttpFetcher& fetcher, const std::string& address, const s
     // The old installer goes whatever happens: it belongs to an update that is over.
     std::remove(target.c_str());
 
-    std::vector<char> temporary = TemporaryTemplate(target);
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
     std::uint64_t received = 0;
-    FetchResult result = fetcher.Fetch(address, [fd, maxBytes, &received](std::string_view block) {
-        received += block.size();
-        return received <= maxBytes && WriteAll(fd, block);
-    });
     // An error page is no installer, and neither is a cut-off body.
-    bool ok = result.Ok() && ::fchmod(fd, S_IRWXU) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.data(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.data());
-    }
-    return ok;
+    auto fill = [&](int fd) {
+        FetchResult result = fetcher.Fetch(address, [fd, maxBytes, &received](std::string_view block) {
+            received += block.size();
+            return received <= maxBytes && platform::WriteAll(fd, block);
+        });
+        return result.Ok();
+    };
+    // Hidden, and in the same folder so the rename cannot cross file systems.
+    platform::ReplaceOptions options;
+    options.mode = S_IRWXU;
+    options.syncFolder = false;
+    return platform::ReplaceFile(target, fill, options) == 0;
 }
 
 void RemoveStaleTemporaries(const std::string& installerPath, std::chrono::seconds age) {

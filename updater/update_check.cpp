@@ -1,7 +1,7 @@
 #include "updater/update_check.h"
 
 #include "platform/codepage.h"
-#include "platform/settings_file.h"
+#include "platform/settings.h"
 #include "updater/installer_download.h"
 #include "updater/version_file.h"
 
@@ -12,8 +12,7 @@ std::string VersionFileAddress(const std::string& officialHost) {
 }
 
 std::uint32_t InstalledVersion(const std::string& programDirectory) {
-    platform::SettingsFile config(programDirectory + "config.ini");
-    return static_cast<std::uint32_t>(config.ReadInt("main", "Ver", 1));
+    return static_cast<std::uint32_t>(platform::Settings(programDirectory).Ver());
 }
 
 UpdateOutcome RunUpdateCheck(const UpdaterSetup& setup, HttpFetcher& fetcher, platform::ProcessStarter& starter) {

@@ -34,7 +34,4 @@ private:
     std::string executable_;
 };
 
-// An Exec argument in double quotes with the escapes desktop entries need.
-std::string QuotedExecArgument(const std::string& argument);
-
 }  // namespace tarvane

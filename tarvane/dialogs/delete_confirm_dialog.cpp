@@ -6,12 +6,13 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "platform/caption.h"
 #include "tarvane/dialogs/dialog_units.h"
 
 namespace tarvane {
 
 DeleteConfirmDialog::DeleteConfirmDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Quellora"));
+    setWindowTitle(QString::fromLatin1(platform::kCaption));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(DialogTemplateFont());
     DialogUnits units;

@@ -9,8 +9,6 @@ struct DialogEnvironment {
     std::string programDirectory;  // ends in "/"; config.ini and the task files live here
     std::string applicationName;   // the caption of the dialogs' message boxes
     std::string desktopFolder;     // the default of "defaultPath"
-
-    std::string ConfigPath() const { return programDirectory + "config.ini"; }
 };
 
 }  // namespace tarvane

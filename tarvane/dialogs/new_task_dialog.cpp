@@ -12,15 +12,12 @@
 #include <QStandardItemModel>
 #include <cstdlib>
 
-#include "platform/settings_file.h"
-#include "platform/settings_keys.h"
+#include "platform/settings.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/recent_folders.h"
 
 namespace tarvane {
-
-namespace keys = platform::settings;
 
 namespace {
 
@@ -118,10 +115,9 @@ void NewTaskDialog::Build() {
 }
 
 void NewTaskDialog::LoadSettings() {
-    platform::SettingsFile settings(environment_.ConfigPath());
-    std::string defaultFolder =
-        settings.ReadString(keys::kOptions, keys::kDefaultPath, environment_.desktopFolder, keys::kPathBufferSize);
-    std::vector<std::string> recent = ReadRecentFolders(settings);
+    platform::Settings settings(environment_.programDirectory);
+    std::string defaultFolder = settings.DefaultPath(environment_.desktopFolder);
+    std::vector<std::string> recent = ReadRecentFolders(settings.file());
 
     // The default folder is listed too, even when a recent entry repeats it.
     folder_->addItem(UiText(defaultFolder));
@@ -131,15 +127,11 @@ void NewTaskDialog::LoadSettings() {
     folder_->model()->sort(0);
     folder_->setEditText(UiText(recent.empty() ? defaultFolder : recent.front()));
 
-    bool useDefault = settings.ReadInt(keys::kOptions, keys::kLoadDefaultPxy, keys::kDefaultLoadDefaultPxy) != 0;
-    std::string_view section = useDefault ? keys::kDefaultPxy : keys::kLastPxy;
-    auto read = [&](std::string_view key, std::string_view fallback) {
-        return UiText(settings.ReadString(section, key, fallback, keys::kProxyBufferSize));
-    };
-    proxyHost_->setText(read(keys::kProxyIp, keys::kDefaultProxyIp));
-    proxyPort_->setText(read(keys::kProxyPort, keys::kDefaultProxyPort));
-    proxyUser_->setText(read(keys::kProxyUserName, keys::kDefaultProxyUserName));
-    proxyPassword_->setText(read(keys::kProxyUserPwd, keys::kDefaultProxyUserPwd));
+    platform::ProxySettings proxy = settings.LoadDefaultPxy() != 0 ? settings.DefaultProxy() : settings.LastProxy();
+    proxyHost_->setText(UiText(proxy.ip));
+    proxyPort_->setText(UiText(proxy.port));
+    proxyUser_->setText(UiText(proxy.userName));
+    proxyPassword_->setText(UiText(proxy.userPwd));
     UpdateProxyFields();
 }
 
@@ -181,11 +173,7 @@ void NewTaskDialog::ShowMessage(const char* utf8Text) {
 }
 
 void NewTaskDialog::StoreLastProxy(const DownloadTask& task, const std::string& portText) {
-    platform::SettingsFile settings(environment_.ConfigPath());
-    settings.WriteString(keys::kLastPxy, keys::kProxyIp, task.prxIP);
-    settings.WriteString(keys::kLastPxy, keys::kProxyPort, portText);
-    settings.WriteString(keys::kLastPxy, keys::kProxyUserName, task.prxName);
-    settings.WriteString(keys::kLastPxy, keys::kProxyUserPwd, task.prxPwd);
+    platform::Settings(environment_.programDirectory).SetLastProxy({task.prxIP, portText, task.prxName, task.prxPwd});
 }
 
 void NewTaskDialog::accept() {
@@ -242,8 +230,7 @@ void NewTaskDialog::accept() {
         }
     }
 
-    platform::SettingsFile settings(environment_.ConfigPath());
-    UpdateRecentFolders(settings, task.path);
+    UpdateRecentFolders(platform::Settings(environment_.programDirectory).file(), task.path);
     if (proxy) {
         StoreLastProxy(task, portText);
     }

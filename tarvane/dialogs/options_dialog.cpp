@@ -6,16 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "platform/settings_file.h"
-#include "platform/settings_keys.h"
+#include "platform/settings.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
 
 namespace tarvane {
-
-namespace keys = platform::settings;
 
 OptionsDialog::OptionsDialog(DialogEnvironment environment, OptionsPorts ports, QWidget* parent)
     : QDialog(parent), environment_(std::move(environment)), ports_(std::move(ports)) {
@@ -102,23 +99,19 @@ void OptionsDialog::Build() {
 }
 
 void OptionsDialog::LoadSettings() {
-    platform::SettingsFile settings(environment_.ConfigPath());
-    playAudio_->setChecked(settings.ReadInt(keys::kOptions, keys::kPlayAudioCmp, keys::kDefaultPlayAudioCmp) != 0);
-    closeToStay_->setChecked(settings.ReadInt(keys::kOptions, keys::kCloseToStay, keys::kDefaultCloseToStay) != 0);
-    launchBySys_->setChecked(settings.ReadInt(keys::kOptions, keys::kLaunchBySys, keys::kDefaultLaunchBySys) != 0);
-    loadDefaultProxy_->setChecked(
-        settings.ReadInt(keys::kOptions, keys::kLoadDefaultPxy, keys::kDefaultLoadDefaultPxy) != 0);
-    maxTasks_->setText(QString::number(settings.ReadInt(keys::kOptions, keys::kMaxTaskNum, keys::kDefaultMaxTaskNum)));
+    platform::Settings settings(environment_.programDirectory);
+    playAudio_->setChecked(settings.PlayAudioCmp() != 0);
+    closeToStay_->setChecked(settings.CloseToStay() != 0);
+    launchBySys_->setChecked(settings.LaunchBySys() != 0);
+    loadDefaultProxy_->setChecked(settings.LoadDefaultPxy() != 0);
+    maxTasks_->setText(QString::number(settings.MaxTaskNum()));
 
-    auto proxy = [&](std::string_view key, std::string_view fallback) {
-        return UiText(settings.ReadString(keys::kDefaultPxy, key, fallback, keys::kProxyBufferSize));
-    };
-    proxyHost_->setText(proxy(keys::kProxyIp, keys::kDefaultProxyIp));
-    proxyPort_->setText(proxy(keys::kProxyPort, keys::kDefaultProxyPort));
-    proxyUser_->setText(proxy(keys::kProxyUserName, keys::kDefaultProxyUserName));
-    proxyPassword_->setText(proxy(keys::kProxyUserPwd, keys::kDefaultProxyUserPwd));
-    defaultPath_->setText(UiText(
-        settings.ReadString(keys::kOptions, keys::kDefaultPath, environment_.desktopFolder, keys::kPathBufferSize)));
+    platform::ProxySettings proxy = settings.DefaultProxy();
+    proxyHost_->setText(UiText(proxy.ip));
+    proxyPort_->setText(UiText(proxy.port));
+    proxyUser_->setText(UiText(proxy.userName));
+    proxyPassword_->setText(UiText(proxy.userPwd));
+    defaultPath_->setText(UiText(settings.DefaultPath(environment_.desktopFolder)));
 }
 
 void OptionsDialog::ShowMessage(const char* utf8Text) {
@@ -148,18 +141,15 @@ void OptionsDialog::AutostartClicked(bool checked) {
 }
 
 void OptionsDialog::accept() {
-    platform::SettingsFile settings(environment_.ConfigPath());
-    auto flag = [](const QCheckBox* box) { return box->isChecked() ? "1" : "0"; };
-    settings.WriteString(keys::kOptions, keys::kPlayAudioCmp, flag(playAudio_));
-    settings.WriteString(keys::kOptions, keys::kCloseToStay, flag(closeToStay_));
-    settings.WriteString(keys::kOptions, keys::kLaunchBySys, flag(launchBySys_));
-    settings.WriteString(keys::kOptions, keys::kLoadDefaultPxy, flag(loadDefaultProxy_));
-    settings.WriteString(keys::kOptions, keys::kMaxTaskNum, ClampTaskCountText(AnsiText(maxTasks_->text())));
-    settings.WriteString(keys::kOptions, keys::kDefaultPath, AnsiText(defaultPath_->text()));
-    settings.WriteString(keys::kDefaultPxy, keys::kProxyIp, AnsiText(proxyHost_->text()));
-    settings.WriteString(keys::kDefaultPxy, keys::kProxyPort, AnsiText(proxyPort_->text()));
-    settings.WriteString(keys::kDefaultPxy, keys::kProxyUserName, AnsiText(proxyUser_->text()));
-    settings.WriteString(keys::kDefaultPxy, keys::kProxyUserPwd, AnsiText(proxyPassword_->text()));
+    platform::Settings settings(environment_.programDirectory);
+    settings.SetPlayAudioCmp(playAudio_->isChecked());
+    settings.SetCloseToStay(closeToStay_->isChecked());
+    settings.SetLaunchBySys(launchBySys_->isChecked());
+    settings.SetLoadDefaultPxy(loadDefaultProxy_->isChecked());
+    settings.SetMaxTaskNum(ClampTaskCountText(AnsiText(maxTasks_->text())));
+    settings.SetDefaultPath(AnsiText(defaultPath_->text()));
+    settings.SetDefaultProxy({AnsiText(proxyHost_->text()), AnsiText(proxyPort_->text()), AnsiText(proxyUser_->text()),
+                              AnsiText(proxyPassword_->text())});
     QDialog::accept();
 }
 

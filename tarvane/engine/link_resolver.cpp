@@ -1,11 +1,9 @@
 #include "tarvane/engine/link_resolver.h"
 
-#include "platform/ansi_text.h"
-
-#include <curl/curl.h>
-
 #include <random>
 
+#include "platform/ansi_text.h"
+#include "platform/http_get.h"
 #include "tarvane/engine/base64.h"
 
 namespace tarvane {
@@ -18,16 +16,6 @@ constexpr const char* kServiceAgent =
     "Safari/536.11";
 // A reply names one link and one file; anything near this size is not a reply of the service.
 constexpr size_t kMaxReplyBytes = 1 << 20;
-
-size_t AppendReply(char* data, size_t size, size_t count, void* user) {
-    auto* reply = static_cast<std::string*>(user);
-    size_t bytes = size * count;
-    if (reply->size() + bytes > kMaxReplyBytes) {
-        return 0;
-    }
-    reply->append(data, bytes);
-    return bytes;
-}
 
 std::string_view TrimBlanks(std::string_view text) {
     size_t first = text.find_first_not_of(' ');
@@ -78,29 +66,23 @@ ParseResult LinkResolver::ResolveLink(const std::string& link) const {
     }
     std::string address = "http://" + settings_.officialHost + std::string(kParsePath) + EncodeLinkParameter(link);
     std::string reply;
-    CURL* handle = curl_easy_init();
-    if (handle == nullptr) {
-        return {};
-    }
-    curl_slist* headers = curl_slist_append(nullptr, "Connection: Close");
-    headers = curl_slist_append(headers, kServiceAgent);
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, AppendReply);
-    curl_easy_setopt(handle, CURLOPT_URL, address.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    // A dead service must not hold the window for minutes.
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, settings_.connectTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, settings_.totalTimeoutSeconds);
-    // The service is addressed directly, whatever proxy the environment names.
-    curl_easy_setopt(handle, CURLOPT_PROXY, "");
-    CURLcode code = curl_easy_perform(handle);
-    long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(handle);
+    auto append = [&reply](std::string_view block) {
+        if (reply.size() + block.size() > kMaxReplyBytes) {
+            return false;
+        }
+        reply.append(block);
+        return true;
+    };
+    // A dead service must not hold the window for minutes; the service is addressed directly, whatever
+    // proxy the environment names.
+    platform::HttpGetOptions options;
+    options.headers = {kServiceAgent};
+    options.direct = true;
+    options.connectSeconds = settings_.connectTimeoutSeconds;
+    options.totalMilliseconds = settings_.totalTimeoutSeconds * 1000;
+    platform::HttpGetResult got = platform::HttpGet(address, append, options);
     // An error page or a cut reply is no answer of the service.
-    if (code != CURLE_OK || status >= 400) {
+    if (!got.transferred || got.status >= 400) {
         return {};
     }
     return SplitParseReply(DecodeParseReply(TrimBlanks(reply)));

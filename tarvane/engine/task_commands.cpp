@@ -5,19 +5,15 @@
 
 #include <cstdlib>
 
+#include "platform/caption.h"
 #include "platform/codepage.h"
-#include "platform/settings_file.h"
+#include "platform/settings.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/folder_of_path.h"
 
 namespace tarvane {
 
 namespace {
-
-const std::string& Caption() {
-    static const std::string caption = "Quellora";
-    return caption;
-}
 
 std::string Ansi(const char* utf8) {
     return platform::AnsiFromUtf8(utf8);
@@ -51,7 +47,7 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
             ports_.messages.Show(Ansi("Sorry,添加下载任务失败！有以下几种可能：\r\n1、您输入的网址不是游戏所在的页面，"
                                       "您不能输入游戏的列表页和搜索页等；\r\n2、官方服务器出现故障，如需帮助请到") +
                                      officialHost_ + Ansi("找在线客服帮忙。"),
-                                 Caption(), MessageButtons::Ok);
+                                 platform::kCaption, MessageButtons::Ok);
             return;
         }
         realLink = parsed.realLink;
@@ -108,9 +104,9 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
     launch.etag = task.etag;
     launch.lastModified = task.lastModified;
     launch.listView = &context_.list;
-    platform::SettingsFile settings(ConfigPath());
+    platform::Settings settings(context_.programDirectory);
     // A task that already runs or waits is left as it is: never two writers on one data file.
-    scheduler_.StartOrWait(launch, EffectiveTaskLimit(settings.ReadInt("options", "maxTaskNum", 5)));
+    scheduler_.StartOrWait(launch, EffectiveTaskLimit(settings.MaxTaskNum()));
 }
 
 int TaskCommands::GetTaskState(int row, const std::string& page) const {
@@ -147,7 +143,7 @@ void TaskCommands::DeleteTask(int row) {
     // its key, and its row found again after the answer.
     RowKey key = context_.list.KeyOfRow(row);
     std::string page = context_.list.SubItemText(row, kColumnPage);
-    if (ports_.messages.Show(Ansi("您确定要删除选中的任务吗？"), Caption(), MessageButtons::OkCancel) !=
+    if (ports_.messages.Show(Ansi("您确定要删除选中的任务吗？"), platform::kCaption, MessageButtons::OkCancel) !=
             MessageAnswer::Ok ||
         context_.list.RowOfKey(key) < 0) {
         return;

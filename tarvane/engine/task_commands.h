@@ -43,8 +43,6 @@ public:
     bool KnowsPage(const std::string& page) const;
 
 private:
-    std::string ConfigPath() const { return context_.programDirectory + "config.ini"; }
-
     EngineContext& context_;
     TransferScheduler& scheduler_;
     const LinkResolver& resolver_;

@@ -13,7 +13,8 @@
 #include <thread>
 
 #include "platform/codepage.h"
-#include "platform/settings_file.h"
+#include "platform/curl_easy.h"
+#include "platform/settings.h"
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/file_types.h"
@@ -112,12 +113,6 @@ bool ValidatorsAgree(const std::string& etagA, const std::string& dateA, const s
 
 long WholeSeconds(std::chrono::milliseconds time) {
     return std::max<long>(1, static_cast<long>((time.count() + 999) / 1000));
-}
-
-using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
-
-CurlHandle NewHandle() {
-    return CurlHandle(curl_easy_init(), &curl_easy_cleanup);
 }
 
 // What the probe and the transfer ask alike: the file's link through the task's proxy, with its
@@ -257,7 +252,7 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
 }
 
 TransferWorker::ProbeResult TransferWorker::Probe() {
-    CurlHandle owned = NewHandle();
+    platform::CurlEasy owned(curl_easy_init());
     CURL* probe = owned.get();
     if (probe == nullptr) {
         return ProbeResult::Failed;
@@ -386,21 +381,21 @@ bool TransferWorker::RoomForTheRest() {
 }
 
 int TransferWorker::Transfer() {
-    CurlHandle owned = NewHandle();
+    platform::CurlEasy owned(curl_easy_init());
     CURL* handle = owned.get();
     if (handle == nullptr) {
         return CURLE_FAILED_INIT;
     }
     handle_ = handle;
     std::string range;
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
+    platform::CurlList headers;
     if (rangeRequested_) {
         range = std::to_string(static_cast<int64_t>(progress_.resumeBase)) + "-";
         curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
         // The range only if the file is still the one the bytes on disk came from; else all of it.
         const std::string& validator = !etag_.empty() ? etag_ : lastModified_;
         if (!validator.empty()) {
-            headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+            platform::AppendCurlList(headers, ("If-Range: " + validator).c_str());
             curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
         }
     }
@@ -688,8 +683,7 @@ void TransferWorker::Complete() {
     }
     context_.list.DeleteRowOf(launch_.key);
     context_.tables.ReleaseWorker(this);
-    platform::SettingsFile settings(context_.programDirectory + "config.ini");
-    if (settings.ReadInt("options", "playAudioCmp", 1) == 1) {
+    if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();
     }
 }

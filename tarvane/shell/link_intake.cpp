@@ -4,7 +4,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/desktop_folder.h"
-#include "platform/settings_file.h"
+#include "platform/settings.h"
 #include "tarvane/shell/command_line_link.h"
 
 namespace tarvane {
@@ -16,11 +16,10 @@ bool LinkIntake::Accepts(const std::string& link) {
 }
 
 AddTaskRequest LinkIntake::RequestFor(const std::string& link) const {
-    platform::SettingsFile settings(programDirectory_ + "config.ini");
     AddTaskRequest request;
     request.task.frmPge = link;
     request.task.fileLink = link;
-    request.task.path = settings.ReadString("options", "defaultPath", "", 3000);
+    request.task.path = platform::Settings(programDirectory_).DefaultPath("");
     if (request.task.path.empty()) {
         request.task.path = platform::EnsureDefaultFolder().path;
     }
@@ -40,11 +39,11 @@ bool LinkIntake::OnCopyData(const platform::LinkHandoffRecord& record) {
     request.task.name = platform::Valid936(record.name);
     request.task.agent = platform::Valid936(record.agent);
     if (record.useDefaultProxy != 0) {
-        platform::SettingsFile settings(programDirectory_ + "config.ini");
-        request.task.prxIP = settings.ReadString("defaultPxy", "ip", "127.0.0.1", 260);
-        request.task.prxPort = std::atoi(settings.ReadString("defaultPxy", "port", "8000", 260).c_str());
-        request.task.prxName = settings.ReadString("defaultPxy", "userName", "", 260);
-        request.task.prxPwd = settings.ReadString("defaultPxy", "userPwd", "", 260);
+        platform::ProxySettings proxy = platform::Settings(programDirectory_).DefaultProxy();
+        request.task.prxIP = proxy.ip;
+        request.task.prxPort = std::atoi(proxy.port.c_str());
+        request.task.prxName = proxy.userName;
+        request.task.prxPwd = proxy.userPwd;
     }
     commands_.AddTask(request);
     return true;

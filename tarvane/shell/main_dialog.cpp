@@ -13,8 +13,9 @@
 #include <chrono>
 #include <filesystem>
 
+#include "platform/caption.h"
 #include "platform/codepage.h"
-#include "platform/settings_file.h"
+#include "platform/settings.h"
 #include "platform/site_hosts.h"
 #include "tarvane/dialogs/completed_list_dialog.h"
 #include "tarvane/dialogs/dialog_units.h"
@@ -35,7 +36,7 @@ namespace tarvane {
 
 namespace {
 
-constexpr char kCaption[] = "Quellora";
+using platform::kCaption;
 
 // The window's palette.
 constexpr QRgb kBackgroundOrange = qRgb(248, 124, 0);
@@ -505,8 +506,7 @@ void MainDialog::ShowDownloadingTab() {
 }
 
 void MainDialog::OnCloseButton() {
-    platform::SettingsFile settings(setup_.programDirectory + "config.ini");
-    if (settings.ReadInt("options", "closeToStay", 1) != 0) {
+    if (platform::Settings(setup_.programDirectory).CloseToStay() != 0) {
         HideToTray();
         return;
     }

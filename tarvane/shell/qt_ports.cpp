@@ -11,21 +11,14 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "desktop/qt_text.h"
 #include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 
 namespace tarvane {
 
-namespace {
-
-QString Text(const std::string& ansi) {
-    return QString::fromStdString(platform::Utf8FromAnsi(ansi));
-}
-
-}  // namespace
-
 MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& caption, MessageButtons buttons) {
-    QMessageBox box(QMessageBox::NoIcon, Text(caption), Text(text),
+    QMessageBox box(QMessageBox::NoIcon, UiText(caption), UiText(text),
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     owner_.data());
     SetChineseButtonTexts(box);
@@ -38,12 +31,12 @@ bool QtClipboard::PutText(const std::string& text) {
     if (clipboard == nullptr) {
         return false;
     }
-    clipboard->setText(Text(text));
+    clipboard->setText(UiText(text));
     return true;
 }
 
 void XdgDesktop::ShowFileInFolder(const std::string& file) {
-    QString path = Text(file);
+    QString path = UiText(file);
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QStringLiteral("org.freedesktop.FileManager1");
     if (bus.isConnected() && bus.interface() != nullptr && bus.interface()->isServiceRegistered(service)) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/caption.h"
 #include "platform/codepage.h"
 #include "platform/site_hosts.h"
 
@@ -21,7 +22,7 @@ void ShellActions::LaunchUpdater() {
     if (stat(updater.c_str(), &info) != 0) {
         messages_.Show(platform::AnsiFromUtf8("没有找到升级程序，您的Quellora可能已被破坏，请到官网下载最新版本，"
                                               "以保证您安全正常地使用正版软件！"),
-                       "Quellora", MessageButtons::Ok);
+                       platform::kCaption, MessageButtons::Ok);
         OpenOfficialSite();
         return;
     }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "desktop/qt_translations.h"
+#include "platform/caption.h"
 #include "platform/codepage.h"
 #include "platform/program_dir.h"
 #include "tarvane/shell/command_line_link.h"
@@ -30,12 +31,6 @@ int signalPipe[2] = {-1, -1};
 void OnTerminationSignal(int) {
     char byte = 1;
     [[maybe_unused]] auto written = write(signalPipe[1], &byte, 1);
-}
-
-std::string ExecutablePath() {
-    char buffer[4096];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
 }
 
 std::string ApplicationName(const std::string& executable, const char* argv0) {
@@ -85,13 +80,13 @@ bool HandOffToRunningInstance(const std::string& commandLine, const std::string&
     if (!encoded) {
         messages.Show(
             platform::AnsiFromUtf8("链接太长（超过259个字节），无法交给正在运行的Quellora，请在“新建”中输入。"),
-            platform::kMainWindowTitle, MessageButtons::Ok);
+            platform::kCaption, MessageButtons::Ok);
         return false;
     }
     if (platform::SendLinkHandoff(socketPath, *encoded, timing) != platform::HandoffResult::Delivered) {
         // The link must not vanish without a word.
         messages.Show(platform::AnsiFromUtf8("无法把链接交给正在运行的Quellora，请在“新建”中输入：\r\n") + record.link,
-                      platform::kMainWindowTitle, MessageButtons::Ok);
+                      platform::kCaption, MessageButtons::Ok);
         return false;
     }
     return true;
@@ -103,9 +98,9 @@ int RunTarvane(int argc, char** argv) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     }
     std::string commandLine = DecodeSchemeLinkMarkers(CommandLineText(argc, argv));
-    std::string executable = ExecutablePath();
+    std::string executable = platform::ExecutablePath();
     std::string folder = platform::HandoffFolder();
-    std::string socketPath = folder.empty() ? "" : folder + "/" + platform::kMainWindowTitle;
+    std::string socketPath = folder.empty() ? "" : folder + "/" + platform::kCaption;
 
     // Two instances on one set of task files would lose tasks: without the lock there is no start.
     if (folder.empty()) {
@@ -113,7 +108,7 @@ int RunTarvane(int argc, char** argv) {
         messages.Show(
             platform::AnsiFromUtf8("找不到只属于您的运行文件夹（$XDG_RUNTIME_DIR、/tmp 和缓存文件夹都不可用），"
                                    "无法保证只运行一个Quellora，程序将退出。"),
-            platform::kMainWindowTitle, MessageButtons::Ok);
+            platform::kCaption, MessageButtons::Ok);
         return 1;
     }
     QLockFile lock(QString::fromStdString(folder + "/" + ApplicationName(executable, argv[0]) + ".lock"));
@@ -174,7 +169,7 @@ int RunTarvane(int argc, char** argv) {
     if (!listening) {
         messages.Show(platform::AnsiFromUtf8("无法建立接收链接的通道（") + socketPath +
                           platform::AnsiFromUtf8("），其他程序交来的链接将无法到达。"),
-                      platform::kMainWindowTitle, MessageButtons::Ok);
+                      platform::kCaption, MessageButtons::Ok);
     }
     if (HasArgument(argc, argv, "-hide")) {
         dialog.HideToTray();

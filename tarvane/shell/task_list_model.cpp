@@ -2,7 +2,7 @@
 
 #include <QThread>
 
-#include "platform/codepage.h"
+#include "desktop/qt_text.h"
 
 namespace tarvane {
 
@@ -211,10 +211,10 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     }
     const Row& row = rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
-        return QString::fromStdString(platform::Utf8FromAnsi(row.texts[static_cast<std::size_t>(index.column())]));
+        return UiText(row.texts[static_cast<std::size_t>(index.column())]);
     }
     if (role == Qt::ToolTipRole && !row.tip.empty()) {
-        return QString::fromStdString(platform::Utf8FromAnsi(row.tip));
+        return UiText(row.tip);
     }
     if (role == Qt::DecorationRole && index.column() == 0 && row.image >= 0 && row.image < 3) {
         return images_[static_cast<std::size_t>(row.image)];

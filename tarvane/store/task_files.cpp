@@ -16,6 +16,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/codepage.h"
+#include "platform/file_replace.h"
 #include "tarvane/engine/format_size.h"
 #include "tarvane/engine/list_view.h"
 #include "tarvane/store/xml_document.h"
@@ -120,16 +121,12 @@ std::string PercentText(const std::string& size, const std::string& downloadedSi
 // Writes a file that does not exist yet, whole or not at all: a temporary file is linked to the
 // name, which fails instead of replacing a file that appeared meanwhile.
 bool CreateWholeFile(const std::string& osPath, std::string_view bytes) {
-    std::string temporary = osPath + kSaveTemporarySuffix + "XXXXXX";
-    int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    bool created = written && (link(temporary.c_str(), osPath.c_str()) == 0 || errno == EEXIST);
-    unlink(temporary.c_str());
-    return created;
+    platform::ReplaceOptions options;
+    options.temporaryTemplate = osPath + kSaveTemporarySuffix + "XXXXXX";
+    options.syncFolder = false;
+    options.createOnly = true;
+    return platform::ReplaceFile(
+               osPath, [bytes](int fd) { return platform::WriteAll(fd, bytes); }, options) == 0;
 }
 
 // Temporary files of saves that were cut off (the process was killed) before their rename.

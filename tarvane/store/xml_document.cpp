@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/ansi_text.h"
 #include "tarvane/store/xml_entities.h"
 #include "tarvane/store/xml_tokenizer.h"
 
@@ -52,8 +53,7 @@ bool IsValidAttributeName(std::string_view name) {
             if (IsXmlWhiteSpace(c) || c == '=' || c == '/' || c == '>' || c == '?') {
                 return false;
             }
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte >= 0x81 && byte <= 0xFE) {
+            if (platform::IsLeadByte936(static_cast<unsigned char>(c))) {
                 return false;  // lead byte cut off at the end
             }
         }
@@ -67,8 +67,7 @@ bool EndsInsideCharacter(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t length = XmlCharLength(text, pos);
-        const auto byte = static_cast<unsigned char>(text[pos]);
-        if (length == 1 && pos + 1 == text.size() && byte >= 0x81 && byte <= 0xFE) {
+        if (length == 1 && pos + 1 == text.size() && platform::IsLeadByte936(static_cast<unsigned char>(text[pos]))) {
             return true;
         }
         pos += length;

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/file_replace.h"
+#include "platform/unique_fd.h"
 #include "tarvane/store/encoding_names.h"
 #include "tarvane/store/xml_tokenizer.h"
 
@@ -206,94 +208,22 @@ bool ReadAll(int fd, std::string& bytes) {
     }
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t put = write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
-// The file a save replaces: the target of a symbolic link rather than the link itself.
-std::string ReplacedFile(const std::string& osPath) {
-    struct stat info {};
-    if (lstat(osPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = realpath(osPath.c_str(), nullptr)) {
-            std::string target = resolved;
-            std::free(resolved);
-            return target;
-        }
-    }
-    return osPath;
-}
-
-// Puts `head` and `body` in place of `file` without ever exposing a partial file: a temporary
-// file in the same folder is written, synced and renamed over the old one. A new file gets mode
-// 0600; a replaced one keeps its mode and, where allowed, its owner. The folder itself is not
-// synced: after a power loss the file may be the previous version, but always a whole one.
-bool ReplaceFileContents(const std::string& file, std::string_view head, std::string_view body, XmlResultLog& log) {
-    std::string temporary = file + kSaveTemporarySuffix + "XXXXXX";
-    int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        LogFileError(log, errno);
-        return false;
-    }
-    auto fail = [&](int error) {
-        close(fd);
-        unlink(temporary.c_str());
-        LogFileError(log, error);
-        return false;
-    };
-    struct stat old {};
-    if (stat(file.c_str(), &old) == 0) {
-        if (fchmod(fd, old.st_mode & 07777) != 0) {
-            return fail(errno);
-        }
-        if (old.st_uid != geteuid() || old.st_gid != getegid()) {
-            [[maybe_unused]] int ignored = fchown(fd, old.st_uid, old.st_gid);
-        }
-    }
-    if (!WriteAll(fd, head) || !WriteAll(fd, body) || fsync(fd) != 0) {
-        return fail(errno);
-    }
-    if (close(fd) != 0) {
-        int error = errno;
-        unlink(temporary.c_str());
-        LogFileError(log, error);
-        return false;
-    }
-    if (rename(temporary.c_str(), file.c_str()) != 0) {
-        int error = errno;
-        unlink(temporary.c_str());
-        LogFileError(log, error);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ReadXmlFile(const std::string& path, XmlEncodingFlags& flags, std::string& text, XmlResultLog& log) {
     text.clear();
     std::string osPath = platform::Utf8FromAnsi(path);
-    int fd = open(osPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    platform::UniqueFd fd(open(osPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
         LogFileError(log, errno);
         return false;
     }
     std::string bytes;
-    if (!ReadAll(fd, bytes)) {
+    if (!ReadAll(fd.get(), bytes)) {
         LogFileError(log, errno);
-        close(fd);
         return false;
     }
-    if (close(fd) != 0) {
+    if (!fd.Close()) {
         LogFileError(log, errno);
     }
 
@@ -405,7 +335,16 @@ bool WriteXmlFile(const std::string& path, std::string_view text, const XmlEncod
     }
 
     std::string_view head = mark != nullptr ? mark->bytes : std::string_view();
-    if (!ReplaceFileContents(ReplacedFile(platform::Utf8FromAnsi(path)), head, body, log)) {
+    // A new file gets mode 0600; a replaced one keeps its mode and, where allowed, its owner. The folder
+    // is not synced: after a power loss the file may be the previous version, but always a whole one.
+    std::string file = platform::FollowLink(platform::Utf8FromAnsi(path));
+    platform::ReplaceOptions options;
+    options.temporaryTemplate = file + kSaveTemporarySuffix + "XXXXXX";
+    options.syncFolder = false;
+    int error = platform::ReplaceFile(
+        file, [head, body](int fd) { return platform::WriteAll(fd, head) && platform::WriteAll(fd, body); }, options);
+    if (error != 0) {
+        LogFileError(log, error);
         return false;
     }
     LogLength(log, "write", encoding, units);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/ansi_text.h"
 #include "tarvane/store/xml_entities.h"
 
 namespace tarvane {
@@ -20,11 +21,8 @@ enum : unsigned char {
 
 constexpr std::array<unsigned char, 256> MakeByteClasses() {
     std::array<unsigned char, 256> classes{};
-    for (int byte = 0x81; byte <= 0xFE; ++byte) {
-        classes[byte] |= kLead;
-    }
-    for (int byte = 0x40; byte <= 0xFE; ++byte) {
-        classes[byte] |= byte == 0x7F ? 0 : kTrail;
+    for (int byte = 0; byte < 256; ++byte) {
+        classes[byte] |= (platform::IsLeadByte936(byte) ? kLead : 0) | (platform::IsTrailByte936(byte) ? kTrail : 0);
     }
     for (const unsigned char c : {'\t', '\n', '\r', ' '}) {
         classes[c] |= kSpace | kEndsTagName | kStartTagStop | kEndsAttributeName;

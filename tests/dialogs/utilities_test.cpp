@@ -10,6 +10,7 @@
 #include "desktop/qt_translations.h"
 #include "fakes.h"
 #include "platform/codepage.h"
+#include "platform/desktop_entry.h"
 #include "tarvane/dialogs/autostart_entry.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/folder_picker.h"
@@ -20,9 +21,8 @@ namespace tarvane::test {
 namespace {
 
 TEST(AutostartEntryTest, ExecLineQuotesTheExecutableSafely) {
-    EXPECT_EQ(QuotedExecArgument("/opt/my games/tarvane"), "\"/opt/my games/tarvane\"");
     // '$', '"', '`' and '\' escaped for the Exec rules and once more for the value; '%' doubled.
-    EXPECT_EQ(QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
+    EXPECT_EQ(platform::QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
 
     TempDir temp;
     XdgAutostart entry(temp.File("deep/autostart"), "/opt/my games/tarvane");

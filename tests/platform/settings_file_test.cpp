@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_replace.h"
+#include "platform/settings.h"
 #include "platform/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,17 +49,45 @@ protected:
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesEveryDefaultAndIsNotCreated) {
-    SettingsFile file = File();
-    EXPECT_EQ(file.ReadInt(keys::kOptions, keys::kPlayAudioCmp, keys::kDefaultPlayAudioCmp), 1);
-    EXPECT_EQ(file.ReadInt(keys::kOptions, keys::kLaunchBySys, keys::kDefaultLaunchBySys), 0);
-    EXPECT_EQ(file.ReadInt(keys::kOptions, keys::kMaxTaskNum, keys::kDefaultMaxTaskNum), 5);
-    EXPECT_EQ(file.ReadString(keys::kDefaultPxy, keys::kProxyIp, keys::kDefaultProxyIp, keys::kProxyBufferSize),
-              "127.0.0.1");
-    EXPECT_EQ(file.ReadString(keys::kLastPxy, keys::kProxyPort, keys::kDefaultProxyPort, keys::kProxyBufferSize),
-              "8000");
-    EXPECT_EQ(file.ReadString(keys::kLastPath, keys::kLastPathKeys[0], "", keys::kPathBufferSize), "");
-    EXPECT_EQ(file.ReadInt(keys::kMain, keys::kVer, keys::kDefaultVer), 1);
+    Settings settings(temp_.File(""));
+    EXPECT_EQ(settings.PlayAudioCmp(), 1);
+    EXPECT_EQ(settings.CloseToStay(), 1);
+    EXPECT_EQ(settings.LaunchBySys(), 0);
+    EXPECT_EQ(settings.LoadDefaultPxy(), 0);
+    EXPECT_EQ(settings.MaxTaskNum(), 5);
+    EXPECT_EQ(settings.DefaultPath("/desk"), "/desk");
+    EXPECT_EQ(settings.DefaultProxy().ip, "127.0.0.1");
+    EXPECT_EQ(settings.LastProxy().port, "8000");
+    EXPECT_EQ(settings.LastProxy().userName, "");
+    EXPECT_EQ(File().ReadString(keys::kLastPath, keys::kLastPathKeys[0], "", keys::kPathBufferSize), "");
+    EXPECT_EQ(settings.Ver(), 1);
     EXPECT_FALSE(std::filesystem::exists(Path()));
+    // Each accessor names its own key: written values come back from the matching reader only.
+    settings.SetDefaultProxy({"10.0.0.1", "81", "u", "p"});
+    settings.SetLastProxy({"h", "82", "n", "w"});
+    settings.SetMaxTaskNum("7");
+    settings.SetLoadDefaultPxy(true);
+    settings.SetPlayAudioCmp(false);
+    EXPECT_EQ(settings.DefaultProxy().port, "81");
+    EXPECT_EQ(settings.LastProxy().userPwd, "w");
+    EXPECT_EQ(settings.MaxTaskNum(), 7);
+    EXPECT_EQ(settings.LoadDefaultPxy(), 1);
+    EXPECT_EQ(settings.PlayAudioCmp(), 0);
+    EXPECT_EQ(settings.CloseToStay(), 1);
+}
+
+TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFileAndCreateOnlyNeverReplaces) {
+    WriteFile(Path(), "old");
+    auto partial = [](int fd) { return WriteAll(fd, "part") && false; };
+    EXPECT_NE(ReplaceFile(Path(), partial), 0);
+    ReplaceOptions createOnly;
+    createOnly.createOnly = true;
+    auto fresh = [](int fd) { return WriteAll(fd, "new"); };
+    EXPECT_EQ(ReplaceFile(Path(), fresh, createOnly), 0);
+    EXPECT_EQ(ReadFile(Path()), "old");
+    EXPECT_EQ(ReplaceFile(temp_.File("made.ini"), fresh, createOnly), 0);
+    EXPECT_EQ(ReadFile(temp_.File("made.ini")), "new");
+    EXPECT_EQ(FolderEntries().size(), 2u);  // no temporary file left behind
 }
 
 TEST_F(SettingsFileTest, NamesIgnoreCaseAndBlanksValuesLoseBlanksAndQuotes) {
