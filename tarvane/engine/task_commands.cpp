@@ -197,6 +197,34 @@ void TaskCommands::BrowseSourcePage(int row) {
     }
 }
 
+void TaskCommands::RunMenuCommand(int command, int row) {
+    switch (command) {
+        case kCommandStart:
+            StartTask(row);
+            break;
+        case kCommandPause:
+            PauseTask(row);
+            break;
+        case kCommandDelete:
+            DeleteTask(row);
+            break;
+        case kCommandOpenFolder:
+            OpenFolder(row);
+            break;
+        case kCommandCopyLink:
+            CopyLink(row);
+            break;
+        case kCommandBrowsePage:
+            BrowseSourcePage(row);
+            break;
+        default:
+            if (row != -1) {
+                ShowNotice(command);
+            }
+            break;
+    }
+}
+
 void TaskCommands::ShowNotice(int command) {
     const char* text = command == kCommandPlay         ? "播放"
                        : command == kCommandOpenFile   ? "打开文件"

@@ -35,6 +35,8 @@ public:
     void OpenFolder(int row);
     void CopyLink(int row);
     void BrowseSourcePage(int row);
+    // Runs a command of the task menu on a row.
+    void RunMenuCommand(int command, int row);
     // The message boxes of "播放", "打开文件" and "属性".
     void ShowNotice(int command);
     // First row showing `page` in column 6, or -1.

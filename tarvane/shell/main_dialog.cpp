@@ -1,5 +1,6 @@
 #include "tarvane/shell/main_dialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -28,7 +29,6 @@
 #include "tarvane/shell/controls/skin_tab_button.h"
 #include "tarvane/shell/default_folder_notice.h"
 #include "tarvane/shell/resources/artwork.h"
-#include "tarvane/shell/tray_menu.h"
 #include "tarvane/shell/web_pane.h"
 #include "tarvane/store/task_file_repair.h"
 
@@ -56,16 +56,20 @@ std::string Ansi(const char* utf8) {
 
 struct ToolbarButton {
     int id;
+    QAction* MainActions::*action;
     const char* text;
     int left;
     const char* art;
 };
 
 constexpr ToolbarButton kToolbar[] = {
-    {kIdNew, "新建", 12, artwork::kToolbarNew},          {kIdStart, "开始", 102, artwork::kToolbarStart},
-    {kIdPause, "暂停", 192, artwork::kToolbarPause},     {kIdDelete, "删除", 282, artwork::kToolbarDelete},
-    {kIdOptions, "配置", 372, artwork::kToolbarOptions}, {kIdHelp, "帮助", 462, artwork::kToolbarHelp},
-    {kIdAbout, "关于", 552, artwork::kToolbarAbout},
+    {kIdNew, &MainActions::newTask, "新建", 12, artwork::kToolbarNew},
+    {kIdStart, &MainActions::start, "开始", 102, artwork::kToolbarStart},
+    {kIdPause, &MainActions::pause, "暂停", 192, artwork::kToolbarPause},
+    {kIdDelete, &MainActions::remove, "删除", 282, artwork::kToolbarDelete},
+    {kIdOptions, &MainActions::options, "配置", 372, artwork::kToolbarOptions},
+    {kIdHelp, &MainActions::help, "帮助", 462, artwork::kToolbarHelp},
+    {kIdAbout, &MainActions::about, "关于", 552, artwork::kToolbarAbout},
 };
 
 constexpr const char* kCategories[] = {"射击游戏", "角色扮演", "动作游戏", "即时战略", "策略战棋", "体育竞技",
@@ -110,6 +114,7 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     if (!setup_.trayAvailable) {
         setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     }
+    CreateActions();
     BuildControls();
     // Reported on this thread, whichever thread met the failure.
     engine_.store.OnUnsaved([this](const std::string& file) {
@@ -152,26 +157,26 @@ void MainDialog::BuildControls() {
     DialogUnits units;
     setFixedSize(units.X(655), units.Y(407));
 
-    for (const ToolbarButton& entry : kToolbar) {
+    auto addButton = [this](int id, QAction* action, const QString& text, const QRect& place) {
         auto* button = new CHoverButton(this);
-        button->setText(QString::fromUtf8(entry.text));
-        button->setGeometry(units.Rect(entry.left, 32, 58, 32));
-        connect(button, &QAbstractButton::clicked, this, [this, id = entry.id] { OnCommand(id); });
-        buttons_[entry.id] = button;
-    }
-    for (auto [id, text, left] : {std::tuple{kIdMinimise, "min", 610}, std::tuple{kIdClose, "close", 626}}) {
-        auto* button = new CHoverButton(this);
-        button->setText(QString::fromLatin1(text));
-        button->setGeometry(units.Rect(left, 7, 16, 14));
-        connect(button, &QAbstractButton::clicked, this, [this, id = id] { OnCommand(id); });
+        button->setText(text);
+        button->setGeometry(place);
+        connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
         buttons_[id] = button;
+    };
+    for (const ToolbarButton& entry : kToolbar) {
+        addButton(entry.id, windowActions_.*entry.action, QString::fromUtf8(entry.text),
+                  units.Rect(entry.left, 32, 58, 32));
     }
+    addButton(kIdMinimise, windowActions_.minimise, QStringLiteral("min"), units.Rect(610, 7, 16, 14));
+    addButton(kIdClose, windowActions_.close, QStringLiteral("close"), units.Rect(626, 7, 16, 14));
     for (int i = 0; i < 2; ++i) {
         auto* tab = new CSkinTabButton(this);
-        int id = kIdTabDownloading + i;
-        tab->setText(QString::fromUtf8(i == 0 ? "正在下载" : "已完成"));
+        QAction* action = i == 0 ? windowActions_.showDownloading : windowActions_.showCompleted;
+        tab->setText(action->text());
         tab->setGeometry(units.Rect(i == 0 ? 25 : 84, 110, 49, 20));
-        connect(tab, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+        connect(tab, &QAbstractButton::clicked, action, &QAction::trigger);
         tabs_[static_cast<std::size_t>(i)] = tab;
     }
     for (int i = 0; i < 12; ++i) {
@@ -216,13 +221,32 @@ void MainDialog::BuildControls() {
 
     tray_ = new QSystemTrayIcon(this);
     tray_->setToolTip(QString::fromLatin1(kCaption));
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Context) {
-            OnTrayNotify(kTrayIconId, kMouseRightButtonUp);
-        } else if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-            OnTrayNotify(kTrayIconId, kMouseLeftButtonUp);
-        }
-    });
+    connect(tray_, &QSystemTrayIcon::activated, this, &MainDialog::OnTrayActivated);
+}
+
+void MainDialog::CreateActions() {
+    auto make = [this](const char* text, std::function<void()> run) {
+        auto* action = new QAction(QString::fromUtf8(text), this);
+        connect(action, &QAction::triggered, this, std::move(run));
+        return action;
+    };
+    MainActions& a = windowActions_;
+    a.newTask = make("新建", [this] { RunNewTaskDialog(); });
+    a.start = make("开始", [this] { engine_.commands.StartTask(SelectedRow()); });
+    a.pause = make("暂停", [this] { engine_.commands.PauseTask(SelectedRow()); });
+    a.remove = make("删除", [this] { engine_.commands.DeleteTask(SelectedRow()); });
+    a.options = make("配置", [this] { RunOptionsDialog(); });
+    a.help = make("下载帮助", [this] { actions_.OpenInGameBrowser(OfficialPage("/soft/help/downloader_help.htm")); });
+    a.about = make("关于", [this] { RunAbout(); });
+    a.minimise = make("min", [this] { showMinimized(); });
+    a.close = make("close", [this] { OnCloseButton(); });
+    a.showDownloading = make("正在下载", [this] { ShowDownloadingTab(); });
+    a.showCompleted = make("已完成", [this] { ShowCompletedTab(); });
+    a.showWindow = make("显示主窗口", [this] { show(); });
+    a.chooseGame = make("选择游戏", [this] { actions_.OpenInGameBrowser(PortalPage("/")); });
+    a.officialSite = make("访问官网", [this] { actions_.OpenOfficialSite(); });
+    a.checkUpdate = make("检查升级", [this] { actions_.LaunchUpdater(); });
+    a.exit = make("退出", [this] { OnTrayExit(); });
 }
 
 void MainDialog::ConfigureSkin() {
@@ -365,82 +389,6 @@ int MainDialog::SelectedRow() const {
     return current.row();
 }
 
-void MainDialog::OnCommand(int id) {
-    TaskCommands& commands = engine_.commands;
-    switch (id) {
-        case kIdStart:
-        case kCommandStart:
-            commands.StartTask(SelectedRow());
-            break;
-        case kIdPause:
-        case kCommandPause:
-            commands.PauseTask(SelectedRow());
-            break;
-        case kIdDelete:
-        case kCommandDelete:
-            commands.DeleteTask(SelectedRow());
-            break;
-        case kCommandPlay:
-        case kCommandOpenFile:
-        case kCommandProperties:
-            if (SelectedRow() != -1) {
-                commands.ShowNotice(id);
-            }
-            break;
-        case kCommandOpenFolder:
-            commands.OpenFolder(SelectedRow());
-            break;
-        case kCommandCopyLink:
-            commands.CopyLink(SelectedRow());
-            break;
-        case kCommandBrowsePage:
-            commands.BrowseSourcePage(SelectedRow());
-            break;
-        case kIdHelp:
-        case kTrayHelp:
-            actions_.OpenInGameBrowser(OfficialPage("/soft/help/downloader_help.htm"));
-            break;
-        case kIdAbout:
-            RunAbout();
-            break;
-        case kIdMinimise:
-            showMinimized();
-            break;
-        case kIdClose:
-            OnCloseButton();
-            break;
-        case kIdTabDownloading:
-            ShowDownloadingTab();
-            break;
-        case kIdTabCompleted:
-            ShowCompletedTab();
-            break;
-        case kTrayShowWindow:
-            show();
-            break;
-        case kTrayChooseGame:
-            actions_.OpenInGameBrowser(PortalPage("/"));
-            break;
-        case kTrayOfficialSite:
-            actions_.OpenOfficialSite();
-            break;
-        case kTrayCheckUpdate:
-            actions_.LaunchUpdater();
-            break;
-        case kTrayExit:
-            OnTrayExit();
-            break;
-        case kIdNew:
-            RunNewTaskDialog();
-            break;
-        case kIdOptions:
-            RunOptionsDialog();
-            break;
-        default:
-            break;
-    }
-}
-
 QWidget* MainDialog::completedPane() const {
     return completed_;
 }
@@ -465,7 +413,7 @@ void MainDialog::SelectTaskRow(const std::string& page) {
         return;
     }
     if (list_->isHidden()) {
-        OnCommand(kIdTabDownloading);
+        ShowDownloadingTab();
     }
     QModelIndex index = model_.index(row, 0);
     list_->scrollTo(index, QAbstractItemView::EnsureVisible);
@@ -474,7 +422,7 @@ void MainDialog::SelectTaskRow(const std::string& page) {
 }
 
 void MainDialog::ShowCompletedItem(const std::string& page) {
-    OnCommand(kIdTabCompleted);
+    ShowCompletedTab();
     completed_->SelectBySourcePage(page);
 }
 
@@ -490,15 +438,15 @@ void MainDialog::ShowCompletedTab() {
     completed_->show();
     list_->hide();
     tabs_[1]->setEnabled(false);
-    buttons_[kIdDelete]->setEnabled(false);
-    buttons_[kIdPause]->setEnabled(false);
-    buttons_[kIdStart]->setEnabled(false);
+    for (QAction* taskAction : {windowActions_.remove, windowActions_.pause, windowActions_.start}) {
+        taskAction->setEnabled(false);
+    }
 }
 
 void MainDialog::ShowDownloadingTab() {
-    buttons_[kIdDelete]->setEnabled(true);
-    buttons_[kIdPause]->setEnabled(true);
-    buttons_[kIdStart]->setEnabled(true);
+    for (QAction* taskAction : {windowActions_.remove, windowActions_.pause, windowActions_.start}) {
+        taskAction->setEnabled(true);
+    }
     tabs_[0]->setEnabled(false);
     completed_->hide();
     list_->show();
@@ -548,28 +496,34 @@ bool MainDialog::trayIconShown() const {
     return tray_->isVisible();
 }
 
-int MainDialog::OnTrayNotify(int iconId, int mouseMessage) {
-    if (iconId != kTrayIconId) {
-        return 1;
-    }
-    if (mouseMessage == kMouseLeftButtonUp) {
+void MainDialog::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
         showNormal();
         raise();
         activateWindow();
-    } else if (mouseMessage == kMouseRightButtonUp) {
+    } else if (reason == QSystemTrayIcon::Context) {
         ShowTrayMenu(QCursor::pos());
     }
-    return 0;
+}
+
+std::unique_ptr<QMenu> MainDialog::BuildTrayMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    const MainActions& a = windowActions_;
+    menu->addActions({a.showWindow});
+    menu->addSeparator();
+    menu->addActions({a.chooseGame, a.help, a.officialSite});
+    menu->addSeparator();
+    menu->addAction(a.checkUpdate);
+    menu->addSeparator();
+    menu->addAction(a.exit);
+    return menu;
 }
 
 void MainDialog::ShowTrayMenu(const QPoint& at) {
-    std::unique_ptr<QMenu> menu = BuildTrayMenu(this);
+    std::unique_ptr<QMenu> menu = BuildTrayMenu();
     activateWindow();
-    // Its right edge at the cursor.
-    QAction* chosen = menu->exec(at - QPoint(menu->sizeHint().width(), 0));
-    if (chosen != nullptr) {
-        OnCommand(chosen->data().toInt());
-    }
+    // Its right edge at the cursor; the chosen action runs once the menu has closed.
+    menu->exec(at - QPoint(menu->sizeHint().width(), 0));
 }
 
 std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
@@ -588,8 +542,10 @@ std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
             continue;
         }
         QAction* action = menu->addAction(QString::fromStdString(platform::Utf8FromAnsi(item.text)));
-        action->setData(item.command);
         action->setEnabled(item.enabled);
+        // The selection is read when the command runs: the menu's event loop may have moved it.
+        connect(action, &QAction::triggered, this,
+                [this, command = item.command] { engine_.commands.RunMenuCommand(command, SelectedRow()); });
     }
     return menu;
 }
@@ -600,9 +556,7 @@ void MainDialog::ShowTaskMenu(const QPoint& at) {
         return;
     }
     activateWindow();
-    if (QAction* chosen = menu->exec(at)) {
-        OnCommand(chosen->data().toInt());
-    }
+    menu->exec(at);
 }
 
 void MainDialog::OnLinkLabelClicked(int id) {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QPoint>
+#include <QSystemTrayIcon>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -25,8 +26,8 @@
 #include "tarvane/shell/shell_ports.h"
 #include "tarvane/shell/task_list_model.h"
 
+class QAction;
 class QMenu;
-class QSystemTrayIcon;
 class QTableView;
 
 namespace tarvane {
@@ -50,7 +51,7 @@ struct MainDialogSetup {
     AutostartEntry* autostart = nullptr;
 };
 
-// Control and command ids.
+// Control ids.
 enum MainDialogId : int {
     kIdTaskList = 1000,
     kIdNew = 1001,
@@ -66,6 +67,26 @@ enum MainDialogId : int {
     kIdMinimise = 1049,
     kIdFirstCategory = 1052,
     kIdLastCategory = 1063,
+};
+
+// The window's commands. The toolbar buttons, the tabs, the tray icon and its menu trigger these.
+struct MainActions {
+    QAction* newTask = nullptr;
+    QAction* start = nullptr;
+    QAction* pause = nullptr;
+    QAction* remove = nullptr;
+    QAction* options = nullptr;
+    QAction* help = nullptr;
+    QAction* about = nullptr;
+    QAction* minimise = nullptr;
+    QAction* close = nullptr;
+    QAction* showDownloading = nullptr;
+    QAction* showCompleted = nullptr;
+    QAction* showWindow = nullptr;
+    QAction* chooseGame = nullptr;
+    QAction* officialSite = nullptr;
+    QAction* checkUpdate = nullptr;
+    QAction* exit = nullptr;
 };
 
 // The main window: toolbar, category labels, web pane, task list and finished pane behind two
@@ -89,14 +110,13 @@ public:
     // dialog, to the front.
     void BringForward();
 
-    void OnCommand(int id);
-    void OnCloseButton();
+    const MainActions& windowActions() const { return windowActions_; }
     void HideToTray();
-    // Answers 1 for a notification of another icon, else 0.
-    int OnTrayNotify(int iconId, int mouseMessage);
     void OnLinkLabelClicked(int id);
     // The right-click menu of the selected task; nullptr when there is none to show.
     std::unique_ptr<QMenu> BuildTaskMenu();
+    // The tray icon's menu, built anew for each right click.
+    std::unique_ptr<QMenu> BuildTrayMenu();
     // The selected row, or -1.
     int SelectedRow() const;
     // Selects, shows and focuses the first task row of a page (a page the new-task dialog found
@@ -127,12 +147,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void CreateActions();
     void BuildControls();
     void ConfigureSkin();
     void ShowCompletedTab();
     void ShowDownloadingTab();
     void ShowTrayMenu(const QPoint& at);
     void ShowTaskMenu(const QPoint& at);
+    void OnCloseButton();
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void OnTrayExit();
     void RunAbout();
     void RegisterUrlProtocol();
@@ -153,6 +176,7 @@ private:
     EngineAssembly engine_;
     ShellActions actions_;
     LinkIntake intake_;
+    MainActions windowActions_;
     PortLauncher launcher_;
     CButtonSkin skin_;
     QPixmap background_;

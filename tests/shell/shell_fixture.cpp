@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
+#include "tarvane/store/task_files.h"
 
 namespace tarvane::test {
 
@@ -56,6 +57,24 @@ std::string ShellTest::StallingPage(int number) {
     site_.AddStallingFile(file, MakeFileBytes(200000, static_cast<unsigned>(number)), 1000);
     site_.SetParseReply(Page(number), site_.Url(file), "stall" + std::to_string(number));
     return Page(number);
+}
+
+void ShellTest::StoreTask(const std::string& file, int number, const std::string& name) {
+    DownloadTask task;
+    task.frmPge = Page(number);
+    task.name = name;
+    task.fileLink = site_.Url("/" + name + ".bin");
+    bool completed = file == kCompletedFileName;
+    if (completed) {
+        task.path = temp_.path().string();
+        task.type = "rar";
+        task.size = "1000";
+    } else {
+        task.flag = "2";
+    }
+    TaskFiles files;
+    ASSERT_TRUE(files.EnsureTaskFiles(directory_));
+    ASSERT_TRUE(files.AddItem(directory_ + file, task, completed));
 }
 
 void ShellTest::WriteConfig(const std::string& text) {

@@ -3,6 +3,7 @@
 // sample program directory with Qt's own texts in Chinese.
 //   screenshot-dialogs OUTPUT_FOLDER
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
     MainDialog main(setup, ShellPorts{quiet, quiet, quiet, quiet, quiet});
     main.Initialize();
     main.show();
-    main.OnCommand(kIdTabCompleted);
+    main.windowActions().showCompleted->trigger();
     app.processEvents();
     bool ok = Save(main, output + "/completed-pane.png");
 
