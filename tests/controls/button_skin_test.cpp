@@ -20,12 +20,19 @@ SkinParams TabParams() {
     return p;
 }
 
-TEST(ButtonSkinTest, TabSkinIs19By95WithTheShadedFaceOnTheSurround) {
+TEST(ButtonSkinTest, GeneratesOnceAfterEachChangeAndKeepsTheLastGoodImage) {
     CButtonSkin skin;
+    const qint64 first = skin.GetSkinBitmap().cacheKey();
+    EXPECT_TRUE(skin.generated());
+    EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), first);
+    EXPECT_EQ(skin.GetSkinBitmap().size(), QSize(23, 115));
+
     skin.SetSkinParams(TabParams());
+    EXPECT_FALSE(skin.generated());
     const QImage image = skin.GetSkinBitmap();
+    EXPECT_NE(image.cacheKey(), first);
     EXPECT_EQ(skin.halfSize(), 9);
-    EXPECT_EQ(image.size(), QSize(19, 95));
+    ASSERT_EQ(image.size(), QSize(19, 95));
     for (int s = 0; s < kSkinStateCount; ++s) {
         // Corners lie wholly outside the shape.
         EXPECT_EQ(image.pixel(0, s * 19), qRgb(248, 124, 0));
@@ -36,6 +43,26 @@ TEST(ButtonSkinTest, TabSkinIs19By95WithTheShadedFaceOnTheSurround) {
     EXPECT_EQ(image.pixel(9, 1 * 19 + 9), qRgb(255, 255, 255));
     EXPECT_EQ(image.pixel(9, 0 * 19 + 9), qRgb(255, 255, 93));
     EXPECT_EQ(image.pixel(9, 4 * 19 + 9), qRgb(255, 255, 93));
+
+    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e12}) {
+        SkinParams p = TabParams();
+        p.cornerRadius = bad;
+        skin.SetSkinParams(p);
+        EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), image.cacheKey());
+        EXPECT_TRUE(skin.generated());
+    }
+    // A ring taking the whole radius leaves no face: the centre is half frame colour (the
+    // undefined face weight counts as nothing) and the surround stays.
+    SkinParams p = TabParams();
+    p.ringShare = 1.0;
+    skin.SetSkinParams(p);
+    EXPECT_EQ(skin.GetSkinBitmap().pixel(9, 19 + 9), qRgb(4, 54, 15));
+    EXPECT_EQ(skin.GetSkinBitmap().pixel(0, 19), qRgb(248, 124, 0));
+    // No ring at all and no stroke: still an image, surround in the corners.
+    p.ringShare = 0.0;
+    p.strokeWidth = 0.0;
+    skin.SetSkinParams(p);
+    EXPECT_EQ(skin.GetSkinBitmap().pixel(0, 0), qRgb(248, 124, 0));
 }
 
 TEST(ButtonSkinTest, GradientSignAndLightPlaceShadeTheFace) {
@@ -60,50 +87,6 @@ TEST(ButtonSkinTest, GradientSignAndLightPlaceShadeTheFace) {
     p.lightY = -2.0;
     EXPECT_GT(face(3, -2), face(-3, 2));
     EXPECT_GT(face(3, -2), face(3, 2));
-}
-
-TEST(ButtonSkinTest, RegeneratesOnlyAfterAParameterChange) {
-    CButtonSkin skin;
-    const qint64 first = skin.GetSkinBitmap().cacheKey();
-    EXPECT_TRUE(skin.generated());
-    EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), first);
-    EXPECT_EQ(skin.GetSkinBitmap().size(), QSize(23, 115));
-
-    skin.SetSkinParams(TabParams());
-    EXPECT_FALSE(skin.generated());
-    EXPECT_NE(skin.GetSkinBitmap().cacheKey(), first);
-    EXPECT_EQ(skin.GetSkinBitmap().size(), QSize(19, 95));
-}
-
-TEST(ButtonSkinTest, DegenerateParametersNeverCrashAndKeepTheLastGoodImage) {
-    CButtonSkin skin;
-    skin.SetSkinParams(TabParams());
-    const qint64 good = skin.GetSkinBitmap().cacheKey();
-
-    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e12}) {
-        SkinParams p = TabParams();
-        p.cornerRadius = bad;
-        skin.SetSkinParams(p);
-        EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), good);
-        EXPECT_TRUE(skin.generated());
-    }
-
-    // A ring taking the whole radius leaves no face: the centre is half frame colour (the
-    // undefined face weight counts as nothing) and the surround stays.
-    SkinParams p = TabParams();
-    p.ringShare = 1.0;
-    skin.SetSkinParams(p);
-    const QImage image = skin.GetSkinBitmap();
-    ASSERT_EQ(image.size(), QSize(19, 95));
-    EXPECT_EQ(image.pixel(9, 19 + 9), qRgb(4, 54, 15));
-    EXPECT_EQ(image.pixel(0, 19), qRgb(248, 124, 0));
-
-    // No ring at all and no stroke: still an image, surround in the corners.
-    p = TabParams();
-    p.ringShare = 0.0;
-    p.strokeWidth = 0.0;
-    skin.SetSkinParams(p);
-    EXPECT_EQ(skin.GetSkinBitmap().pixel(0, 0), qRgb(248, 124, 0));
 }
 
 }  // namespace

@@ -5,83 +5,66 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
-#include <QPainter>
+#include <string>
+#include <vector>
 
 #include "tarvane/shell/controls/nine_slice.h"
 
 namespace tarvane {
 namespace {
 
-// Regions of a skin cell, so that a copied pixel tells where it came from.
-enum Region { kTopLeft, kTop, kTopRight, kLeft, kCentre, kRight, kBottomLeft, kBottom, kBottomRight };
-
+// Regions of a skin cell numbered row by row, 0 top left to 8 bottom right, so that a copied pixel
+// tells where it came from.
 QRgb RegionColor(int region, int state) {
     return qRgb(20 * region + 10, 40 * state + 5, 99);
 }
 
-// A skin whose cells are painted by region: N x N corners, one-pixel middle row and column.
-QImage RegionSkin(int n) {
+// Slices a skin with N x N corners and one-pixel middle row and column into a button as large as
+// `map`, whose digits name the region each pixel must come from, in every state row.
+void ExpectSlices(int n, const std::vector<std::string>& map) {
     const int cell = 2 * n + 1;
     QImage skin(cell, 5 * cell, QImage::Format_RGB32);
+    for (int y = 0; y < 5 * cell; ++y) {
+        for (int x = 0; x < cell; ++x) {
+            const auto third = [n](int i) { return i < n ? 0 : i == n ? 1 : 2; };
+            skin.setPixel(x, y, RegionColor(third(y % cell) * 3 + third(x), y / cell));
+        }
+    }
+    const int width = static_cast<int>(map[0].size());
+    const int height = static_cast<int>(map.size());
+    QImage strip(width, 5 * height, QImage::Format_RGB32);
+    strip.fill(Qt::black);
+    NineSliceInto(strip, height, skin, n);
     for (int s = 0; s < 5; ++s) {
-        for (int y = 0; y < cell; ++y) {
-            for (int x = 0; x < cell; ++x) {
-                const int column = x < n ? 0 : x == n ? 1 : 2;
-                const int row = y < n ? 0 : y == n ? 1 : 2;
-                skin.setPixel(x, s * cell + y, RegionColor(row * 3 + column, s));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                EXPECT_EQ(strip.pixel(x, s * height + y), RegionColor(map[y][x] - '0', s))
+                    << s << ": " << x << "," << y;
             }
         }
     }
-    return skin;
 }
 
-struct Probe {
-    int x, y, region;
-};
-
-// Slices the region skin into a `width` x `height` button and checks where each probed pixel came from.
-void ExpectSlices(int n, int width, int height, std::initializer_list<Probe> probes) {
-    QImage strip(width, 5 * height, QImage::Format_RGB32);
-    strip.fill(Qt::black);
-    NineSliceInto(strip, height, RegionSkin(n), n);
-    for (int s = 0; s < 5; ++s) {
-        for (const Probe& p : probes) {
-            EXPECT_EQ(strip.pixel(p.x, s * height + p.y), RegionColor(p.region, s)) << s << " " << p.x << "," << p.y;
-        }
-    }
-}
-
-TEST(NineSliceTest, CornersStayWholeOnLargeButtons) {
+TEST(NineSliceTest, CornersStayWholeDownToHalfTheSmallerSideAndTheRestStretches) {
     EXPECT_EQ(NineSliceCorner(9, 73, 30), 9);
-    ExpectSlices(3, 20, 12,
-                 {{0, 0, kTopLeft},
-                  {2, 2, kTopLeft},
-                  {3, 0, kTop},
-                  {16, 2, kTop},
-                  {17, 0, kTopRight},
-                  {0, 3, kLeft},
-                  {10, 6, kCentre},
-                  {19, 8, kRight},
-                  {2, 9, kBottomLeft},
-                  {10, 11, kBottom},
-                  {19, 11, kBottomRight}});
-}
-
-TEST(NineSliceTest, SmallButtonsUseCornersOfHalfTheirSmallerSide) {
     EXPECT_EQ(NineSliceCorner(9, 12, 10), 5);
     EXPECT_EQ(NineSliceCorner(9, 40, 11), 5);
     EXPECT_EQ(NineSliceCorner(9, 0, 30), 0);
-    // N = 5 on an 8 x 6 button: corners of 3, two columns of top edge, no middle rows.
-    ExpectSlices(5, 8, 6,
-                 {{0, 0, kTopLeft},
-                  {2, 2, kTopLeft},
-                  {3, 1, kTop},
-                  {4, 1, kTop},
-                  {5, 0, kTopRight},
-                  {7, 2, kTopRight},
-                  {0, 3, kBottomLeft},
-                  {4, 5, kBottom},
-                  {7, 5, kBottomRight}});
+    ExpectSlices(3, {"0001111222",  //
+                     "0001111222",  //
+                     "0001111222",  //
+                     "3334444555",  //
+                     "3334444555",  //
+                     "6667777888",  //
+                     "6667777888",  //
+                     "6667777888"});
+    // Corners of 3 on an 8 x 6 button, two columns of top edge, no middle rows.
+    ExpectSlices(5, {"00011222",  //
+                     "00011222",  //
+                     "00011222",  //
+                     "66677888",  //
+                     "66677888",  //
+                     "66677888"});
 }
 
 // Faces of five different colours make the row shown readable from the button's centre.
@@ -94,49 +77,39 @@ SkinParams StateParams() {
     return p;
 }
 
-QRgb Centre(QWidget& widget) {
-    return widget.grab().toImage().pixel(widget.width() / 2, widget.height() / 2);
-}
-
-void Enter(QWidget& widget) {
-    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QApplication::sendEvent(&widget, &enter);
-}
-
 TEST(SkinTabButtonTest, ShowsTheRowOfEachOfTheFiveStates) {
     CButtonSkin skin;
     skin.SetSkinParams(StateParams());
     const QImage cells = skin.GetSkinBitmap();
     const int n = skin.halfSize();
-    auto face = [&](int state) { return cells.pixel(n, n + state * (2 * n + 1)); };
+    const auto face = [&](int state) { return cells.pixel(n, n + state * (2 * n + 1)); };
 
     CSkinTabButton button;
     button.resize(73, 30);
     button.SetSkin(&skin);
     button.hoverTracking = true;
+    const auto centre = [&button] { return button.grab().toImage().pixel(36, 15); };
     EXPECT_EQ(button.CurrentState(), kStateNormal);
-    EXPECT_EQ(Centre(button), face(kStateNormal));
+    EXPECT_EQ(centre(), face(kStateNormal));
 
-    Enter(button);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(&button, &enter);
     EXPECT_TRUE(button.mouseOver());
-    EXPECT_EQ(button.CurrentState(), kStateHover);
-    EXPECT_EQ(Centre(button), face(kStateHover));
-
+    EXPECT_EQ(centre(), face(kStateHover));
     button.hoverTracking = false;
-    EXPECT_EQ(Centre(button), face(kStateNormal));
+    EXPECT_EQ(centre(), face(kStateNormal));
     button.hoverTracking = true;
 
     button.SetToggled(true);
-    EXPECT_EQ(Centre(button), face(kStateToggled));
+    EXPECT_EQ(centre(), face(kStateToggled));
     button.setDown(true);
-    EXPECT_EQ(Centre(button), face(kStatePressed));
+    EXPECT_EQ(centre(), face(kStatePressed));
     button.setDown(false);
     button.SetToggled(false);
 
     // The current tab is the disabled one: row 0 even under the mouse.
     button.setEnabled(false);
-    EXPECT_EQ(button.CurrentState(), kStateDisabled);
-    EXPECT_EQ(Centre(button), face(kStateDisabled));
+    EXPECT_EQ(centre(), face(kStateDisabled));
     button.setEnabled(true);
 
     // Moving out of the button ends the hover.
@@ -144,36 +117,10 @@ TEST(SkinTabButtonTest, ShowsTheRowOfEachOfTheFiveStates) {
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&button, &move);
     EXPECT_FALSE(button.mouseOver());
-    EXPECT_EQ(Centre(button), face(kStateNormal));
+    EXPECT_EQ(centre(), face(kStateNormal));
 }
 
-TEST(SkinTabButtonTest, CaptionChangeRepaintsTheStripButKeepsTheSkin) {
-    CButtonSkin skin;
-    skin.SetSkinParams(StateParams());
-    CSkinTabButton button;
-    button.resize(73, 30);
-    button.SetSkin(&skin);
-    button.setText(QStringLiteral("正在下载"));
-    button.UpdateStrip();
-    ASSERT_EQ(button.strip().size(), QSize(73, 150));
-    const qint64 skinKey = skin.GetSkinBitmap().cacheKey();
-    const QImage before = button.strip();
-
-    button.UpdateStrip();
-    EXPECT_EQ(button.strip(), before);
-
-    button.setText(QStringLiteral("已完成"));
-    button.UpdateStrip();
-    EXPECT_NE(button.strip(), before);
-    EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), skinKey);
-
-    // A new size makes a new strip of five rows.
-    button.resize(40, 20);
-    button.UpdateStrip();
-    EXPECT_EQ(button.strip().size(), QSize(40, 100));
-}
-
-TEST(SkinTabButtonTest, CaptionRowsUseTheirStateColours) {
+TEST(SkinTabButtonTest, StripIsRedrawnForANewCaptionOrSizeWithEachStateInItsColour) {
     CButtonSkin skin;
     SkinParams p = StateParams();
     p.faceColors.fill(qRgb(255, 255, 255));
@@ -189,17 +136,28 @@ TEST(SkinTabButtonTest, CaptionRowsUseTheirStateColours) {
     button.SetTextColors(colors);
     button.setText(QStringLiteral("HHHH"));
     button.UpdateStrip();
-    const QImage strip = button.strip();
+    const QImage before = button.strip();
+    ASSERT_EQ(before.size(), QSize(80, 150));
     for (int s = 0; s < kSkinStateCount; ++s) {
-        SCOPED_TRACE(s);
         bool found = false;
         for (int y = s * 30; y < (s + 1) * 30 && !found; ++y) {
             for (int x = 0; x < 80 && !found; ++x) {
-                found = strip.pixel(x, y) == colors[s].rgb();
+                found = before.pixel(x, y) == colors[s].rgb();
             }
         }
-        EXPECT_TRUE(found);
+        EXPECT_TRUE(found) << s;
     }
+
+    const qint64 skinKey = skin.GetSkinBitmap().cacheKey();
+    button.UpdateStrip();
+    EXPECT_EQ(button.strip(), before);
+    button.setText(QString::fromUtf8("已完成"));
+    button.UpdateStrip();
+    EXPECT_NE(button.strip(), before);
+    EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), skinKey);
+    button.resize(40, 20);
+    button.UpdateStrip();
+    EXPECT_EQ(button.strip().size(), QSize(40, 100));
 }
 
 }  // namespace
