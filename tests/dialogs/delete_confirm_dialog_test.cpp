@@ -2,72 +2,45 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "fakes.h"
 
 namespace tarvane::test {
 namespace {
 
-TEST(DeleteConfirmDialogTest, AnswersFollowTheButtonAndTheBox) {
-    struct Case {
-        const char* name;
-        std::function<void(DeleteConfirmDialog&)> act;
-        int expected;
-    };
-    const std::vector<Case> cases = {
-        {"yes", [](DeleteConfirmDialog& d) { d.YesButton()->click(); }, kDeleteKeepFile},
-        {"yes with file",
-         [](DeleteConfirmDialog& d) {
-             d.DeleteFileBox()->click();
-             d.YesButton()->click();
-         },
-         kDeleteWithFile},
-        {"box checked and unchecked",
-         [](DeleteConfirmDialog& d) {
-             d.DeleteFileBox()->click();
-             d.DeleteFileBox()->click();
-             d.YesButton()->click();
-         },
-         kDeleteKeepFile},
-        {"no with the box checked",
-         [](DeleteConfirmDialog& d) {
-             d.DeleteFileBox()->click();
-             d.NoButton()->click();
-         },
-         kDeleteCancel},
-        {"escape", [](DeleteConfirmDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kDeleteCancel},
-        {"enter", [](DeleteConfirmDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }, kDeleteKeepFile},
-    };
-    for (const Case& c : cases) {
+TEST(DeleteConfirmDialogTest, AnswersFollowTheButtonAndTheBoxAndOnlyTheButtonsEndIt) {
+    using Act = std::function<void(DeleteConfirmDialog&)>;
+    const Act check = [](DeleteConfirmDialog& d) { d.DeleteFileBox()->click(); };
+    const Act yes = [](DeleteConfirmDialog& d) { d.YesButton()->click(); };
+    const Act no = [](DeleteConfirmDialog& d) { d.NoButton()->click(); };
+    const Act escape = [](DeleteConfirmDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); };
+    const Act enter = [](DeleteConfirmDialog& d) { QTest::keyClick(&d, Qt::Key_Return); };
+    const std::vector<std::pair<std::vector<Act>, int>> cases = {{{yes}, kDeleteKeepFile},
+                                                                 {{check, yes}, kDeleteWithFile},
+                                                                 {{check, no}, kDeleteCancel},
+                                                                 {{escape}, kDeleteCancel},
+                                                                 {{check, enter}, kDeleteWithFile}};
+    for (std::size_t i = 0; i < cases.size(); ++i) {
         DeleteConfirmDialog dialog;
         dialog.show();
-        EXPECT_FALSE(dialog.DeleteFileBox()->isChecked()) << c.name;
-        c.act(dialog);
-        EXPECT_EQ(dialog.result(), c.expected) << c.name;
-        EXPECT_FALSE(dialog.isVisible()) << c.name;
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellora"));
+        EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("icon"))->pixmap().isNull());
+        EXPECT_FALSE(dialog.DeleteFileBox()->isChecked());
+        // The window manager's close does not end it.
+        dialog.close();
+        EXPECT_TRUE(dialog.isVisible());
+        for (const Act& act : cases[i].first) {
+            act(dialog);
+        }
+        EXPECT_EQ(dialog.result(), cases[i].second) << i;
+        EXPECT_FALSE(dialog.isVisible()) << i;
     }
-}
 
-TEST(DeleteConfirmDialogTest, CaptionIconAndNoCloseButton) {
-    DeleteConfirmDialog dialog;
-    dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Quellora"));
-    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-    auto* icon = dialog.findChild<QLabel*>(QStringLiteral("icon"));
-    ASSERT_NE(icon, nullptr);
-    EXPECT_FALSE(icon->pixmap().isNull());
-    // The window manager's close does not end it either.
-    dialog.close();
-    EXPECT_TRUE(dialog.isVisible());
-}
-
-TEST(DeleteConfirmDialogTest, AskerReturnsTheModalResult) {
     DeleteConfirmDialogAsker asker;
     WhenModal<DeleteConfirmDialog>([](DeleteConfirmDialog* dialog) {
         dialog->DeleteFileBox()->setChecked(true);

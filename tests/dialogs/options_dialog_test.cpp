@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -11,105 +10,94 @@
 #include <filesystem>
 #include <memory>
 
-#include "fakes.h"
-#include "platform/settings_file.h"
-#include "tarvane/dialogs/dialog_text.h"
+#include "dialog_fixture.h"
+#include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
-#include "tests/support/temp_dir.h"
 
 namespace tarvane::test {
 namespace {
 
-class OptionsDialogTest : public TempDirTest {
+class OptionsDialogTest : public DialogTest {
 protected:
-    OptionsDialogTest() : autostart_(temp_.File("autostart"), "/opt/tarvane/tarvane") {
-        environment_.programDirectory = temp_.Directory();
-        environment_.applicationName = "tarvane";
-        environment_.desktopFolder = "/home/user/" + AnsiLiteral("桌面");
-    }
+    OptionsDialogTest() : autostart_(temp_.File("autostart"), "/opt/tarvane/tarvane") {}
 
     std::unique_ptr<OptionsDialog> Open() {
-        OptionsPorts ports{messages_, folders_, autostart_};
-        return std::make_unique<OptionsDialog>(environment_, ports);
+        return std::make_unique<OptionsDialog>(environment_, OptionsPorts{messages_, folders_, autostart_});
     }
+    static QCheckBox* Box(const OptionsDialog& dialog, int id) { return Get<QCheckBox>(dialog, id); }
+    static QLineEdit* Edit(const OptionsDialog& dialog, int id) { return Get<QLineEdit>(dialog, id); }
 
-    template <typename T>
-    static T* Get(const OptionsDialog& dialog, int id) {
-        T* widget = qobject_cast<T*>(dialog.Control(id));
-        EXPECT_NE(widget, nullptr) << id;
-        return widget;
-    }
-
-    std::string Config() const { return temp_.File("config.ini"); }
-    std::string Read(const char* section, const char* key) const {
-        return platform::SettingsFile(Config()).ReadString(section, key, "<missing>", 3000);
-    }
-    std::string EntryFile() const { return temp_.File("autostart") + "/Orkaset.desktop"; }
-
-    DialogEnvironment environment_;
-    FakeMessages messages_;
-    FakeFolderPicker folders_;
     XdgAutostart autostart_;
 };
 
-TEST_F(OptionsDialogTest, DefaultsWithoutAConfigFile) {
-    auto dialog = Open();
-    EXPECT_TRUE(Get<QCheckBox>(*dialog, OptionsDialog::kIdPlayAudio)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(*dialog, OptionsDialog::kIdCloseToStay)->isChecked());
-    EXPECT_FALSE(Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys)->isChecked());
-    EXPECT_FALSE(Get<QCheckBox>(*dialog, OptionsDialog::kIdLoadDefaultProxy)->isChecked());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->text(), QStringLiteral("5"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath)->text(), QString::fromUtf8("/home/user/桌面"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyHost)->text(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPort)->text(), QStringLiteral("8000"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyUser)->text(), QString());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPassword)->text(), QString());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPassword)->echoMode(), QLineEdit::Password);
-}
-
-TEST_F(OptionsDialogTest, OkStoresEveryFieldAndClampsTheTaskCount) {
-    const std::vector<std::pair<QString, std::string>> cases = {
+TEST(TaskCountTextTest, ClampsToOneToTwentyAndKeepsOtherTextAsTyped) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"0", "1"}, {"abc", "1"}, {"", "1"}, {"25", "20"}, {"-3", "20"}, {"20", "20"}, {"07", "07"}, {"1", "1"},
     };
     for (const auto& [typed, stored] : cases) {
-        auto dialog = Open();
-        Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->setText(typed);
-        Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
-        EXPECT_EQ(Read("options", "maxTaskNum"), stored) << typed.toStdString();
-        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(ClampTaskCountText(typed), stored) << typed;
     }
-
-    auto dialog = Open();
-    Get<QCheckBox>(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
-    Get<QCheckBox>(*dialog, OptionsDialog::kIdLoadDefaultProxy)->setChecked(true);
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyHost)->setText(QStringLiteral("proxy.localhost"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPort)->setText(QStringLiteral("80a"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyUser)->setText(QString::fromUtf8("用户"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPassword)->setText(QStringLiteral("pw"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath)->setText(QString::fromUtf8("/data/游戏"));
-    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
-    EXPECT_EQ(Read("options", "playAudioCmp"), "0");
-    EXPECT_EQ(Read("options", "closeToStay"), "1");
-    EXPECT_EQ(Read("options", "launchBySys"), "0");
-    EXPECT_EQ(Read("options", "loadDefaultPxy"), "1");
-    EXPECT_EQ(Read("options", "defaultPath"), "/data/" + AnsiLiteral("游戏"));
-    EXPECT_EQ(Read("defaultPxy", "ip"), "proxy.localhost");
-    EXPECT_EQ(Read("defaultPxy", "port"), "80a");
-    EXPECT_EQ(Read("defaultPxy", "userName"), AnsiLiteral("用户"));
-    EXPECT_EQ(Read("defaultPxy", "userPwd"), "pw");
-
-    // The next opening shows what was stored.
-    auto again = Open();
-    EXPECT_FALSE(Get<QCheckBox>(*again, OptionsDialog::kIdPlayAudio)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(*again, OptionsDialog::kIdLoadDefaultProxy)->isChecked());
-    EXPECT_EQ(Get<QLineEdit>(*again, OptionsDialog::kIdMaxTasks)->text(), QStringLiteral("1"));
 }
 
-TEST_F(OptionsDialogTest, CancelWritesNothing) {
+TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
     auto dialog = Open();
-    Get<QCheckBox>(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->setText(QStringLiteral("9"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyHost)->setText(QStringLiteral("x"));
+    const std::vector<int> boxes = {OptionsDialog::kIdPlayAudio, OptionsDialog::kIdCloseToStay,
+                                    OptionsDialog::kIdLaunchBySys, OptionsDialog::kIdLoadDefaultProxy};
+    const std::vector<int> edits = {OptionsDialog::kIdMaxTasks,  OptionsDialog::kIdDefaultPath,
+                                    OptionsDialog::kIdProxyHost, OptionsDialog::kIdProxyPort,
+                                    OptionsDialog::kIdProxyUser, OptionsDialog::kIdProxyPassword};
+    const auto shown = [&](const OptionsDialog& d) {
+        QStringList texts;
+        for (int id : boxes) {
+            texts << (Box(d, id)->isChecked() ? "on" : "off");
+        }
+        for (int id : edits) {
+            texts << Edit(d, id)->text();
+        }
+        return texts;
+    };
+    EXPECT_EQ(shown(*dialog), (QStringList{"on", "on", "off", "off", "5", QString::fromUtf8("/home/user/桌面"),
+                                           "127.0.0.1", "8000", "", ""}));
+    EXPECT_EQ(Edit(*dialog, OptionsDialog::kIdProxyPassword)->echoMode(), QLineEdit::Password);
+
+    const QStringList typed = {"off",
+                               "on",
+                               "off",
+                               "on",
+                               "25",
+                               QString::fromUtf8("/data/游戏"),
+                               "proxy.localhost",
+                               "80a",
+                               QString::fromUtf8("用户"),
+                               "pw"};
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        Box(*dialog, boxes[i])->setChecked(typed[i] == "on");
+    }
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        Edit(*dialog, edits[i])->setText(typed[boxes.size() + i]);
+    }
+    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    const std::vector<std::pair<const char*, const char*>> keys = {
+        {"options", "playAudioCmp"},   {"options", "closeToStay"}, {"options", "launchBySys"},
+        {"options", "loadDefaultPxy"}, {"options", "maxTaskNum"},  {"options", "defaultPath"},
+        {"defaultPxy", "ip"},          {"defaultPxy", "port"},     {"defaultPxy", "userName"},
+        {"defaultPxy", "userPwd"}};
+    std::vector<std::string> stored;
+    for (const auto& [section, key] : keys) {
+        stored.push_back(Read(section, key));
+    }
+    EXPECT_EQ(stored, (std::vector<std::string>{"0", "1", "0", "1", "20", "/data/" + AnsiLiteral("游戏"),
+                                                "proxy.localhost", "80a", AnsiLiteral("用户"), "pw"}));
+    QStringList again = typed;
+    again[4] = "20";
+    EXPECT_EQ(shown(*Open()), again);
+}
+
+TEST_F(OptionsDialogTest, CancelAndEscapeWriteNothing) {
+    auto dialog = Open();
+    Box(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
+    Edit(*dialog, OptionsDialog::kIdMaxTasks)->setText(QStringLiteral("9"));
     Get<QPushButton>(*dialog, OptionsDialog::kIdCancel)->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(std::filesystem::exists(Config()));
@@ -117,8 +105,7 @@ TEST_F(OptionsDialogTest, CancelWritesNothing) {
     const std::string before = "[options]\nmaxTaskNum=3\n";
     WriteFile(Config(), before);
     dialog = Open();
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->text(), QStringLiteral("3"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath)->setText(QStringLiteral("/elsewhere"));
+    Edit(*dialog, OptionsDialog::kIdDefaultPath)->setText(QStringLiteral("/elsewhere"));
     dialog->show();
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     EXPECT_EQ(ReadFile(Config()), before);
@@ -126,59 +113,52 @@ TEST_F(OptionsDialogTest, CancelWritesNothing) {
 
 TEST_F(OptionsDialogTest, ArrowsStepTheTaskCountWithinOneToTwenty) {
     auto dialog = Open();
-    auto* count = Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks);
+    auto* count = Edit(*dialog, OptionsDialog::kIdMaxTasks);
     auto* arrows = Get<UpDownButtons>(*dialog, OptionsDialog::kIdMaxTasksArrows);
-    count->setText(QStringLiteral("19"));
-    arrows->UpButton()->click();
-    EXPECT_EQ(count->text(), QStringLiteral("20"));
-    arrows->UpButton()->click();
-    EXPECT_EQ(count->text(), QStringLiteral("20"));
-    count->setText(QStringLiteral("2"));
+    // {typed, step, shown}: a text that is no number steps on from the arrows' own position.
+    const std::vector<std::tuple<QString, int, QString>> steps = {{"19", 1, "20"}, {"20", 1, "20"}, {"2", -1, "1"},
+                                                                  {"1", -1, "1"},  {"50", 1, "20"}, {"abc", -1, "19"}};
+    for (const auto& [typed, step, expected] : steps) {
+        count->setText(typed);
+        (step > 0 ? arrows->UpButton() : arrows->DownButton())->click();
+        EXPECT_EQ(count->text(), expected) << typed.toStdString();
+    }
     QTest::keyClick(count, Qt::Key_Down);
-    EXPECT_EQ(count->text(), QStringLiteral("1"));
-    arrows->DownButton()->click();
-    EXPECT_EQ(count->text(), QStringLiteral("1"));
-    // A typed value out of range is pulled back in by the next step.
-    count->setText(QStringLiteral("50"));
+    EXPECT_EQ(count->text(), QStringLiteral("18"));
     QTest::keyClick(count, Qt::Key_Up);
-    EXPECT_EQ(count->text(), QStringLiteral("20"));
-    // Text that is no number: the arrows go on from their own position.
-    count->setText(QStringLiteral("abc"));
-    arrows->DownButton()->click();
     EXPECT_EQ(count->text(), QStringLiteral("19"));
 }
 
-TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBox) {
+TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBoxAtOnceAndReportsWhatFails) {
     auto dialog = Open();
-    auto* box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
+    auto* box = Box(*dialog, OptionsDialog::kIdLaunchBySys);
+    const std::string entry = temp_.File("autostart") + "/Orkaset.desktop";
     box->click();
-    ASSERT_TRUE(std::filesystem::exists(EntryFile()));
-    EXPECT_NE(ReadFile(EntryFile()).find("\nExec=\"/opt/tarvane/tarvane\" -hide\n"), std::string::npos);
+    EXPECT_NE(ReadFile(entry).find("\nExec=\"/opt/tarvane/tarvane\" -hide\n"), std::string::npos);
     box->click();
-    EXPECT_FALSE(std::filesystem::exists(EntryFile()));
+    EXPECT_FALSE(std::filesystem::exists(entry));
     // Removing an entry that is not there is no error.
     box->click();
     box->click();
     EXPECT_TRUE(messages_.shown.empty());
-    // The registry-like entry changes at once, the setting only on OK.
+    // The setting changes only on OK.
     EXPECT_FALSE(std::filesystem::exists(Config()));
     Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
     EXPECT_EQ(Read("options", "launchBySys"), "0");
-}
 
-TEST_F(OptionsDialogTest, AutostartInAFolderThatCannotBeMadeReports) {
+    std::filesystem::remove_all(temp_.File("autostart"));
     WriteFile(temp_.File("autostart"), "not a folder");
     WriteFile(Config(), "[options]\nlaunchBySys=1\n");
-    auto dialog = Open();
-    auto* box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
+    dialog = Open();
+    box = Box(*dialog, OptionsDialog::kIdLaunchBySys);
     EXPECT_TRUE(box->isChecked());
     box->click();  // off: the entry cannot be reached
     box->click();  // on: it cannot be written
     EXPECT_TRUE(box->isChecked());
+    const std::string failed = AnsiLiteral("加入开机启动失败。");
     ASSERT_EQ(messages_.shown.size(), 2u);
     EXPECT_EQ(messages_.shown[0].text, AnsiLiteral("打开注册表项失败！"));
-    EXPECT_EQ(messages_.shown[1].text.substr(0, AnsiLiteral("加入开机启动失败。").size()),
-              AnsiLiteral("加入开机启动失败。"));
+    EXPECT_EQ(messages_.shown[1].text.substr(0, failed.size()), failed);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <filesystem>
 
 #include "desktop/qt_translations.h"
@@ -25,41 +24,39 @@ TEST(AutostartEntryTest, ExecLineQuotesTheExecutableSafely) {
     EXPECT_EQ(platform::QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
 
     TempDir temp;
-    XdgAutostart entry(temp.File("deep/autostart"), "/opt/my games/tarvane");
+    const std::string folder = temp.File("deep/autostart");
+    XdgAutostart entry(folder, "/opt/my games/tarvane");
     ASSERT_TRUE(entry.Add());
-    EXPECT_EQ(ReadFile(temp.File("deep/autostart/Orkaset.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Orkaset\nExec=\"/opt/my games/tarvane\" -hide\n"
-              "X-GNOME-Autostart-enabled=true\n");
-    EXPECT_EQ(std::filesystem::status(temp.File("deep/autostart/Orkaset.desktop")).permissions(),
-              std::filesystem::perms(0644));
     // Writing again replaces the entry and leaves nothing else behind.
     ASSERT_TRUE(entry.Add());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.File("deep/autostart")),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(ReadFile(folder + "/Orkaset.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Orkaset\nExec=\"/opt/my games/tarvane\" -hide\n"
+              "X-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(std::filesystem::status(folder + "/Orkaset.desktop").permissions(), std::filesystem::perms(0644));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
     EXPECT_TRUE(entry.Remove());
     EXPECT_TRUE(entry.Remove());
-    EXPECT_FALSE(std::filesystem::exists(temp.File("deep/autostart/Orkaset.desktop")));
-
-    XdgAutostart broken(temp.File("a"), "/opt/tar\nvane");
-    EXPECT_FALSE(broken.Add());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Orkaset.desktop"));
+    EXPECT_FALSE(XdgAutostart(temp.File("a"), "/opt/tar\nvane").Add());
 }
 
 TEST(RecentFoldersTest, RepeatedEntriesAllTradePlacesWithTheFirst) {
     TempDir temp;
     platform::SettingsFile settings(temp.File("config.ini"));
-    for (const char* folder : {"/e", "/d", "/c", "/b", "/a"}) {
+    // {chosen, the list after it}; the list is compared byte for byte.
+    const std::vector<std::pair<const char*, std::vector<std::string>>> steps = {
+        {"/a", {"/a", "/b", "/c", "/d", "/e"}},
+        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
+        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
+        {"/F", {"/F", "/f", "/a", "/b", "/c"}},
+        {"/a/", {"/a/", "/F", "/f", "/a", "/b"}}};
+    for (const char* folder : {"/e", "/d", "/c", "/b"}) {
         UpdateRecentFolders(settings, folder);
     }
-    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/a", "/b", "/c", "/d", "/e"}));
-    UpdateRecentFolders(settings, "/f");
-    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/f", "/a", "/b", "/c", "/d"}));
-    UpdateRecentFolders(settings, "/f");
-    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/f", "/a", "/b", "/c", "/d"}));
-    // Compared byte for byte: another case or a trailing slash is another folder.
-    UpdateRecentFolders(settings, "/F");
-    UpdateRecentFolders(settings, "/a/");
-    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/a/", "/F", "/f", "/a", "/b"}));
+    for (const auto& [chosen, expected] : steps) {
+        UpdateRecentFolders(settings, chosen);
+        EXPECT_EQ(ReadRecentFolders(settings), expected) << chosen;
+    }
     // A folder listed twice: each place gets the old first entry.
     settings.WriteString("lastPath", "p4", "/x");
     settings.WriteString("lastPath", "p2", "/x");
@@ -67,7 +64,7 @@ TEST(RecentFoldersTest, RepeatedEntriesAllTradePlacesWithTheFirst) {
     EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/x", "/a/", "/f", "/a/", "/b"}));
 }
 
-TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936) {
+TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936AndQtSpeaksChinese) {
     TempDir temp;
     const std::string utf8Folder = temp.path().string() + "/下载";
     std::filesystem::create_directory(utf8Folder);
@@ -80,27 +77,24 @@ TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936) {
     std::optional<std::string> chosen = picker.PickFolder(AnsiLiteral("请选择文件夹"), nullptr);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(platform::Utf8FromAnsi(*chosen), utf8Folder);
-
     WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
-}
 
-TEST(QtChineseTest, QtOwnTextsAndStandardButtonsSpeakChinese) {
     EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance(), QStringLiteral("/nonexistent")), 0);
     EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance()), 2);
-    // The folder picker's own labels.
-    QFileDialog picker;
-    picker.setOption(QFileDialog::DontUseNativeDialog);
+    QFileDialog folders;
+    folders.setOption(QFileDialog::DontUseNativeDialog);
     for (auto label : {QFileDialog::LookIn, QFileDialog::Accept, QFileDialog::FileType}) {
-        EXPECT_GT(picker.labelText(label).toUcs4().front(), 0x2e80u) << picker.labelText(label).toStdString();
+        EXPECT_GT(folders.labelText(label).toUcs4().front(), 0x2e80u) << folders.labelText(label).toStdString();
     }
     QMessageBox box(QMessageBox::NoIcon, "Quellora", "?",
                     QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
     SetChineseButtonTexts(box);
-    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QString::fromUtf8("确定"));
-    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("取消"));
-    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("是"));
-    EXPECT_EQ(box.button(QMessageBox::No)->text(), QString::fromUtf8("否"));
+    QStringList texts;
+    for (auto button : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::No}) {
+        texts << box.button(button)->text();
+    }
+    EXPECT_EQ(texts, (QStringList{"确定", "取消", "是", "否"}));
 }
 
 }  // namespace
