@@ -4,12 +4,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <memory>
 
+#include "desktop/qt_translations.h"
 #include "dialog_fixture.h"
+#include "platform/codepage.h"
 #include "platform/url_parse.h"
+#include "tarvane/dialogs/folder_picker.h"
+#include "tarvane/dialogs/recent_folders.h"
 
 namespace tarvane::test {
 namespace {
@@ -182,6 +188,63 @@ TEST_F(NewTaskDialogTest, FolderBoxOffersTheDefaultAndTheRecentFoldersAndBrowseF
     browse->click();
     EXPECT_EQ(folder->currentText(), QString::fromUtf8("/srv/下载"));
     EXPECT_EQ(folders_.titles, std::vector<std::string>(2, AnsiLiteral("请选择文件夹")));
+}
+
+TEST(RecentFoldersTest, RepeatedEntriesAllTradePlacesWithTheFirst) {
+    TempDir temp;
+    platform::SettingsFile settings(temp.File("config.ini"));
+    // {chosen, the list after it}; the list is compared byte for byte.
+    const std::vector<std::pair<const char*, std::vector<std::string>>> steps = {
+        {"/a", {"/a", "/b", "/c", "/d", "/e"}},
+        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
+        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
+        {"/F", {"/F", "/f", "/a", "/b", "/c"}},
+        {"/a/", {"/a/", "/F", "/f", "/a", "/b"}}};
+    for (const char* folder : {"/e", "/d", "/c", "/b"}) {
+        UpdateRecentFolders(settings, folder);
+    }
+    for (const auto& [chosen, expected] : steps) {
+        UpdateRecentFolders(settings, chosen);
+        EXPECT_EQ(ReadRecentFolders(settings), expected) << chosen;
+    }
+    // A folder listed twice: each place gets the old first entry.
+    settings.WriteString("lastPath", "p4", "/x");
+    settings.WriteString("lastPath", "p2", "/x");
+    UpdateRecentFolders(settings, "/x");
+    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/x", "/a/", "/f", "/a/", "/b"}));
+}
+
+TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936AndQtSpeaksChinese) {
+    TempDir temp;
+    const std::string utf8Folder = temp.path().string() + "/下载";
+    std::filesystem::create_directory(utf8Folder);
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("请选择文件夹"));
+        dialog->setDirectory(QString::fromStdString(utf8Folder));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QtFolderPicker picker;
+    std::optional<std::string> chosen = picker.PickFolder(AnsiLiteral("请选择文件夹"), nullptr);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(platform::Utf8FromAnsi(*chosen), utf8Folder);
+    WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
+
+    EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance(), QStringLiteral("/nonexistent")), 0);
+    EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance()), 2);
+    QFileDialog folders;
+    folders.setOption(QFileDialog::DontUseNativeDialog);
+    for (auto label : {QFileDialog::LookIn, QFileDialog::Accept, QFileDialog::FileType}) {
+        EXPECT_GT(folders.labelText(label).toUcs4().front(), 0x2e80u) << folders.labelText(label).toStdString();
+    }
+    QMessageBox box(QMessageBox::NoIcon, "Quellora", "?",
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    SetChineseButtonTexts(box);
+    QStringList texts;
+    for (auto button : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::No}) {
+        texts << box.button(button)->text();
+    }
+    EXPECT_EQ(texts, (QStringList{"确定", "取消", "是", "否"}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "dialog_fixture.h"
+#include "platform/desktop_entry.h"
 #include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
 
@@ -159,6 +160,27 @@ TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBoxAtOnceAndReportsWhatFails) 
     ASSERT_EQ(messages_.shown.size(), 2u);
     EXPECT_EQ(messages_.shown[0].text, AnsiLiteral("打开注册表项失败！"));
     EXPECT_EQ(messages_.shown[1].text.substr(0, failed.size()), failed);
+}
+
+TEST(AutostartEntryTest, ExecLineQuotesTheExecutableSafely) {
+    // '$', '"', '`' and '\' escaped for the Exec rules and once more for the value; '%' doubled.
+    EXPECT_EQ(platform::QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
+
+    TempDir temp;
+    const std::string folder = temp.File("deep/autostart");
+    XdgAutostart entry(folder, "/opt/my games/tarvane");
+    ASSERT_TRUE(entry.Add());
+    // Writing again replaces the entry and leaves nothing else behind.
+    ASSERT_TRUE(entry.Add());
+    EXPECT_EQ(ReadFile(folder + "/Orkaset.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Orkaset\nExec=\"/opt/my games/tarvane\" -hide\n"
+              "X-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(std::filesystem::status(folder + "/Orkaset.desktop").permissions(), std::filesystem::perms(0644));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    EXPECT_TRUE(entry.Remove());
+    EXPECT_TRUE(entry.Remove());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Orkaset.desktop"));
+    EXPECT_FALSE(XdgAutostart(temp.File("a"), "/opt/tar\nvane").Add());
 }
 
 }  // namespace

@@ -1,16 +1,102 @@
-#include "tarvane/shell/controls/link_label.h"
-
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QEnterEvent>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <vector>
 
+#include "tarvane/shell/controls/hover_button.h"
+#include "tarvane/shell/controls/link_label.h"
 #include "tarvane/shell/controls/open_url.h"
+#include "tarvane/shell/resources/artwork.h"
 
 namespace tarvane {
 namespace {
+
+TEST(HoverButtonTest, TakesTheSizeOfOneImageAndShowsTheImageOfEachState) {
+    enum { kNormal, kPressed, kHover };
+    const QRgb colors[] = {qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200)};
+    // A 3 x 4 image per state, side by side in strip order.
+    QImage strip(9, 4, QImage::Format_RGB32);
+    QPainter painter(&strip);
+    for (int i = 0; i < 3; ++i) {
+        painter.fillRect(3 * i, 0, 3, 4, QColor(colors[i]));
+    }
+    painter.end();
+
+    QWidget parent;
+    CHoverButton button(&parent);
+    button.setGeometry(30, 40, 100, 100);
+    ASSERT_TRUE(button.LoadStateBitmap(QPixmap::fromImage(strip)));
+    EXPECT_EQ(button.geometry(), QRect(30, 40, 3, 4));
+    // A strip that cannot be read keeps the one loaded before.
+    EXPECT_FALSE(button.LoadStateBitmap(QStringLiteral(":/no/such/strip.png")));
+    EXPECT_FALSE(button.LoadStateBitmap(QPixmap()));
+    EXPECT_EQ(button.imageWidth(), 3);
+
+    const auto shown = [&button] { return button.grab().toImage().pixel(1, 1); };
+    EXPECT_EQ(shown(), colors[kNormal]);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(&button, &enter);
+    EXPECT_TRUE(button.hover());
+    EXPECT_EQ(shown(), colors[kHover]);
+    // Pressed while the mouse is over it: pressed wins.
+    button.setDown(true);
+    EXPECT_EQ(shown(), colors[kPressed]);
+    button.setDown(false);
+    // Disabled shows the normal image even under the mouse.
+    button.setEnabled(false);
+    EXPECT_EQ(shown(), colors[kNormal]);
+    button.setEnabled(true);
+    EXPECT_EQ(shown(), colors[kHover]);
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    EXPECT_FALSE(button.hover());
+    EXPECT_EQ(shown(), colors[kNormal]);
+}
+
+namespace art = artwork;
+
+TEST(ArtworkTest, EveryPictureIsThereAtItsSizeAndStripsBlendIntoTheBackground) {
+    art::InitArtwork();
+    const auto size = [](const char* path) { return QImage(QString::fromLatin1(path)).size(); };
+    EXPECT_EQ(size(art::kBackground), QSize(983, 611));
+    EXPECT_EQ(size(art::kMainIcon), QSize(256, 256));
+    for (const char* path : {art::kToolbarNew, art::kToolbarStart, art::kToolbarPause, art::kToolbarDelete,
+                             art::kToolbarOptions, art::kToolbarHelp, art::kToolbarAbout}) {
+        EXPECT_EQ(size(path), QSize(261, 47)) << path;
+    }
+    for (const char* path : {art::kClose, art::kMinimise}) {
+        EXPECT_EQ(size(path), QSize(66, 22)) << path;
+    }
+    for (const char* path : {art::kRowIdle, art::kRowFailed, art::kRowDownloading}) {
+        EXPECT_EQ(size(path), QSize(16, 16)) << path;
+    }
+
+    // Each strip has three distinct images; the normal one's corner is the colour of the band the
+    // button sits on.
+    const QImage background(QString::fromLatin1(art::kBackground));
+    const std::pair<const char*, QPoint> strips[] = {{art::kToolbarNew, {18, 48}},
+                                                     {art::kToolbarAbout, {828, 48}},
+                                                     {art::kClose, {939, 11}},
+                                                     {art::kMinimise, {915, 11}}};
+    for (const auto& [path, place] : strips) {
+        SCOPED_TRACE(path);
+        CHoverButton button;
+        ASSERT_TRUE(button.LoadStateBitmap(QString::fromLatin1(path)));
+        const QImage image(QString::fromLatin1(path));
+        const int w = button.imageWidth();
+        const QImage normal = image.copy(0, 0, w, image.height());
+        EXPECT_NE(normal, image.copy(w, 0, w, image.height()));
+        EXPECT_NE(normal, image.copy(2 * w, 0, w, image.height()));
+        EXPECT_EQ(normal.pixel(0, 0) & 0xffffff, background.pixel(place) & 0xffffff);
+    }
+}
 
 struct FakeLauncher : UrlLauncher {
     bool Launch(const QString& url, bool newWindow) override {
