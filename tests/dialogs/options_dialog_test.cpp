@@ -27,6 +27,20 @@ protected:
     }
     static QCheckBox* Box(const OptionsDialog& dialog, int id) { return Get<QCheckBox>(dialog, id); }
     static QLineEdit* Edit(const OptionsDialog& dialog, int id) { return Get<QLineEdit>(dialog, id); }
+    // A box reads "on" or "off", an edit its text.
+    static QString Shown(const OptionsDialog& dialog, int id) {
+        if (auto* box = qobject_cast<QCheckBox*>(dialog.Control(id))) {
+            return box->isChecked() ? "on" : "off";
+        }
+        return Edit(dialog, id)->text();
+    }
+    static void Type(const OptionsDialog& dialog, int id, const QString& text) {
+        if (auto* box = qobject_cast<QCheckBox*>(dialog.Control(id))) {
+            box->setChecked(text == "on");
+        } else {
+            Edit(dialog, id)->setText(text);
+        }
+    }
 
     XdgAutostart autostart_;
 };
@@ -41,58 +55,41 @@ TEST(TaskCountTextTest, ClampsToOneToTwentyAndKeepsOtherTextAsTyped) {
 }
 
 TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
-    auto dialog = Open();
-    const std::vector<int> boxes = {OptionsDialog::kIdPlayAudio, OptionsDialog::kIdCloseToStay,
-                                    OptionsDialog::kIdLaunchBySys, OptionsDialog::kIdLoadDefaultProxy};
-    const std::vector<int> edits = {OptionsDialog::kIdMaxTasks,  OptionsDialog::kIdDefaultPath,
-                                    OptionsDialog::kIdProxyHost, OptionsDialog::kIdProxyPort,
-                                    OptionsDialog::kIdProxyUser, OptionsDialog::kIdProxyPassword};
-    const auto shown = [&](const OptionsDialog& d) {
-        QStringList texts;
-        for (int id : boxes) {
-            texts << (Box(d, id)->isChecked() ? "on" : "off");
-        }
-        for (int id : edits) {
-            texts << Edit(d, id)->text();
-        }
-        return texts;
+    struct Field {
+        int id;
+        QString shown;  // without a config.ini
+        QString typed;
+        const char* section;
+        const char* key;
+        std::string stored;
     };
-    EXPECT_EQ(shown(*dialog), (QStringList{"on", "on", "off", "off", "5", QString::fromUtf8("/home/user/桌面"),
-                                           "127.0.0.1", "8000", "", ""}));
+    const std::vector<Field> fields = {
+        {OptionsDialog::kIdPlayAudio, "on", "off", "options", "playAudioCmp", "0"},
+        {OptionsDialog::kIdCloseToStay, "on", "on", "options", "closeToStay", "1"},
+        {OptionsDialog::kIdLaunchBySys, "off", "off", "options", "launchBySys", "0"},
+        {OptionsDialog::kIdLoadDefaultProxy, "off", "on", "options", "loadDefaultPxy", "1"},
+        {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
+        {OptionsDialog::kIdDefaultPath, QString::fromUtf8("/home/user/桌面"), QString::fromUtf8("/data/游戏"),
+         "options", "defaultPath", "/data/" + AnsiLiteral("游戏")},
+        {OptionsDialog::kIdProxyHost, "127.0.0.1", "proxy.localhost", "defaultPxy", "ip", "proxy.localhost"},
+        {OptionsDialog::kIdProxyPort, "8000", "80a", "defaultPxy", "port", "80a"},
+        {OptionsDialog::kIdProxyUser, "", QString::fromUtf8("用户"), "defaultPxy", "userName", AnsiLiteral("用户")},
+        {OptionsDialog::kIdProxyPassword, "", "pw", "defaultPxy", "userPwd", "pw"},
+    };
+    auto dialog = Open();
     EXPECT_EQ(Edit(*dialog, OptionsDialog::kIdProxyPassword)->echoMode(), QLineEdit::Password);
-
-    const QStringList typed = {"off",
-                               "on",
-                               "off",
-                               "on",
-                               "25",
-                               QString::fromUtf8("/data/游戏"),
-                               "proxy.localhost",
-                               "80a",
-                               QString::fromUtf8("用户"),
-                               "pw"};
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        Box(*dialog, boxes[i])->setChecked(typed[i] == "on");
-    }
-    for (std::size_t i = 0; i < edits.size(); ++i) {
-        Edit(*dialog, edits[i])->setText(typed[boxes.size() + i]);
+    for (const Field& field : fields) {
+        EXPECT_EQ(Shown(*dialog, field.id), field.shown) << field.key;
+        Type(*dialog, field.id, field.typed);
     }
     Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    const std::vector<std::pair<const char*, const char*>> keys = {
-        {"options", "playAudioCmp"},   {"options", "closeToStay"}, {"options", "launchBySys"},
-        {"options", "loadDefaultPxy"}, {"options", "maxTaskNum"},  {"options", "defaultPath"},
-        {"defaultPxy", "ip"},          {"defaultPxy", "port"},     {"defaultPxy", "userName"},
-        {"defaultPxy", "userPwd"}};
-    std::vector<std::string> stored;
-    for (const auto& [section, key] : keys) {
-        stored.push_back(Read(section, key));
+    // The next opening shows what was stored.
+    dialog = Open();
+    for (const Field& field : fields) {
+        EXPECT_EQ(Read(field.section, field.key), field.stored) << field.key;
+        EXPECT_EQ(Shown(*dialog, field.id), field.typed) << field.key;
     }
-    EXPECT_EQ(stored, (std::vector<std::string>{"0", "1", "0", "1", "20", "/data/" + AnsiLiteral("游戏"),
-                                                "proxy.localhost", "80a", AnsiLiteral("用户"), "pw"}));
-    QStringList again = typed;
-    again[4] = "20";
-    EXPECT_EQ(shown(*Open()), again);
 }
 
 TEST_F(OptionsDialogTest, CancelAndEscapeWriteNothing) {
