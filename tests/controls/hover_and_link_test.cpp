@@ -100,13 +100,11 @@ TEST(ArtworkTest, EveryPictureIsThereAtItsSizeAndStripsBlendIntoTheBackground) {
 
 struct FakeLauncher : UrlLauncher {
     bool Launch(const QString& url, bool newWindow) override {
-        opened.push_back(url);
-        newWindows.push_back(newWindow);
+        opened.emplace_back(url, newWindow);
         return succeed;
     }
     bool succeed = true;
-    std::vector<QString> opened;
-    std::vector<bool> newWindows;
+    std::vector<std::pair<QString, bool>> opened;  // address, new window
 };
 
 // The parent of a label: counts the presses that reach it (a press on the background drags the window).
@@ -129,8 +127,8 @@ TEST(OpenUrlTest, RefusesEmptyAndOptionLikeAddresses) {
     EXPECT_TRUE(OpenUrlSucceeded(OpenUrl(QStringLiteral("http://a.localhost/"), true, launcher)));
     launcher.succeed = false;
     EXPECT_FALSE(OpenUrlSucceeded(OpenUrl(QStringLiteral("http://b.localhost/"), false, launcher)));
-    EXPECT_EQ(launcher.opened, (std::vector<QString>{"http://a.localhost/", "http://b.localhost/"}));
-    EXPECT_EQ(launcher.newWindows, (std::vector<bool>{true, false}));
+    EXPECT_EQ(launcher.opened,
+              (std::vector<std::pair<QString, bool>>{{"http://a.localhost/", true}, {"http://b.localhost/", false}}));
 }
 
 TEST(LinkLabelTest, TextAndAddressStandForEachOtherAndTheLabelFitsItsText) {
@@ -226,8 +224,7 @@ TEST(LinkLabelTest, ClickOpensTheAddressOrNotifiesTheParent) {
     QSignalSpy clicked(&label, &CLinkLabel::linkLabelClicked);
 
     QTest::mouseClick(&label, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
-    EXPECT_EQ(launcher.opened, std::vector<QString>{"http://www.quellora.localhost/"});
-    EXPECT_EQ(launcher.newWindows, std::vector<bool>{true});
+    EXPECT_EQ(launcher.opened, (std::vector<std::pair<QString, bool>>{{"http://www.quellora.localhost/", true}}));
     EXPECT_TRUE(label.isVisited());
     EXPECT_EQ(label.TextColor(), label.visitedColor());
     EXPECT_EQ(clicked.count(), 0);  // the parent is told only when asked for
