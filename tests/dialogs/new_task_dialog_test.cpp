@@ -4,204 +4,154 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <memory>
 
-#include "fakes.h"
-#include "platform/settings_file.h"
+#include "desktop/qt_translations.h"
+#include "dialog_fixture.h"
+#include "platform/codepage.h"
 #include "platform/url_parse.h"
-#include "tarvane/dialogs/dialog_text.h"
-#include "tests/support/temp_dir.h"
+#include "tarvane/dialogs/folder_picker.h"
+#include "tarvane/dialogs/recent_folders.h"
 
 namespace tarvane::test {
 namespace {
 
-class NewTaskDialogTest : public TempDirTest {
-protected:
-    NewTaskDialogTest() {
-        environment_.programDirectory = temp_.Directory();
-        environment_.applicationName = "tarvane";
-        environment_.desktopFolder = "/home/user/Desktop";
-        files_.EnsureTaskFiles(temp_.Directory());
-    }
+const std::string kPage = "http://game.quellora.localhost/7.htm";
 
+class NewTaskDialogTest : public DialogTest {
+protected:
     std::unique_ptr<NewTaskDialog> Open() {
         NewTaskCallbacks callbacks;
         callbacks.isSupportedLink = [](const std::string& link) { return platform::ParseUrl(link).has_value(); };
         callbacks.addTask = [this](const AddTaskRequest& request) { added_.push_back(request); };
         callbacks.selectTaskRow = [this](const std::string& page) { selected_.push_back(page); };
         callbacks.showCompletedItem = [this](const std::string& page) { shownCompleted_.push_back(page); };
-        return std::make_unique<NewTaskDialog>(environment_, NewTaskPorts{messages_, folders_, files_}, callbacks);
+        auto dialog =
+            std::make_unique<NewTaskDialog>(environment_, NewTaskPorts{messages_, folders_, files_}, callbacks);
+        dialog->show();
+        return dialog;
     }
 
-    template <typename T>
-    static T* Get(const NewTaskDialog& dialog, int id) {
-        T* widget = qobject_cast<T*>(dialog.Control(id));
-        EXPECT_NE(widget, nullptr) << id;
-        return widget;
-    }
+    static QLineEdit* Edit(const NewTaskDialog& dialog, int id) { return Get<QLineEdit>(dialog, id); }
 
-    static void Fill(NewTaskDialog& dialog, const std::string& address, const std::string& folder,
-                     const std::string& name) {
-        Get<QLineEdit>(dialog, NewTaskDialog::kIdAddress)->setText(UiText(address));
+    // Types the address, folder and name and clicks OK.
+    static void Submit(NewTaskDialog& dialog, const std::string& address, const std::string& folder,
+                       const std::string& name) {
+        Edit(dialog, NewTaskDialog::kIdAddress)->setText(UiText(address));
         Get<QComboBox>(dialog, NewTaskDialog::kIdFolder)->setEditText(UiText(folder));
-        Get<QLineEdit>(dialog, NewTaskDialog::kIdSaveName)->setText(UiText(name));
+        Edit(dialog, NewTaskDialog::kIdSaveName)->setText(UiText(name));
+        Get<QPushButton>(dialog, NewTaskDialog::kIdOk)->click();
     }
 
-    static void ClickOk(NewTaskDialog& dialog) { Get<QPushButton>(dialog, NewTaskDialog::kIdOk)->click(); }
-
-    platform::SettingsFile Settings() const { return platform::SettingsFile(temp_.File("config.ini")); }
-    std::string Recent(const char* key) const { return Settings().ReadString("lastPath", key, "<missing>", 3000); }
-    void SetRecent(const std::vector<std::string>& folders) {
-        for (std::size_t i = 0; i < folders.size(); ++i) {
-            Settings().WriteString("lastPath", "p" + std::to_string(i + 1), folders[i]);
-        }
-    }
-    std::vector<std::string> MessageTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& message : messages_.shown) {
-            texts.push_back(message.text);
-        }
-        return texts;
-    }
-
-    DialogEnvironment environment_;
-    FakeMessages messages_;
-    FakeFolderPicker folders_;
-    TaskFiles files_;
     std::vector<AddTaskRequest> added_;
     std::vector<std::string> selected_;
     std::vector<std::string> shownCompleted_;
 };
 
-TEST_F(NewTaskDialogTest, InputChecksComeInOrderAndKeepTheDialogOpen) {
-    auto dialog = Open();
-    dialog->show();
-    const std::string addressMessage = AnsiLiteral("您输入的网址不正确！请重新输入。");
-    const std::string folderMessage = AnsiLiteral("请点击\"浏览\"选择文件保存目录！");
-    const std::string nameMessage = AnsiLiteral("请输入文件另存名称！");
-
-    Fill(*dialog, "game page", "", "");
-    ClickOk(*dialog);
-    Fill(*dialog, "http://game.quellora.localhost/1.htm", "", "");
-    ClickOk(*dialog);
-    Fill(*dialog, "http://game.quellora.localhost/1.htm", "/tmp/games", "");
-    ClickOk(*dialog);
-
-    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{addressMessage, folderMessage, nameMessage}));
-    for (const auto& message : messages_.shown) {
-        EXPECT_EQ(message.caption, "tarvane");
-    }
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, NewTaskDialog::kIdAddress)->text(),
-              QStringLiteral("http://game.quellora.localhost/1.htm"));
-    EXPECT_TRUE(added_.empty());
-    EXPECT_FALSE(std::filesystem::exists(temp_.File("config.ini")));
-}
-
-TEST_F(NewTaskDialogTest, NewAddressBecomesATaskAndPushesTheRecentFoldersDown) {
+TEST_F(NewTaskDialogTest, ChecksTheInputInOrderThenAddsTheTaskAndPushesTheRecentFoldersDown) {
     SetRecent({"/first", "/second", "/third"});
     auto dialog = Open();
-    dialog->show();
+    Submit(*dialog, "game page", "", "");
+    Submit(*dialog, kPage, "", "");
+    Submit(*dialog, kPage, "/tmp/games", "");
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{AnsiLiteral("您输入的网址不正确！请重新输入。"),
+                                                        AnsiLiteral("请点击\"浏览\"选择文件保存目录！"),
+                                                        AnsiLiteral("请输入文件另存名称！")}));
+    EXPECT_EQ(messages_.shown[0].caption, "tarvane");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(added_.empty());
+    EXPECT_EQ(Read("lastPath", "p1"), "/first");
+
+    // Proxy values typed but the box left unchecked: no proxy, and none stored as the last one.
+    Edit(*dialog, NewTaskDialog::kIdProxyHost)->setText(QStringLiteral("10.0.0.1"));
     const std::string folder = "/games/" + AnsiLiteral("游戏");
-    Fill(*dialog, "http://game.quellora.localhost/7.htm", folder, AnsiLiteral("名字"));
-    // Proxy values typed but the box left unchecked: no proxy.
-    Get<QLineEdit>(*dialog, NewTaskDialog::kIdProxyHost)->setText(QStringLiteral("10.0.0.1"));
-    ClickOk(*dialog);
-
+    Submit(*dialog, kPage, folder, AnsiLiteral("名字"));
     ASSERT_EQ(added_.size(), 1u);
-    const AddTaskRequest& request = added_[0];
-    EXPECT_EQ(request.resolve, 1);
-    EXPECT_EQ(request.row, 0);
-    EXPECT_EQ(request.task.frmPge, "http://game.quellora.localhost/7.htm");
-    EXPECT_EQ(request.task.fileLink, request.task.frmPge);
-    EXPECT_EQ(request.task.name, AnsiLiteral("名字"));
-    EXPECT_EQ(request.task.path, folder);
-    EXPECT_EQ(request.task.prxIP, "");
-    EXPECT_EQ(request.task.prxPort, 0);
-    EXPECT_EQ(request.task.prxName, "");
-    EXPECT_EQ(request.task.prxPwd, "");
+    EXPECT_EQ(added_[0].resolve, 1);
+    EXPECT_EQ(added_[0].row, 0);
+    const DownloadTask& task = added_[0].task;
+    EXPECT_EQ(task.frmPge, kPage);
+    EXPECT_EQ(task.fileLink, kPage);
+    EXPECT_EQ(task.name, AnsiLiteral("名字"));
+    EXPECT_EQ(task.path, folder);
+    EXPECT_EQ(task.prxPort, 0);
     EXPECT_EQ(
-        request.task.size + request.task.downloadedSize + request.task.flag + request.task.type + request.task.agent,
+        task.prxIP + task.prxName + task.prxPwd + task.size + task.downloadedSize + task.flag + task.type + task.agent,
         "");
-    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(messages_.shown.size(), 3u);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-
-    EXPECT_EQ(Recent("p1"), folder);
-    EXPECT_EQ(Recent("p2"), "/first");
-    EXPECT_EQ(Recent("p3"), "/second");
-    EXPECT_EQ(Recent("p4"), "/third");
-    EXPECT_EQ(Recent("p5"), "");  // written, empty
-    // Nothing was typed into the proxy with its box checked, so the last proxy stays unset.
-    EXPECT_EQ(Settings().ReadString("lastPxy", "ip", "<missing>", 260), "<missing>");
+    EXPECT_EQ(Recent(), (std::vector<std::string>{folder, "/first", "/second", "/third", ""}));
+    EXPECT_EQ(Read("lastPxy", "ip"), "<missing>");
 }
 
 TEST_F(NewTaskDialogTest, KnownAddressesCloseTheDialogAndStillReorderTheRecentFolders) {
-    const std::string downloading = "http://game.quellora.localhost/1.htm";
     const std::string completed = "http://game.quellora.localhost/2.htm";
     DownloadTask task;
-    task.frmPge = downloading;
+    task.frmPge = kPage;
     ASSERT_TRUE(files_.AddItem(temp_.File("download.xml"), task, false));
     task.frmPge = completed;
     ASSERT_TRUE(files_.AddItem(temp_.File("completed.xml"), task, true));
     SetRecent({"/first", "/second", "/third"});
 
     auto dialog = Open();
-    dialog->show();
-    Fill(*dialog, downloading, "/third", "a");
-    ClickOk(*dialog);
+    Submit(*dialog, kPage, "/third", "a");
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(selected_, std::vector<std::string>{downloading});
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>{AnsiLiteral("该网址已存在于正在下载任务列表中！")});
-    EXPECT_EQ(Recent("p1"), "/third");
-    EXPECT_EQ(Recent("p2"), "/second");
-    EXPECT_EQ(Recent("p3"), "/first");
-
-    messages_.shown.clear();
+    EXPECT_EQ(selected_, std::vector<std::string>{kPage});
     dialog = Open();
-    dialog->show();
-    Fill(*dialog, completed, "/second", "b");
-    ClickOk(*dialog);
+    Submit(*dialog, completed, "/second", "b");
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(shownCompleted_, std::vector<std::string>{completed});
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>{AnsiLiteral("该网址已经下载完成！")});
-    EXPECT_EQ(Recent("p1"), "/second");
-    EXPECT_EQ(Recent("p2"), "/third");
-    EXPECT_EQ(Recent("p3"), "/first");
-    EXPECT_EQ(Recent("p4"), "<missing>");
-
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{AnsiLiteral("该网址已存在于正在下载任务列表中！"),
+                                                        AnsiLiteral("该网址已经下载完成！")}));
+    EXPECT_EQ(Recent(), (std::vector<std::string>{"/second", "/third", "/first", "<missing>", "<missing>"}));
     EXPECT_TRUE(added_.empty());
 }
 
-TEST_F(NewTaskDialogTest, ProxyBoxEnablesItsFieldsAndItsValuesAreOfferedNextTime) {
+TEST_F(NewTaskDialogTest, MoreOptionsShowsTheProxyWhoseBoxEnablesItAndWhoseValuesAreOfferedNextTime) {
     auto dialog = Open();
-    dialog->show();
+    auto* more = Get<QPushButton>(*dialog, NewTaskDialog::kIdMore);
     auto* box = Get<QCheckBox>(*dialog, NewTaskDialog::kIdUseProxy);
-    auto* host = Get<QLineEdit>(*dialog, NewTaskDialog::kIdProxyHost);
-    auto* port = Get<QLineEdit>(*dialog, NewTaskDialog::kIdProxyPort);
-    auto* user = Get<QLineEdit>(*dialog, NewTaskDialog::kIdProxyUser);
-    auto* password = Get<QLineEdit>(*dialog, NewTaskDialog::kIdProxyPassword);
+    const int width = dialog->width();
+    EXPECT_EQ(dialog->height(), dialog->CollapsedHeight());
+    EXPECT_GT(box->geometry().top(), dialog->height());
+    EXPECT_EQ(more->text(), QString::fromUtf8("更多选项"));
+    more->click();
+    EXPECT_EQ(dialog->height(), dialog->FullHeight());
+    EXPECT_LT(box->geometry().bottom(), dialog->height());
+    EXPECT_EQ(more->text(), QString::fromUtf8("简洁模式"));
+    more->click();
+    EXPECT_EQ(dialog->height(), dialog->CollapsedHeight());
+    EXPECT_EQ(more->text(), QString::fromUtf8("更多选项"));
+    EXPECT_EQ(dialog->width(), width);
+
     // Nothing stored yet: the built-in proxy defaults, disabled.
-    EXPECT_EQ(host->text(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(port->text(), QStringLiteral("8000"));
+    const auto fields = [](const NewTaskDialog& d) {
+        QStringList texts;
+        for (int id : {NewTaskDialog::kIdProxyHost, NewTaskDialog::kIdProxyPort, NewTaskDialog::kIdProxyUser}) {
+            texts << Edit(d, id)->text();
+        }
+        return texts;
+    };
+    EXPECT_EQ(fields(*dialog), (QStringList{"127.0.0.1", "8000", ""}));
     EXPECT_FALSE(box->isChecked());
-    EXPECT_FALSE(host->isEnabled());
-    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
-
+    EXPECT_EQ(Edit(*dialog, NewTaskDialog::kIdProxyPassword)->echoMode(), QLineEdit::Password);
+    const std::vector<std::pair<int, QString>> typed = {{NewTaskDialog::kIdProxyHost, "proxy.localhost"},
+                                                        {NewTaskDialog::kIdProxyPort, "3128"},
+                                                        {NewTaskDialog::kIdProxyUser, QString::fromUtf8("用户")},
+                                                        {NewTaskDialog::kIdProxyPassword, "secret"}};
+    for (const auto& [id, text] : typed) {
+        EXPECT_FALSE(Edit(*dialog, id)->isEnabled());
+        box->click();
+        EXPECT_TRUE(Edit(*dialog, id)->isEnabled());
+        Edit(*dialog, id)->setText(text);
+        box->click();
+    }
     box->click();
-    EXPECT_TRUE(host->isEnabled() && port->isEnabled() && user->isEnabled() && password->isEnabled());
-    host->setText(QStringLiteral("proxy.localhost"));
-    port->setText(QStringLiteral("3128"));
-    user->setText(QString::fromUtf8("用户"));
-    password->setText(QStringLiteral("secret"));
-    box->click();
-    EXPECT_FALSE(user->isEnabled());
-    EXPECT_EQ(user->text(), QString::fromUtf8("用户"));
-    box->click();
-
-    Fill(*dialog, "http://game.quellora.localhost/3.htm", "/games", "a");
-    ClickOk(*dialog);
+    Submit(*dialog, "http://game.quellora.localhost/3.htm", "/games", "a");
     ASSERT_EQ(added_.size(), 1u);
     EXPECT_EQ(added_[0].task.prxIP, "proxy.localhost");
     EXPECT_EQ(added_[0].task.prxPort, 3128);
@@ -209,47 +159,16 @@ TEST_F(NewTaskDialogTest, ProxyBoxEnablesItsFieldsAndItsValuesAreOfferedNextTime
     EXPECT_EQ(added_[0].task.prxPwd, "secret");
 
     auto next = Open();
-    EXPECT_EQ(Get<QLineEdit>(*next, NewTaskDialog::kIdProxyHost)->text(), QStringLiteral("proxy.localhost"));
-    EXPECT_EQ(Get<QLineEdit>(*next, NewTaskDialog::kIdProxyPort)->text(), QStringLiteral("3128"));
-    EXPECT_EQ(Get<QLineEdit>(*next, NewTaskDialog::kIdProxyUser)->text(), QString::fromUtf8("用户"));
+    EXPECT_EQ(fields(*next), (QStringList{"proxy.localhost", "3128", QString::fromUtf8("用户")}));
     EXPECT_FALSE(Get<QCheckBox>(*next, NewTaskDialog::kIdUseProxy)->isChecked());
-
     // With the default proxy asked for, the default section is offered instead.
     Settings().WriteString("options", "loadDefaultPxy", "1");
     Settings().WriteString("defaultPxy", "ip", "default.localhost");
-    auto withDefault = Open();
-    EXPECT_EQ(Get<QLineEdit>(*withDefault, NewTaskDialog::kIdProxyHost)->text(), QStringLiteral("default.localhost"));
-    EXPECT_EQ(Get<QLineEdit>(*withDefault, NewTaskDialog::kIdProxyPort)->text(), QStringLiteral("8000"));
-    EXPECT_EQ(Get<QLineEdit>(*withDefault, NewTaskDialog::kIdProxyUser)->text(), QString());
+    EXPECT_EQ(fields(*Open()), (QStringList{"default.localhost", "8000", ""}));
 }
 
-TEST_F(NewTaskDialogTest, MoreOptionsExpandsAndCollapses) {
-    auto dialog = Open();
-    dialog->show();
-    auto* more = Get<QPushButton>(*dialog, NewTaskDialog::kIdMore);
-    QWidget* proxyBox = dialog->Control(NewTaskDialog::kIdUseProxy);
-    EXPECT_LT(dialog->CollapsedHeight(), dialog->FullHeight());
-    EXPECT_EQ(dialog->height(), dialog->CollapsedHeight());
-    EXPECT_GT(proxyBox->geometry().top(), dialog->height());
-    EXPECT_EQ(more->text(), QString::fromUtf8("更多选项"));
-    int width = dialog->width();
-
-    more->click();
-    EXPECT_EQ(dialog->height(), dialog->FullHeight());
-    EXPECT_LT(proxyBox->geometry().bottom(), dialog->height());
-    EXPECT_EQ(more->text(), QString::fromUtf8("简洁模式"));
-    more->click();
-    EXPECT_EQ(dialog->height(), dialog->CollapsedHeight());
-    EXPECT_EQ(more->text(), QString::fromUtf8("更多选项"));
-    EXPECT_EQ(dialog->width(), width);
-}
-
-TEST_F(NewTaskDialogTest, FolderBoxOffersTheDefaultAndTheRecentFolders) {
-    {
-        auto dialog = Open();
-        EXPECT_EQ(Get<QComboBox>(*dialog, NewTaskDialog::kIdFolder)->currentText(),
-                  QStringLiteral("/home/user/Desktop"));
-    }
+TEST_F(NewTaskDialogTest, FolderBoxOffersTheDefaultAndTheRecentFoldersAndBrowseFillsIt) {
+    EXPECT_EQ(Get<QComboBox>(*Open(), NewTaskDialog::kIdFolder)->currentText(), UiText(environment_.desktopFolder));
     Settings().WriteString("options", "defaultPath", "/b-default");
     SetRecent({"/c-recent", "/a-recent", "/b-default", "", "/after-gap"});
     auto dialog = Open();
@@ -261,19 +180,71 @@ TEST_F(NewTaskDialogTest, FolderBoxOffersTheDefaultAndTheRecentFolders) {
     }
     // Sorted; the default appears twice; the list ends at the first empty entry.
     EXPECT_EQ(items, (QStringList{"/a-recent", "/b-default", "/b-default", "/c-recent"}));
-}
 
-TEST_F(NewTaskDialogTest, BrowseFillsTheFolderOnlyWhenOneWasChosen) {
-    auto dialog = Open();
-    dialog->show();
-    auto* folder = Get<QComboBox>(*dialog, NewTaskDialog::kIdFolder);
     auto* browse = Get<QPushButton>(*dialog, NewTaskDialog::kIdBrowse);
     browse->click();
-    EXPECT_EQ(folder->currentText(), QStringLiteral("/home/user/Desktop"));
+    EXPECT_EQ(folder->currentText(), QStringLiteral("/c-recent"));
     folders_.answer = "/srv/" + AnsiLiteral("下载");
     browse->click();
     EXPECT_EQ(folder->currentText(), QString::fromUtf8("/srv/下载"));
     EXPECT_EQ(folders_.titles, std::vector<std::string>(2, AnsiLiteral("请选择文件夹")));
+}
+
+TEST(RecentFoldersTest, RepeatedEntriesAllTradePlacesWithTheFirst) {
+    TempDir temp;
+    platform::SettingsFile settings(temp.File("config.ini"));
+    // {chosen, the list after it}; the list is compared byte for byte.
+    const std::vector<std::pair<const char*, std::vector<std::string>>> steps = {
+        {"/a", {"/a", "/b", "/c", "/d", "/e"}},
+        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
+        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
+        {"/F", {"/F", "/f", "/a", "/b", "/c"}},
+        {"/a/", {"/a/", "/F", "/f", "/a", "/b"}}};
+    for (const char* folder : {"/e", "/d", "/c", "/b"}) {
+        UpdateRecentFolders(settings, folder);
+    }
+    for (const auto& [chosen, expected] : steps) {
+        UpdateRecentFolders(settings, chosen);
+        EXPECT_EQ(ReadRecentFolders(settings), expected) << chosen;
+    }
+    // A folder listed twice: each place gets the old first entry.
+    settings.WriteString("lastPath", "p4", "/x");
+    settings.WriteString("lastPath", "p2", "/x");
+    UpdateRecentFolders(settings, "/x");
+    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/x", "/a/", "/f", "/a/", "/b"}));
+}
+
+TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936AndQtSpeaksChinese) {
+    TempDir temp;
+    const std::string utf8Folder = temp.path().string() + "/下载";
+    std::filesystem::create_directory(utf8Folder);
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("请选择文件夹"));
+        dialog->setDirectory(QString::fromStdString(utf8Folder));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QtFolderPicker picker;
+    std::optional<std::string> chosen = picker.PickFolder(AnsiLiteral("请选择文件夹"), nullptr);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(platform::Utf8FromAnsi(*chosen), utf8Folder);
+    WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
+
+    EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance(), QStringLiteral("/nonexistent")), 0);
+    EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance()), 2);
+    QFileDialog folders;
+    folders.setOption(QFileDialog::DontUseNativeDialog);
+    for (auto label : {QFileDialog::LookIn, QFileDialog::Accept, QFileDialog::FileType}) {
+        EXPECT_GT(folders.labelText(label).toUcs4().front(), 0x2e80u) << folders.labelText(label).toStdString();
+    }
+    QMessageBox box(QMessageBox::NoIcon, "Quellora", "?",
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    SetChineseButtonTexts(box);
+    QStringList texts;
+    for (auto button : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::No}) {
+        texts << box.button(button)->text();
+    }
+    EXPECT_EQ(texts, (QStringList{"确定", "取消", "是", "否"}));
 }
 
 }  // namespace

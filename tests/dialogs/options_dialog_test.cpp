@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -11,105 +10,92 @@
 #include <filesystem>
 #include <memory>
 
-#include "fakes.h"
-#include "platform/settings_file.h"
-#include "tarvane/dialogs/dialog_text.h"
+#include "dialog_fixture.h"
+#include "platform/desktop_entry.h"
+#include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
-#include "tests/support/temp_dir.h"
 
 namespace tarvane::test {
 namespace {
 
-class OptionsDialogTest : public TempDirTest {
+class OptionsDialogTest : public DialogTest {
 protected:
-    OptionsDialogTest() : autostart_(temp_.File("autostart"), "/opt/tarvane/tarvane") {
-        environment_.programDirectory = temp_.Directory();
-        environment_.applicationName = "tarvane";
-        environment_.desktopFolder = "/home/user/" + AnsiLiteral("桌面");
-    }
+    OptionsDialogTest() : autostart_(temp_.File("autostart"), "/opt/tarvane/tarvane") {}
 
     std::unique_ptr<OptionsDialog> Open() {
-        OptionsPorts ports{messages_, folders_, autostart_};
-        return std::make_unique<OptionsDialog>(environment_, ports);
+        return std::make_unique<OptionsDialog>(environment_, OptionsPorts{messages_, folders_, autostart_});
+    }
+    static QCheckBox* Box(const OptionsDialog& dialog, int id) { return Get<QCheckBox>(dialog, id); }
+    static QLineEdit* Edit(const OptionsDialog& dialog, int id) { return Get<QLineEdit>(dialog, id); }
+    // A box reads "on" or "off", an edit its text.
+    static QString Shown(const OptionsDialog& dialog, int id) {
+        if (auto* box = qobject_cast<QCheckBox*>(dialog.Control(id))) {
+            return box->isChecked() ? "on" : "off";
+        }
+        return Edit(dialog, id)->text();
+    }
+    static void Type(const OptionsDialog& dialog, int id, const QString& text) {
+        if (auto* box = qobject_cast<QCheckBox*>(dialog.Control(id))) {
+            box->setChecked(text == "on");
+        } else {
+            Edit(dialog, id)->setText(text);
+        }
     }
 
-    template <typename T>
-    static T* Get(const OptionsDialog& dialog, int id) {
-        T* widget = qobject_cast<T*>(dialog.Control(id));
-        EXPECT_NE(widget, nullptr) << id;
-        return widget;
-    }
-
-    std::string Config() const { return temp_.File("config.ini"); }
-    std::string Read(const char* section, const char* key) const {
-        return platform::SettingsFile(Config()).ReadString(section, key, "<missing>", 3000);
-    }
-    std::string EntryFile() const { return temp_.File("autostart") + "/Orkaset.desktop"; }
-
-    DialogEnvironment environment_;
-    FakeMessages messages_;
-    FakeFolderPicker folders_;
     XdgAutostart autostart_;
 };
 
-TEST_F(OptionsDialogTest, DefaultsWithoutAConfigFile) {
-    auto dialog = Open();
-    EXPECT_TRUE(Get<QCheckBox>(*dialog, OptionsDialog::kIdPlayAudio)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(*dialog, OptionsDialog::kIdCloseToStay)->isChecked());
-    EXPECT_FALSE(Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys)->isChecked());
-    EXPECT_FALSE(Get<QCheckBox>(*dialog, OptionsDialog::kIdLoadDefaultProxy)->isChecked());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->text(), QStringLiteral("5"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath)->text(), QString::fromUtf8("/home/user/桌面"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyHost)->text(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPort)->text(), QStringLiteral("8000"));
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyUser)->text(), QString());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPassword)->text(), QString());
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPassword)->echoMode(), QLineEdit::Password);
-}
-
-TEST_F(OptionsDialogTest, OkStoresEveryFieldAndClampsTheTaskCount) {
-    const std::vector<std::pair<QString, std::string>> cases = {
+TEST(TaskCountTextTest, ClampsToOneToTwentyAndKeepsOtherTextAsTyped) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"0", "1"}, {"abc", "1"}, {"", "1"}, {"25", "20"}, {"-3", "20"}, {"20", "20"}, {"07", "07"}, {"1", "1"},
     };
     for (const auto& [typed, stored] : cases) {
-        auto dialog = Open();
-        Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->setText(typed);
-        Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
-        EXPECT_EQ(Read("options", "maxTaskNum"), stored) << typed.toStdString();
-        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(ClampTaskCountText(typed), stored) << typed;
     }
-
-    auto dialog = Open();
-    Get<QCheckBox>(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
-    Get<QCheckBox>(*dialog, OptionsDialog::kIdLoadDefaultProxy)->setChecked(true);
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyHost)->setText(QStringLiteral("proxy.localhost"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPort)->setText(QStringLiteral("80a"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyUser)->setText(QString::fromUtf8("用户"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyPassword)->setText(QStringLiteral("pw"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath)->setText(QString::fromUtf8("/data/游戏"));
-    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
-    EXPECT_EQ(Read("options", "playAudioCmp"), "0");
-    EXPECT_EQ(Read("options", "closeToStay"), "1");
-    EXPECT_EQ(Read("options", "launchBySys"), "0");
-    EXPECT_EQ(Read("options", "loadDefaultPxy"), "1");
-    EXPECT_EQ(Read("options", "defaultPath"), "/data/" + AnsiLiteral("游戏"));
-    EXPECT_EQ(Read("defaultPxy", "ip"), "proxy.localhost");
-    EXPECT_EQ(Read("defaultPxy", "port"), "80a");
-    EXPECT_EQ(Read("defaultPxy", "userName"), AnsiLiteral("用户"));
-    EXPECT_EQ(Read("defaultPxy", "userPwd"), "pw");
-
-    // The next opening shows what was stored.
-    auto again = Open();
-    EXPECT_FALSE(Get<QCheckBox>(*again, OptionsDialog::kIdPlayAudio)->isChecked());
-    EXPECT_TRUE(Get<QCheckBox>(*again, OptionsDialog::kIdLoadDefaultProxy)->isChecked());
-    EXPECT_EQ(Get<QLineEdit>(*again, OptionsDialog::kIdMaxTasks)->text(), QStringLiteral("1"));
 }
 
-TEST_F(OptionsDialogTest, CancelWritesNothing) {
+TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
+    struct Field {
+        int id;
+        QString shown;  // without a config.ini
+        QString typed;
+        const char* section;
+        const char* key;
+        std::string stored;
+    };
+    const std::vector<Field> fields = {
+        {OptionsDialog::kIdPlayAudio, "on", "off", "options", "playAudioCmp", "0"},
+        {OptionsDialog::kIdCloseToStay, "on", "on", "options", "closeToStay", "1"},
+        {OptionsDialog::kIdLaunchBySys, "off", "off", "options", "launchBySys", "0"},
+        {OptionsDialog::kIdLoadDefaultProxy, "off", "on", "options", "loadDefaultPxy", "1"},
+        {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
+        {OptionsDialog::kIdDefaultPath, QString::fromUtf8("/home/user/桌面"), QString::fromUtf8("/data/游戏"),
+         "options", "defaultPath", "/data/" + AnsiLiteral("游戏")},
+        {OptionsDialog::kIdProxyHost, "127.0.0.1", "proxy.localhost", "defaultPxy", "ip", "proxy.localhost"},
+        {OptionsDialog::kIdProxyPort, "8000", "80a", "defaultPxy", "port", "80a"},
+        {OptionsDialog::kIdProxyUser, "", QString::fromUtf8("用户"), "defaultPxy", "userName", AnsiLiteral("用户")},
+        {OptionsDialog::kIdProxyPassword, "", "pw", "defaultPxy", "userPwd", "pw"},
+    };
     auto dialog = Open();
-    Get<QCheckBox>(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->setText(QStringLiteral("9"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdProxyHost)->setText(QStringLiteral("x"));
+    EXPECT_EQ(Edit(*dialog, OptionsDialog::kIdProxyPassword)->echoMode(), QLineEdit::Password);
+    for (const Field& field : fields) {
+        EXPECT_EQ(Shown(*dialog, field.id), field.shown) << field.key;
+        Type(*dialog, field.id, field.typed);
+    }
+    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    // The next opening shows what was stored.
+    dialog = Open();
+    for (const Field& field : fields) {
+        EXPECT_EQ(Read(field.section, field.key), field.stored) << field.key;
+        EXPECT_EQ(Shown(*dialog, field.id), field.typed) << field.key;
+    }
+}
+
+TEST_F(OptionsDialogTest, CancelAndEscapeWriteNothing) {
+    auto dialog = Open();
+    Box(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
+    Edit(*dialog, OptionsDialog::kIdMaxTasks)->setText(QStringLiteral("9"));
     Get<QPushButton>(*dialog, OptionsDialog::kIdCancel)->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(std::filesystem::exists(Config()));
@@ -117,8 +103,7 @@ TEST_F(OptionsDialogTest, CancelWritesNothing) {
     const std::string before = "[options]\nmaxTaskNum=3\n";
     WriteFile(Config(), before);
     dialog = Open();
-    EXPECT_EQ(Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks)->text(), QStringLiteral("3"));
-    Get<QLineEdit>(*dialog, OptionsDialog::kIdDefaultPath)->setText(QStringLiteral("/elsewhere"));
+    Edit(*dialog, OptionsDialog::kIdDefaultPath)->setText(QStringLiteral("/elsewhere"));
     dialog->show();
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     EXPECT_EQ(ReadFile(Config()), before);
@@ -126,59 +111,73 @@ TEST_F(OptionsDialogTest, CancelWritesNothing) {
 
 TEST_F(OptionsDialogTest, ArrowsStepTheTaskCountWithinOneToTwenty) {
     auto dialog = Open();
-    auto* count = Get<QLineEdit>(*dialog, OptionsDialog::kIdMaxTasks);
+    auto* count = Edit(*dialog, OptionsDialog::kIdMaxTasks);
     auto* arrows = Get<UpDownButtons>(*dialog, OptionsDialog::kIdMaxTasksArrows);
-    count->setText(QStringLiteral("19"));
-    arrows->UpButton()->click();
-    EXPECT_EQ(count->text(), QStringLiteral("20"));
-    arrows->UpButton()->click();
-    EXPECT_EQ(count->text(), QStringLiteral("20"));
-    count->setText(QStringLiteral("2"));
+    // {typed, step, shown}: a text that is no number steps on from the arrows' own position.
+    const std::vector<std::tuple<QString, int, QString>> steps = {{"19", 1, "20"}, {"20", 1, "20"}, {"2", -1, "1"},
+                                                                  {"1", -1, "1"},  {"50", 1, "20"}, {"abc", -1, "19"}};
+    for (const auto& [typed, step, expected] : steps) {
+        count->setText(typed);
+        (step > 0 ? arrows->UpButton() : arrows->DownButton())->click();
+        EXPECT_EQ(count->text(), expected) << typed.toStdString();
+    }
     QTest::keyClick(count, Qt::Key_Down);
-    EXPECT_EQ(count->text(), QStringLiteral("1"));
-    arrows->DownButton()->click();
-    EXPECT_EQ(count->text(), QStringLiteral("1"));
-    // A typed value out of range is pulled back in by the next step.
-    count->setText(QStringLiteral("50"));
+    EXPECT_EQ(count->text(), QStringLiteral("18"));
     QTest::keyClick(count, Qt::Key_Up);
-    EXPECT_EQ(count->text(), QStringLiteral("20"));
-    // Text that is no number: the arrows go on from their own position.
-    count->setText(QStringLiteral("abc"));
-    arrows->DownButton()->click();
     EXPECT_EQ(count->text(), QStringLiteral("19"));
 }
 
-TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBox) {
+TEST_F(OptionsDialogTest, AutostartEntryFollowsTheBoxAtOnceAndReportsWhatFails) {
     auto dialog = Open();
-    auto* box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
+    auto* box = Box(*dialog, OptionsDialog::kIdLaunchBySys);
+    const std::string entry = temp_.File("autostart") + "/Orkaset.desktop";
     box->click();
-    ASSERT_TRUE(std::filesystem::exists(EntryFile()));
-    EXPECT_NE(ReadFile(EntryFile()).find("\nExec=\"/opt/tarvane/tarvane\" -hide\n"), std::string::npos);
+    EXPECT_NE(ReadFile(entry).find("\nExec=\"/opt/tarvane/tarvane\" -hide\n"), std::string::npos);
     box->click();
-    EXPECT_FALSE(std::filesystem::exists(EntryFile()));
+    EXPECT_FALSE(std::filesystem::exists(entry));
     // Removing an entry that is not there is no error.
     box->click();
     box->click();
     EXPECT_TRUE(messages_.shown.empty());
-    // The registry-like entry changes at once, the setting only on OK.
+    // The setting changes only on OK.
     EXPECT_FALSE(std::filesystem::exists(Config()));
     Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
     EXPECT_EQ(Read("options", "launchBySys"), "0");
-}
 
-TEST_F(OptionsDialogTest, AutostartInAFolderThatCannotBeMadeReports) {
+    std::filesystem::remove_all(temp_.File("autostart"));
     WriteFile(temp_.File("autostart"), "not a folder");
     WriteFile(Config(), "[options]\nlaunchBySys=1\n");
-    auto dialog = Open();
-    auto* box = Get<QCheckBox>(*dialog, OptionsDialog::kIdLaunchBySys);
+    dialog = Open();
+    box = Box(*dialog, OptionsDialog::kIdLaunchBySys);
     EXPECT_TRUE(box->isChecked());
     box->click();  // off: the entry cannot be reached
     box->click();  // on: it cannot be written
     EXPECT_TRUE(box->isChecked());
+    const std::string failed = AnsiLiteral("加入开机启动失败。");
     ASSERT_EQ(messages_.shown.size(), 2u);
     EXPECT_EQ(messages_.shown[0].text, AnsiLiteral("打开注册表项失败！"));
-    EXPECT_EQ(messages_.shown[1].text.substr(0, AnsiLiteral("加入开机启动失败。").size()),
-              AnsiLiteral("加入开机启动失败。"));
+    EXPECT_EQ(messages_.shown[1].text.substr(0, failed.size()), failed);
+}
+
+TEST(AutostartEntryTest, ExecLineQuotesTheExecutableSafely) {
+    // '$', '"', '`' and '\' escaped for the Exec rules and once more for the value; '%' doubled.
+    EXPECT_EQ(platform::QuotedExecArgument("/a$b\"c`d\\e%f"), "\"/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e%%f\"");
+
+    TempDir temp;
+    const std::string folder = temp.File("deep/autostart");
+    XdgAutostart entry(folder, "/opt/my games/tarvane");
+    ASSERT_TRUE(entry.Add());
+    // Writing again replaces the entry and leaves nothing else behind.
+    ASSERT_TRUE(entry.Add());
+    EXPECT_EQ(ReadFile(folder + "/Orkaset.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Orkaset\nExec=\"/opt/my games/tarvane\" -hide\n"
+              "X-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(std::filesystem::status(folder + "/Orkaset.desktop").permissions(), std::filesystem::perms(0644));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    EXPECT_TRUE(entry.Remove());
+    EXPECT_TRUE(entry.Remove());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Orkaset.desktop"));
+    EXPECT_FALSE(XdgAutostart(temp.File("a"), "/opt/tar\nvane").Add());
 }
 
 }  // namespace
