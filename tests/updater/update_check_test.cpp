@@ -42,18 +42,16 @@ protected:
     }
     std::string InstallerUrl() const { return server_.Url("/files/setup.run"); }
 
-    UpdateOutcome Run() {
-        return RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher_, starter_);
+    UpdateOutcome Run() { return Run(fetcher_); }
+    UpdateOutcome Run(HttpFetcher& fetcher) {
+        return RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher, starter_);
     }
-    // Everything in the program directory but config.ini.
-    std::vector<std::string> LeftFiles() const {
-        std::vector<std::string> names;
+    // Nothing was started, and the program directory holds nothing but config.ini.
+    void ExpectNothingStartedOrLeft() const {
+        EXPECT_TRUE(starter_.Started().empty());
         for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
-            if (entry.path().filename() != "config.ini") {
-                names.push_back(entry.path().filename().string());
-            }
+            EXPECT_EQ(entry.path().filename(), "config.ini");
         }
-        return names;
     }
 
     tarvane::test::TestSite server_;
@@ -64,7 +62,8 @@ protected:
 TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
     // A stand-in installer that leaves a marker where the test can see it.
     std::string marker = temp_.File("installed.marker");
-    std::string script = "#!/bin/sh\necho \"$0\" > '" + marker + "'\n";
+    std::string script =
+        "#!/bin/sh\necho \"$0\" > '" + marker + ".part' && mv '" + marker + ".part' '" + marker + "'\n";
     server_.AddFile("/files/setup.run", script);
     SetInstalledVersion("41");
     Publish("42|||" + InstallerUrl());
@@ -78,12 +77,7 @@ TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
     struct stat info {};
     ASSERT_EQ(stat(installer.c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_IXUSR);
-    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    ASSERT_TRUE(std::filesystem::exists(marker));
-    // Wait for the script to finish its one line before reading it.
-    for (int i = 0; i < 200 && ReadFile(marker).empty(); ++i) {
+    for (int i = 0; i < 400 && !std::filesystem::exists(marker); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     EXPECT_EQ(ReadFile(marker), installer + "\n");
@@ -98,10 +92,8 @@ TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
     EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
     Publish("1000 " + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::Malformed);
-
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 
     // A minus sign makes a huge unsigned number, which is newer than anything installed.
     Publish("-1|||" + InstallerUrl());
@@ -128,21 +120,15 @@ TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
 TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsTheyAre) {
     server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("3");
-
     // The blank after "|||" stays in the address; libcurl refuses such an address.
     Publish("  5 ||| " + InstallerUrl() + "  ");
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    ASSERT_EQ(fetcher_.addresses.size(), 2u);
-    EXPECT_EQ(fetcher_.addresses[1], " " + InstallerUrl());
-
     Publish("5|||" + InstallerUrl() + "\n");
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    ASSERT_EQ(fetcher_.addresses.size(), 4u);
-    EXPECT_EQ(fetcher_.addresses[3], InstallerUrl() + "\n");
-
+    EXPECT_THAT(fetcher_.addresses, testing::ElementsAre(server_.Url(kVersionFilePath), " " + InstallerUrl(),
+                                                         server_.Url(kVersionFilePath), InstallerUrl() + "\n"));
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 }
 
 TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
@@ -160,41 +146,30 @@ TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     Publish("9|||" + InstallerUrl());
     EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 1);
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 
-    // Missing installer (404), and one cut off halfway.
-    Publish("9|||" + server_.Url("/files/missing.run"));
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
-    Publish("9|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-
-    // Nothing but http and https is fetched.
-    Publish("9|||file:///bin/sh");
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    // Missing installer (404), one cut off halfway, and anything but http and https.
+    for (const std::string& address :
+         {server_.Url("/files/missing.run"), InstallerUrl(), std::string("file:///bin/sh")}) {
+        server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
+        Publish("9|||" + address);
+        EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed) << address;
+    }
+    ExpectNothingStartedOrLeft();
 }
 
-TEST_F(UpdateCheckTest, UnreachableSiteAndOversizedBodiesGiveNoUpdate) {
+TEST_F(UpdateCheckTest, UnreachableSiteOversizedBodiesAndStalledServersEndTheCheck) {
     UpdaterSetup unreachable{temp_.Directory(), "http://127.0.0.1:1/softUpdate/tarvane/newVerInfo.txt"};
     EXPECT_EQ(RunUpdateCheck(unreachable, fetcher_, starter_), UpdateOutcome::NoVersionFile);
-
     Publish("9|||" + InstallerUrl() + std::string(100000, ' ') + "x");
     EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
-    EXPECT_TRUE(starter_.Started().empty());
-}
 
-TEST_F(UpdateCheckTest, AStalledServerEndsTheCheck) {
     SetInstalledVersion("1");
     server_.AddStallingFile("/files/setup.run", std::string(1000, 'x'), 1);
     Publish("2|||" + InstallerUrl());
     CurlFetcher impatient(CurlFetcher::Limits{5, 1});
-    EXPECT_EQ(RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, impatient, starter_),
-              UpdateOutcome::DownloadFailed);
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    EXPECT_EQ(Run(impatient), UpdateOutcome::DownloadFailed);
+    ExpectNothingStartedOrLeft();
 }
 
 TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporariesGo) {
@@ -204,7 +179,7 @@ TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporari
     Publish("2|||" + InstallerUrl());
     UpdaterSetup small{temp_.Directory(), server_.Url(kVersionFilePath), 100000, 1000, std::chrono::seconds(0)};
     EXPECT_EQ(RunUpdateCheck(small, fetcher_, starter_), UpdateOutcome::DownloadFailed);
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 
     // 20 bytes a second for 5 seconds: below the speed floor, cut after its one second.
     server_.AddSlowFile("/files/setup.run", std::string(100, 't'), 20);
@@ -216,8 +191,7 @@ TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporari
     CurlFetcher hurried(CurlFetcher::Limits{5, 60, 1, std::chrono::seconds(1)});
     EXPECT_EQ(RunUpdateCheck(small, hurried, starter_), UpdateOutcome::NoVersionFile);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 }
 
 }  // namespace
