@@ -48,32 +48,29 @@ protected:
     }
 };
 
-TEST_F(SettingsFileTest, MissingFileGivesEveryDefaultAndIsNotCreated) {
+// Every accessor's value in one line, proxies as ip:port:user:password.
+std::string Values(const Settings& s) {
+    auto proxy = [](const ProxySettings& p) { return p.ip + ":" + p.port + ":" + p.userName + ":" + p.userPwd; };
+    return std::to_string(s.PlayAudioCmp()) + std::to_string(s.CloseToStay()) + std::to_string(s.LaunchBySys()) +
+           std::to_string(s.LoadDefaultPxy()) + " " + std::to_string(s.MaxTaskNum()) + " " + s.DefaultPath("/desk") +
+           " " + proxy(s.DefaultProxy()) + " " + proxy(s.LastProxy()) + " " + std::to_string(s.Ver());
+}
+
+TEST_F(SettingsFileTest, MissingFileGivesEveryDefaultAndEachAccessorHasItsOwnKey) {
     Settings settings(temp_.File(""));
-    EXPECT_EQ(settings.PlayAudioCmp(), 1);
-    EXPECT_EQ(settings.CloseToStay(), 1);
-    EXPECT_EQ(settings.LaunchBySys(), 0);
-    EXPECT_EQ(settings.LoadDefaultPxy(), 0);
-    EXPECT_EQ(settings.MaxTaskNum(), 5);
-    EXPECT_EQ(settings.DefaultPath("/desk"), "/desk");
-    EXPECT_EQ(settings.DefaultProxy().ip, "127.0.0.1");
-    EXPECT_EQ(settings.LastProxy().port, "8000");
-    EXPECT_EQ(settings.LastProxy().userName, "");
+    EXPECT_EQ(Values(settings), "1100 5 /desk 127.0.0.1:8000:: 127.0.0.1:8000:: 1");
     EXPECT_EQ(File().ReadString(keys::kLastPath, keys::kLastPathKeys[0], "", keys::kPathBufferSize), "");
-    EXPECT_EQ(settings.Ver(), 1);
     EXPECT_FALSE(std::filesystem::exists(Path()));
-    // Each accessor names its own key: written values come back from the matching reader only.
     settings.SetDefaultProxy({"10.0.0.1", "81", "u", "p"});
     settings.SetLastProxy({"h", "82", "n", "w"});
     settings.SetMaxTaskNum("7");
     settings.SetLoadDefaultPxy(true);
     settings.SetPlayAudioCmp(false);
-    EXPECT_EQ(settings.DefaultProxy().port, "81");
-    EXPECT_EQ(settings.LastProxy().userPwd, "w");
-    EXPECT_EQ(settings.MaxTaskNum(), 7);
-    EXPECT_EQ(settings.LoadDefaultPxy(), 1);
-    EXPECT_EQ(settings.PlayAudioCmp(), 0);
-    EXPECT_EQ(settings.CloseToStay(), 1);
+    settings.SetLaunchBySys(true);
+    settings.SetDefaultPath("/games");
+    EXPECT_EQ(Values(settings), "0111 7 /games 10.0.0.1:81:u:p h:82:n:w 1");
+    settings.SetCloseToStay(false);
+    EXPECT_EQ(Values(settings), "0011 7 /games 10.0.0.1:81:u:p h:82:n:w 1");
 }
 
 TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFileAndCreateOnlyNeverReplaces) {
