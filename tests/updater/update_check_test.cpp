@@ -45,6 +45,11 @@ protected:
     std::string InstallerUrl() const { return server_.Url("/files/setup.run"); }
 
     UpdateOutcome Run() { return Run(fetcher_); }
+    // Publishes a version file and runs a check against it.
+    UpdateOutcome RunWith(const std::string& body, int status = 200) {
+        Publish(body, status);
+        return Run();
+    }
     UpdateOutcome Run(HttpFetcher& fetcher) {
         return RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher, starter_);
     }
@@ -88,18 +93,14 @@ TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
 TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
     server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("1000");
-    Publish("1000|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
-    Publish("999|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
-    Publish("1000 " + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::Malformed);
+    EXPECT_EQ(RunWith("1000|||" + InstallerUrl()), UpdateOutcome::UpToDate);
+    EXPECT_EQ(RunWith("999|||" + InstallerUrl()), UpdateOutcome::UpToDate);
+    EXPECT_EQ(RunWith("1000 " + InstallerUrl()), UpdateOutcome::Malformed);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
     ExpectNothingStartedOrLeft();
 
     // A minus sign makes a huge unsigned number, which is newer than anything installed.
-    Publish("-1|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
+    EXPECT_EQ(RunWith("-1|||" + InstallerUrl()), UpdateOutcome::InstallerStarted);
     EXPECT_THAT(starter_.Programs(), testing::ElementsAre(temp_.File("updateZip")));
     EXPECT_TRUE(starter_.Started()[0].arguments.empty());
 }
@@ -107,10 +108,8 @@ TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
 TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
     server_.AddFile("/files/setup.run", "installer");
     EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
-    Publish("1|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
-    Publish("2|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
+    EXPECT_EQ(RunWith("1|||" + InstallerUrl()), UpdateOutcome::UpToDate);
+    EXPECT_EQ(RunWith("2|||" + InstallerUrl()), UpdateOutcome::InstallerStarted);
     EXPECT_EQ(ReadFile(temp_.File("updateZip")), "installer");
 
     SetInstalledVersion("");  // present but empty reads as 0
@@ -123,10 +122,8 @@ TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsThe
     server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("3");
     // The blank after "|||" stays in the address; libcurl refuses such an address.
-    Publish("  5 ||| " + InstallerUrl() + "  ");
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    Publish("5|||" + InstallerUrl() + "\n");
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(RunWith("  5 ||| " + InstallerUrl() + "  "), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(RunWith("5|||" + InstallerUrl() + "\n"), UpdateOutcome::DownloadFailed);
     EXPECT_THAT(fetcher_.addresses, testing::ElementsAre(server_.Url(kVersionFilePath), " " + InstallerUrl(),
                                                          server_.Url(kVersionFilePath), InstallerUrl() + "\n"));
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
@@ -136,17 +133,14 @@ TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsThe
 TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     SetInstalledVersion("1");
     // An error page that happens to look like a version file.
-    Publish("9|||" + InstallerUrl(), 404);
-    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
-    Publish("9|||" + InstallerUrl(), 500);
-    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl(), 404), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl(), 500), UpdateOutcome::NoVersionFile);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
 
     // The installer answers with an error page; an older installer of the same name goes too.
     WriteFile(temp_.File("updateZip"), "old installer");
     server_.AddStatus("/files/setup.run", 500, "<html>Internal error</html>");
-    Publish("9|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl()), UpdateOutcome::DownloadFailed);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 1);
     ExpectNothingStartedOrLeft();
 
@@ -154,8 +148,7 @@ TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     for (const std::string& address :
          {server_.Url("/files/missing.run"), InstallerUrl(), std::string("file:///bin/sh")}) {
         server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
-        Publish("9|||" + address);
-        EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed) << address;
+        EXPECT_EQ(RunWith("9|||" + address), UpdateOutcome::DownloadFailed) << address;
     }
     ExpectNothingStartedOrLeft();
 }
@@ -163,8 +156,7 @@ TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
 TEST_F(UpdateCheckTest, UnreachableSiteOversizedBodiesAndStalledServersEndTheCheck) {
     UpdaterSetup unreachable{temp_.Directory(), "http://127.0.0.1:1/softUpdate/tarvane/newVerInfo.txt"};
     EXPECT_EQ(RunUpdateCheck(unreachable, fetcher_, starter_), UpdateOutcome::NoVersionFile);
-    Publish("9|||" + InstallerUrl() + std::string(100000, ' ') + "x");
-    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl() + std::string(100000, ' ') + "x"), UpdateOutcome::NoVersionFile);
 
     SetInstalledVersion("1");
     server_.AddStallingFile("/files/setup.run", std::string(1000, 'x'), 1);
