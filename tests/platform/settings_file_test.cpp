@@ -1,6 +1,5 @@
 #include "platform/settings_file.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,14 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_replace.h"
-#include "platform/settings.h"
-#include "platform/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
 namespace {
 
-namespace keys = settings;
 using tarvane::test::ReadFile;
 using tarvane::test::TempDirTest;
 using tarvane::test::WriteFile;
@@ -47,31 +43,6 @@ protected:
         return names;
     }
 };
-
-// Every accessor's value in one line, proxies as ip:port:user:password.
-std::string Values(const Settings& s) {
-    auto proxy = [](const ProxySettings& p) { return p.ip + ":" + p.port + ":" + p.userName + ":" + p.userPwd; };
-    return std::to_string(s.PlayAudioCmp()) + std::to_string(s.CloseToStay()) + std::to_string(s.LaunchBySys()) +
-           std::to_string(s.LoadDefaultPxy()) + " " + std::to_string(s.MaxTaskNum()) + " " + s.DefaultPath("/desk") +
-           " " + proxy(s.DefaultProxy()) + " " + proxy(s.LastProxy()) + " " + std::to_string(s.Ver());
-}
-
-TEST_F(SettingsFileTest, MissingFileGivesEveryDefaultAndEachAccessorHasItsOwnKey) {
-    Settings settings(temp_.File(""));
-    EXPECT_EQ(Values(settings), "1100 5 /desk 127.0.0.1:8000:: 127.0.0.1:8000:: 1");
-    EXPECT_EQ(File().ReadString(keys::kLastPath, keys::kLastPathKeys[0], "", keys::kPathBufferSize), "");
-    EXPECT_FALSE(std::filesystem::exists(Path()));
-    settings.SetDefaultProxy({"10.0.0.1", "81", "u", "p"});
-    settings.SetLastProxy({"h", "82", "n", "w"});
-    settings.SetMaxTaskNum("7");
-    settings.SetLoadDefaultPxy(true);
-    settings.SetPlayAudioCmp(false);
-    settings.SetLaunchBySys(true);
-    settings.SetDefaultPath("/games");
-    EXPECT_EQ(Values(settings), "0111 7 /games 10.0.0.1:81:u:p h:82:n:w 1");
-    settings.SetCloseToStay(false);
-    EXPECT_EQ(Values(settings), "0011 7 /games 10.0.0.1:81:u:p h:82:n:w 1");
-}
 
 TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFileAndCreateOnlyNeverReplaces) {
     WriteFile(Path(), "old");
