@@ -2,7 +2,6 @@
 // same bytes and report the same loss, also for broken sequences next to ASCII and line feeds.
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -18,16 +17,8 @@ const unsigned kPairs[][2] = {{65001, 936}, {936, 65001}, {936, 1200}, {28591, 9
 
 }  // namespace
 
-// An input starting with 0 is taken byte by byte; any other input picks one piece per byte.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string bytes;
-    if (size > 0 && data[0] != 0) {
-        for (std::size_t i = 1; i < size; ++i) {
-            bytes += kPieces[data[i] % std::size(kPieces)];
-        }
-    } else {
-        bytes.assign(reinterpret_cast<const char*>(data), size);
-    }
+    const std::string bytes = fuzz::PiecesOrBytes(data, size, kPieces);
     for (const auto& pair : kPairs) {
         bool fastLoss = false;
         bool plainLoss = false;
