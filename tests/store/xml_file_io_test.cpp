@@ -128,9 +128,9 @@ TEST_F(XmlFileIoTest, FilesAreReadInTheirEncodingAndWrittenBackByteForByte) {
         }
     }
 
-    // A UTF-8 declaration converts on writing, without a mark.
+    // A UTF-8 declaration converts on writing, without a mark; "\x81@" is one character.
     const std::string head = "<?xml version=\"1.0\" encoding=\"utf-8\"?><r a=\"";
-    EXPECT_EQ(Write(head + kAnsiWords + "\"/>", {}), head + kUtf8Words + "\"/>");
+    EXPECT_EQ(Write(head + kAnsiWords + "\x81@\"/>", {}), head + kUtf8Words + "\xE4\xB8\x82\"/>");
 }
 
 TEST_F(XmlFileIoTest, MissingFilesAndAnsiPaths) {
