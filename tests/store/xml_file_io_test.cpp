@@ -246,6 +246,25 @@ TEST(EncodingNames, NamesMapToCodePagesThatIconvCanConvert) {
     EXPECT_EQ(ConversionCodePage(kUtf32Encoding), platform::kUtf32LeCodePage);
 }
 
+// The converter that skips ASCII gives what the plain conversion gives, for sequences cut off,
+// broken, overlong or outside the basic plane, next to ASCII, line feeds and trail-like bytes.
+// The fuzz target tries many more.
+TEST(EncodingNames, AsciiSkippingConversionMatchesPlainConversion) {
+    const std::string samples[] = {"a\n<\xD6\xD0\xE4\xB8\xAD\xE4\xB8", "\x81\x40\xFF\x80\xA1@\xC3",
+                                   "\xF0\x9F\x98\x80\xED\xA0\x80x\xF4\x90\x80\x80", "\xC0\x80\xE0\x80\x80\x81\n\x81"};
+    const unsigned pairs[][2] = {{65001, 936}, {936, 65001}, {936, 1200}, {28591, 936}};
+    for (const std::string& bytes : samples) {
+        for (const auto& pair : pairs) {
+            bool fastLoss = false;
+            bool plainLoss = false;
+            EXPECT_EQ(ConvertBetweenCodePages(pair[0], pair[1], bytes, &fastLoss),
+                      platform::ConvertCodePage(pair[0], pair[1], bytes, &plainLoss))
+                << pair[0] << " to " << pair[1] << " of " << ::testing::PrintToString(bytes);
+            EXPECT_EQ(fastLoss, plainLoss) << ::testing::PrintToString(bytes);
+        }
+    }
+}
+
 TEST(EncodingNames, DifferOnlyWhenBothAreRecognised) {
     EXPECT_FALSE(EncodingsDiffer("gbk", ""));
     EXPECT_FALSE(EncodingsDiffer("GB2312", "cp936"));
