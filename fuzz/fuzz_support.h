@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,6 +32,20 @@ inline const std::string& ScratchFolder(const char* prefix) {
         return made;
     }();
     return *folder;
+}
+
+// An input starting with 0 is taken byte by byte; any other input picks one piece per byte, so that
+// delimiters and lead bytes random bytes rarely line up come together.
+template <std::size_t N>
+std::string PiecesOrBytes(const std::uint8_t* data, std::size_t size, const char* const (&pieces)[N]) {
+    if (size == 0 || data[0] == 0) {
+        return std::string(reinterpret_cast<const char*>(data), size);
+    }
+    std::string built;
+    for (std::size_t i = 1; i < size; ++i) {
+        built += pieces[data[i] % N];
+    }
+    return built;
 }
 
 }  // namespace fuzz

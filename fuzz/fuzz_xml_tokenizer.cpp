@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "tarvane/store/xml_entities.h"
 #include "tarvane/store/xml_tokenizer.h"
 
@@ -285,17 +286,9 @@ const char* const kPieces[] = {
 }  // namespace
 }  // namespace tarvane
 
-// An input starting with 0 is taken byte by byte; any other input picks one piece per byte.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarvane;
-    std::string built;
-    if (size > 0 && data[0] != 0) {
-        for (std::size_t i = 1; i < size; ++i) {
-            built += kPieces[data[i] % std::size(kPieces)];
-        }
-    } else {
-        built.assign(reinterpret_cast<const char*>(data), size);
-    }
+    const std::string built = fuzz::PiecesOrBytes(data, size, kPieces);
     const std::string_view text = built;
     Check(Nodes<XmlTokenizer>(text) == Nodes<PlainTokenizer>(text));
     XmlTokenizer tokenizer(text);

@@ -23,6 +23,8 @@ protected:
         return ReportProgress(progress_, total, received, nowMs, *tables_, worker_, key_, list_);
     }
     std::string Cell(int column, int row = kRow) const { return list_.SubItemText(row, column); }
+    // Percent, speed and time left of the worker's row.
+    std::string Cells() const { return Cell(kColumnPercent) + "|" + Cell(kColumnSpeed) + "|" + Cell(kColumnTimeLeft); }
 
     static constexpr int kRow = 2;
     test::MemoryListView list_;
@@ -32,42 +34,42 @@ protected:
     TransferProgress progress_;
 };
 
-TEST_F(ProgressTest, ResumedTransferCountsFromItsOffset) {
+TEST_F(ProgressTest, ResumedTransferCountsFromItsOffsetAndWritesNothingBeforeTheFirstByte) {
     progress_.Begin(950, 2000, 0);
     EXPECT_EQ(progress_.downloadedText, "950");
+    EXPECT_EQ(Report(1050, 0, 50), kProgressContinue);
+    EXPECT_EQ(list_.WriteCount(), 0);
     EXPECT_EQ(Report(1050, 50, 100), kProgressContinue);
-    EXPECT_EQ(Cell(kColumnPercent), "50.00%");
     EXPECT_EQ(progress_.downloadedText, "1000");
     // Inside the first half second nothing is measured yet.
-    EXPECT_EQ(Cell(kColumnSpeed), "");
+    EXPECT_EQ(Cells(), "50.00%||");
 }
 
 TEST_F(ProgressTest, SpeedAndTimeLeftAreSampledTwiceASecond) {
     const double total = 1100 * 1024;
     progress_.Begin(0, total, 5000);
     EXPECT_EQ(Report(total, 100 * 1024, 6000), kProgressContinue);
-    EXPECT_EQ(Cell(kColumnSpeed), "100K/S");
-    EXPECT_EQ(Cell(kColumnTimeLeft), "10");
-    EXPECT_EQ(Cell(kColumnPercent), "9.09%");
-
+    EXPECT_EQ(Cells(), "9.09%|100K/S|10");
     // 300 ms later: the percentage moves, speed and time stay.
     Report(total, 550 * 1024, 6300);
-    EXPECT_EQ(Cell(kColumnPercent), "50.00%");
-    EXPECT_EQ(Cell(kColumnSpeed), "100K/S");
-    EXPECT_EQ(Cell(kColumnTimeLeft), "10");
-
+    EXPECT_EQ(Cells(), "50.00%|100K/S|10");
     // 500 ms after the sample: 450 KiB more in half a second.
     Report(total, 550 * 1024, 6500);
-    EXPECT_EQ(Cell(kColumnSpeed), "900K/S");
-    EXPECT_EQ(Cell(kColumnTimeLeft), "1");
-
+    EXPECT_EQ(Cells(), "50.00%|900K/S|1");
     // No data for a while: speed 0, the time keeps its text.
     Report(total, 550 * 1024, 7000);
-    EXPECT_EQ(Cell(kColumnSpeed), "0K/S");
-    EXPECT_EQ(Cell(kColumnTimeLeft), "1");
+    EXPECT_EQ(Cells(), "50.00%|0K/S|1");
+
+    // An unknown total shows the received size.
+    list_.SetSubItemText(kRow, kColumnTimeLeft, "00:00:00");
+    for (double totalSize : {0.0, -1.0}) {
+        progress_.Begin(0, totalSize, 0);
+        EXPECT_EQ(Report(0, 1536, 1000), kProgressContinue);
+        EXPECT_EQ(Cells(), "1.50KB|2K/S|00:00:00");
+    }
 }
 
-TEST_F(ProgressTest, PauseStopsEvenInsideTheGate) {
+TEST_F(ProgressTest, PauseOrALostRowStopsEvenInsideTheGate) {
     progress_.Begin(100, 1000, 0);
     Report(900, 200, 600);
     int writes = list_.WriteCount();
@@ -76,37 +78,15 @@ TEST_F(ProgressTest, PauseStopsEvenInsideTheGate) {
     EXPECT_EQ(progress_.downloadedText, "400");
     EXPECT_EQ(list_.WriteCount(), writes);
     EXPECT_EQ(Cell(kColumnPercent), "30.00%");
-}
 
-TEST_F(ProgressTest, UnknownTotalShowsTheReceivedSize) {
-    list_.SetSubItemText(kRow, kColumnTimeLeft, "00:00:00");
-    for (double totalSize : {0.0, -1.0}) {
-        progress_.Begin(0, totalSize, 0);
-        EXPECT_EQ(Report(0, 1536, 1000), kProgressContinue);
-        EXPECT_EQ(Cell(kColumnPercent), "1.50KB");
-        EXPECT_EQ(Cell(kColumnSpeed), "2K/S");
-        EXPECT_EQ(Cell(kColumnTimeLeft), "00:00:00");
-    }
-}
-
-TEST_F(ProgressTest, NoWriteBeforeTheFirstByte) {
-    list_.SetSubItemText(kRow, kColumnPercent, "12.00%");
-    progress_.Begin(120, 1000, 0);
-    Report(880, 0, 100);
-    EXPECT_EQ(Cell(kColumnPercent), "12.00%");
-    EXPECT_EQ(progress_.downloadedText, "120");
-}
-
-TEST_F(ProgressTest, StopsWhenTheWorkerHasNoRow) {
-    progress_.Begin(0, 1000, 0);
+    // Forget asks the worker to stop; without that request the missing row alone stops it.
     tables_->Forget(key_);
     worker_.pauseRequested = 0;
-    int writes = list_.WriteCount();
     EXPECT_EQ(Report(1000, 10, 800), kProgressStop);
     tables_->ReleaseWorker(&worker_);
     EXPECT_EQ(Report(1000, 20, 900), kProgressStop);
     EXPECT_EQ(list_.WriteCount(), writes);
-    EXPECT_EQ(progress_.downloadedText, "20");
+    EXPECT_EQ(progress_.downloadedText, "120");
 }
 
 TEST_F(ProgressTest, WritesFollowTheRowAndSkipUnchangedTexts) {

@@ -18,27 +18,30 @@ TEST(LinkHandoff, RecordKeepsItsLayoutAndRoundTrips) {
     auto bytes = EncodeLinkHandoff(record);
     ASSERT_TRUE(bytes);
     ASSERT_EQ(bytes->size(), 784u);
-    EXPECT_EQ(bytes->substr(0, record.link.size()), record.link);
-    EXPECT_EQ((*bytes)[record.link.size()], '\0');
+    EXPECT_EQ(bytes->substr(0, record.link.size() + 1), record.link + '\0');
     EXPECT_EQ(bytes->substr(260, 4), "name");
     EXPECT_EQ(bytes->substr(520, 5), "agent");
     EXPECT_EQ(bytes->substr(780), std::string("\x04\x03\x02\x01", 4));
 
-    auto decoded = DecodeLinkHandoff(*bytes);
+    auto decoded = DecodeLinkHandoff(*bytes + "trailing");
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->link, record.link);
-    EXPECT_EQ(decoded->name, "name");
-    EXPECT_EQ(decoded->agent, "agent");
+    EXPECT_EQ(decoded->link + "|" + decoded->name + "|" + decoded->agent, record.link + "|name|agent");
     EXPECT_EQ(decoded->useDefaultProxy, 0x01020304);
 
     // Bytes after a field's terminating zero are not part of it.
     std::string dirty = *bytes;
     dirty[265] = 'x';
     EXPECT_EQ(DecodeLinkHandoff(dirty)->name, "name");
-}
+    // Short or unterminated records are ignored.
+    EXPECT_FALSE(DecodeLinkHandoff(bytes->substr(0, 783)));
+    EXPECT_FALSE(DecodeLinkHandoff(""));
+    for (std::size_t field = 0; field < 3; ++field) {
+        std::string broken = *bytes;
+        std::memset(broken.data() + field * 260, 'z', 260);
+        EXPECT_FALSE(DecodeLinkHandoff(broken)) << "field " << field;
+    }
 
-TEST(LinkHandoff, LinksThatWouldBeCutAreRefused) {
-    LinkHandoffRecord record;
+    // Fields that would be cut are refused.
     record.link = std::string(259, 'a');
     EXPECT_TRUE(EncodeLinkHandoff(record));
     record.link = std::string(260, 'a');
@@ -48,18 +51,6 @@ TEST(LinkHandoff, LinksThatWouldBeCutAreRefused) {
     EXPECT_FALSE(EncodeLinkHandoff(record));
     record.agent = std::string("a\0b", 3);
     EXPECT_FALSE(EncodeLinkHandoff(record));
-}
-
-TEST(LinkHandoff, ShortOrUnterminatedRecordsAreIgnored) {
-    std::string bytes = *EncodeLinkHandoff({"http://x.localhost/page.htm", "", "", 1});
-    EXPECT_FALSE(DecodeLinkHandoff(bytes.substr(0, 783)));
-    EXPECT_FALSE(DecodeLinkHandoff(""));
-    EXPECT_TRUE(DecodeLinkHandoff(bytes + "trailing"));
-    for (std::size_t field = 0; field < 3; ++field) {
-        std::string broken = bytes;
-        std::memset(broken.data() + field * 260, 'z', 260);
-        EXPECT_FALSE(DecodeLinkHandoff(broken)) << "field " << field;
-    }
 }
 
 TEST(LinkHandoff, FolderIsPrivateAndForeignFoldersAreRefused) {

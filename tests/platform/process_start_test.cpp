@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/program_dir.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
@@ -23,6 +24,21 @@ TEST(ProcessStart, ArgumentsArriveWholeAndNoShellIsInvolved) {
     EXPECT_EQ(tarvane::test::ReadFile(marker), tricky);
     EXPECT_FALSE(std::filesystem::exists(dir.File("injected")));
     EXPECT_FALSE(StartDetached(dir.File("no-such-program"), {}));
+}
+
+TEST(ProgramDirectory, IsTheFolderOfThisExecutableEndingInSlash) {
+    std::string folder = ProgramDirectory();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.front(), '/');
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder + "platform_tests"));
+}
+
+TEST(ProgramDirectory, CutsAfterTheLastSlashAndGivesGbkText) {
+    // "游戏" in UTF-8 and in code page 936.
+    EXPECT_EQ(ProgramDirectoryOf("/opt/\xE6\xB8\xB8\xE6\x88\x8F/bin/tarvane"), "/opt/\xD3\xCE\xCF\xB7/bin/");
+    EXPECT_EQ(ProgramDirectoryOf("/tarvane (deleted)"), "/");
+    EXPECT_EQ(ProgramDirectoryOf("tarvane"), "");
 }
 
 }  // namespace

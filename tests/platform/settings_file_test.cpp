@@ -1,6 +1,5 @@
 #include "platform/settings_file.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,14 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_replace.h"
-#include "platform/settings.h"
-#include "platform/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
 namespace {
 
-namespace keys = settings;
 using tarvane::test::ReadFile;
 using tarvane::test::TempDirTest;
 using tarvane::test::WriteFile;
@@ -47,34 +43,6 @@ protected:
         return names;
     }
 };
-
-TEST_F(SettingsFileTest, MissingFileGivesEveryDefaultAndIsNotCreated) {
-    Settings settings(temp_.File(""));
-    EXPECT_EQ(settings.PlayAudioCmp(), 1);
-    EXPECT_EQ(settings.CloseToStay(), 1);
-    EXPECT_EQ(settings.LaunchBySys(), 0);
-    EXPECT_EQ(settings.LoadDefaultPxy(), 0);
-    EXPECT_EQ(settings.MaxTaskNum(), 5);
-    EXPECT_EQ(settings.DefaultPath("/desk"), "/desk");
-    EXPECT_EQ(settings.DefaultProxy().ip, "127.0.0.1");
-    EXPECT_EQ(settings.LastProxy().port, "8000");
-    EXPECT_EQ(settings.LastProxy().userName, "");
-    EXPECT_EQ(File().ReadString(keys::kLastPath, keys::kLastPathKeys[0], "", keys::kPathBufferSize), "");
-    EXPECT_EQ(settings.Ver(), 1);
-    EXPECT_FALSE(std::filesystem::exists(Path()));
-    // Each accessor names its own key: written values come back from the matching reader only.
-    settings.SetDefaultProxy({"10.0.0.1", "81", "u", "p"});
-    settings.SetLastProxy({"h", "82", "n", "w"});
-    settings.SetMaxTaskNum("7");
-    settings.SetLoadDefaultPxy(true);
-    settings.SetPlayAudioCmp(false);
-    EXPECT_EQ(settings.DefaultProxy().port, "81");
-    EXPECT_EQ(settings.LastProxy().userPwd, "w");
-    EXPECT_EQ(settings.MaxTaskNum(), 7);
-    EXPECT_EQ(settings.LoadDefaultPxy(), 1);
-    EXPECT_EQ(settings.PlayAudioCmp(), 0);
-    EXPECT_EQ(settings.CloseToStay(), 1);
-}
 
 TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFileAndCreateOnlyNeverReplaces) {
     WriteFile(Path(), "old");

@@ -1,14 +1,20 @@
 #include "tarvane/store/task_files.h"
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tarvane/engine/format_size.h"
 #include "tests/support/memory_list_view.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,10 +23,6 @@ namespace {
 
 using test::ReadFile;
 using test::WriteFile;
-
-// "中文" in code page 936 and in UTF-8.
-constexpr char kAnsiWords[] = "\xD6\xD0\xCE\xC4";
-constexpr char kUtf8Words[] = "\xE4\xB8\xAD\xE6\x96\x87";
 
 DownloadTask SampleTask(const std::string& page) {
     DownloadTask task;
@@ -40,6 +42,22 @@ DownloadTask SampleTask(const std::string& page) {
     return task;
 }
 
+DownloadTask Numbered(const std::string& page, int count) {
+    DownloadTask task = SampleTask(page);
+    task.downloadedSize = std::to_string(count);
+    return task;
+}
+
+// Changes with every save, whether it replaces the file or writes into it.
+std::string StampOf(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return "";
+    }
+    return std::to_string(info.st_ino) + "/" + std::to_string(info.st_size) + "/" +
+           std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
+}
+
 // The fields a task item holds, in a form that compares and prints.
 std::vector<std::string> Fields(const DownloadTask& t) {
     return {
@@ -47,8 +65,13 @@ std::vector<std::string> Fields(const DownloadTask& t) {
         t.prxName, t.prxPwd, t.flag,     t.agent};
 }
 
-void ExpectSameTask(const DownloadTask& actual, const DownloadTask& expected) {
-    EXPECT_EQ(Fields(actual), Fields(expected));
+// A list row as its image and its cells, joined by '|'.
+std::string RowText(const test::MemoryListView& view, int row, int columns) {
+    std::string text = std::to_string(view.Image(row));
+    for (int column = 0; column < columns; ++column) {
+        text += "|" + view.SubItemText(row, column);
+    }
+    return text;
 }
 
 class TaskFilesTest : public test::TempDirTest {
@@ -71,7 +94,7 @@ protected:
     TaskFiles files_;
 };
 
-TEST_F(TaskFilesTest, FirstItemIsAddedInsideEmptyRootAndReadsBack) {
+TEST_F(TaskFilesTest, ItemsAreAddedInOrderAndReadBack) {
     WriteFile(download_, "<tasks/>");
     DownloadTask task = SampleTask("p1");
     ASSERT_TRUE(files_.AddItem(download_, task, false));
@@ -79,51 +102,25 @@ TEST_F(TaskFilesTest, FirstItemIsAddedInsideEmptyRootAndReadsBack) {
               "<tasks>\r\n<item name=\"game\" frmPge=\"p1\" fileLink=\"http://files.example/p1.zip\" path=\"/games\" "
               "size=\"2048\" downloadedSize=\"512\" type=\"zip\" prxIP=\"10.0.0.1\" prxPort=\"8080\" prxName=\"user\" "
               "prxPwd=\"secret\" flag=\"1\" agent=\"agent/1.0\"/>\r\n</tasks>");
-    ExpectSameTask(files_.GetTask(download_, "frmPge", "p1"), task);
+    EXPECT_EQ(Fields(files_.GetTask(download_, "frmPge", "p1")), Fields(task));
 
     ASSERT_TRUE(files_.AddItem(download_, SampleTask("p2"), false));
     EXPECT_EQ(files_.GetItemField(download_, "fileLink", "http://files.example/p2.zip", "frmPge"), "p2");
     std::string text = ReadFile(download_);
     EXPECT_LT(text.find("frmPge=\"p1\""), text.find("frmPge=\"p2\""));
     EXPECT_TRUE(text.ends_with("/>\r\n</tasks>"));
-}
 
-TEST_F(TaskFilesTest, FirstMatchingItemWinsAndOtherElementsAreSkipped) {
-    WriteFile(download_,
-              "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name=\"first\" frmPge=\"p\" flag=\"1\"/>\r\n"
-              "<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n</download>\r\n");
-    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "name"), "first");
-    EXPECT_TRUE(files_.SetItemField(download_, "frmPge", "p", "flag", "2"));
-    EXPECT_EQ(ReadFile(download_),
-              "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name=\"first\" frmPge=\"p\" flag=\"2\"/>\r\n"
-              "<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n</download>\r\n");
-    EXPECT_TRUE(files_.DeleteItem(download_, "frmPge", "p"));
-    EXPECT_EQ(ReadFile(download_),
-              "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n"
-              "</download>\r\n");
-    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "name"), "second");
-    // An item without the key attribute reads it as empty.
-    EXPECT_FALSE(files_.ItemExists(download_, "fileLink", "x"));
-    EXPECT_TRUE(files_.ItemExists(download_, "fileLink", ""));
-}
-
-TEST_F(TaskFilesTest, SpecialCharactersAndChineseTextRoundTrip) {
-    WriteFile(download_, "<download/>");
-    DownloadTask task = SampleTask("http://game.example/a?x=1&y=2");
-    task.name = std::string("a\"b&c<d>'e ") + kAnsiWords;
+    // Special characters and Chinese text round-trip; without declaration the file is UTF-8.
+    task = SampleTask("http://game.example/a?x=1&y=2");
+    task.name = "a\"b&c<d>'e \xD6\xD0\xCE\xC4";
     ASSERT_TRUE(files_.AddItem(download_, task, false));
-    std::string bytes = ReadFile(download_);
-    EXPECT_NE(bytes.find("name=\"a&quot;b&amp;c&lt;d&gt;&apos;e "), std::string::npos) << bytes;
-    EXPECT_NE(bytes.find("frmPge=\"http://game.example/a?x=1&amp;y=2\""), std::string::npos) << bytes;
-    // Without declaration the file is UTF-8.
-    EXPECT_NE(bytes.find(kUtf8Words), std::string::npos);
-    ExpectSameTask(files_.GetTask(download_, "frmPge", task.frmPge), task);
-}
+    text = ReadFile(download_);
+    EXPECT_NE(text.find("name=\"a&quot;b&amp;c&lt;d&gt;&apos;e \xE4\xB8\xAD\xE6\x96\x87\""), std::string::npos);
+    EXPECT_NE(text.find("frmPge=\"http://game.example/a?x=1&amp;y=2\""), std::string::npos) << text;
+    EXPECT_EQ(Fields(files_.GetTask(download_, "frmPge", task.frmPge)), Fields(task));
 
-TEST_F(TaskFilesTest, BytesThatAreNoCharacterNeverBreakTheFile) {
     // A lead byte pairs only with a trail byte: before '"', '>' or '<' it is no character at all.
-    WriteFile(download_, "<download/>");
-    DownloadTask task = SampleTask("http://game.example/\x81");
+    task = SampleTask("http://game.example/\x81");
     task.name = "a\x81\"\x81>\x81<zz\xFF";
     task.path = "/games/\xD7\xC0\xAA\xA1";  // a pair iconv has no character for
     ASSERT_TRUE(files_.AddItem(download_, task, false));
@@ -134,6 +131,27 @@ TEST_F(TaskFilesTest, BytesThatAreNoCharacterNeverBreakTheFile) {
     EXPECT_EQ(read.fileLink, "http://files.example/http://game.example/?.zip");
 }
 
+TEST_F(TaskFilesTest, FirstMatchingItemWinsAndOtherElementsAreSkipped) {
+    WriteFile(download_,
+              "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name='first' frmPge=\"p\" flag=\"1\"/>\r\n"
+              "<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n</download>\r\n");
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "name"), "first");
+    EXPECT_TRUE(files_.SetItemField(download_, "frmPge", "p", "flag", "2"));
+    EXPECT_TRUE(files_.SetItemField(download_, "frmPge", "p", "prxIP", "proxy"));
+    EXPECT_TRUE(files_.SetItemField(download_, "frmPge", "p", "name", "b"));
+    EXPECT_EQ(ReadFile(download_),
+              "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name=\"b\" frmPge=\"p\" flag=\"2\" "
+              "prxIP=\"proxy\"/>\r\n<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n</download>\r\n");
+    EXPECT_TRUE(files_.DeleteItem(download_, "frmPge", "p"));
+    EXPECT_EQ(ReadFile(download_),
+              "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n"
+              "</download>\r\n");
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "name"), "second");
+    // An item without the key attribute reads it as empty.
+    EXPECT_FALSE(files_.ItemExists(download_, "fileLink", "x"));
+    EXPECT_TRUE(files_.ItemExists(download_, "fileLink", ""));
+}
+
 TEST_F(TaskFilesTest, CompletedItemsAreListedNewestFirst) {
     WriteFile(completed_, "<completed/>");
     for (const char* page : {"pa", "pb", "pc"}) {
@@ -142,9 +160,6 @@ TEST_F(TaskFilesTest, CompletedItemsAreListedNewestFirst) {
         task.size = "1536";
         ASSERT_TRUE(files_.AddItem(completed_, task, true));
     }
-    EXPECT_EQ(files_.GetItemField(completed_, "frmPge", "pc", "path"), "/games/name-pc.zip");
-    EXPECT_EQ(files_.GetItemField(completed_, "frmPge", "pa", "cmpTime"), "2026-03-04 05:06:07");
-    EXPECT_EQ(files_.GetItemField(completed_, "frmPge", "pc", "cmpTime"), "2026-03-04 05:06:09");
     std::string text = ReadFile(completed_);
     EXPECT_EQ(text.rfind("<completed>\r\n<item name=\"name-pc\" size=\"1536\" type=\"zip\" frmPge=\"pc\" "
                          "fileLink=\"http://files.example/pc.zip\" path=\"/games/name-pc.zip\" "
@@ -157,13 +172,9 @@ TEST_F(TaskFilesTest, CompletedItemsAreListedNewestFirst) {
     test::MemoryListView view(5);
     files_.LoadCompletedList(completed_, view);
     ASSERT_EQ(view.RowCount(), 3);
-    EXPECT_EQ(view.SubItemText(0, 0), "name-pc");
-    EXPECT_EQ(view.SubItemText(1, 0), "name-pb");
-    EXPECT_EQ(view.SubItemText(2, 0), "name-pa");
-    EXPECT_EQ(view.SubItemText(0, 1), "1.50KB");
-    EXPECT_EQ(view.SubItemText(0, 2), "zip");
-    EXPECT_EQ(view.SubItemText(0, 3), "pc");
-    EXPECT_EQ(view.SubItemText(2, 4), "2026-03-04 05:06:07");
+    EXPECT_EQ(RowText(view, 0, 5), "0|name-pc|1.50KB|zip|pc|2026-03-04 05:06:09");
+    EXPECT_EQ(RowText(view, 1, 5), "0|name-pb|1.50KB|zip|pb|2026-03-04 05:06:08");
+    EXPECT_EQ(RowText(view, 2, 5), "0|name-pa|1.50KB|zip|pa|2026-03-04 05:06:07");
 }
 
 TEST_F(TaskFilesTest, UpdateTaskRewritesEverythingButAgent) {
@@ -176,7 +187,7 @@ TEST_F(TaskFilesTest, UpdateTaskRewritesEverythingButAgent) {
     ASSERT_TRUE(files_.UpdateTask(download_, "frmPge", "p1", update));
     DownloadTask first = files_.GetTask(download_, "frmPge", "p1");
     update.agent = "";
-    ExpectSameTask(first, update);
+    EXPECT_EQ(Fields(first), Fields(update));
     EXPECT_NE(ReadFile(download_).find("prxPort=\"-5\""), std::string::npos);
 
     update.frmPge = "p2";
@@ -191,14 +202,6 @@ TEST_F(TaskFilesTest, UpdateTaskRewritesEverythingButAgent) {
     EXPECT_EQ(ReadFile(download_), before);
 }
 
-TEST_F(TaskFilesTest, SetItemFieldAppendsMissingAttribute) {
-    WriteFile(download_, "<download>\r\n<item name='a' frmPge=\"p\" flag=\"1\"/>\r\n</download>");
-    ASSERT_TRUE(files_.SetItemField(download_, "frmPge", "p", "prxIP", "proxy"));
-    ASSERT_TRUE(files_.SetItemField(download_, "frmPge", "p", "name", "b"));
-    EXPECT_EQ(ReadFile(download_),
-              "<download>\r\n<item name=\"b\" frmPge=\"p\" flag=\"1\" prxIP=\"proxy\"/>\r\n</download>");
-}
-
 TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
     const std::string broken = "<download>\r\n<item frmPge=\"p\">\r\n</download>";
     for (bool exists : {false, true}) {
@@ -206,6 +209,7 @@ TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
             WriteFile(download_, broken);
         }
         EXPECT_TRUE(files_.ItemExists(download_, "frmPge", "p"));
+        EXPECT_EQ(files_.LocatePage(temp_.Directory(), "p"), kPageInDownloadList);
         EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "frmPge"), "");
         EXPECT_EQ(files_.GetTask(download_, "frmPge", "p").frmPge, "");
         EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "p", "flag", "2"));
@@ -215,23 +219,8 @@ TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
         test::MemoryListView view;
         files_.LoadDownloadList(download_, view);
         EXPECT_EQ(view.RowCount(), 0);
-        if (exists) {
-            EXPECT_EQ(ReadFile(download_), broken);
-        } else {
-            EXPECT_FALSE(std::filesystem::exists(download_));
-        }
+        EXPECT_EQ(ReadFile(download_), exists ? broken : "");
     }
-}
-
-TEST_F(TaskFilesTest, LocatePageLooksInBothFiles) {
-    const std::string directory = temp_.Directory();
-    EXPECT_EQ(files_.LocatePage(directory, "http://game.example/1"), kPageInDownloadList);
-
-    WriteFile(download_, "<download>\r\n<item frmPge=\"http://game.example/1\"/>\r\n</download>");
-    WriteFile(completed_, "<completed>\r\n<item frmPge=\"http://game.example/2\"/>\r\n</completed>");
-    EXPECT_EQ(files_.LocatePage(directory, "http://game.example/1"), kPageInDownloadList);
-    EXPECT_EQ(files_.LocatePage(directory, "http://game.example/2"), kPageCompleted);
-    EXPECT_EQ(files_.LocatePage(directory, "http://game.example/3"), kPageNew);
 }
 
 TEST_F(TaskFilesTest, DownloadListRowsShowEveryItem) {
@@ -247,25 +236,10 @@ TEST_F(TaskFilesTest, DownloadListRowsShowEveryItem) {
     view.InsertRow(0, "existing");
     files_.LoadDownloadList(download_, view);
     ASSERT_EQ(view.RowCount(), 4);
+    EXPECT_EQ(RowText(view, 0, kTaskColumnCount), std::to_string(kImageIdle) + "||half|2.00KB|50.00%|||p1|zip|l1");
+    EXPECT_EQ(RowText(view, 1, kTaskColumnCount), std::to_string(kImageFailed) + "||failed|0.00B|1.50KB|||p2|exe|l2");
+    EXPECT_EQ(RowText(view, 2, kTaskColumnCount), std::to_string(kImageIdle) + "||bare|0.00B|0.00B|||p3||");
     EXPECT_EQ(view.SubItemText(3, 0), "existing");
-
-    EXPECT_EQ(view.Image(0), kImageIdle);
-    EXPECT_EQ(view.SubItemText(0, kColumnState), "");
-    EXPECT_EQ(view.SubItemText(0, kColumnName), "half");
-    EXPECT_EQ(view.SubItemText(0, kColumnSize), "2.00KB");
-    EXPECT_EQ(view.SubItemText(0, kColumnPercent), "50.00%");
-    EXPECT_EQ(view.SubItemText(0, kColumnPage), "p1");
-    EXPECT_EQ(view.SubItemText(0, kColumnType), "zip");
-    EXPECT_EQ(view.SubItemText(0, kColumnLink), "l1");
-
-    EXPECT_EQ(view.Image(1), kImageFailed);
-    EXPECT_EQ(view.SubItemText(1, kColumnSize), "0.00B");
-    EXPECT_EQ(view.SubItemText(1, kColumnPercent), FormatSize(1536));
-
-    EXPECT_EQ(view.Image(2), kImageIdle);
-    EXPECT_EQ(view.SubItemText(2, kColumnSize), "0.00B");
-    EXPECT_EQ(view.SubItemText(2, kColumnPercent), "0.00B");
-    EXPECT_EQ(view.SubItemText(2, kColumnLink), "");
 }
 
 // The document kept between operations never hides what another writer did to the file.
@@ -291,7 +265,7 @@ TEST_F(TaskFilesTest, ChangesMadeOutsideAreSeen) {
     EXPECT_FALSE(files_.DeleteItem(download_, "frmPge", "q"));
 }
 
-TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFiles) {
+TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFilesAndPagesAreFoundInBoth) {
     WriteFile(completed_, "<completed>\r\n<item frmPge=\"kept\"/>\r\n</completed>");
     WriteFile(download_ + ".tmp-abc123", "left by a killed save");
     WriteFile(download_ + ".tmp-keep", "not a save's temporary");
@@ -307,7 +281,107 @@ TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFiles) {
     ASSERT_TRUE(files_.AddItem(download_, SampleTask("p"), false));
     EXPECT_EQ(files_.LocatePage(temp_.Directory(), "p"), kPageInDownloadList);
     EXPECT_EQ(files_.LocatePage(temp_.Directory(), "kept"), kPageCompleted);
+    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "other"), kPageNew);
     EXPECT_FALSE(files_.EnsureTaskFiles(temp_.Directory() + "missing-folder/"));
+}
+
+TEST(TaskFilesConcurrency, NoUpdateIsLostBetweenThreads) {
+    test::TempDir temp;
+    const std::string file = temp.File("download.xml");
+    TaskFiles files;
+    constexpr int kWorkers = 20;
+    constexpr int kUpdates = 8;
+    constexpr int kAdded = 40;
+    WriteFile(file, "<download/>");
+    for (int i = 0; i < kWorkers; ++i) {
+        ASSERT_TRUE(files.AddItem(file, Numbered("worker-" + std::to_string(i), 0), false));
+    }
+
+    std::vector<std::thread> workers;
+    for (int i = 0; i < kWorkers; ++i) {
+        workers.emplace_back([&files, &file, i] {
+            const std::string page = "worker-" + std::to_string(i);
+            for (int n = 1; n <= kUpdates; ++n) {
+                files.UpdateTask(file, "frmPge", page, Numbered(page, n));
+                files.SetItemField(file, "frmPge", page, "flag", std::to_string(n % 3 + 1));
+            }
+            files.SetItemField(file, "frmPge", page, "flag", "2");
+        });
+    }
+    for (int i = 0; i < kAdded; ++i) {
+        files.AddItem(file, Numbered("added-" + std::to_string(i), i), false);
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+
+    for (int i = 0; i < kWorkers; ++i) {
+        DownloadTask task = files.GetTask(file, "frmPge", "worker-" + std::to_string(i));
+        EXPECT_EQ(task.downloadedSize, std::to_string(kUpdates)) << i;
+        EXPECT_EQ(task.flag, "2") << i;
+    }
+    for (int i = 0; i < kAdded; ++i) {
+        EXPECT_EQ(files.GetItemField(file, "frmPge", "added-" + std::to_string(i), "downloadedSize"),
+                  std::to_string(i));
+    }
+}
+
+// A save killed at any moment leaves the whole old or the whole new file.
+TEST(TaskFilesCrash, KilledSaveNeverLeavesPartialFile) {
+    test::TempDir temp;
+    const std::string file = temp.File("download.xml");
+    std::string text = "<download>\r\n";
+    for (int i = 0; i < 3000; ++i) {
+        text += "<item name=\"task " + std::to_string(i) + "\" frmPge=\"page-" + std::to_string(i) +
+                "\" fileLink=\"http://files.example/some/long/path/" + std::to_string(i) +
+                ".zip\" path=\"/games\" size=\"100000\" downloadedSize=\"0\" type=\"zip\" flag=\"1\"/>\r\n";
+    }
+    WriteFile(file, text + "</download>\r\n");
+    // The helper flips the last item between two states; these are the two whole files.
+    const std::string stateA = ReadFile(file);
+    {
+        TaskFiles files;
+        ASSERT_TRUE(files.SetItemField(file, "frmPge", "page-2999", "flag", "2"));
+    }
+    const std::string stateB = ReadFile(file);
+    ASSERT_NE(stateA, stateB);
+
+    std::string helper = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "store_save_loop").string();
+    ASSERT_TRUE(std::filesystem::exists(helper)) << helper;
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> delayMicroseconds(0, 15000);
+    int partial = 0;
+    for (int round = 0; round < 20; ++round) {
+        const std::string before = StampOf(file);
+        std::string path = file;
+        char page[] = "page-2999";
+        char* argv[] = {helper.data(), path.data(), page, nullptr};
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, helper.c_str(), nullptr, nullptr, argv, environ), 0);
+        // Kill it only once it is saving: after its first save has replaced the file.
+        bool saving = false;
+        for (int wait = 0; wait < 2000 && !saving; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            saving = StampOf(file) != before;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(saving) << "the helper never saved in round " << round;
+        std::string now = ReadFile(file);
+        partial += now != stateA && now != stateB;
+    }
+    EXPECT_EQ(partial, 0);
+
+    // Start-up clears what the killed saves left behind.
+    TaskFiles files;
+    ASSERT_TRUE(files.EnsureTaskFiles(temp.Directory()));
+    int leftovers = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(temp.path())) {
+        leftovers += entry.path().filename().string().find(".tmp-") != std::string::npos;
+    }
+    EXPECT_EQ(leftovers, 0);
 }
 
 }  // namespace

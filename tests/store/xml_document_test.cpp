@@ -6,7 +6,6 @@
 
 #include "tarvane/store/xml_entities.h"
 #include "tarvane/store/xml_tokenizer.h"
-#include "tests/support/temp_dir.h"
 
 namespace tarvane {
 namespace {
@@ -17,6 +16,12 @@ void ExpectIndexMatchesText(const XmlDocument& doc) {
     fresh.SetText(doc.Text());
     EXPECT_EQ(doc.IndexOutline(), fresh.IndexOutline()) << doc.Text();
     EXPECT_EQ(doc.IsWellFormed(), fresh.IsWellFormed()) << doc.Text();
+}
+
+// The document holds `text`, and its index is the one a fresh parse builds.
+void ExpectText(const XmlDocument& doc, const std::string& text) {
+    EXPECT_EQ(doc.Text(), text);
+    ExpectIndexMatchesText(doc);
 }
 
 // Loads a text and steps into its root.
@@ -31,42 +36,35 @@ TEST(XmlDocumentEdit, AppendAndInsertProduceItemLines) {
     EnterRoot(doc, "<list/>");
     ASSERT_TRUE(doc.AppendElement("item"));
     ASSERT_TRUE(doc.AppendElement("item"));
-    EXPECT_EQ(doc.Text(), "<list>\r\n<item/>\r\n<item/>\r\n</list>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<list>\r\n<item/>\r\n<item/>\r\n</list>");
 
     // A root written with white space inside and one already present: the new element takes
     // the place before the first one and a line of its own.
     EnterRoot(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item a=\"1\"/>\r\n</list>\r\n");
     ASSERT_TRUE(doc.InsertElement("item", "x<y&z"));
-    EXPECT_EQ(doc.Text(),
-              "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n</list>\r\n");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n</list>\r\n");
     ASSERT_TRUE(doc.FindElement("item"));
     ASSERT_TRUE(doc.AppendElement("note"));
-    EXPECT_EQ(
-        doc.Text(),
+    ExpectText(
+        doc,
         "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n<note/>\r\n</list>\r\n");
-    ExpectIndexMatchesText(doc);
 
     // An empty root with an end tag gets the line break in front as well.
     EnterRoot(doc, "<r></r>");
     ASSERT_TRUE(doc.InsertElement("a"));
-    EXPECT_EQ(doc.Text(), "<r>\r\n<a/>\r\n</r>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<r>\r\n<a/>\r\n</r>");
 
     // A start tag that would still end in '/' once its last one is gone keeps a blank instead.
     EnterRoot(doc, "<r//>");
     ASSERT_TRUE(doc.AppendElement("a"));
-    EXPECT_EQ(doc.Text(), "<r/ >\r\n<a/>\r\n</r>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<r/ >\r\n<a/>\r\n</r>");
 
     // Nested: entering the new element and appending into it.
     EnterRoot(doc, "<r>\r\n<a/>\r\n</r>");
     ASSERT_TRUE(doc.FindElement("a"));
     ASSERT_TRUE(doc.EnterElement());
     ASSERT_TRUE(doc.AppendElement("b", "t"));
-    EXPECT_EQ(doc.Text(), "<r>\r\n<a>\r\n<b>t</b>\r\n</a>\r\n</r>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<r>\r\n<a>\r\n<b>t</b>\r\n</a>\r\n</r>");
 }
 
 TEST(XmlDocumentEdit, RemoveTakesTheLineAndResetsThePosition) {
@@ -89,8 +87,7 @@ TEST(XmlDocumentEdit, RemoveTakesTheLineAndResetsThePosition) {
     ASSERT_TRUE(doc.RemoveElement());
     // Not the first: the previous sibling becomes current.
     EXPECT_EQ(doc.GetAttribute("a"), "2");
-    EXPECT_EQ(doc.Text(), "<list>\r\n<item a=\"2\"/>\r\n</list>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<list>\r\n<item a=\"2\"/>\r\n</list>");
     EXPECT_FALSE(doc.FindElement("item"));
     EXPECT_EQ(doc.GetAttribute("a"), "2");  // a failed find keeps the position
 }
@@ -101,8 +98,7 @@ TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
     ASSERT_TRUE(doc.FindElement("i"));
     ASSERT_TRUE(doc.SetAttribute("a", "n&w"));
     ASSERT_TRUE(doc.SetAttribute("c", -42));
-    EXPECT_EQ(doc.Text(), "<r>\r\n<i a=\"n&amp;w\" b=\"2\" c=\"-42\"/>\r\n<i a=\"next\"/>\r\n</r>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<r>\r\n<i a=\"n&amp;w\" b=\"2\" c=\"-42\"/>\r\n<i a=\"next\"/>\r\n</r>");
     ASSERT_TRUE(doc.FindElement("i"));
     EXPECT_EQ(doc.GetAttribute("a"), "next");
 
@@ -119,8 +115,7 @@ TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
     EXPECT_EQ(doc.GetAttribute("a"), "b");
     ASSERT_TRUE(doc.SetAttribute("a", "c"));
     ASSERT_TRUE(doc.SetAttribute("d", ""));
-    EXPECT_EQ(doc.Text(), "<r><i a=\"c\" d=\"\"/></r>");
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<r><i a=\"c\" d=\"\"/></r>");
 
     // A value ending in a lead byte without its trail would swallow the closing quote.
     ASSERT_TRUE(doc.SetAttribute("e", "x\xD6"));
@@ -173,7 +168,7 @@ TEST(XmlDocumentParse, FailuresAreReportedInTheLog) {
         {"<r><!-- open",
          "<unterminated_tag_syntax type=\"comment\" offset=\"3\"/>"
          "<unended_start_tag tagname=\"r\" offset=\"0\"/>"},
-        {"<r a=\"1", "<unterminated_tag_syntax type=\"start_tag\" offset=\"0\"/><no_root_element/>"},
+        {"<r a=\"1\xD6", "<unterminated_tag_syntax type=\"start_tag\" offset=\"0\"/><no_root_element/>"},
         {"<r><a><b></r>",
          "<unended_start_tag tagname=\"b\" offset=\"6\"/><unended_start_tag tagname=\"a\" offset=\"3\"/>"},
     };
@@ -270,7 +265,6 @@ TEST(XmlDocumentIndex, LargeDocumentSpansBlocks) {
     XmlDocument doc;
     ASSERT_TRUE(doc.SetText(text));
     EXPECT_GT(doc.UsedRecords(), 65536u);
-    EXPECT_GE(doc.IndexCapacity(), doc.UsedRecords());
 
     ASSERT_TRUE(doc.FindElement());
     ASSERT_TRUE(doc.EnterElement());
@@ -288,70 +282,49 @@ TEST(XmlDocumentIndex, LargeDocumentSpansBlocks) {
     ASSERT_TRUE(doc.SetAttribute("n", "last"));
     ExpectIndexMatchesText(doc);
 
-    // A small text sizes its index from its length; growth keeps every record reachable.
+    // A small text starts with a small index; growth keeps every record reachable.
     XmlDocument small;
-    ASSERT_TRUE(small.SetText("<r><a/></r>"));
-    EXPECT_EQ(small.IndexCapacity(), 8u);
     EnterRoot(small, "<r><a/></r>");
     for (int i = 0; i < 40; ++i) {
         ASSERT_TRUE(small.InsertElement("b"));
     }
-    EXPECT_GE(small.IndexCapacity(), 42u);
     ExpectIndexMatchesText(small);
 }
 
 TEST(XmlEntities, ReferencesDecodeToCodePage936) {
-    EXPECT_EQ(DecodeXmlReferences("&lt;&gt;&amp;&quot;&apos;"), "<>&\"'");
-    // U+4E2D in decimal and hexadecimal: its two bytes in code page 936.
-    EXPECT_EQ(DecodeXmlReferences("&#20013;&#x4E2D;"), "\xD6\xD0\xD6\xD0");
-    // Outside the basic plane, or unknown, or cut short, or too long: left as written.
-    EXPECT_EQ(DecodeXmlReferences("&#x1F600;"), "&#x1F600;");
-    EXPECT_EQ(DecodeXmlReferences("&bogus; &amp &#; &#0; &#xZZ;"), "&bogus; &amp &#; &#0; &#xZZ;");
-    EXPECT_EQ(DecodeXmlReferences("&verylongname;"), "&verylongname;");
-    // Named references are looked up in lower case; where a capital and a small name fold
-    // together the small one's character wins.
-    EXPECT_EQ(DecodeXmlReferences("&agrave;"), "\xA8\xA4");
-    EXPECT_EQ(DecodeXmlReferences("&Agrave;"), "\xA8\xA4");
-    EXPECT_EQ(DecodeXmlReferences("&Alpha;&ALPHA;&alpha;"), "\xA6\xC1\xA6\xC1\xA6\xC1");
-    EXPECT_EQ(DecodeXmlReferences("&Prime;"), DecodeXmlReferences("&prime;"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"&lt;&gt;&amp;&quot;&apos;", "<>&\"'"},
+        // U+4E2D in decimal and hexadecimal: its two bytes in code page 936.
+        {"&#20013;&#x4E2D;", "\xD6\xD0\xD6\xD0"},
+        // Outside the basic plane, or unknown, or cut short, or too long: left as written.
+        {"&#x1F600;", "&#x1F600;"},
+        {"&bogus; &amp &#; &#0; &#xZZ;", "&bogus; &amp &#; &#0; &#xZZ;"},
+        {"&verylongname;", "&verylongname;"},
+        // Named references are looked up in lower case; where a capital and a small name fold
+        // together the small one's character wins.
+        {"&agrave;&Agrave;", "\xA8\xA4\xA8\xA4"},
+        {"&Alpha;&ALPHA;&alpha;", "\xA6\xC1\xA6\xC1\xA6\xC1"},
+        // A character code page 936 lacks stays a reference.
+        {"&Prime;&prime;&Dagger;&hearts;&APOS;", "\xA1\xE4\xA1\xE4&Dagger;&hearts;'"},
+        // '&' and '<' are never trail bytes.
+        {"x\x81&amp;\x81\x81&lt", "x\x81&\x81\x81&lt"},
+    };
+    for (const auto& [text, decoded] : cases) {
+        EXPECT_EQ(DecodeXmlReferences(text), decoded) << text;
+    }
     EXPECT_EQ(LookupEntityName("Dagger"), U'\u2020');
     EXPECT_EQ(LookupEntityName("hearts"), U'\u2665');
-    EXPECT_EQ(LookupEntityName("APOS"), U'\'');
-    // '&' and '<' are never trail bytes; '\\' and letters are.
-    EXPECT_EQ(DecodeXmlReferences("x\x81&amp;\x81\x81&lt"), "x\x81&\x81\x81&lt");
     EXPECT_EQ(FindXmlChar("\x81\x81\x81<<", 0, '<'), 3u);
     EXPECT_EQ(FindXmlChar("\x81\x81\x81\\\\", 1, '\\'), 3u);
-    EXPECT_EQ(FindXmlChar("b\x81" "a", 0, 'a'), std::string_view::npos);
+    EXPECT_EQ(FindXmlChar("b\x81"
+                          "a",
+                          0, 'a'),
+              std::string_view::npos);
 
     XmlDocument doc;
     doc.SetText("<r a=\"&#20013;&hellip;&#x1F600;\"/>");
     ASSERT_TRUE(doc.FindElement());
     EXPECT_EQ(doc.GetAttribute("a"), "\xD6\xD0\xA1\xAD&#x1F600;");
-}
-
-TEST(XmlTokenizer, DeclarationsAndPrefixes) {
-    const std::string text = "<?xml version=\"1.0\" encoding='gbk'?><html><meta http-equiv=Content-Type>";
-    XmlTokenizer tokenizer(text);
-    XmlNode node;
-    ASSERT_TRUE(tokenizer.Next(node));
-    EXPECT_EQ(node.kind, XmlNodeKind::kProcessingInstruction);
-    const std::string_view pi = std::string_view(text).substr(node.offset, node.length);
-    EXPECT_EQ(XmlTagName(pi), "xml");
-    EXPECT_EQ(ReadXmlAttribute(pi, "encoding"), "gbk");
-    ASSERT_TRUE(tokenizer.Next(node));
-    EXPECT_EQ(node.kind, XmlNodeKind::kStartTag);
-    ASSERT_TRUE(tokenizer.Next(node));
-    EXPECT_EQ(ReadXmlAttribute(std::string_view(text).substr(node.offset, node.length), "http-equiv"), "Content-Type");
-    EXPECT_FALSE(tokenizer.Next(node));
-
-    // A prefix cut inside a tag or a double-byte character.
-    const std::string cut = "<a b=\"\xD6";
-    XmlTokenizer partial(cut);
-    ASSERT_TRUE(partial.Next(node));
-    EXPECT_EQ(node.errorWord, "unterminated_tag_syntax");
-    EXPECT_EQ(node.errorType, "start_tag");
-    EXPECT_EQ(node.length, cut.size());
-    EXPECT_FALSE(partial.Next(node));
 }
 
 TEST(XmlResultLog, EntriesStopPastTheLimitAndUpdateRewrites) {
@@ -362,8 +335,7 @@ TEST(XmlResultLog, EntriesStopPastTheLimitAndUpdateRewrites) {
     EXPECT_EQ(
         log.Text(),
         "<read encoding=\"\" length=\"12\"/><bom/><file_error msg=\"a&lt;&quot;b&quot;&amp;\" n=\"2\" offset2=\"7\"/>");
-    log.Update({"read", "encoding", "UTF-8", "length", 12, std::nullopt});
-    EXPECT_EQ(log.Text().substr(0, 36), "<read encoding=\"UTF-8\" length=\"12\"/>");
+    // Rewriting an entry in place is checked with the file logs; one not there yet is added.
     log.Update({"utf8_detection", {}, {}, {}, std::nullopt, std::nullopt});
     EXPECT_TRUE(log.Text().ends_with("<utf8_detection/>"));
 
@@ -376,26 +348,6 @@ TEST(XmlResultLog, EntriesStopPastTheLimitAndUpdateRewrites) {
     const std::string full = log.Text();
     log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
     EXPECT_EQ(log.Text(), full);
-}
-
-class XmlDocumentFile : public test::TempDirTest {};
-
-TEST_F(XmlDocumentFile, LoadEditSave) {
-    const std::string path = temp_.File("download.xml");
-    XmlDocument doc;
-    EXPECT_FALSE(doc.LoadFile(path));
-    EXPECT_EQ(doc.Text(), "");
-    EXPECT_NE(doc.LogText().find("<file_error"), std::string::npos);
-
-    test::WriteFile(path, "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n<list/>\r\n");
-    ASSERT_TRUE(doc.LoadFile(path));
-    ASSERT_TRUE(doc.FindElement());
-    ASSERT_TRUE(doc.EnterElement());
-    ASSERT_TRUE(doc.AppendElement("item"));
-    ASSERT_TRUE(doc.SetAttribute("name", "\xD6\xD0"));
-    ASSERT_TRUE(doc.SaveFile(path));
-    EXPECT_EQ(test::ReadFile(path),
-              "<?xml version=\"1.0\" encoding=\"gbk\"?>\r\n<list>\r\n<item name=\"\xD6\xD0\"/>\r\n</list>\r\n");
 }
 
 }  // namespace

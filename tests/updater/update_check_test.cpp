@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <thread>
 
+#include <string>
 #include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
 #include "updater/curl_fetcher.h"
+#include "updater/version_file.h"
 
 namespace tarvane::updater {
 namespace {
@@ -42,18 +44,21 @@ protected:
     }
     std::string InstallerUrl() const { return server_.Url("/files/setup.run"); }
 
-    UpdateOutcome Run() {
-        return RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher_, starter_);
+    UpdateOutcome Run() { return Run(fetcher_); }
+    // Publishes a version file and runs a check against it.
+    UpdateOutcome RunWith(const std::string& body, int status = 200) {
+        Publish(body, status);
+        return Run();
     }
-    // Everything in the program directory but config.ini.
-    std::vector<std::string> LeftFiles() const {
-        std::vector<std::string> names;
+    UpdateOutcome Run(HttpFetcher& fetcher) {
+        return RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, fetcher, starter_);
+    }
+    // Nothing was started, and the program directory holds nothing but config.ini.
+    void ExpectNothingStartedOrLeft() const {
+        EXPECT_TRUE(starter_.Started().empty());
         for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
-            if (entry.path().filename() != "config.ini") {
-                names.push_back(entry.path().filename().string());
-            }
+            EXPECT_EQ(entry.path().filename(), "config.ini");
         }
-        return names;
     }
 
     tarvane::test::TestSite server_;
@@ -64,7 +69,8 @@ protected:
 TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
     // A stand-in installer that leaves a marker where the test can see it.
     std::string marker = temp_.File("installed.marker");
-    std::string script = "#!/bin/sh\necho \"$0\" > '" + marker + "'\n";
+    std::string script =
+        "#!/bin/sh\necho \"$0\" > '" + marker + ".part' && mv '" + marker + ".part' '" + marker + "'\n";
     server_.AddFile("/files/setup.run", script);
     SetInstalledVersion("41");
     Publish("42|||" + InstallerUrl());
@@ -78,12 +84,7 @@ TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
     struct stat info {};
     ASSERT_EQ(stat(installer.c_str(), &info), 0);
     EXPECT_TRUE(info.st_mode & S_IXUSR);
-    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    ASSERT_TRUE(std::filesystem::exists(marker));
-    // Wait for the script to finish its one line before reading it.
-    for (int i = 0; i < 200 && ReadFile(marker).empty(); ++i) {
+    for (int i = 0; i < 400 && !std::filesystem::exists(marker); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     EXPECT_EQ(ReadFile(marker), installer + "\n");
@@ -92,20 +93,14 @@ TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
 TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
     server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("1000");
-    Publish("1000|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
-    Publish("999|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
-    Publish("1000 " + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::Malformed);
-
+    EXPECT_EQ(RunWith("1000|||" + InstallerUrl()), UpdateOutcome::UpToDate);
+    EXPECT_EQ(RunWith("999|||" + InstallerUrl()), UpdateOutcome::UpToDate);
+    EXPECT_EQ(RunWith("1000 " + InstallerUrl()), UpdateOutcome::Malformed);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 
     // A minus sign makes a huge unsigned number, which is newer than anything installed.
-    Publish("-1|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
+    EXPECT_EQ(RunWith("-1|||" + InstallerUrl()), UpdateOutcome::InstallerStarted);
     EXPECT_THAT(starter_.Programs(), testing::ElementsAre(temp_.File("updateZip")));
     EXPECT_TRUE(starter_.Started()[0].arguments.empty());
 }
@@ -113,10 +108,8 @@ TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
 TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
     server_.AddFile("/files/setup.run", "installer");
     EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
-    Publish("1|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::UpToDate);
-    Publish("2|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::InstallerStarted);
+    EXPECT_EQ(RunWith("1|||" + InstallerUrl()), UpdateOutcome::UpToDate);
+    EXPECT_EQ(RunWith("2|||" + InstallerUrl()), UpdateOutcome::InstallerStarted);
     EXPECT_EQ(ReadFile(temp_.File("updateZip")), "installer");
 
     SetInstalledVersion("");  // present but empty reads as 0
@@ -128,73 +121,49 @@ TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
 TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsTheyAre) {
     server_.AddFile("/files/setup.run", "installer");
     SetInstalledVersion("3");
-
     // The blank after "|||" stays in the address; libcurl refuses such an address.
-    Publish("  5 ||| " + InstallerUrl() + "  ");
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    ASSERT_EQ(fetcher_.addresses.size(), 2u);
-    EXPECT_EQ(fetcher_.addresses[1], " " + InstallerUrl());
-
-    Publish("5|||" + InstallerUrl() + "\n");
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    ASSERT_EQ(fetcher_.addresses.size(), 4u);
-    EXPECT_EQ(fetcher_.addresses[3], InstallerUrl() + "\n");
-
+    EXPECT_EQ(RunWith("  5 ||| " + InstallerUrl() + "  "), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(RunWith("5|||" + InstallerUrl() + "\n"), UpdateOutcome::DownloadFailed);
+    EXPECT_THAT(fetcher_.addresses, testing::ElementsAre(server_.Url(kVersionFilePath), " " + InstallerUrl(),
+                                                         server_.Url(kVersionFilePath), InstallerUrl() + "\n"));
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 }
 
 TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     SetInstalledVersion("1");
     // An error page that happens to look like a version file.
-    Publish("9|||" + InstallerUrl(), 404);
-    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
-    Publish("9|||" + InstallerUrl(), 500);
-    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl(), 404), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl(), 500), UpdateOutcome::NoVersionFile);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
 
     // The installer answers with an error page; an older installer of the same name goes too.
     WriteFile(temp_.File("updateZip"), "old installer");
     server_.AddStatus("/files/setup.run", 500, "<html>Internal error</html>");
-    Publish("9|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl()), UpdateOutcome::DownloadFailed);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 1);
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 
-    // Missing installer (404), and one cut off halfway.
-    Publish("9|||" + server_.Url("/files/missing.run"));
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-    server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
-    Publish("9|||" + InstallerUrl());
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-
-    // Nothing but http and https is fetched.
-    Publish("9|||file:///bin/sh");
-    EXPECT_EQ(Run(), UpdateOutcome::DownloadFailed);
-
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    // Missing installer (404), one cut off halfway, and anything but http and https.
+    for (const std::string& address :
+         {server_.Url("/files/missing.run"), InstallerUrl(), std::string("file:///bin/sh")}) {
+        server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
+        EXPECT_EQ(RunWith("9|||" + address), UpdateOutcome::DownloadFailed) << address;
+    }
+    ExpectNothingStartedOrLeft();
 }
 
-TEST_F(UpdateCheckTest, UnreachableSiteAndOversizedBodiesGiveNoUpdate) {
+TEST_F(UpdateCheckTest, UnreachableSiteOversizedBodiesAndStalledServersEndTheCheck) {
     UpdaterSetup unreachable{temp_.Directory(), "http://127.0.0.1:1/softUpdate/tarvane/newVerInfo.txt"};
     EXPECT_EQ(RunUpdateCheck(unreachable, fetcher_, starter_), UpdateOutcome::NoVersionFile);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl() + std::string(100000, ' ') + "x"), UpdateOutcome::NoVersionFile);
 
-    Publish("9|||" + InstallerUrl() + std::string(100000, ' ') + "x");
-    EXPECT_EQ(Run(), UpdateOutcome::NoVersionFile);
-    EXPECT_TRUE(starter_.Started().empty());
-}
-
-TEST_F(UpdateCheckTest, AStalledServerEndsTheCheck) {
     SetInstalledVersion("1");
     server_.AddStallingFile("/files/setup.run", std::string(1000, 'x'), 1);
     Publish("2|||" + InstallerUrl());
     CurlFetcher impatient(CurlFetcher::Limits{5, 1});
-    EXPECT_EQ(RunUpdateCheck({temp_.Directory(), server_.Url(kVersionFilePath)}, impatient, starter_),
-              UpdateOutcome::DownloadFailed);
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    EXPECT_EQ(Run(impatient), UpdateOutcome::DownloadFailed);
+    ExpectNothingStartedOrLeft();
 }
 
 TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporariesGo) {
@@ -204,7 +173,7 @@ TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporari
     Publish("2|||" + InstallerUrl());
     UpdaterSetup small{temp_.Directory(), server_.Url(kVersionFilePath), 100000, 1000, std::chrono::seconds(0)};
     EXPECT_EQ(RunUpdateCheck(small, fetcher_, starter_), UpdateOutcome::DownloadFailed);
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
 
     // 20 bytes a second for 5 seconds: below the speed floor, cut after its one second.
     server_.AddSlowFile("/files/setup.run", std::string(100, 't'), 20);
@@ -216,8 +185,56 @@ TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporari
     CurlFetcher hurried(CurlFetcher::Limits{5, 60, 1, std::chrono::seconds(1)});
     EXPECT_EQ(RunUpdateCheck(small, hurried, starter_), UpdateOutcome::NoVersionFile);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    EXPECT_TRUE(starter_.Started().empty());
-    EXPECT_TRUE(LeftFiles().empty());
+    ExpectNothingStartedOrLeft();
+}
+
+TEST(VersionFile, SplitsAtTheFirstSeparatorAndKeepsTheAddressWhole) {
+    auto plain = ParseVersionFile("1001|||http://www.quellora.localhost/setup");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->version, 1001u);
+    EXPECT_EQ(plain->installerAddress, "http://www.quellora.localhost/setup");
+
+    // Outer blanks go; the blank before "|||" ends the number; the one after stays in the address.
+    auto blanks = ParseVersionFile("   7 ||| http://a.b/c|||d   ");
+    ASSERT_TRUE(blanks);
+    EXPECT_EQ(blanks->version, 7u);
+    EXPECT_EQ(blanks->installerAddress, " http://a.b/c|||d");
+
+    // Only blanks are trimmed: a final line break belongs to the address.
+    auto lineBreak = ParseVersionFile("8|||http://a.b/c\r\n");
+    ASSERT_TRUE(lineBreak);
+    EXPECT_EQ(lineBreak->installerAddress, "http://a.b/c\r\n");
+
+    EXPECT_FALSE(ParseVersionFile("1001 http://a.b/c"));
+    EXPECT_FALSE(ParseVersionFile("1001||http://a.b/c"));
+    EXPECT_FALSE(ParseVersionFile(""));
+
+    auto noNumber = ParseVersionFile("|||x");
+    ASSERT_TRUE(noNumber);
+    EXPECT_EQ(noNumber->version, 0u);
+    EXPECT_EQ(noNumber->installerAddress, "x");
+}
+
+TEST(VersionFile, AddressesLongerThan259BytesAreRefused) {
+    std::string address(259, 'a');
+    auto longest = ParseVersionFile("2|||" + address);
+    ASSERT_TRUE(longest);
+    EXPECT_EQ(longest->installerAddress, address);
+    EXPECT_FALSE(ParseVersionFile("2|||" + address + "a"));
+    // Trailing blanks of the body do not count towards the address.
+    EXPECT_TRUE(ParseVersionFile("2|||" + address + "    "));
+}
+
+TEST(VersionFile, NumbersReadLikeAtoiAndCompareUnsigned) {
+    EXPECT_EQ(ParseVersionNumber("1000"), 1000u);
+    EXPECT_EQ(ParseVersionNumber(" \t\n+42abc"), 42u);
+    EXPECT_EQ(ParseVersionNumber("-1"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseVersionNumber("-2147483648"), 0x80000000u);
+    EXPECT_EQ(ParseVersionNumber("99999999999999999999999"), 2147483647u);
+    EXPECT_EQ(ParseVersionNumber("-99999999999999999999999"), 0x80000000u);
+    EXPECT_EQ(ParseVersionNumber("v2"), 0u);
+    EXPECT_EQ(ParseVersionNumber("- 3"), 0u);
+    EXPECT_EQ(ParseVersionNumber(""), 0u);
 }
 
 }  // namespace
