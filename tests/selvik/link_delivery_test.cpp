@@ -1,10 +1,10 @@
+#include "selvik/link_delivery.h"
+
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <thread>
 
-#include "selvik/link_delivery.h"
 #include "selvik/link_sender.h"
 #include "tests/selvik/selvik_fakes.h"
 #include "tests/support/socket_receiver.h"
@@ -32,78 +32,49 @@ struct CountingWaiter : Waiter {
     std::vector<std::chrono::milliseconds> waits;
 };
 
-std::string Record(const std::string& link) {
-    return HandoffRecordFor(link).value();
-}
-
-TEST(LinkDelivery, RunningTarvaneTakesTheRecordWithoutAStart) {
-    ScriptedChannel channel;
-    RecordingStarter starter;
-    CountingWaiter waiter;
-    std::string record = Record("http://game.test/game/1.htm");
-    EXPECT_EQ(DeliverLink(record, "/opt/games/tarvane", {channel, starter, waiter}), DeliveryOutcome::Delivered);
-    EXPECT_EQ(channel.records, std::vector<std::string>{record});
-    EXPECT_TRUE(starter.Started().empty());
-    EXPECT_TRUE(waiter.waits.empty());
-}
-
-TEST(LinkDelivery, StartsTarvaneAndLooksEvery100MillisecondsForUpTo10Seconds) {
-    std::string record = Record("http://game.test/game/2.htm");
-    {
-        // Listening after 3.1 s: long past a single look at 500 ms, and still delivered.
+// A running tarvane takes the record at once; otherwise tarvane is started and looked for every 100 ms
+// for up to 10 s. A failed start or a broken connection ends the delivery: the link is not sent again.
+TEST(LinkDelivery, StartsTarvaneWhenNoneListensAndLooksForItForTenSeconds) {
+    struct Case {
+        int absentFor;
+        HandoffResult then;
+        bool startWorks;
+        DeliveryOutcome outcome;
+        std::size_t starts;
+        std::size_t waits;
+    };
+    const Case cases[] = {
+        {0, HandoffResult::Delivered, true, DeliveryOutcome::Delivered, 0, 0},
+        // Listening after 3.1 s: long past a single look at 500 ms.
+        {31, HandoffResult::Delivered, true, DeliveryOutcome::Delivered, 1, 31},
+        {1000, HandoffResult::Delivered, true, DeliveryOutcome::NoReceiver, 1, 100},
+        {1000, HandoffResult::Delivered, false, DeliveryOutcome::NotStarted, 1, 0},
+        {5, HandoffResult::Failed, true, DeliveryOutcome::Failed, 1, 5},
+    };
+    std::string record = HandoffRecordFor("http://game.test/game/2.htm").value();
+    for (const Case& c : cases) {
         ScriptedChannel channel;
-        channel.absentFor = 31;
+        channel.absentFor = c.absentFor;
+        channel.then = c.then;
         RecordingStarter starter;
+        starter.result = c.startWorks;
         CountingWaiter waiter;
-        EXPECT_EQ(DeliverLink(record, "/opt/游戏/tarvane", {channel, starter, waiter}), DeliveryOutcome::Delivered);
+        EXPECT_EQ(DeliverLink(record, "/opt/游戏/tarvane", {channel, starter, waiter}), c.outcome) << c.absentFor;
+        EXPECT_EQ(waiter.waits, std::vector<std::chrono::milliseconds>(c.waits, 100ms)) << c.absentFor;
+        EXPECT_EQ(channel.records, std::vector<std::string>(c.waits + 1, record)) << c.absentFor;
         auto started = starter.Started();
-        ASSERT_EQ(started.size(), 1u);
-        EXPECT_EQ(started[0].program, "/opt/游戏/tarvane");
-        EXPECT_TRUE(started[0].arguments.empty());
-        EXPECT_EQ(waiter.waits, std::vector<std::chrono::milliseconds>(31, 100ms));
-        EXPECT_EQ(channel.records, std::vector<std::string>(32, record));
-    }
-    {
-        // Never listening: 10 s of looking, then the link is given up silently.
-        ScriptedChannel channel;
-        channel.absentFor = 1000;
-        RecordingStarter starter;
-        CountingWaiter waiter;
-        EXPECT_EQ(DeliverLink(record, "/opt/games/tarvane", {channel, starter, waiter}), DeliveryOutcome::NoReceiver);
-        EXPECT_EQ(starter.Started().size(), 1u);
-        EXPECT_EQ(waiter.waits, std::vector<std::chrono::milliseconds>(100, 100ms));
-        EXPECT_EQ(channel.records.size(), 101u);
-    }
-}
-
-TEST(LinkDelivery, FailedStartOrBrokenConnectionEndsTheDelivery) {
-    std::string record = Record("http://game.test/game/3.htm");
-    {
-        ScriptedChannel channel;
-        channel.absentFor = 1000;
-        RecordingStarter starter;
-        starter.result = false;
-        CountingWaiter waiter;
-        EXPECT_EQ(DeliverLink(record, "/opt/games/tarvane", {channel, starter, waiter}), DeliveryOutcome::NotStarted);
-        EXPECT_EQ(channel.records.size(), 1u);
-        EXPECT_TRUE(waiter.waits.empty());
-    }
-    {
-        // A receiver that takes the connection and breaks it is not sent the link a second time.
-        ScriptedChannel channel;
-        channel.absentFor = 5;
-        channel.then = HandoffResult::Failed;
-        RecordingStarter starter;
-        CountingWaiter waiter;
-        EXPECT_EQ(DeliverLink(record, "/opt/games/tarvane", {channel, starter, waiter}), DeliveryOutcome::Failed);
-        EXPECT_EQ(channel.records.size(), 6u);
+        ASSERT_EQ(started.size(), c.starts) << c.absentFor;
+        for (const auto& [program, arguments] : started) {
+            EXPECT_EQ(program, "/opt/游戏/tarvane");
+            EXPECT_TRUE(arguments.empty());
+        }
     }
 }
 
 TEST(LinkDelivery, SlowStartingReceiverOnTheSocketGetsTheRecord) {
     tarvane::test::TempDir dir;
     std::string socketPath = dir.File("Quellora");
-    std::string record = Record("http://game.test/game/1102.htm");
+    std::string record = HandoffRecordFor("http://game.test/game/1102.htm").value();
     std::unique_ptr<tarvane::test::SocketReceiver> receiver;
     RecordingStarter starter;
     starter.onStart = [&] { receiver = std::make_unique<tarvane::test::SocketReceiver>(socketPath, 1500ms); };

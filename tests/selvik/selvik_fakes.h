@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QString>
+#include <gtest/gtest.h>
+
+#include <QStringList>
 #include <QWidget>
-#include <chrono>
-#include <functional>
+#include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "selvik/browser_dialog.h"
@@ -28,6 +27,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace selvik::test {
 
 using tarvane::test::RecordingStarter;
+using tarvane::test::SpinUntil;
 
 // A page view that records what the window asks of it; the test plays the page's part.
 class FakeBrowserView : public BrowserView {
@@ -35,11 +35,11 @@ public:
     explicit FakeBrowserView(QWidget* parent) : BrowserView(parent), widget_(new QWidget(parent)) {}
 
     QWidget* Widget() override { return widget_; }
-    void Navigate(const QString& address) override { calls.push_back("navigate " + address); }
-    void GoBack() override { calls.push_back("back"); }
-    void GoForward() override { calls.push_back("forward"); }
-    void Stop() override { calls.push_back("stop"); }
-    void Refresh() override { calls.push_back("refresh"); }
+    void Navigate(const QString& address) override { calls << "navigate " + address; }
+    void GoBack() override { calls << "back"; }
+    void GoForward() override { calls << "forward"; }
+    void Stop() override { calls << "stop"; }
+    void Refresh() override { calls << "refresh"; }
     QString LocationUrl() const override { return location; }
 
     // A document finished loading with the top-level document at `at`.
@@ -48,7 +48,7 @@ public:
         emit DocumentComplete();
     }
 
-    std::vector<QString> calls;
+    QStringList calls;
     QString location;
 
 private:
@@ -69,26 +69,36 @@ struct RecordingNotices : Notices {
 class ScopedEnvironment {
 public:
     ScopedEnvironment() = default;
-    ~ScopedEnvironment();
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    void Set(const std::string& name, const std::string& value);
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        }
+    }
+    void Set(const std::string& name, const std::string& value) {
+        const char* old = std::getenv(name.c_str());
+        saved_.emplace(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);  // the first one
+        setenv(name.c_str(), value.c_str(), 1);
+    }
 
 private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
-
-using tarvane::test::SpinUntil;
 
 // A browser window on a page view of type `View` and recording ports.
 template <typename View>
 struct TestBrowser {
     explicit TestBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik") {
         dialog = std::make_unique<BrowserDialog>(BrowserSetup{executable, startAddress},
-                                                 BrowserPorts{starter, sender, notices}, [this](QWidget* parent) {
-                                                     view = new View(parent);
-                                                     return view;
-                                                 });
+                                                 BrowserPorts{starter, sender, notices},
+                                                 [this](QWidget* parent) { return view = new View(parent); });
+    }
+    template <typename T>
+    T* Child(const char* name) const {
+        T* child = dialog->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
     }
 
     RecordingStarter starter;

@@ -1,79 +1,69 @@
+// The real page view: on local sites, and end to end with the real tarvane as a second process.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QWebEngineView>
+#include <atomic>
+#include <filesystem>
 
 #include "desktop/routed_page.h"
 
+#include "platform/link_handoff.h"
+#include "platform/process_start.h"
+#include "selvik/link_delivery.h"
 #include "selvik/web_browser_view.h"
 #include "tests/selvik/selvik_fakes.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
 #include "tools/demo-site/demo_site.h"
+#include "tools/demo-site/sha256.h"
 
 namespace selvik::test {
 namespace {
 
-// The window on the real page view, shown.
-struct RealBrowser : TestBrowser<WebBrowserView> {
-    explicit RealBrowser(const std::string& startAddress) : TestBrowser(startAddress) {
-        QObject::connect(view, &BrowserView::DocumentComplete, [this] { ++completed; });
-        dialog->show();
-    }
-    QString Address() const { return dialog->findChild<QLineEdit*>("address")->text(); }
+using namespace std::chrono_literals;
+using tarvane::test::ReadFile;
 
-    int completed = 0;
-};
-
-TEST(WebView, AddressBoxAndCaptionFollowTheDemoPortal) {
-    tarvane::demo::DemoSite site(tarvane::demo::DemoSiteOptions{});
-    ASSERT_GT(site.Bind(0), 0);
-    site.Start();
-    QString page = QString("http://game.quellora.localhost:%1/game/1102.htm").arg(site.port());
-
-    RealBrowser browser(page.toStdString());
-    ASSERT_TRUE(SpinUntil([&] { return browser.Address() == page; }));
-    ASSERT_TRUE(SpinUntil([&] {
-        return browser.dialog->windowTitle() == QString::fromUtf8("连连看 - Quellora 游戏门户 - Quellora游戏选择端");
-    })) << browser.dialog->windowTitle().toStdString();
-
-    // An empty page completes too, and leaves the address of the last real one in the box.
-    int before = browser.completed;
-    browser.view->Navigate("about:blank");
-    ASSERT_TRUE(SpinUntil([&] { return browser.completed > before && browser.view->LocationUrl() == "about:blank"; }));
-    EXPECT_EQ(browser.Address(), page);
-    site.Stop();
+// Where the middle of the element `selector` finds lies in the view, for a click there as a user's:
+// a page's own script may not start programs.
+QPoint CentreOf(QWebEnginePage* page, const QString& selector) {
+    QPoint at;
+    page->runJavaScript(
+        QString("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
+                "return [r.left+r.width/2, r.top+r.height/2];})()")
+            .arg(selector),
+        [&](const QVariant& xy) { at = QPoint(xy.toList().value(0).toInt(), xy.toList().value(1).toInt()); });
+    EXPECT_TRUE(SpinUntil([&] { return !at.isNull(); })) << selector.toStdString();
+    return at;
 }
 
-TEST(WebView, NewWindowRequestsStartAnotherSelvikAndOpenNothingHere) {
+// New windows and links that would leave the page go on, and the page stays: selvik starts another
+// selvik for a page's window.open; the main window's pane hands links off its page to its routes.
+TEST(WebView, NewWindowsAndLinksOffThePageGoOnAndThePageStays) {
     tarvane::test::TestSite site;
     std::string other = site.Url("/other.htm");
-    site.AddFile("/other.htm", "<html><head><title>other</title></head><body>other</body></html>", "text/html");
-    site.AddFile("/popup.htm",
-                 "<html><head><title>popup</title></head><body>popup<script>window.open('" + other +
-                     "');</script></body></html>",
-                 "text/html");
-
-    RealBrowser browser(site.Url("/popup.htm"));
-    ASSERT_TRUE(SpinUntil([&] { return !browser.starter.Started().empty(); }));
-    auto started = browser.starter.Started();
-    EXPECT_EQ(started[0].program, "/opt/games/selvik");
-    EXPECT_EQ(started[0].arguments, std::vector<std::string>{other});
-    ASSERT_TRUE(SpinUntil([&] { return browser.completed > 0; }));
-    EXPECT_EQ(browser.view->LocationUrl().toStdString(), site.Url("/popup.htm"));
-    EXPECT_EQ(site.RequestCount("/other.htm"), 0);
-}
-
-// The page of the main window's pane: it keeps its page, and every link that would leave it goes on.
-TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
-    tarvane::test::TestSite site;
     site.AddFile("/other.htm", "<html><body>other</body></html>", "text/html");
+    site.AddFile("/popup.htm", "<html><body>popup<script>window.open('" + other + "');</script></body></html>",
+                 "text/html");
     site.AddFile(
         "/nav.htm",
         "<html><body><a id='off' href='/other.htm'>a</a> <a id='blank' target='_blank' href='/other.htm'>b</a> "
         "<a id='scheme' href='tarvane:%3Ehttp://g.localhost/1.htm%3C'>c</a> <a id='here' href='#end'>d</a>"
         "<p id='end'>end</p></body></html>",
         "text/html");
+
+    TestBrowser<WebBrowserView> browser(site.Url("/popup.htm"));
+    int completed = 0;
+    QObject::connect(browser.view, &BrowserView::DocumentComplete, [&] { ++completed; });
+    browser.dialog->show();
+    ASSERT_TRUE(SpinUntil([&] { return !browser.starter.Started().empty() && completed > 0; }));
+    EXPECT_EQ(browser.starter.Started()[0].program, "/opt/games/selvik");
+    EXPECT_EQ(browser.starter.Started()[0].arguments, std::vector<std::string>{other});
+    EXPECT_EQ(browser.view->LocationUrl().toStdString(), site.Url("/popup.htm"));
+
     std::vector<std::string> routed;
     auto note = [&](const char* route) {
         return [&routed, route](const QUrl& url) {
@@ -87,24 +77,132 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
     view.load(QUrl(QString::fromStdString(site.Url("/nav.htm"))));
     view.show();
     ASSERT_TRUE(SpinUntil([&] { return loaded; }));
-
-    // Clicked with the mouse, as a user does: a page's own script may not start programs.
     for (const char* id : {"off", "blank", "scheme", "here"}) {
-        QPoint at;
-        view.page()->runJavaScript(
-            QString("(function(){var r=document.getElementById('%1').getBoundingClientRect();"
-                    "return [r.left+r.width/2, r.top+r.height/2];})()")
-                .arg(id),
-            [&](const QVariant& xy) { at = QPoint(xy.toList().value(0).toInt(), xy.toList().value(1).toInt()); });
-        ASSERT_TRUE(SpinUntil([&] { return !at.isNull(); }));
         std::size_t before = routed.size();
-        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, at);
-        SpinUntil([&] { return routed.size() > before; }, std::chrono::seconds(id == std::string("here") ? 1 : 10));
+        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, CentreOf(view.page(), QString("#") + id));
+        SpinUntil([&] { return routed.size() > before; }, id == std::string("here") ? 1s : 10s);
     }
-    EXPECT_EQ(routed, (std::vector<std::string>{"off " + site.Url("/other.htm"), "new " + site.Url("/other.htm"),
+    EXPECT_EQ(routed, (std::vector<std::string>{"off " + other, "new " + other,
                                                 "desktop tarvane:%3Ehttp://g.localhost/1.htm%3C"}));
     EXPECT_EQ(view.url().toString(QUrl::RemoveFragment).toStdString(), site.Url("/nav.htm"));
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);
+}
+
+// Ends every process that runs `program` (a copy only this test runs) and answers whether all of them
+// ended in time when asked to.
+bool EndAll(const std::string& program) {
+    bool allGone = true;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) == program) {
+            pid_t pid = std::stoi(entry.path().filename());
+            kill(pid, SIGTERM);
+            if (!SpinUntil([pid] { return kill(pid, 0) != 0; })) {
+                kill(pid, SIGKILL);
+                allGone = false;
+            }
+        }
+    }
+    return allGone;
+}
+
+// Starts programs for real, as selvik does, and records them. What still runs `ends` when the object
+// ends is ended, also after a failed assertion.
+struct SystemStarter : RecordingStarter {
+    explicit SystemStarter(std::string ends) : ends(std::move(ends)) {}
+    ~SystemStarter() override { EndAll(ends); }
+    bool Start(const std::string& program, const std::vector<std::string>& arguments) override {
+        RecordingStarter::Start(program, arguments);
+        return platform::StartDetached(program, arguments);
+    }
+    std::string ends;
+};
+
+// selvik shows a demo game's page; "下载" with no tarvane running starts the real tarvane from the
+// program directory, hands the page over, and the game arrives intact in the download folder. Then a
+// click on the portal's "用 tarvane 下载" link of another game goes through the desktop (xdg-open and the
+// link handler the running tarvane registered) to that tarvane, which takes the task.
+TEST(EndToEnd, SelvikHandsPagesToTarvaneByItsButtonAndByThePortalsLink) {
+    tarvane::test::TempDir dir;
+    std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
+    tarvane::test::WriteFile(dir.File("updater"), "#!/bin/sh\n");
+    std::filesystem::permissions(dir.File("updater"), std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(dir.File("saved"));
+    std::filesystem::create_directories(dir.File("runtime"));
+    std::filesystem::permissions(dir.File("runtime"), std::filesystem::perms::owner_all);
+    tarvane::test::WriteFile(dir.File("config.ini"), "[options]\ndefaultPath=" + dir.File("saved") + "\n");
+    tarvane::demo::DemoSite site{tarvane::demo::DemoSiteOptions{}};
+    ASSERT_GT(site.Bind(0), 0);
+    site.Start();
+    std::string port = std::to_string(site.port());
+    ScopedEnvironment environment;
+    // Inherited by tarvane; the runtime folder also tells this process where tarvane's socket is.
+    environment.Set("XDG_RUNTIME_DIR", dir.File("runtime"));
+    environment.Set("XDG_DATA_HOME", dir.File("data"));
+    environment.Set("XDG_CONFIG_HOME", dir.File("config"));
+    environment.Set("QT_QPA_PLATFORM", "offscreen");
+    environment.Set("TARVANE_WEB_PANE", "0");
+    environment.Set("TARVANE_OFFICIAL_HOST", "www.quellora.localhost:" + port);
+    environment.Set("TARVANE_PORTAL_HOST", "game.quellora.localhost:" + port);
+    environment.Set("TARVANE_MINIGAME_HOST", "mini.quellora.localhost:" + port);
+    // xdg-open without a desktop environment asks the user's handlers only when it sees a display.
+    environment.Set("DISPLAY", ":tarvane-test");
+    environment.Set("XDG_CURRENT_DESKTOP", "");
+    SystemStarter starter(dir.File("tarvane"));
+
+    const tarvane::demo::Game& game = *tarvane::demo::FindGame(1102);
+    std::string page = site.links().portal + tarvane::demo::GamePagePath(game);
+    std::string otherPage = site.links().portal + tarvane::demo::GamePagePath(*tarvane::demo::FindGame(1104));
+    SocketHandoffChannel channel(platform::HandoffSocketPath());
+    ASSERT_EQ(channel.Send(HandoffRecordFor("http://nothing.test/").value()), platform::HandoffResult::NoReceiver);
+    SleepingWaiter waiter;
+    std::atomic<int> outcome{-1};
+    RecordingNotices notices;
+    {
+        BackgroundLinkSender sender([&](const std::string& record) {
+            outcome = static_cast<int>(DeliverLink(record, dir.File("tarvane"), {channel, starter, waiter}));
+        });
+        WebBrowserView* view = nullptr;
+        BrowserDialog dialog(BrowserSetup{dir.File("selvik"), page}, BrowserPorts{starter, sender, notices},
+                             [&](QWidget* parent) { return view = new WebBrowserView(parent); });
+        dialog.show();
+        auto* address = dialog.findChild<QLineEdit*>("address");
+        ASSERT_TRUE(SpinUntil([&] { return address->text().toStdString() == page; }));
+        EXPECT_TRUE(SpinUntil([&] {
+            return dialog.windowTitle() == QString::fromUtf8("连连看 - Quellora 游戏门户 - Quellora游戏选择端");
+        })) << dialog.windowTitle().toStdString();
+        dialog.findChild<QPushButton*>("download")->click();
+
+        EXPECT_TRUE(SpinUntil([&] { return outcome.load() >= 0; }, 60s));
+        EXPECT_EQ(outcome.load(), static_cast<int>(DeliveryOutcome::Delivered));
+        EXPECT_EQ(starter.Programs(), std::vector<std::string>{dir.File("tarvane")});
+        // Saved under the name the parse service gives: the game's name.
+        std::string file = dir.File("saved/" + std::string(game.name) + ".zip");
+        bool done = SpinUntil([&] { return ReadFile(dir.File("completed.xml")).find(page) != std::string::npos; }, 90s);
+        EXPECT_TRUE(done);
+        if (done) {
+            ASSERT_TRUE(std::filesystem::exists(file));
+            EXPECT_EQ(std::filesystem::file_size(file), game.size);
+            EXPECT_EQ(tarvane::demo::Sha256Hex(ReadFile(file)), site.FileSha256(game));
+        }
+
+        ASSERT_TRUE(SpinUntil(
+            [&] { return std::filesystem::exists(dir.File("data/applications/tarvane-url-handler.desktop")); }));
+        view->Navigate(QString::fromStdString(otherPage));
+        ASSERT_TRUE(SpinUntil([&] { return address->text().toStdString() == otherPage; }));
+        auto* web = qobject_cast<QWebEngineView*>(view->Widget());
+        QTest::mouseClick(web->focusProxy(), Qt::LeftButton, {}, CentreOf(web->page(), "a[href^=\"tarvane:\"]"));
+        EXPECT_TRUE(SpinUntil(
+            [&] {
+                return ReadFile(dir.File("download.xml")).find(otherPage) != std::string::npos ||
+                       ReadFile(dir.File("completed.xml")).find(otherPage) != std::string::npos;
+            },
+            60s));
+        // Through the desktop, not through "下载".
+        EXPECT_EQ(starter.Programs(), (std::vector<std::string>{dir.File("tarvane"), "xdg-open"}));
+    }
+    EXPECT_TRUE(notices.shown.empty());
+    EXPECT_TRUE(EndAll(dir.File("tarvane")));
 }
 
 }  // namespace
