@@ -1,3 +1,4 @@
+// The game browser window on a fake page view, and the delivery of its links to tarvane.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,14 +8,32 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
+#include <atomic>
+#include <ostream>
+#include <thread>
 
 #include "platform/codepage.h"
 #include "platform/link_handoff.h"
+#include "selvik/browser_dialog.h"
 #include "selvik/browser_view.h"
-#include "tests/selvik/selvik_fakes.h"
+#include "selvik/link_delivery.h"
+#include "selvik/link_sender.h"
+#include "selvik/notices.h"
+#include "tests/support/fakes.h"
+#include "tests/support/socket_receiver.h"
+#include "tests/support/temp_dir.h"
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace selvik::test {
 namespace {
+
+using platform::HandoffResult;
+using tarvane::test::RecordingStarter;
+using namespace std::chrono_literals;
 
 // A page view that records what the window asks of it; the test plays the page's part.
 class FakeBrowserView : public BrowserView {
@@ -41,7 +60,32 @@ public:
 private:
     QWidget* widget_;
 };
-using FakeBrowser = TestBrowser<FakeBrowserView>;
+struct RecordingSender : LinkSender {
+    void Send(std::string encodedRecord) override { records.push_back(std::move(encodedRecord)); }
+    std::vector<std::string> records;
+};
+
+struct RecordingNotices : Notices {
+    void Show(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+// The window on a fake page view, with recording ports.
+struct FakeBrowser {
+    explicit FakeBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik")
+        : dialog(BrowserSetup{executable, startAddress}, BrowserPorts{starter, sender, notices},
+                 [this](QWidget* parent) { return view = new FakeBrowserView(parent); }) {}
+    template <typename T>
+    T* Child(const char* name) {
+        return dialog.findChild<T*>(name);
+    }
+
+    RecordingStarter starter;
+    RecordingSender sender;
+    RecordingNotices notices;
+    FakeBrowserView* view = nullptr;
+    BrowserDialog dialog;
+};
 
 class BrowserDialogTest : public ::testing::Test {
 protected:
@@ -60,7 +104,7 @@ TEST_F(BrowserDialogTest, ButtonsDriveThePageViewAndTheWindowShowsWhatItReports)
     // The whole command line, blanks included, is the address.
     FakeBrowser browser(platform::AnsiFromUtf8(" http://game.test/搜索 a b "));
     EXPECT_EQ(browser.view->calls, QStringList{"navigate  http://game.test/搜索 a b "});
-    browser.dialog->show();
+    browser.dialog.show();
     browser.view->calls.clear();
     for (const char* name : {"back", "forward", "stop", "refresh", "home", "minigames"}) {
         browser.Child<QPushButton>(name)->click();
@@ -86,9 +130,9 @@ TEST_F(BrowserDialogTest, ButtonsDriveThePageViewAndTheWindowShowsWhatItReports)
     browser.view->Complete("http://game.test/dispenseUrl/11.htm");
     EXPECT_EQ(address->text(), "http://game.test/dispenseUrl/11.htm");
 
-    EXPECT_EQ(browser.dialog->windowTitle(), "glimra");
+    EXPECT_EQ(browser.dialog.windowTitle(), "glimra");
     emit browser.view->TitleChanged(QString::fromUtf8("连连看 - 游戏门户"));
-    EXPECT_EQ(browser.dialog->windowTitle(), QString::fromUtf8("连连看 - 游戏门户 - Quellora游戏选择端"));
+    EXPECT_EQ(browser.dialog.windowTitle(), QString::fromUtf8("连连看 - 游戏门户 - Quellora游戏选择端"));
     for (const QString& text : {"http://game.test/game/902.htm", ""}) {
         emit browser.view->StatusTextChanged(text);
         EXPECT_EQ(browser.Child<QLabel>("status")->text(), text);
@@ -138,7 +182,7 @@ TEST_F(BrowserDialogTest, RightClickSelectsAllOfEitherEdit) {
     for (const char* name : {"address", "search"}) {
         auto* edit = browser.Child<QLineEdit>(name);
         EXPECT_EQ(release(edit, Qt::RightButton), "http://game.test/some/page.htm") << name;
-        EXPECT_EQ(browser.dialog->focusWidget(), edit) << name;
+        EXPECT_EQ(browser.dialog.focusWidget(), edit) << name;
         EXPECT_EQ(release(edit, Qt::LeftButton), "") << name;
     }
 }
@@ -177,6 +221,97 @@ TEST_F(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecor
     }
     ASSERT_EQ(browser.notices.shown.size(), 1u);
     EXPECT_NE(platform::Utf8FromAnsi(browser.notices.shown[0]).find("259"), std::string::npos);
+}
+
+// Answers NoReceiver `absentFor` times, then `then`; records what it was given.
+struct ScriptedChannel : HandoffChannel {
+    HandoffResult Send(const std::string& encodedRecord) override {
+        records.push_back(encodedRecord);
+        return static_cast<int>(records.size()) <= absentFor ? HandoffResult::NoReceiver : then;
+    }
+    int absentFor = 0;
+    HandoffResult then = HandoffResult::Delivered;
+    std::vector<std::string> records;
+};
+
+struct CountingWaiter : Waiter {
+    void Wait(std::chrono::milliseconds duration) override { waits.push_back(duration); }
+    std::vector<std::chrono::milliseconds> waits;
+};
+
+// A running tarvane takes the record at once; otherwise tarvane is started and looked for every 100 ms
+// for up to 10 s. A failed start or a broken connection ends the delivery: the link is not sent again.
+TEST(LinkDelivery, StartsTarvaneWhenNoneListensAndLooksForItForTenSeconds) {
+    struct Case {
+        int absentFor;
+        HandoffResult then;
+        bool startWorks;
+        DeliveryOutcome outcome;
+        std::size_t starts;
+        std::size_t waits;
+    };
+    const Case cases[] = {
+        {0, HandoffResult::Delivered, true, DeliveryOutcome::Delivered, 0, 0},
+        // Listening after 3.1 s: long past a single look at 500 ms.
+        {31, HandoffResult::Delivered, true, DeliveryOutcome::Delivered, 1, 31},
+        {1000, HandoffResult::Delivered, true, DeliveryOutcome::NoReceiver, 1, 100},
+        {1000, HandoffResult::Delivered, false, DeliveryOutcome::NotStarted, 1, 0},
+        {5, HandoffResult::Failed, true, DeliveryOutcome::Failed, 1, 5},
+    };
+    std::string record = HandoffRecordFor("http://game.test/game/2.htm").value();
+    for (const Case& c : cases) {
+        ScriptedChannel channel;
+        channel.absentFor = c.absentFor;
+        channel.then = c.then;
+        RecordingStarter starter;
+        starter.result = c.startWorks;
+        CountingWaiter waiter;
+        EXPECT_EQ(DeliverLink(record, "/opt/游戏/tarvane", {channel, starter, waiter}), c.outcome) << c.absentFor;
+        EXPECT_EQ(waiter.waits, std::vector<std::chrono::milliseconds>(c.waits, 100ms)) << c.absentFor;
+        EXPECT_EQ(channel.records, std::vector<std::string>(c.waits + 1, record)) << c.absentFor;
+        auto started = starter.Started();
+        ASSERT_EQ(started.size(), c.starts) << c.absentFor;
+        for (const auto& [program, arguments] : started) {
+            EXPECT_EQ(program, "/opt/游戏/tarvane");
+            EXPECT_TRUE(arguments.empty());
+        }
+    }
+}
+
+// A tarvane that listens only after 1.5 s still gets the record, as one copy-data message with dwData 0.
+TEST(LinkDelivery, SlowStartingReceiverOnTheSocketGetsTheRecord) {
+    tarvane::test::TempDir dir;
+    std::string record = HandoffRecordFor("http://game.test/game/1102.htm").value();
+    std::unique_ptr<tarvane::test::SocketReceiver> receiver;
+    RecordingStarter starter;
+    starter.onStart = [&] { receiver = std::make_unique<tarvane::test::SocketReceiver>(dir.File("Quellora"), 1500ms); };
+    SocketHandoffChannel channel(dir.File("Quellora"));
+    SleepingWaiter waiter;
+    EXPECT_EQ(DeliverLink(record, "tarvane", {channel, starter, waiter}), DeliveryOutcome::Delivered);
+    ASSERT_NE(receiver, nullptr);
+    EXPECT_EQ(receiver->Finish(),
+              platform::EncodeHandoffMessage(platform::HandoffMessage::CopyData, platform::CopyDataPayload(0, record)));
+}
+
+TEST(LinkDelivery, BackgroundSenderDeliversInOrderOneAtATimeAndFinishesBeforeItEnds) {
+    std::mutex mutex;
+    std::vector<std::string> delivered;
+    std::atomic<int> active{0};
+    std::atomic<bool> overlapped{false};
+    {
+        BackgroundLinkSender sender([&](const std::string& record) {
+            overlapped = ++active > 1 || overlapped;
+            std::this_thread::sleep_for(20ms);
+            std::lock_guard lock(mutex);
+            delivered.push_back(record);
+            --active;
+        });
+        for (int i = 0; i < 5; ++i) {
+            sender.Send("record " + std::to_string(i));
+        }
+    }
+    EXPECT_EQ(delivered, (std::vector<std::string>{"record 0", "record 1", "record 2", "record 3", "record 4"}));
+    EXPECT_FALSE(overlapped);
 }
 
 }  // namespace
