@@ -10,14 +10,10 @@
 #include "platform/codepage.h"
 #include "tarvane/engine/base64.h"
 #include "tarvane/engine/link_resolver.h"
-#include "tests/support/fakes.h"
-#include "tests/support/temp_dir.h"
 #include "tools/demo-site/game_content.h"
 #include "tools/demo-site/pages.h"
 #include "tools/demo-site/parse_service.h"
 #include "tools/demo-site/sha256.h"
-#include "updater/curl_fetcher.h"
-#include "updater/update_check.h"
 
 namespace tarvane::demo {
 namespace {
@@ -25,6 +21,7 @@ namespace {
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 // A GET (or HEAD) of "http://HOST:PORT/PATH" sent as a program sends it: HOST reaches 127.0.0.1 and
 // is the Host header, and the path goes out as it is, unescaped.
@@ -74,6 +71,11 @@ TEST_F(DemoSiteTest, EachSiteAnswersByItsHostName) {
         EXPECT_EQ(reply.get_header_value("Content-Type"), "text/html; charset=utf-8") << url;
         EXPECT_THAT(reply.body, AllOf(HasSubstr("<meta charset=\"utf-8\">"), HasSubstr(fragment))) << url;
     }
+
+    // The version file names the published version and a stand-in installer.
+    EXPECT_EQ(Get(Official("/softUpdate/tarvane/newVerInfo.txt")).body,
+              "2|||" + Official("/softUpdate/tarvane/updateZip"));
+    EXPECT_THAT(Get(Official("/softUpdate/tarvane/updateZip")).body, StartsWith("#!/bin/sh\n"));
 
     // A page lives on its own site only, and unknown hosts and pages are 404.
     for (const std::string& url :
@@ -162,20 +164,6 @@ TEST_F(DemoSiteTest, ParseServiceNamesTheFileOfAGamePageWhichDownloadsWholeOrInR
         SplitParseReply(DecodeParseReply(Get(Official("/softAssist/parse/parse_fileInfo.php?link=" + query)).body));
     EXPECT_EQ(parsed.realLink, Portal("/files/301/tiequan-fengbao.zip"));
     EXPECT_EQ(platform::Utf8FromAnsi(parsed.fileName), "铁拳风暴");
-}
-
-TEST_F(DemoSiteTest, TheUpdaterFindsAndFetchesThePublishedInstaller) {
-    tarvane::test::TempDir programDirectory;
-    tarvane::test::RecordingStarter starter;
-    updater::CurlFetcher fetcher;
-    updater::UpdaterSetup setup{programDirectory.Directory(),
-                                updater::VersionFileAddress("www.quellora.localhost:" + std::to_string(site_.port()))};
-    EXPECT_EQ(updater::RunUpdateCheck(setup, fetcher, starter), updater::UpdateOutcome::InstallerStarted);
-    ASSERT_EQ(starter.Programs().size(), 1u);
-    EXPECT_EQ(tarvane::test::ReadFile(starter.Programs()[0]).rfind("#!/bin/sh\n", 0), 0u);
-
-    tarvane::test::WriteFile(programDirectory.File("config.ini"), "[main]\nVer=2\n");
-    EXPECT_EQ(updater::RunUpdateCheck(setup, fetcher, starter), updater::UpdateOutcome::UpToDate);
 }
 
 TEST_F(DemoSiteTest, SearchFindsGamesByEscapedOrCodePageText) {
