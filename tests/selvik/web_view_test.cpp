@@ -53,8 +53,7 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
     site.AddFile(
         "/nav.htm",
         "<html><body><a id='off' href='/other.htm'>a</a> <a id='blank' target='_blank' href='/other.htm'>b</a> "
-        "<a id='scheme' href='tarvane:%3Ehttp://g.localhost/1.htm%3C'>c</a> <a id='here' href='#end'>d</a>"
-        "<p id='end'>end</p></body></html>",
+        "<a id='scheme' href='tarvane:%3Ehttp://g.localhost/1.htm%3C'>c</a></body></html>",
         "text/html");
     std::vector<std::string> routed;
     auto note = [&](const char* route) {
@@ -69,14 +68,14 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
     view.load(QUrl(QString::fromStdString(site.Url("/nav.htm"))));
     view.show();
     ASSERT_TRUE(SpinUntil([&] { return loaded; }));
-    for (const char* id : {"off", "blank", "scheme", "here"}) {
+    for (const char* id : {"#off", "#blank", "#scheme"}) {
         std::size_t before = routed.size();
-        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, CentreOf(view.page(), QString("#") + id));
-        SpinUntil([&] { return routed.size() > before; }, id == std::string("here") ? 1s : 10s);
+        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, CentreOf(view.page(), id));
+        SpinUntil([&] { return routed.size() > before; }, 10s);
     }
     EXPECT_EQ(routed, (std::vector<std::string>{"off " + other, "new " + other,
                                                 "desktop tarvane:%3Ehttp://g.localhost/1.htm%3C"}));
-    EXPECT_EQ(view.url().toString(QUrl::RemoveFragment).toStdString(), site.Url("/nav.htm"));
+    EXPECT_EQ(view.url().toString().toStdString(), site.Url("/nav.htm"));
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);
 }
 
