@@ -75,10 +75,8 @@ struct FakeBrowser {
     explicit FakeBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik")
         : dialog(BrowserSetup{executable, startAddress}, BrowserPorts{starter, sender, notices},
                  [this](QWidget* parent) { return view = new FakeBrowserView(parent); }) {}
-    template <typename T>
-    T* Child(const char* name) {
-        return dialog.findChild<T*>(name);
-    }
+    void Click(const char* button) { dialog.findChild<QPushButton*>(button)->click(); }
+    QLineEdit* Edit(const char* name) { return dialog.findChild<QLineEdit*>(name); }
 
     RecordingStarter starter;
     RecordingSender sender;
@@ -99,7 +97,7 @@ protected:
     }
 };
 
-TEST_F(BrowserDialogTest, ButtonsDriveThePageViewAndTheWindowShowsWhatItReports) {
+TEST_F(BrowserDialogTest, ButtonsAndEditsDriveThePageViewAndTheWindowShowsWhatItReports) {
     EXPECT_EQ(FakeBrowser("").view->calls, QStringList{"navigate http://portal.test:81/?selvik"});
     // The whole command line, blanks included, is the address.
     FakeBrowser browser(platform::AnsiFromUtf8(" http://game.test/搜索 a b "));
@@ -107,15 +105,15 @@ TEST_F(BrowserDialogTest, ButtonsDriveThePageViewAndTheWindowShowsWhatItReports)
     browser.dialog.show();
     browser.view->calls.clear();
     for (const char* name : {"back", "forward", "stop", "refresh", "home", "minigames"}) {
-        browser.Child<QPushButton>(name)->click();
+        browser.Click(name);
     }
     // Laid out with no size, so no user reaches it; it goes home all the same.
-    EXPECT_TRUE(browser.Child<QPushButton>("minigames")->geometry().isEmpty());
-    auto* address = browser.Child<QLineEdit>("address");
+    EXPECT_TRUE(browser.dialog.findChild<QPushButton*>("minigames")->geometry().isEmpty());
+    auto* address = browser.Edit("address");
     address->setText("http://game.test/typed");
-    browser.Child<QPushButton>("go")->click();
+    browser.Click("go");
     // Enter in the search box navigates to the address too: "转到" is the window's default button.
-    QTest::keyClick(browser.Child<QLineEdit>("search"), Qt::Key_Return);
+    QTest::keyClick(browser.Edit("search"), Qt::Key_Return);
     QString home = "navigate http://portal.test:81/?selvik, ";
     EXPECT_EQ(browser.view->calls.join(", "), "back, forward, stop, refresh, " + home + home +
                                                   "stop, navigate http://game.test/typed, stop, "
@@ -135,7 +133,23 @@ TEST_F(BrowserDialogTest, ButtonsDriveThePageViewAndTheWindowShowsWhatItReports)
     EXPECT_EQ(browser.dialog.windowTitle(), QString::fromUtf8("连连看 - 游戏门户 - Quellora游戏选择端"));
     for (const QString& text : {"http://game.test/game/902.htm", ""}) {
         emit browser.view->StatusTextChanged(text);
-        EXPECT_EQ(browser.Child<QLabel>("status")->text(), text);
+        EXPECT_EQ(browser.dialog.findChild<QLabel*>("status")->text(), text);
+    }
+
+    // A right click selects all of either edit, a left one does not.
+    auto release = [](QLineEdit* edit, Qt::MouseButton button) {
+        edit->setText("http://game.test/some/page.htm");
+        edit->deselect();
+        QPointF at(5, 5);
+        QMouseEvent event(QEvent::MouseButtonRelease, at, edit->mapToGlobal(at), button, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &event);
+        return edit->selectedText();
+    };
+    for (const char* name : {"address", "search"}) {
+        auto* edit = browser.Edit(name);
+        EXPECT_EQ(release(edit, Qt::RightButton), "http://game.test/some/page.htm") << name;
+        EXPECT_EQ(browser.dialog.focusWidget(), edit) << name;
+        EXPECT_EQ(release(edit, Qt::LeftButton), "") << name;
     }
 }
 
@@ -143,8 +157,8 @@ TEST_F(BrowserDialogTest, SearchAndNewWindowsStartAnotherSelvikAndSchemeLinksGoT
     FakeBrowser browser("http://game.test/", platform::AnsiFromUtf8("/opt/游戏/selvik"));
     browser.view->calls.clear();
     // Blanks, Chinese and "&" follow "keywords=" as typed.
-    browser.Child<QLineEdit>("search")->setText(QString::fromUtf8("星际 猎手&x"));
-    browser.Child<QPushButton>("searchGo")->click();
+    browser.Edit("search")->setText(QString::fromUtf8("星际 猎手&x"));
+    browser.Click("searchGo");
     emit browser.view->NewWindowRequested("http://game.test/popup.htm?a=%20b");
     emit browser.view->DesktopLinkClicked("tarvane:%3Ehttp://game.test/1.htm%3C");
     emit browser.view->DesktopLinkClicked("-x:y");
@@ -169,24 +183,6 @@ TEST(BrowserPlacement, FrameAndTitleBarLieOnTheWorkArea) {
     EXPECT_EQ(ClientRectInWorkArea(work, 1280, QMargins()), work);
 }
 
-TEST_F(BrowserDialogTest, RightClickSelectsAllOfEitherEdit) {
-    FakeBrowser browser("http://game.test/");
-    auto release = [](QLineEdit* edit, Qt::MouseButton button) {
-        edit->setText("http://game.test/some/page.htm");
-        edit->deselect();
-        QPointF at(5, 5);
-        QMouseEvent event(QEvent::MouseButtonRelease, at, edit->mapToGlobal(at), button, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(edit, &event);
-        return edit->selectedText();
-    };
-    for (const char* name : {"address", "search"}) {
-        auto* edit = browser.Child<QLineEdit>(name);
-        EXPECT_EQ(release(edit, Qt::RightButton), "http://game.test/some/page.htm") << name;
-        EXPECT_EQ(browser.dialog.focusWidget(), edit) << name;
-        EXPECT_EQ(release(edit, Qt::LeftButton), "") << name;
-    }
-}
-
 TEST_F(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecordCannotHold) {
     FakeBrowser browser("http://game.test/");
     const auto& records = browser.sender.records;
@@ -194,7 +190,7 @@ TEST_F(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecor
         return platform::DecodeLinkHandoff(records.back()).value_or(platform::LinkHandoffRecord{});
     };
     browser.view->Complete("http://game.test/game/1102.htm");
-    browser.Child<QPushButton>("download")->click();
+    browser.Click("download");
     ASSERT_EQ(records.size(), 1u);
     ASSERT_EQ(records[0].size(), platform::kLinkHandoffRecordSize);
     platform::LinkHandoffRecord record = lastRecord();
@@ -214,8 +210,8 @@ TEST_F(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecor
         {QString::fromUtf8("http://g.test/\xF0\x9F\x8E\xAE.htm"), "http://g.test/%F0%9F%8E%AE.htm"}};
     for (const auto& [shown, sent] : cases) {
         std::size_t before = records.size();
-        browser.Child<QLineEdit>("address")->setText(shown);
-        browser.Child<QPushButton>("download")->click();
+        browser.Edit("address")->setText(shown);
+        browser.Click("download");
         ASSERT_EQ(records.size(), before + (sent.empty() ? 0 : 1)) << shown.toStdString();
         EXPECT_EQ(sent.empty() ? "" : lastRecord().link, sent);
     }
