@@ -1,78 +1,59 @@
+// The real page view: on local sites, and end to end with the real tarvane as a second process.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QWebEngineView>
+#include <atomic>
+#include <filesystem>
 
 #include "desktop/routed_page.h"
 
+#include "platform/link_handoff.h"
+#include "selvik/browser_dialog.h"
+#include "selvik/link_delivery.h"
+#include "selvik/link_sender.h"
+#include "selvik/notices.h"
 #include "selvik/web_browser_view.h"
-#include "tests/selvik/selvik_fakes.h"
+#include "tests/support/fakes.h"
+#include "tests/support/spin.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
 #include "tools/demo-site/demo_site.h"
+#include "tools/demo-site/sha256.h"
 
 namespace selvik::test {
 namespace {
 
-// The window on the real page view, shown.
-struct RealBrowser : TestBrowser<WebBrowserView> {
-    explicit RealBrowser(const std::string& startAddress) : TestBrowser(startAddress) {
-        QObject::connect(view, &BrowserView::DocumentComplete, [this] { ++completed; });
-        dialog->show();
-    }
-    QString Address() const { return dialog->findChild<QLineEdit*>("address")->text(); }
+using namespace std::chrono_literals;
+using tarvane::test::ReadFile;
+using tarvane::test::SpinUntil;
 
-    int completed = 0;
-};
-
-TEST(WebView, AddressBoxAndCaptionFollowTheDemoPortal) {
-    tarvane::demo::DemoSite site(tarvane::demo::DemoSiteOptions{});
-    ASSERT_GT(site.Bind(0), 0);
-    site.Start();
-    QString page = QString("http://game.quellora.localhost:%1/game/1102.htm").arg(site.port());
-
-    RealBrowser browser(page.toStdString());
-    ASSERT_TRUE(SpinUntil([&] { return browser.Address() == page; }));
-    ASSERT_TRUE(SpinUntil([&] {
-        return browser.dialog->windowTitle() == QString::fromUtf8("连连看 - Quellora 游戏门户 - Quellora游戏选择端");
-    })) << browser.dialog->windowTitle().toStdString();
-
-    // An empty page completes too, and leaves the address of the last real one in the box.
-    int before = browser.completed;
-    browser.view->Navigate("about:blank");
-    ASSERT_TRUE(SpinUntil([&] { return browser.completed > before && browser.view->LocationUrl() == "about:blank"; }));
-    EXPECT_EQ(browser.Address(), page);
-    site.Stop();
-}
-
-TEST(WebView, NewWindowRequestsStartAnotherSelvikAndOpenNothingHere) {
-    tarvane::test::TestSite site;
-    std::string other = site.Url("/other.htm");
-    site.AddFile("/other.htm", "<html><head><title>other</title></head><body>other</body></html>", "text/html");
-    site.AddFile("/popup.htm",
-                 "<html><head><title>popup</title></head><body>popup<script>window.open('" + other +
-                     "');</script></body></html>",
-                 "text/html");
-
-    RealBrowser browser(site.Url("/popup.htm"));
-    ASSERT_TRUE(SpinUntil([&] { return !browser.starter.Started().empty(); }));
-    auto started = browser.starter.Started();
-    EXPECT_EQ(started[0].program, "/opt/games/selvik");
-    EXPECT_EQ(started[0].arguments, std::vector<std::string>{other});
-    ASSERT_TRUE(SpinUntil([&] { return browser.completed > 0; }));
-    EXPECT_EQ(browser.view->LocationUrl().toStdString(), site.Url("/popup.htm"));
-    EXPECT_EQ(site.RequestCount("/other.htm"), 0);
+// Where the middle of the element `selector` finds lies in the view, for a click there as a user's:
+// a page's own script may not start programs.
+QPoint CentreOf(QWebEnginePage* page, const QString& selector) {
+    QPoint at;
+    page->runJavaScript(
+        QString("(function(){var r=document.querySelector('%1').getBoundingClientRect();"
+                "return [r.left+r.width/2, r.top+r.height/2];})()")
+            .arg(selector),
+        [&](const QVariant& xy) { at = QPoint(xy.toList().value(0).toInt(), xy.toList().value(1).toInt()); });
+    EXPECT_TRUE(SpinUntil([&] { return !at.isNull(); })) << selector.toStdString();
+    return at;
 }
 
 // The page of the main window's pane: it keeps its page, and every link that would leave it goes on.
 TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
     tarvane::test::TestSite site;
+    std::string other = site.Url("/other.htm");
     site.AddFile("/other.htm", "<html><body>other</body></html>", "text/html");
     site.AddFile(
         "/nav.htm",
         "<html><body><a id='off' href='/other.htm'>a</a> <a id='blank' target='_blank' href='/other.htm'>b</a> "
-        "<a id='scheme' href='tarvane:%3Ehttp://g.localhost/1.htm%3C'>c</a> <a id='here' href='#end'>d</a>"
-        "<p id='end'>end</p></body></html>",
+        "<a id='scheme' href='tarvane:%3Ehttp://g.localhost/1.htm%3C'>c</a></body></html>",
         "text/html");
     std::vector<std::string> routed;
     auto note = [&](const char* route) {
@@ -87,24 +68,127 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
     view.load(QUrl(QString::fromStdString(site.Url("/nav.htm"))));
     view.show();
     ASSERT_TRUE(SpinUntil([&] { return loaded; }));
-
-    // Clicked with the mouse, as a user does: a page's own script may not start programs.
-    for (const char* id : {"off", "blank", "scheme", "here"}) {
-        QPoint at;
-        view.page()->runJavaScript(
-            QString("(function(){var r=document.getElementById('%1').getBoundingClientRect();"
-                    "return [r.left+r.width/2, r.top+r.height/2];})()")
-                .arg(id),
-            [&](const QVariant& xy) { at = QPoint(xy.toList().value(0).toInt(), xy.toList().value(1).toInt()); });
-        ASSERT_TRUE(SpinUntil([&] { return !at.isNull(); }));
+    for (const char* id : {"#off", "#blank", "#scheme"}) {
         std::size_t before = routed.size();
-        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, at);
-        SpinUntil([&] { return routed.size() > before; }, std::chrono::seconds(id == std::string("here") ? 1 : 10));
+        QTest::mouseClick(view.focusProxy(), Qt::LeftButton, {}, CentreOf(view.page(), id));
+        SpinUntil([&] { return routed.size() > before; }, 10s);
     }
-    EXPECT_EQ(routed, (std::vector<std::string>{"off " + site.Url("/other.htm"), "new " + site.Url("/other.htm"),
+    EXPECT_EQ(routed, (std::vector<std::string>{"off " + other, "new " + other,
                                                 "desktop tarvane:%3Ehttp://g.localhost/1.htm%3C"}));
-    EXPECT_EQ(view.url().toString(QUrl::RemoveFragment).toStdString(), site.Url("/nav.htm"));
+    EXPECT_EQ(view.url().toString().toStdString(), site.Url("/nav.htm"));
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);
+}
+
+// Starts programs for real, in `environment`, and records them. What still runs `ends` when the object
+// ends is killed, also after a failed assertion.
+struct SystemStarter : tarvane::test::RecordingStarter {
+    explicit SystemStarter(std::string ends) : ends(std::move(ends)) {}
+    ~SystemStarter() override {
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::error_code error;
+            if (std::filesystem::read_symlink(entry.path() / "exe", error) == ends) {
+                pid_t pid = std::stoi(entry.path().filename());
+                kill(pid, SIGKILL);
+                SpinUntil([pid] { return kill(pid, 0) != 0; });
+            }
+        }
+    }
+    bool Start(const std::string& program, const std::vector<std::string>& arguments) override {
+        RecordingStarter::Start(program, arguments);
+        QProcess process;
+        process.setProgram(QString::fromStdString(program));
+        for (const std::string& argument : arguments) {
+            process.setArguments(process.arguments() << QString::fromStdString(argument));
+        }
+        process.setProcessEnvironment(environment);
+        return process.startDetached();
+    }
+    std::string ends;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+struct UnexpectedNotices : Notices {
+    void Show(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+};
+
+// selvik shows a demo game's page; "下载" with no tarvane running starts the real tarvane from the
+// program directory, hands the page over, and the game arrives intact in the download folder. Then a
+// click on the portal's "用 tarvane 下载" link of another game goes through the desktop (xdg-open and the
+// link handler the running tarvane registered) to that tarvane, which takes the task.
+TEST(EndToEnd, SelvikHandsPagesToTarvaneByItsButtonAndByThePortalsLink) {
+    tarvane::test::TempDir dir;
+    std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
+    tarvane::test::WriteFile(dir.File("updater"), "#!/bin/sh\n");
+    std::filesystem::permissions(dir.File("updater"), std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(dir.File("saved"));
+    std::filesystem::create_directories(dir.File("runtime"));
+    tarvane::test::WriteFile(dir.File("config.ini"), "[options]\ndefaultPath=" + dir.File("saved") + "\n");
+    tarvane::demo::DemoSite site{tarvane::demo::DemoSiteOptions{}};
+    ASSERT_GT(site.Bind(0), 0);
+    site.Start();
+    SystemStarter starter(dir.File("tarvane"));
+    auto set = [&](const char* name, const std::string& value) {
+        starter.environment.insert(name, QString::fromStdString(value));
+    };
+    set("XDG_RUNTIME_DIR", dir.File("runtime"));
+    set("XDG_DATA_HOME", dir.File("data"));
+    set("XDG_CONFIG_HOME", dir.File("config"));
+    set("TARVANE_WEB_PANE", "0");
+    set("TARVANE_OFFICIAL_HOST", "www.quellora.localhost:" + std::to_string(site.port()));
+    // xdg-open without a desktop environment asks the user's handlers only when it sees a display.
+    set("DISPLAY", ":tarvane-test");
+    set("XDG_CURRENT_DESKTOP", "");
+    auto holds = [&](const char* file, const std::string& text) {
+        return ReadFile(dir.File(file)).find(text) != std::string::npos;
+    };
+
+    const tarvane::demo::Game& game = *tarvane::demo::FindGame(1102);
+    std::string page = site.links().portal + tarvane::demo::GamePagePath(game);
+    std::string otherPage = site.links().portal + tarvane::demo::GamePagePath(*tarvane::demo::FindGame(1104));
+    SocketHandoffChannel channel(dir.File("runtime/tarvane/Quellora"));
+    SleepingWaiter waiter;
+    std::atomic<int> outcome{-1};
+    UnexpectedNotices notices;
+    {
+        BackgroundLinkSender sender([&](const std::string& record) {
+            outcome = static_cast<int>(DeliverLink(record, dir.File("tarvane"), {channel, starter, waiter}));
+        });
+        WebBrowserView* view = nullptr;
+        BrowserDialog dialog(BrowserSetup{dir.File("selvik"), page}, BrowserPorts{starter, sender, notices},
+                             [&](QWidget* parent) { return view = new WebBrowserView(parent); });
+        dialog.show();
+        auto* address = dialog.findChild<QLineEdit*>("address");
+        ASSERT_TRUE(SpinUntil([&] { return address->text().toStdString() == page; }));
+        EXPECT_TRUE(SpinUntil([&] {
+            return dialog.windowTitle() == QString::fromUtf8("连连看 - Quellora 游戏门户 - Quellora游戏选择端");
+        })) << dialog.windowTitle().toStdString();
+        dialog.findChild<QPushButton*>("download")->click();
+
+        EXPECT_TRUE(SpinUntil([&] { return outcome.load() >= 0; }, 60s));
+        EXPECT_EQ(outcome.load(), static_cast<int>(DeliveryOutcome::Delivered));
+        EXPECT_EQ(starter.Programs(), std::vector<std::string>{dir.File("tarvane")});
+        // Saved under the name the parse service gives: the game's name.
+        EXPECT_TRUE(SpinUntil([&] { return holds("completed.xml", page); }, 90s));
+        EXPECT_EQ(tarvane::demo::Sha256Hex(ReadFile(dir.File("saved/" + std::string(game.name) + ".zip"))),
+                  site.FileSha256(game));
+
+        ASSERT_TRUE(SpinUntil(
+            [&] { return std::filesystem::exists(dir.File("data/applications/tarvane-url-handler.desktop")); }));
+        view->Navigate(QString::fromStdString(otherPage));
+        ASSERT_TRUE(SpinUntil([&] { return address->text().toStdString() == otherPage; }));
+        auto* web = qobject_cast<QWebEngineView*>(view->Widget());
+        QTest::mouseClick(web->focusProxy(), Qt::LeftButton, {}, CentreOf(web->page(), "a[href^=\"tarvane:\"]"));
+        EXPECT_TRUE(
+            SpinUntil([&] { return holds("download.xml", otherPage) || holds("completed.xml", otherPage); }, 60s));
+        // Through the desktop, not through "下载".
+        EXPECT_EQ(starter.Programs(), (std::vector<std::string>{dir.File("tarvane"), "xdg-open"}));
+
+        // A page's new window is another selvik's.
+        web->page()->runJavaScript(QString::fromStdString("window.open('" + page + "')"));
+        ASSERT_TRUE(SpinUntil([&] { return starter.Started().size() == 3; }));
+        EXPECT_EQ(starter.Started()[2].program, dir.File("selvik"));
+        EXPECT_EQ(starter.Started()[2].arguments, std::vector<std::string>{page});
+    }
 }
 
 }  // namespace
