@@ -1,62 +1,41 @@
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <random>
 #include <thread>
 
 #include "tests/download/download_test_base.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
 
 namespace tarvane::test {
 namespace {
-
-pid_t StartChild(std::vector<std::string> args) {
-    args.insert(args.begin(), DOWNLOAD_CHILD_PATH);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn(&pid, DOWNLOAD_CHILD_PATH, nullptr, nullptr, argv.data(), environ);
-    return pid;
-}
-
-int WaitChild(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
-}
 
 // The program killed at random moments of a download: after each restart the task goes on, and the
 // finished file is the server's, byte for byte.
 TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile) {
     std::string bytes = MakeFileBytes(6 * 1024 * 1024, 21);
     site_.AddSlowFile("/files/crash.bin", bytes, 2 * 1024 * 1024);
-    std::string page = Page("crash", "/files/crash.bin", "crash");
-    std::string host = "127.0.0.1:" + std::to_string(site_.port());
+    std::string page = Page("/files/crash.bin", "crash"), host = site_.Host();
     engine_.reset();  // the child processes own the files now
 
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(100, 1500);
     for (int round = 0; round < 4; ++round) {
-        pid_t child = round == 0 ? StartChild({temp_.Directory(), host, "add", page, games_})
-                                 : StartChild({temp_.Directory(), host, "start"});
+        pid_t child = round == 0 ? StartChild({DOWNLOAD_CHILD_PATH, temp_.Directory(), host, "add", page, games_})
+                                 : StartChild({DOWNLOAD_CHILD_PATH, temp_.Directory(), host, "start"});
         ASSERT_GT(child, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
         kill(child, SIGKILL);
         WaitChild(child);
     }
-    pid_t last = StartChild({temp_.Directory(), host, "start"});
+    pid_t last = StartChild({DOWNLOAD_CHILD_PATH, temp_.Directory(), host, "start"});
     int status = WaitChild(last);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
     EngineHarness check(temp_.Directory(), host);
     EXPECT_FALSE(check.files.GetItemField(check.CompletedFile(), "frmPge", page, "path").empty());
-    EXPECT_EQ(ReadFile(games_ + "/crash.bin"), bytes);
+    EXPECT_TRUE(Game("crash.bin") == bytes);
 }
 
 }  // namespace

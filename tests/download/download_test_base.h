@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "platform/codepage.h"
 #include "tests/download/engine_harness.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
@@ -16,14 +18,40 @@ class DownloadTest : public ::testing::Test {
 protected:
     DownloadTest() : games_(temp_.File("games")) {
         std::filesystem::create_directory(games_);
-        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), "127.0.0.1:" + std::to_string(site_.port()));
+        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host());
     }
 
-    // A game page whose parse reply names `path` on the site and `name`.
-    std::string Page(const std::string& id, const std::string& path, const std::string& name) {
-        std::string page = "http://game.quellora.localhost:8717/game/" + id + ".htm";
+    static std::string GamePage(const std::string& id) {
+        return "http://game.quellora.localhost:8717/game/" + id + ".htm";
+    }
+    // A game page (named after `id`, or else `name`) whose parse reply names `path` on the site and `name`.
+    std::string Page(const std::string& path, const std::string& name, const std::string& id = "") {
+        std::string page = GamePage(id.empty() ? name : id);
         site_.SetParseReply(page, site_.Url(path), name);
         return page;
+    }
+    // Page() handed over as a new task into `folder`, the games folder unless said otherwise.
+    std::string Add(const std::string& path, const std::string& name, std::string folder = "") {
+        std::string page = Page(path, name);
+        engine_->AddPage(page, folder.empty() ? games_ : folder);
+        return page;
+    }
+    // A task stored as after a pause, `count` bytes of `size` counted, its file holding `partial` and
+    // its link `path` on the site; then the list is loaded, as at the program's start. Answers its page.
+    std::string Store(const std::string& name, const std::string& path, uint64_t size, const std::string& count,
+                      const std::string& partial, const std::string& type = "bin") {
+        DownloadTask task{.frmPge = GamePage(path.substr(path.rfind('/') + 1)),
+                          .name = name,
+                          .path = games_,
+                          .size = std::to_string(size),
+                          .downloadedSize = count,
+                          .fileLink = site_.Url(path),
+                          .flag = "2",
+                          .type = type};
+        WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + "." + type), partial);
+        engine_->files.AddItem(engine_->DownloadFile(), task, false);
+        engine_->files.LoadDownloadList(engine_->DownloadFile(), engine_->list);
+        return task.frmPge;
     }
     std::string Stored(const std::string& page, const std::string& field) {
         return engine_->files.GetItemField(engine_->DownloadFile(), "frmPge", page, field);
@@ -32,6 +60,19 @@ protected:
         return engine_->files.GetItemField(engine_->CompletedFile(), "frmPge", page, field);
     }
     bool IsCompleted(const std::string& page) { return !Completed(page, "frmPge").empty(); }
+    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        return EngineHarness::WaitFor(done, limit);
+    }
+    // Waits until every page has the flag, failed ("3") unless said otherwise.
+    bool WaitFlag(const std::vector<std::string>& pages, const std::string& flag = "3") {
+        return WaitFor(
+            [&] { return std::ranges::all_of(pages, [&](auto& page) { return Stored(page, "flag") == flag; }); });
+    }
+    bool WaitCompleted(const std::vector<std::string>& pages) {
+        return WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); });
+    }
+    // The file `name` in the games folder.
+    std::string Game(const std::string& name) { return ReadFile(platform::Utf8FromAnsi(games_ + "/" + name)); }
     void WriteConfig(const std::string& text) { WriteFile(temp_.File("config.ini"), text); }
 
     TempDir temp_;

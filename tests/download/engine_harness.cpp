@@ -26,21 +26,11 @@ EngineHarness::~EngineHarness() {
     scheduler.Shutdown(std::chrono::seconds(5));
 }
 
-void EngineHarness::AddPage(const std::string& pageLink, const std::string& folder, const std::string& name,
-                            const std::string& proxyHost, int proxyPort, const std::string& proxyUser,
-                            const std::string& proxyPassword) {
-    AddTaskRequest request;
-    request.task.frmPge = pageLink;
-    request.task.fileLink = pageLink;
-    request.task.name = name;
-    request.task.path = folder;
-    request.task.prxIP = proxyHost;
-    request.task.prxPort = proxyPort;
-    request.task.prxName = proxyUser;
-    request.task.prxPwd = proxyPassword;
-    request.task.agent = kDefaultAgent;
-    request.resolve = 1;
-    commands.AddTask(request);
+void EngineHarness::AddPage(const std::string& pageLink, const std::string& folder, DownloadTask task) {
+    task.frmPge = task.fileLink = pageLink;
+    task.path = folder;
+    task.agent = kDefaultAgent;
+    commands.AddTask({std::move(task), 1});
 }
 
 bool EngineHarness::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {

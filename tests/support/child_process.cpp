@@ -1,4 +1,4 @@
-#include "tests/support/tinyproxy.h"
+#include "tests/support/child_process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -25,8 +25,7 @@ sockaddr_in Loopback(int port) {
     return address;
 }
 
-}  // namespace
-
+// A port on 127.0.0.1 that nothing listens on at the moment of the call.
 int FreeLoopbackPort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = Loopback(0);
@@ -40,12 +39,31 @@ int FreeLoopbackPort() {
     return port;
 }
 
+// Whether something accepts connections on 127.0.0.1:port.
 bool AcceptsConnections(int port) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = Loopback(port);
     bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return connected;
+}
+
+}  // namespace
+
+pid_t StartChild(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+int WaitChild(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
 }
 
 TinyProxy::TinyProxy(const std::string& user, const std::string& password) {
@@ -61,12 +79,8 @@ TinyProxy::TinyProxy(const std::string& user, const std::string& password) {
                           "DisableViaHeader Yes\n"
                           "BasicAuth " +
                           user + " " + password + "\n");
-    std::string program = "tinyproxy";
-    std::string foreground = "-d";
-    std::string configFlag = "-c";
-    char* argv[] = {program.data(), foreground.data(), configFlag.data(), config.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, "tinyproxy", nullptr, nullptr, argv, environ) != 0) {
+    pid_t pid = StartChild({"tinyproxy", "-d", "-c", config});  // -d: in the foreground
+    if (pid < 0) {
         return;
     }
     pid_ = pid;
@@ -81,7 +95,7 @@ TinyProxy::TinyProxy(const std::string& user, const std::string& password) {
     }
     if (!AcceptsConnections(port_)) {
         kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+        WaitChild(pid_);
         pid_ = -1;
     }
 }
@@ -89,7 +103,7 @@ TinyProxy::TinyProxy(const std::string& user, const std::string& password) {
 TinyProxy::~TinyProxy() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        WaitChild(pid_);
     }
 }
 

@@ -3,10 +3,17 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
 namespace tarvane::test {
+
+// Starts `arguments[0]`, found on the PATH unless it is a path, with the arguments; -1 when it
+// cannot be started.
+pid_t StartChild(std::vector<std::string> arguments);
+// Waits for the child's end; answers its wait status.
+int WaitChild(pid_t pid);
 
 // A real HTTP proxy (tinyproxy) with Basic authentication on 127.0.0.1 and a free port, running
 // in the foreground as a child process for the life of the object.
@@ -26,10 +33,5 @@ private:
     pid_t pid_ = -1;
     int port_ = 0;
 };
-
-// A port on 127.0.0.1 that nothing listens on at the moment of the call.
-int FreeLoopbackPort();
-// Whether something accepts connections on 127.0.0.1:port.
-bool AcceptsConnections(int port);
 
 }  // namespace tarvane::test
