@@ -4,7 +4,7 @@
 #include <random>
 #include <thread>
 
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 #include "tests/support/child_process.h"
 
 namespace tarvane::test {

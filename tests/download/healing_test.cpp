@@ -1,7 +1,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 
 namespace tarvane::test {
 namespace {
@@ -34,7 +34,7 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     // Asked again, the service names new links.
     site_.SetParseReply(a, site_.Url("/new/same.bin"), "same");
     site_.SetParseReply(b, site_.Url("/new/other.bin"), "other");
-    ASSERT_TRUE(engine_->WaitIdle(std::chrono::seconds(60)));
+    ASSERT_TRUE(engine_->WaitIdle(60s));
 
     EXPECT_EQ(Completed(a, "fileLink"), site_.Url("/new/same.bin"));
     EXPECT_TRUE(Game("same.bin") == same);
@@ -52,7 +52,7 @@ TEST_F(DownloadTest, ServerThatNeverSendsFailsWithItsReasonUntilStartedAgain) {
     std::string bytes = MakeFileBytes(100000, 6);
     site_.AddScriptedFile("/silent.bin", {{bytes, "\"q\""}, {bytes, "\"q\"", 200, 0, true}});
     std::string page = Add("/silent.bin", "silent");
-    ASSERT_TRUE(engine_->WaitIdle(std::chrono::seconds(60)));
+    ASSERT_TRUE(engine_->WaitIdle(60s));
     std::string reason = platform::AnsiFromUtf8("1 秒没有收到数据，已重试 5 次");
     EXPECT_EQ(Stored(page, "flag"), "3");
     EXPECT_EQ(Stored(page, "error"), reason);

@@ -1,4 +1,4 @@
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 #include "tests/support/child_process.h"
 
 namespace tarvane::test {
@@ -132,7 +132,7 @@ TEST_F(DownloadTest, OrderlyEndSavesTheCountOfEveryRunningTask) {
     site_.AddSlowFile("/files/slow.bin", MakeFileBytes(4 * 1024 * 1024, 4), 256 * 1024);
     std::string page = Add("/files/slow.bin", "slow");
     ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(0, kColumnPercent) != "0%"; }));
-    EXPECT_TRUE(engine_->scheduler.Shutdown(std::chrono::seconds(3)));
+    EXPECT_TRUE(engine_->scheduler.Shutdown(3s));
     EXPECT_EQ(Stored(page, "flag"), "2");
     long long counted = std::stoll(Stored(page, "downloadedSize"));
     EXPECT_GT(counted, 0);

@@ -3,7 +3,7 @@
 #include <csignal>
 
 #include "tarvane/store/task_file_repair.h"
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 
 namespace tarvane::test {
 namespace {

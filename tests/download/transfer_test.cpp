@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "tarvane/engine/file_name.h"
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 
 namespace tarvane::test {
 namespace {
@@ -190,7 +190,7 @@ TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {
     EXPECT_TRUE(engine_->commands.MenuForRow(0).empty());
     ASSERT_EQ(engine_->ports.shown.size(), 1u);
     engine_->commands.PauseTask(0);
-    ASSERT_TRUE(engine_->WaitIdle(std::chrono::seconds(5)));
+    ASSERT_TRUE(engine_->WaitIdle(5s));
     EXPECT_EQ(Stored(page, "flag"), "2");
     EXPECT_EQ(engine_->list.Image(0), kImageIdle);
     auto menu = engine_->commands.MenuForRow(0);
@@ -206,7 +206,7 @@ TEST_F(DownloadTest, FilesBeyondTwoGibibytesResumeAtTheirOffset) {
     std::string page = Store("big", "/files/big.bin", size, "2990000000", "");
     std::filesystem::resize_file(file, 2990000000ULL);  // sparse
     engine_->commands.StartTask(0);
-    ASSERT_TRUE(WaitFor([&] { return IsCompleted(page); }, std::chrono::seconds(120)));
+    ASSERT_TRUE(WaitFor([&] { return IsCompleted(page); }, 120s));
     EXPECT_EQ(site_.RangeHeaders("/files/big.bin").back(), "bytes=2840500000-");
     EXPECT_EQ(std::filesystem::file_size(file), size);
     std::ifstream in(file, std::ios::binary);

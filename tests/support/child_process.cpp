@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
 #include <chrono>
 #include <thread>
 
@@ -17,18 +19,10 @@ namespace tarvane::test {
 
 namespace {
 
-sockaddr_in Loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A port on 127.0.0.1 that nothing listens on at the moment of the call.
 int FreeLoopbackPort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     socklen_t length = sizeof address;
     int port = 0;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
@@ -39,13 +33,9 @@ int FreeLoopbackPort() {
     return port;
 }
 
-// Whether something accepts connections on 127.0.0.1:port.
+// Whether something answers HTTP on 127.0.0.1:port.
 bool AcceptsConnections(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = Loopback(port);
-    bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return connected;
+    return static_cast<bool>(httplib::Client("127.0.0.1", port).Get("/"));
 }
 
 }  // namespace
@@ -79,21 +69,16 @@ TinyProxy::TinyProxy(const std::string& user, const std::string& password) {
                           "DisableViaHeader Yes\n"
                           "BasicAuth " +
                           user + " " + password + "\n");
-    pid_t pid = StartChild({"tinyproxy", "-d", "-c", config});  // -d: in the foreground
-    if (pid < 0) {
-        return;
-    }
-    pid_ = pid;
-    // Bounded wait for the proxy to listen.
-    for (int attempt = 0; attempt < 100 && !AcceptsConnections(port_); ++attempt) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    pid_ = StartChild({"tinyproxy", "-d", "-c", config});  // -d: in the foreground
+    // Bounded wait for the proxy to listen, unless it ends first.
+    bool listening = false;
+    for (int attempt = 0; pid_ > 0 && attempt < 100 && !(listening = AcceptsConnections(port_)); ++attempt) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
-            return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (!AcceptsConnections(port_)) {
+    if (pid_ > 0 && !listening) {
         kill(pid_, SIGKILL);
         WaitChild(pid_);
         pid_ = -1;
