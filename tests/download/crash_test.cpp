@@ -1,14 +1,33 @@
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <random>
 #include <thread>
 
 #include "tests/download/engine_harness.h"
-#include "tests/support/child_process.h"
+
+extern char** environ;
 
 namespace tarvane::test {
 namespace {
+
+pid_t StartChild(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    return pid;
+}
+
+int WaitChild(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
 
 // The program killed at random moments of a download: after each restart the task goes on, and the
 // finished file is the server's, byte for byte.

@@ -22,7 +22,7 @@ namespace tarvane::test {
 using namespace std::chrono_literals;
 
 // Polls until `done` or the time is up; answers `done()`.
-inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -62,7 +62,7 @@ public:
         commands.AddTask({std::move(task), 1});
     }
     bool WaitIdle(std::chrono::milliseconds limit = 30s) {
-        return WaitUntil([this] { return scheduler.LiveWorkers() == 0; }, limit);
+        return WaitFor([this] { return scheduler.LiveWorkers() == 0; }, limit);
     }
 
     std::string DownloadFile() const { return directory + kDownloadFileName; }
@@ -127,9 +127,6 @@ protected:
         return engine_->files.GetItemField(engine_->CompletedFile(), "frmPge", page, field);
     }
     bool IsCompleted(const std::string& page) { return !Completed(page, "frmPge").empty(); }
-    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-        return WaitUntil(done, limit);
-    }
     // Waits until every page has the flag, failed ("3") unless said otherwise.
     bool WaitFlag(const std::vector<std::string>& pages, const std::string& flag = "3") {
         return WaitFor(

@@ -1,5 +1,4 @@
 #include "tests/download/engine_harness.h"
-#include "tests/support/child_process.h"
 
 namespace tarvane::test {
 namespace {
@@ -80,7 +79,8 @@ TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
     EXPECT_FALSE(std::filesystem::exists(games_ + "/a.bin"));
 }
 
-TEST_F(DownloadTest, FailedResolutionLeavesNoTraceAndSaysWhom) {
+TEST_F(DownloadTest, CommandsOnStoredTasks) {
+    // A page whose resolution fails leaves no trace and says whom it asked.
     std::string page = "http://game.quellora.localhost:8717/game/list.htm";
     site_.SetRawParseReply(page, "xbm9u|||x");  // decodes to something without a link
     engine_->AddPage(page, games_);
@@ -88,9 +88,7 @@ TEST_F(DownloadTest, FailedResolutionLeavesNoTraceAndSaysWhom) {
     EXPECT_NE(engine_->ports.shown[0].text.find(site_.Host()), std::string::npos);
     EXPECT_EQ(engine_->list.RowCount(), 0);
     EXPECT_TRUE(Stored(page, "frmPge").empty());
-}
 
-TEST_F(DownloadTest, CommandsOnAStoredTask) {
     DownloadTask task{.frmPge = GamePage("9"),
                       .name = "stored",
                       .path = games_,
@@ -140,21 +138,18 @@ TEST_F(DownloadTest, OrderlyEndSavesTheCountOfEveryRunningTask) {
 }
 
 TEST_F(DownloadTest, ProxyWithTheRightPasswordDownloadsAndTheWrongOneFails) {
-    TinyProxy proxy("gamer", "s3cret");
-    if (!proxy.running()) {
-        GTEST_SKIP() << "tinyproxy is not available";
-    }
+    site_.SetProxyLogin("gamer", "s3cret");
     std::string bytes = MakeFileBytes(300000, 5);
     site_.AddFile("/files/p.rar", bytes);
     std::string good = Page("/files/p.rar", "viaproxy"), bad = Page("/files/p.rar", "refused");
     engine_->AddPage(good, games_,
-                     {.prxIP = "127.0.0.1", .prxPort = proxy.port(), .prxName = "gamer", .prxPwd = "s3cret"});
+                     {.prxIP = "127.0.0.1", .prxPort = site_.port(), .prxName = "gamer", .prxPwd = "s3cret"});
     ASSERT_TRUE(WaitCompleted({good}));
     EXPECT_TRUE(Game("viaproxy.rar") == bytes);
 
     int before = site_.RequestCount("/files/p.rar");
     engine_->AddPage(bad, games_,
-                     {.prxIP = "127.0.0.1", .prxPort = proxy.port(), .prxName = "gamer", .prxPwd = "wrong"});
+                     {.prxIP = "127.0.0.1", .prxPort = site_.port(), .prxName = "gamer", .prxPwd = "wrong"});
     ASSERT_TRUE(WaitFlag({bad}));
     EXPECT_EQ(site_.RequestCount("/files/p.rar"), before);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/refused.rar"));

@@ -8,10 +8,6 @@
 namespace tarvane::test {
 namespace {
 
-DownloadTask Task(const std::string& page, const std::string& name, const std::string& folder) {
-    return {.frmPge = page, .name = name, .path = folder, .type = "bin"};
-}
-
 TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWasAskedFor) {
     WriteConfig("[options]\nmaxTaskNum=3\n");
     site_.AddSlowFile("/files/a.bin", MakeFileBytes(50000, 1), 100000);
@@ -59,10 +55,11 @@ TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
     EXPECT_TRUE(Game("second.bin") == bytes);
 }
 
-TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesIsTidiedAtTheNextStart) {
+TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesOrADamagedFileIsTidiedAtTheNextStart) {
     std::string bytes = MakeFileBytes(40000, 4);
     site_.AddFile("/files/done.bin", bytes);
-    std::string done = GamePage("done"), refused = Page("/files/done.bin", "refused");
+    std::string refused = Page("/files/done.bin", "refused");
+    const DownloadTask done{.frmPge = GamePage("done"), .name = "done", .path = games_, .type = "bin"};
     // completed.xml cannot be read: the finished task stays in download.xml, marked finished.
     WriteFile(engine_->CompletedFile(), "<completed><item name=");
     engine_->AddPage(refused, games_);
@@ -71,22 +68,21 @@ TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesIsTidiedAtTheNextStart) {
     EXPECT_TRUE(Game("refused.bin") == bytes);
 
     // An end between the two writes leaves a task in both files.
-    engine_->files.AddItem(engine_->DownloadFile(), Task(done, "done", games_), false);
+    engine_->files.AddItem(engine_->DownloadFile(), done, false);
     WriteFile(games_ + "/done.bin", bytes);
 
     auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
     ASSERT_EQ(setAside.size(), 1u);
     EXPECT_EQ(setAside[0].file, engine_->CompletedFile());
     EXPECT_EQ(ReadFile(setAside[0].setAsideAs), "<completed><item name=");
-    engine_->files.AddItem(engine_->CompletedFile(), Task(done, "done", games_), true);
+    engine_->files.AddItem(engine_->CompletedFile(), done, true);
     RepairTaskFiles(engine_->files, temp_.Directory());
-    EXPECT_EQ(Stored(done, "frmPge"), "");
+    EXPECT_EQ(Stored(done.frmPge, "frmPge"), "");
     EXPECT_EQ(Stored(refused, "frmPge"), "");
     EXPECT_EQ(Completed(refused, "path"), games_ + "/refused.bin");
-    EXPECT_TRUE(IsCompleted(done));
-}
+    EXPECT_TRUE(IsCompleted(done.frmPge));
 
-TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) {
+    // Damaged task files are set aside, with their whole items carried over.
     const std::string whole = R"(<item name="ok" frmPge="http://game.quellora.localhost/ok.htm" flag="2"/>)";
     const std::string cases[] = {
         "<download>\r\n" + whole + "\r\n<item name=\"cut\" frmPge=\"http://g",  // cut mid-item
@@ -96,11 +92,11 @@ TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) 
     };
     for (const std::string& damaged : cases) {
         WriteFile(engine_->DownloadFile(), damaged);
-        auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
-        ASSERT_EQ(setAside.size(), 1u);
-        EXPECT_EQ(ReadFile(setAside[0].setAsideAs), damaged);
+        auto aside = RepairTaskFiles(engine_->files, temp_.Directory());
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(ReadFile(aside[0].setAsideAs), damaged);
         EXPECT_EQ(engine_->files.LocatePage(temp_.Directory(), "http://game.quellora.localhost/new.htm"), kPageNew);
-        std::filesystem::remove(setAside[0].setAsideAs);
+        std::filesystem::remove(aside[0].setAsideAs);
     }
     // The whole item of the cut file came over; the GBK one reads as its Chinese name.
     WriteFile(engine_->DownloadFile(), cases[0]);

@@ -8,74 +8,91 @@
 namespace tarvane::test {
 namespace {
 
-TEST_F(DownloadTest, NewTaskDownloadsAndMovesToTheCompletedList) {
-    std::string bytes = MakeFileBytes(3 * 1024 * 1024 + 17);
+// Downloads that finish side by side: each file whole, named and typed after the service, the final
+// address or the content type, never over a file that is there, and moved to the completed list.
+TEST_F(DownloadTest, FinishedDownloadsAreNamedTypedAndMovedToTheCompletedList) {
+    std::string bytes = MakeFileBytes(3 * 1024 * 1024 + 17), rar = MakeFileBytes(5000, 2), zip = MakeFileBytes(6000, 3),
+                other = MakeFileBytes(7000, 4), small = MakeFileBytes(3000, 10), mine = "the user's own file";
     site_.AddFile("/files/a.rar", bytes);
-    std::string page = Page("/files/a.rar", "GameA");
+    site_.AddFile("/dl/setup.rar", rar);
+    site_.Add("/go/1", {.status = 302, .headers = {{"Location", site_.Url("/dl/setup.rar?id=3.5")}}});
+    site_.AddFile("/dl/zipped", zip, "application/zip; charset=binary");
+    site_.Add("/dl/other", {.bytes = other, .contentType = "application/x-unheard-of", .chunked = true});
+    site_.AddFile("/files/e.rar", small);
+    site_.AddFile("/files/tiexue-zhanshen.zip", small);
+    WriteFile(games_ + "/clash.rar", mine);
+    std::string page = Page("/files/a.rar", "GameA"), three = Add("/dl/other", "three"),
+                clash = Add("/files/e.rar", "clash");
+    // A direct file address handed over with no name, as from the command line.
+    std::string link = site_.Url("/files/tiexue-zhanshen.zip?mirror=2");
+    std::string escape = Page("/files/e.rar", "../../escape", "1"), stray = Page("/files/e.rar", "b\x81/c", "2");
     engine_->AddPage(page, games_, {.name = "fallback"});
-
-    ASSERT_TRUE(WaitCompleted({page}));
+    for (const std::string& added : {link, escape, stray}) {
+        engine_->AddPage(added, games_);
+    }
+    ASSERT_TRUE(
+        WaitCompleted({page, Add("/go/1", "one"), Add("/dl/zipped", "two"), three, clash, link, escape, stray}));
     ASSERT_TRUE(engine_->WaitIdle());
-    EXPECT_TRUE(Game("GameA.rar") == bytes);
     EXPECT_EQ(engine_->list.RowCount(), 0);
+    EXPECT_EQ(engine_->ports.sounds.load(), 8);
+
+    EXPECT_TRUE(Game("GameA.rar") == bytes);
     EXPECT_TRUE(Stored(page, "frmPge").empty());
     EXPECT_EQ(Completed(page, "path"), games_ + "/GameA.rar");
     EXPECT_EQ(Completed(page, "size"), std::to_string(bytes.size()));
     EXPECT_EQ(Completed(page, "type"), "rar");
-    EXPECT_EQ(engine_->ports.sounds.load(), 1);
     EXPECT_EQ(site_.LastUserAgent("/files/a.rar"), kDefaultAgent);
-}
 
-TEST_F(DownloadTest, TypeComesFromTheFinalAddressOrTheContentType) {
-    WriteConfig("[options]\nplayAudioCmp=0\n");
-    std::string rar = MakeFileBytes(5000, 2), zip = MakeFileBytes(6000, 3), other = MakeFileBytes(7000, 4);
-    site_.AddFile("/dl/setup.rar", rar);
-    site_.Add("/go/1", {.status = 302, .location = site_.Url("/dl/setup.rar?id=3.5")});
-    site_.AddFile("/dl/zipped", zip, "application/zip; charset=binary");
-    site_.Add("/dl/other", {.bytes = other, .contentType = "application/x-unheard-of", .chunked = true});
-    std::string p3 = Add("/dl/other", "three");
-    ASSERT_TRUE(WaitCompleted({Add("/go/1", "one"), Add("/dl/zipped", "two"), p3}));
     std::string unknown = platform::AnsiFromUtf8("未知");
     EXPECT_TRUE(Game("one.rar") == rar);
     EXPECT_TRUE(Game("two.zip") == zip);
     EXPECT_TRUE(Game("three." + unknown) == other);
-    EXPECT_EQ(Completed(p3, "type"), unknown);
+    EXPECT_EQ(Completed(three, "type"), unknown);
     // Without a length from the server, what arrived is the size.
-    EXPECT_EQ(Completed(p3, "size"), "7000");
-    EXPECT_EQ(engine_->ports.sounds.load(), 0);
+    EXPECT_EQ(Completed(three, "size"), "7000");
+
+    EXPECT_EQ(Game("clash.rar"), mine);
+    EXPECT_EQ(Game("clash(1).rar"), small);
+    EXPECT_EQ(Completed(clash, "path"), games_ + "/clash(1).rar");
+    // A lead byte without its trail byte takes no "/" along into a subfolder.
+    EXPECT_EQ(Game("b?_c.rar"), small);
+    // No hidden file either.
+    EXPECT_EQ(Game("___.._escape.rar"), small);
+    EXPECT_FALSE(std::filesystem::exists(temp_.File("escape.rar")));
+    EXPECT_EQ(Game("tiexue-zhanshen.zip"), small);
+    EXPECT_EQ(NameFromUrl("http://h.localhost/a/b.c.rar#x"), "b.c");
+    EXPECT_EQ(NameFromUrl("http://h.localhost/"), "");
+    EXPECT_EQ(NameFromUrl("not a link"), "");
 }
 
 // Stored tasks with a count, as after a pause, each started from its row: the finished file is the
 // server's whatever the count, the file on disk and the server say about the rest.
 TEST_F(DownloadTest, ResumesFromTheFileOnDiskOrStartsOverWhenTheServerCannotGoOn) {
     std::string bytes = MakeFileBytes(100000, 5), other = MakeFileBytes(30000, 14);
-    const auto kEarly = TestSite::Hostile::RangeEarly;
+    // Nineteen twentieths of a count of 20000; a 206 from 4096 bytes before that.
+    TestSite::Answer early{.bytes = bytes.substr(14904), .status = 206};
+    early.headers["Content-Range"] = "bytes 14904-99999/100000";
     struct Case {
         std::string name;
-        TestSite::Answer answer;
-        size_t probedSize;  // what the task's first probe found
+        std::vector<TestSite::Answer> answers;  // to the probe, the transfer and on
+        size_t probedSize;                      // what the task's first probe found
         std::string count;
         std::string partial;
         std::optional<std::string> lastRange;  // of the transfer
     } cases[] = {
         // Nineteen twentieths of the count.
-        {"nineteen", {.bytes = bytes}, bytes.size(), "200", bytes.substr(0, 200), "bytes=190-"},
+        {"nineteen", {{bytes}}, bytes.size(), "200", bytes.substr(0, 200), "bytes=190-"},
         // A crash can leave a count that the disk never got: no hole may be left.
-        {"ahead", {.bytes = bytes}, bytes.size(), "90000", bytes.substr(0, 1000), "bytes=950-"},
-        {"ignored", {.bytes = bytes, .ignoreRange = true}, bytes.size(), "20000", std::string(20000, 'x'), {}},
+        {"ahead", {{bytes}}, bytes.size(), "90000", bytes.substr(0, 1000), "bytes=950-"},
+        {"ignored", {{.bytes = bytes, .ignoreRange = true}}, bytes.size(), "20000", std::string(20000, 'x'), {}},
         // A 206 from the wrong place.
-        {"early",
-         {.bytes = bytes, .hostile = kEarly, .hostileAmount = 4096},
-         bytes.size(),
-         "20000",
-         bytes.substr(0, 20000),
-         ""},
+        {"early", {{bytes}, early, {bytes}}, bytes.size(), "20000", bytes.substr(0, 20000), ""},
         // The file changed size since the probe.
-        {"resized", {.bytes = other}, 10000, "6300", MakeFileBytes(6300, 15), ""},
+        {"resized", {{other}}, 10000, "6300", MakeFileBytes(6300, 15), ""},
     };
     std::vector<std::string> pages;
     for (const Case& c : cases) {
-        site_.Add("/r/" + c.name, c.answer);
+        site_.AddScriptedFile("/r/" + c.name, c.answers);
         pages.push_back(Store(c.name, "/r/" + c.name, c.probedSize, c.count, c.partial));
     }
     for (int row = 0; row < 5; ++row) {
@@ -83,7 +100,7 @@ TEST_F(DownloadTest, ResumesFromTheFileOnDiskOrStartsOverWhenTheServerCannotGoOn
     }
     ASSERT_TRUE(WaitCompleted(pages));
     for (const Case& c : cases) {
-        EXPECT_TRUE(Game(c.name + ".bin") == c.answer.bytes) << c.name;
+        EXPECT_TRUE(Game(c.name + ".bin") == c.answers.back().bytes) << c.name;
         if (c.lastRange) {
             EXPECT_EQ(site_.RangeHeaders("/r/" + c.name).back(), *c.lastRange) << c.name;
         }
@@ -110,11 +127,11 @@ TEST_F(DownloadTest, ABegunTaskKeepsItsOwnFileWhateverTypeTheServerNamesNow) {
 TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarkedFinished) {
     // A 206 to a request without a range; a probe that promises more than the transfer brings; a
     // redirect loop; error pages; a folder that is not there.
-    site_.Add(
-        "/files/part.bin",
-        {.bytes = MakeFileBytes(30000, 17), .hostile = TestSite::Hostile::PartialWithoutRange, .hostileAmount = 1000});
+    TestSite::Answer part{.bytes = MakeFileBytes(30000, 17).substr(1000), .status = 206};
+    part.headers["Content-Range"] = "bytes 1000-29999/30000";
+    site_.Add("/files/part.bin", part);
     site_.AddScriptedFile("/files/short.bin", {{MakeFileBytes(300000, 18)}, {MakeFileBytes(100000, 18)}});
-    site_.Add("/files/loop.bin", {.status = 302, .location = site_.Url("/files/loop.bin")});
+    site_.Add("/files/loop.bin", {.status = 302, .headers = {{"Location", site_.Url("/files/loop.bin")}}});
     site_.AddStatus("/files/gone.rar", 404, "<html>not here</html>");
     site_.AddStatus("/files/boom.rar", 500, "<html>error</html>");
     site_.AddFile("/files/n.rar", MakeFileBytes(3000, 11));
@@ -139,6 +156,7 @@ TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarked
 
 TEST_F(DownloadTest, DroppedTransferFailsKeepsItsCountAndRestartsToTheWholeFile) {
     engine_->context.retry.waits.clear();  // a drop fails the task here
+    WriteConfig("[options]\nplayAudioCmp=0\n");
     std::string bytes = MakeFileBytes(2 * 1024 * 1024, 8);
     site_.AddDroppingFile("/files/d.bin", bytes, 700000);
     std::string page = Add("/files/d.bin", "dropped");
@@ -154,32 +172,7 @@ TEST_F(DownloadTest, DroppedTransferFailsKeepsItsCountAndRestartsToTheWholeFile)
     engine_->commands.StartTask(0);
     ASSERT_TRUE(WaitCompleted({page}));
     EXPECT_TRUE(Game("dropped.bin") == bytes);
-}
-
-TEST_F(DownloadTest, FileNamesAreMadePlainAndNeverTakeAnExistingFile) {
-    std::string mine = "the user's own file", bytes = MakeFileBytes(3000, 10);
-    WriteFile(games_ + "/clash.rar", mine);
-    site_.AddFile("/files/e.rar", bytes);
-    site_.AddFile("/files/tiexue-zhanshen.zip", bytes);
-    // A direct file address handed over with no name, as from the command line.
-    std::string link = site_.Url("/files/tiexue-zhanshen.zip?mirror=2"), clash = Add("/files/e.rar", "clash");
-    std::string escape = Page("/files/e.rar", "../../escape", "1"), stray = Page("/files/e.rar", "b\x81/c", "2");
-    for (const std::string& page : {link, escape, stray}) {
-        engine_->AddPage(page, games_);
-    }
-    ASSERT_TRUE(WaitCompleted({clash, escape, stray, link}));
-    EXPECT_EQ(Game("clash.rar"), mine);
-    EXPECT_EQ(Game("clash(1).rar"), bytes);
-    EXPECT_EQ(Completed(clash, "path"), games_ + "/clash(1).rar");
-    // A lead byte without its trail byte takes no "/" along into a subfolder.
-    EXPECT_EQ(Game("b?_c.rar"), bytes);
-    // No hidden file either.
-    EXPECT_EQ(Game("___.._escape.rar"), bytes);
-    EXPECT_FALSE(std::filesystem::exists(temp_.File("escape.rar")));
-    EXPECT_EQ(Game("tiexue-zhanshen.zip"), bytes);
-    EXPECT_EQ(NameFromUrl("http://h.localhost/a/b.c.rar#x"), "b.c");
-    EXPECT_EQ(NameFromUrl("http://h.localhost/"), "");
-    EXPECT_EQ(NameFromUrl("not a link"), "");
+    EXPECT_EQ(engine_->ports.sounds.load(), 0);
 }
 
 TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {

@@ -32,8 +32,18 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
             std::make_shared<Answer>(Answer{.bytes = "<html><body>404 Not Found</body></html>", .status = 404});
         {
             std::lock_guard lock(mutex_);
-            seen_[req.path].push_back({req.get_header_value("Range"), req.get_header_value("User-Agent")});
-            if (auto found = scripts_.find(req.path); found != scripts_.end()) {
+            std::string path = req.path;
+            // A request in absolute form came to the site as a proxy.
+            if (path.starts_with("http://")) {
+                if (req.get_header_value("Proxy-Authorization") != proxyLogin_) {
+                    res.status = 407;
+                    res.set_header("Proxy-Authenticate", "Basic realm=\"site\"");
+                    return;
+                }
+                path.erase(0, path.find('/', 7));
+            }
+            seen_[path].push_back({req.get_header_value("Range"), req.get_header_value("User-Agent")});
+            if (auto found = scripts_.find(path); found != scripts_.end()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
             }
@@ -73,12 +83,12 @@ void TestSite::ServeParse(const httplib::Request& req, httplib::Response& res) {
 void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer) {
     // Clearing the parsed ranges makes the library answer with the whole content.
     auto& ranges = const_cast<httplib::Request&>(req).ranges;
-    if (answer->status != 200) {
+    for (const auto& [name, value] : answer->headers) {
+        res.set_header(name, value);
+    }
+    if (answer->status != 200 && answer->status != 206) {
         ranges.clear();
         res.status = answer->status;
-        if (!answer->location.empty()) {
-            res.set_header("Location", answer->location);
-        }
         if (!answer->bytes.empty()) {
             res.set_content(answer->bytes, "text/html");
         }
@@ -90,19 +100,9 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
             ranges.clear();
         }
     }
-    if (answer->ignoreRange) {
+    if (answer->ignoreRange || answer->status == 206) {
         ranges.clear();
-    }
-    if (answer->hostile == Hostile::PartialWithoutRange || (answer->hostile && !ranges.empty())) {
-        size_t from = answer->hostile == Hostile::RangeEarly
-                          ? static_cast<size_t>(ranges[0].first) - answer->hostileAmount
-                          : answer->hostileAmount;
-        const size_t size = answer->bytes.size();
-        ranges.clear();
-        res.status = 206;
-        res.set_header("Content-Range",
-                       "bytes " + std::to_string(from) + "-" + std::to_string(size - 1) + "/" + std::to_string(size));
-        answer->bytes.erase(0, from);
+        res.status = answer->status;
     }
     auto sent = std::make_shared<size_t>(0);
     auto provide = [this, answer, sent](size_t offset, size_t length, httplib::DataSink& sink) {
@@ -149,6 +149,11 @@ bool TestSite::WaitForRelease(std::chrono::milliseconds limit) {
 void TestSite::AddScriptedFile(const std::string& path, std::vector<Answer> answers) {
     std::lock_guard lock(mutex_);
     scripts_[path] = {std::move(answers)};
+}
+
+void TestSite::SetProxyLogin(const std::string& user, const std::string& password) {
+    std::lock_guard lock(mutex_);
+    proxyLogin_ = "Basic " + Base64Encode(user + ":" + password);
 }
 
 void TestSite::ReleaseStalls() {

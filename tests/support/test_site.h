@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,26 +41,22 @@ public:
     // "http://127.0.0.1:PORT" + path
     std::string Url(const std::string& path) const { return "http://" + Host() + path; }
 
-    // Misbehaving servers. RangeEarly: a range request "bytes=S-" gets a 206 from S - `hostileAmount`
-    // on, its Content-Range saying so. PartialWithoutRange: every request gets a 206 from byte
-    // `hostileAmount`.
-    enum class Hostile { RangeEarly, PartialWithoutRange };
-    // One answer of a file, with Range support unless it says otherwise.
+    // One answer of a file.
     struct Answer {
-        std::string bytes{};         // the file as this answer has it; the page of an error status
-        std::string etag{};          // sent when not empty; an If-Range naming another gets all of it
-        int status = 200;            // another status answers with `bytes` as its page, or redirects
+        std::string bytes{};  // the file as this answer has it; the page of an error status
+        std::string etag{};   // sent when not empty; an If-Range naming another gets all of it
+        // 200: the file with Range support; 206: `bytes` as they are, whatever range was asked, with
+        // the Content-Range of `headers`; another status answers with `bytes` as its page.
+        int status = 200;
         size_t cutAfter = SIZE_MAX;  // the body ends after this many bytes: dropped, or
         bool stall = false;          // the server goes quiet there for `stallFor` (or until released)
         std::chrono::milliseconds stallFor{std::chrono::seconds(10)};
         std::string contentType = "application/octet-stream";
-        std::string location{};            // of a redirect
-        bool chunked = false;              // no Content-Length
-        bool ignoreRange = false;          // always 200 with the whole content, as some servers do
-        size_t bytesPerSecond = 0;         // sent about this fast, so a test can act while it is under way
-        uint64_t virtualSize = 0;          // made up on the fly (VirtualByte), for sizes beyond memory
-        std::optional<Hostile> hostile{};  // with `hostileAmount`
-        size_t hostileAmount = 0;
+        std::map<std::string, std::string> headers{};  // sent as they are, such as a Location
+        bool chunked = false;                          // no Content-Length
+        bool ignoreRange = false;                      // always 200 with the whole content, as some servers do
+        size_t bytesPerSecond = 0;                     // sent about this fast, so a test can act while it is under way
+        uint64_t virtualSize = 0;                      // made up on the fly (VirtualByte), for sizes beyond memory
     };
     // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
@@ -86,6 +81,9 @@ public:
         Add(path, {.bytes = std::move(body), .status = status});
     }
     void ReleaseStalls();
+    // The site serves as an HTTP proxy for its own files too, to requests with these credentials;
+    // others get a 407 and are not counted.
+    void SetProxyLogin(const std::string& user, const std::string& password);
 
     // Parse service on "/softAssist/parse/parse_fileInfo.php": answers a page link with its real
     // link and name in the service's Base64 form, or with a raw body.
@@ -122,6 +120,7 @@ private:
     std::map<std::string, std::string> parseReplies_;
     std::vector<std::string> parseLinks_;
     std::map<std::string, std::vector<Seen>> seen_;
+    std::string proxyLogin_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
 };
