@@ -2,6 +2,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -12,18 +13,22 @@ extern char** environ;
 namespace tarvane::test {
 namespace {
 
-pid_t StartChild(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
+// Runs the stand-in program on the test's files; answers its wait status, or kills it after
+// `killAfter` when one is given.
+int RunChild(const std::vector<std::string>& arguments, std::optional<std::chrono::milliseconds> killAfter) {
+    std::vector<char*> argv{const_cast<char*>(DOWNLOAD_CHILD_PATH)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-    return pid;
-}
-
-int WaitChild(pid_t pid) {
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    if (killAfter) {
+        std::this_thread::sleep_for(*killAfter);
+        kill(pid, SIGKILL);
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     return status;
@@ -34,26 +39,22 @@ int WaitChild(pid_t pid) {
 TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile) {
     std::string bytes = MakeFileBytes(6 * 1024 * 1024, 21);
     site_.AddSlowFile("/files/crash.bin", bytes, 2 * 1024 * 1024);
-    std::string page = Page("/files/crash.bin", "crash"), host = site_.Host();
+    const std::vector<std::string> arguments{temp_.Directory(), site_.Host(), Page("/files/crash.bin", "crash"),
+                                             games_};
     engine_.reset();  // the child processes own the files now
 
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(100, 1500);
     for (int round = 0; round < 4; ++round) {
-        pid_t child = round == 0 ? StartChild({DOWNLOAD_CHILD_PATH, temp_.Directory(), host, "add", page, games_})
-                                 : StartChild({DOWNLOAD_CHILD_PATH, temp_.Directory(), host, "start"});
-        ASSERT_GT(child, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
-        kill(child, SIGKILL);
-        WaitChild(child);
+        ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
     }
-    pid_t last = StartChild({DOWNLOAD_CHILD_PATH, temp_.Directory(), host, "start"});
-    int status = WaitChild(last);
+    int status = RunChild(arguments, {});
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    EngineHarness check(temp_.Directory(), host);
-    EXPECT_FALSE(check.files.GetItemField(check.CompletedFile(), "frmPge", page, "path").empty());
+    EngineHarness check(temp_.Directory(), site_.Host());
+    EXPECT_TRUE(check.files.GetItemField(check.CompletedFile(), "frmPge", arguments[2], "path") ==
+                games_ + "/crash.bin");
     EXPECT_TRUE(Game("crash.bin") == bytes);
 }
 

@@ -39,18 +39,22 @@ struct RecordingPorts : SoundPlayer, FakeMessages, FakeClipboard, FakeDesktop {
     std::atomic<int> sounds{0};
 };
 
-// The whole download engine on real task files in `programDirectory`, with an in-memory list and
+// What the engine writes into and asks, made before the engine that holds on to them.
+struct EngineViews {
+    RecordingPorts ports;
+    MemoryListView list;
+};
+
+// The whole download engine on real task files in `directory`, with an in-memory list and
 // the program's retries in miniature (a stall of a second, waits of a few tenths). `officialHost`
 // is where the parse service answers.
-class EngineHarness {
+class EngineHarness : public EngineViews, public EngineAssembly {
 public:
-    EngineHarness(const std::string& programDirectory, const std::string& officialHost)
-        : directory(programDirectory),
-          engine(
-              EngineSetup{
-                  programDirectory, officialHost, "quellora.localhost", {1s, {50ms, 100ms, 150ms, 200ms, 250ms}}},
+    EngineHarness(const std::string& directory, const std::string& officialHost)
+        : EngineAssembly(
+              EngineSetup{directory, officialHost, "quellora.localhost", {1s, {50ms, 100ms, 150ms, 200ms, 250ms}}},
               list, EnginePorts{ports, ports, ports, ports}) {
-        files.EnsureTaskFiles(programDirectory);
+        files.EnsureTaskFiles(directory);
     }
     ~EngineHarness() { scheduler.Shutdown(std::chrono::seconds(5)); }
 
@@ -65,19 +69,8 @@ public:
         return WaitFor([this] { return scheduler.LiveWorkers() == 0; }, limit);
     }
 
-    std::string DownloadFile() const { return directory + kDownloadFileName; }
-    std::string CompletedFile() const { return directory + kCompletedFileName; }
-
-    std::string directory;
-    RecordingPorts ports;
-    MemoryListView list;
-    EngineAssembly engine;
-    TaskFiles& files = engine.files;
-    TaskFileStore& store = engine.store;
-    TaskTables& tables = engine.tables;
-    EngineContext& context = engine.context;
-    TransferScheduler& scheduler = engine.scheduler;
-    TaskCommands& commands = engine.commands;
+    std::string DownloadFile() const { return programDirectory + kDownloadFileName; }
+    std::string CompletedFile() const { return programDirectory + kCompletedFileName; }
 };
 
 // A program directory, a download folder, the test site and the engine wired to them.

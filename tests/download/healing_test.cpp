@@ -9,7 +9,7 @@ namespace {
 using Answer = TestSite::Answer;
 
 // Transfers cut short in several ways, side by side: each file ends up whole and as the server has it
-// now, never a mix of two versions.
+// now, never a mix of two versions, or the task fails with its reason.
 TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     std::string same = MakeFileBytes(300000, 1), other = MakeFileBytes(200000, 2), first = MakeFileBytes(200000, 3),
                 second = MakeFileBytes(200000, 4), flaky = MakeFileBytes(400000, 5);
@@ -28,6 +28,10 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     }
     script.push_back({flaky, "\"f\""});
     site_.AddScriptedFile("/flaky.bin", script);
+    // A server that never sends fails the task with its reason.
+    std::string silent = MakeFileBytes(100000, 6);
+    site_.AddScriptedFile("/silent.bin", {{silent, "\"q\""}, {silent, "\"q\"", 200, 0, true}});
+    std::string page = Add("/silent.bin", "silent");
     std::string a = Add("/old/same.bin", "same"), b = Add("/old/other.bin", "other");
     std::string changing = Add("/changing.bin", "changing");
     Add("/flaky.bin", "flaky");
@@ -46,21 +50,15 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_TRUE(IsCompleted(changing));
     EXPECT_TRUE(Game("flaky.bin") == flaky);
     EXPECT_EQ(site_.RequestCount("/flaky.bin"), 7);
-}
 
-TEST_F(DownloadTest, ServerThatNeverSendsFailsWithItsReasonUntilStartedAgain) {
-    std::string bytes = MakeFileBytes(100000, 6);
-    site_.AddScriptedFile("/silent.bin", {{bytes, "\"q\""}, {bytes, "\"q\"", 200, 0, true}});
-    std::string page = Add("/silent.bin", "silent");
-    ASSERT_TRUE(engine_->WaitIdle(60s));
     std::string reason = platform::AnsiFromUtf8("1 秒没有收到数据，已重试 5 次");
+    ASSERT_EQ(engine_->list.RowCount(), 1);
     EXPECT_EQ(Stored(page, "flag"), "3");
     EXPECT_EQ(Stored(page, "error"), reason);
     EXPECT_EQ(engine_->list.Tip(0), reason);
     EXPECT_EQ(site_.RequestCount("/silent.bin"), 7);
-
     // The next start forgets the reason.
-    site_.AddSlowFile("/silent.bin", bytes, 50000);
+    site_.AddSlowFile("/silent.bin", silent, 50000);
     engine_->commands.StartTask(0);
     ASSERT_TRUE(WaitFlag({page}, "1"));
     EXPECT_EQ(Stored(page, "error"), "");

@@ -42,7 +42,8 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
                 }
                 path.erase(0, path.find('/', 7));
             }
-            seen_[path].push_back({req.get_header_value("Range"), req.get_header_value("User-Agent")});
+            ranges_[path].push_back(req.get_header_value("Range"));
+            agents_[path] = req.get_header_value("User-Agent");
             if (auto found = scripts_.find(path); found != scripts_.end()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
@@ -173,22 +174,14 @@ void TestSite::SetRawParseReply(const std::string& pageLink, std::string rawBody
     parseReplies_[pageLink] = std::move(rawBody);
 }
 
-std::vector<TestSite::Seen> TestSite::SeenOf(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    auto found = seen_.find(path);
-    return found == seen_.end() ? std::vector<Seen>{} : found->second;
-}
-
 int TestSite::RequestCount(const std::string& path) const {
-    return static_cast<int>(SeenOf(path).size());
+    return static_cast<int>(RangeHeaders(path).size());
 }
 
 std::vector<std::string> TestSite::RangeHeaders(const std::string& path) const {
-    std::vector<std::string> ranges;
-    for (const Seen& seen : SeenOf(path)) {
-        ranges.push_back(seen.range);
-    }
-    return ranges;
+    std::lock_guard lock(mutex_);
+    auto found = ranges_.find(path);
+    return found == ranges_.end() ? std::vector<std::string>{} : found->second;
 }
 
 std::vector<std::string> TestSite::ParseRequestLinks() const {
@@ -197,8 +190,9 @@ std::vector<std::string> TestSite::ParseRequestLinks() const {
 }
 
 std::string TestSite::LastUserAgent(const std::string& path) const {
-    auto seen = SeenOf(path);
-    return seen.empty() ? "" : seen.back().agent;
+    std::lock_guard lock(mutex_);
+    auto found = agents_.find(path);
+    return found == agents_.end() ? "" : found->second;
 }
 
 }  // namespace tarvane::test

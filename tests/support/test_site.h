@@ -101,16 +101,11 @@ private:
         std::vector<Answer> answers;
         size_t served = 0;
     };
-    struct Seen {
-        std::string range;
-        std::string agent;
-    };
 
     void ServeParse(const httplib::Request& req, httplib::Response& res);
     void Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer);
     // Waits up to `limit` for ReleaseStalls; answers whether it came.
     bool WaitForRelease(std::chrono::milliseconds limit);
-    std::vector<Seen> SeenOf(const std::string& path) const;
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
@@ -119,7 +114,8 @@ private:
     std::map<std::string, Script> scripts_;
     std::map<std::string, std::string> parseReplies_;
     std::vector<std::string> parseLinks_;
-    std::map<std::string, std::vector<Seen>> seen_;
+    std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
+    std::map<std::string, std::string> agents_;
     std::string proxyLogin_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
