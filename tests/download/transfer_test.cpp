@@ -172,6 +172,7 @@ TEST_F(DownloadTest, DroppedTransferFailsKeepsItsCountAndRestartsToTheWholeFile)
     engine_->commands.StartTask(0);
     ASSERT_TRUE(WaitCompleted({page}));
     EXPECT_TRUE(Game("dropped.bin") == bytes);
+    ASSERT_TRUE(engine_->WaitIdle());
     EXPECT_EQ(engine_->ports.sounds.load(), 0);
 }
 
