@@ -2,29 +2,33 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <optional>
 #include <random>
 #include <thread>
 
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 
 extern char** environ;
 
 namespace tarvane::test {
 namespace {
 
-pid_t StartChild(std::vector<std::string> args) {
-    args.insert(args.begin(), DOWNLOAD_CHILD_PATH);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
+// Runs the stand-in program on the test's files; answers its wait status, or kills it after
+// `killAfter` when one is given.
+int RunChild(const std::vector<std::string>& arguments, std::optional<std::chrono::milliseconds> killAfter) {
+    std::vector<char*> argv{const_cast<char*>(DOWNLOAD_CHILD_PATH)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    posix_spawn(&pid, DOWNLOAD_CHILD_PATH, nullptr, nullptr, argv.data(), environ);
-    return pid;
-}
-
-int WaitChild(pid_t pid) {
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    if (killAfter) {
+        std::this_thread::sleep_for(*killAfter);
+        kill(pid, SIGKILL);
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     return status;
@@ -35,28 +39,23 @@ int WaitChild(pid_t pid) {
 TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile) {
     std::string bytes = MakeFileBytes(6 * 1024 * 1024, 21);
     site_.AddSlowFile("/files/crash.bin", bytes, 2 * 1024 * 1024);
-    std::string page = Page("crash", "/files/crash.bin", "crash");
-    std::string host = "127.0.0.1:" + std::to_string(site_.port());
+    const std::vector<std::string> arguments{temp_.Directory(), site_.Host(), Page("/files/crash.bin", "crash"),
+                                             games_};
     engine_.reset();  // the child processes own the files now
 
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(100, 1500);
     for (int round = 0; round < 4; ++round) {
-        pid_t child = round == 0 ? StartChild({temp_.Directory(), host, "add", page, games_})
-                                 : StartChild({temp_.Directory(), host, "start"});
-        ASSERT_GT(child, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
-        kill(child, SIGKILL);
-        WaitChild(child);
+        ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
     }
-    pid_t last = StartChild({temp_.Directory(), host, "start"});
-    int status = WaitChild(last);
+    int status = RunChild(arguments, {});
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    EngineHarness check(temp_.Directory(), host);
-    EXPECT_FALSE(check.files.GetItemField(check.CompletedFile(), "frmPge", page, "path").empty());
-    EXPECT_EQ(ReadFile(games_ + "/crash.bin"), bytes);
+    EngineHarness check(temp_.Directory(), site_.Host());
+    EXPECT_TRUE(check.files.GetItemField(check.CompletedFile(), "frmPge", arguments[2], "path") ==
+                games_ + "/crash.bin");
+    EXPECT_TRUE(Game("crash.bin") == bytes);
 }
 
 }  // namespace

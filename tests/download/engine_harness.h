@@ -1,86 +1,141 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <vector>
+#include <thread>
 
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
 #include "tarvane/core/engine_assembly.h"
+#include "tests/support/fakes.h"
 #include "tests/support/memory_list_view.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_site.h"
 
 namespace tarvane::test {
 
-// Desktop ports that record what the engine asked for.
-struct RecordingPorts : SoundPlayer, MessageBoxes, Clipboard, Desktop {
-    void PlayCompletionSound() override { ++sounds; }
-    MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons) override {
-        {
-            std::lock_guard lock(mutex);
-            messages.push_back(caption + ": " + text);
-        }
-        // What happens while a real box waits for the user in its own event loop.
-        if (whileShown) {
-            whileShown();
-        }
-        return answer;
-    }
-    bool PutText(const std::string& text) override {
-        std::lock_guard lock(mutex);
-        clipboard = text;
-        return true;
-    }
-    void ShowFileInFolder(const std::string& file) override {
-        std::lock_guard lock(mutex);
-        desktop.push_back("select:" + file);
-    }
-    void OpenFolder(const std::string& folder) override {
-        std::lock_guard lock(mutex);
-        desktop.push_back("folder:" + folder);
-    }
-    void OpenWebPage(const std::string& url) override {
-        std::lock_guard lock(mutex);
-        desktop.push_back("web:" + url);
-    }
+using namespace std::chrono_literals;
 
+// Polls until `done` or the time is up; answers `done()`.
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Desktop ports that record what the engine asked for.
+struct RecordingPorts : SoundPlayer, FakeMessages, FakeClipboard, FakeDesktop {
+    void PlayCompletionSound() override { ++sounds; }
     std::atomic<int> sounds{0};
-    MessageAnswer answer = MessageAnswer::Ok;
-    std::function<void()> whileShown;
-    std::mutex mutex;
-    std::vector<std::string> messages;
-    std::string clipboard;
-    std::vector<std::string> desktop;
 };
 
-// The whole download engine on real task files in `programDirectory`, with an in-memory list and
-// short retries. `officialHost` is where the parse service answers.
-class EngineHarness {
-public:
-    EngineHarness(const std::string& programDirectory, const std::string& officialHost);
-    ~EngineHarness();
-
-    // A new task for a page link, as the new-task dialog hands it over.
-    void AddPage(const std::string& pageLink, const std::string& folder, const std::string& name = "",
-                 const std::string& proxyHost = "", int proxyPort = 0, const std::string& proxyUser = "",
-                 const std::string& proxyPassword = "");
-    // Polls until `done` or the time is up; answers `done()`.
-    static bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
-    bool WaitIdle(std::chrono::milliseconds limit = std::chrono::seconds(30));
-
-    std::string DownloadFile() const { return directory + kDownloadFileName; }
-    std::string CompletedFile() const { return directory + kCompletedFileName; }
-
-    std::string directory;
+// What the engine writes into and asks, made before the engine that holds on to them.
+struct EngineViews {
     RecordingPorts ports;
     MemoryListView list;
-    EngineAssembly engine;
-    TaskFiles& files = engine.files;
-    TaskFileStore& store = engine.store;
-    TaskTables& tables = engine.tables;
-    EngineContext& context = engine.context;
-    TransferScheduler& scheduler = engine.scheduler;
-    TaskCommands& commands = engine.commands;
+};
+
+// The whole download engine on real task files in `directory`, with an in-memory list and
+// the program's retries in miniature (a stall of a second, waits of a few tenths). `officialHost`
+// is where the parse service answers.
+class EngineHarness : public EngineViews, public EngineAssembly {
+public:
+    EngineHarness(const std::string& directory, const std::string& officialHost)
+        : EngineAssembly(
+              EngineSetup{directory, officialHost, "quellora.localhost", {1s, {50ms, 100ms, 150ms, 200ms, 250ms}}},
+              list, EnginePorts{ports, ports, ports, ports}) {
+        files.EnsureTaskFiles(directory);
+    }
+    ~EngineHarness() { scheduler.Shutdown(std::chrono::seconds(5)); }
+
+    // A new task for a page link, as the new-task dialog hands it over with `task`'s name and proxy.
+    void AddPage(const std::string& pageLink, const std::string& folder, DownloadTask task = {}) {
+        task.frmPge = task.fileLink = pageLink;
+        task.path = folder;
+        task.agent = kDefaultAgent;
+        commands.AddTask({std::move(task), 1});
+    }
+    bool WaitIdle(std::chrono::milliseconds limit = 30s) {
+        return WaitFor([this] { return scheduler.LiveWorkers() == 0; }, limit);
+    }
+
+    std::string DownloadFile() const { return programDirectory + kDownloadFileName; }
+    std::string CompletedFile() const { return programDirectory + kCompletedFileName; }
+};
+
+// A program directory, a download folder, the test site and the engine wired to them.
+class DownloadTest : public ::testing::Test {
+protected:
+    DownloadTest() : games_(temp_.File("games")) {
+        std::filesystem::create_directory(games_);
+        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host());
+    }
+
+    static std::string GamePage(const std::string& id) {
+        return "http://game.quellora.localhost:8717/game/" + id + ".htm";
+    }
+    // A game page (named after `id`, or else `name`) whose parse reply names `path` on the site and `name`.
+    std::string Page(const std::string& path, const std::string& name, const std::string& id = "") {
+        std::string page = GamePage(id.empty() ? name : id);
+        site_.SetParseReply(page, site_.Url(path), name);
+        return page;
+    }
+    // Page() handed over as a new task into `folder`, the games folder unless said otherwise.
+    std::string Add(const std::string& path, const std::string& name, std::string folder = "") {
+        std::string page = Page(path, name);
+        engine_->AddPage(page, folder.empty() ? games_ : folder);
+        return page;
+    }
+    // A task stored as after a pause, `count` bytes of `size` counted, its file holding `partial` and
+    // its link `path` on the site; then the list is loaded, as at the program's start. Answers its page.
+    std::string Store(const std::string& name, const std::string& path, uint64_t size, const std::string& count,
+                      const std::string& partial, const std::string& type = "bin") {
+        DownloadTask task{.frmPge = GamePage(path.substr(path.rfind('/') + 1)),
+                          .name = name,
+                          .path = games_,
+                          .size = std::to_string(size),
+                          .downloadedSize = count,
+                          .fileLink = site_.Url(path),
+                          .flag = "2",
+                          .type = type};
+        WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + "." + type), partial);
+        engine_->files.AddItem(engine_->DownloadFile(), task, false);
+        engine_->files.LoadDownloadList(engine_->DownloadFile(), engine_->list);
+        return task.frmPge;
+    }
+    std::string Stored(const std::string& page, const std::string& field) {
+        return engine_->files.GetItemField(engine_->DownloadFile(), "frmPge", page, field);
+    }
+    std::string Completed(const std::string& page, const std::string& field) {
+        return engine_->files.GetItemField(engine_->CompletedFile(), "frmPge", page, field);
+    }
+    bool IsCompleted(const std::string& page) { return !Completed(page, "frmPge").empty(); }
+    // Waits until every page has the flag, failed ("3") unless said otherwise.
+    bool WaitFlag(const std::vector<std::string>& pages, const std::string& flag = "3") {
+        return WaitFor(
+            [&] { return std::ranges::all_of(pages, [&](auto& page) { return Stored(page, "flag") == flag; }); });
+    }
+    bool WaitCompleted(const std::vector<std::string>& pages) {
+        return WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); });
+    }
+    // The file `name` in the games folder.
+    std::string Game(const std::string& name) { return ReadFile(platform::Utf8FromAnsi(games_ + "/" + name)); }
+    void WriteConfig(const std::string& text) { WriteFile(temp_.File("config.ini"), text); }
+
+    TempDir temp_;
+    std::string games_;
+    TestSite site_;
+    std::unique_ptr<EngineHarness> engine_;
 };
 
 }  // namespace tarvane::test

@@ -10,56 +10,47 @@
 namespace tarvane::test {
 namespace {
 
-class LinkResolverTest : public ::testing::Test {
-protected:
-    LinkResolver Resolver() const {
-        return LinkResolver({"127.0.0.1:" + std::to_string(site_.port()), "quellora.localhost", 2, 5});
+TEST(LinkResolver, PagesOfTheDomainAreResolvedThroughTheServiceOtherLinksAreFileAddressesAlready) {
+    TestSite site;
+    const std::string longPage = "http://game.quellora.localhost/" + std::string(1500, 'p');
+    const std::string longLink = "http://files.localhost/" + std::string(40000, 'f') + ".rar";
+    const std::string gbk = "GBK\xD3\xCE\xCF\xB7";
+    const struct {
+        std::string link;
+        std::string reply;  // raw; none when empty
+        std::string realLink;
+        std::string fileName;
+    } cases[] = {
+        {"http://mirror.example.localhost/file.rar", "", "http://mirror.example.localhost/file.rar", ""},
+        {"http://game.quellora.localhost:8717/game/7.htm", "x" + Base64Encode("http://files.localhost/7.rar|||" + gbk),
+         "http://files.localhost/7.rar", gbk},
+        // A separator at index 6 is not enough; at 7 it is.
+        {"http://a.quellora.localhost/1", "x" + Base64Encode("123456|||name"), "", ""},
+        {"http://a.quellora.localhost/2", "x" + Base64Encode("1234567|||"), "1234567", ""},
+        // An empty reply.
+        {"http://a.quellora.localhost/unknown", "", "", ""},
+        // Blanks around the reply, and long links handled whole.
+        {longPage, "   x" + Base64Encode(longLink + "|||big") + "  ", longLink, "big"},
+    };
+    LinkResolver resolver({site.Host(), "quellora.localhost", 2, 5});
+    std::vector<std::string> asked;
+    for (const auto& c : cases) {
+        if (!c.reply.empty()) {
+            site.SetRawParseReply(c.link, c.reply);
+        }
+        ParseResult result = resolver.ResolveLink(c.link);
+        EXPECT_EQ(result.realLink, c.realLink) << c.link.substr(0, 60);
+        EXPECT_EQ(result.fileName, c.fileName) << c.link.substr(0, 60);
+        if (c.link.find("quellora.localhost") != std::string::npos) {
+            asked.push_back(c.link);
+        }
     }
-    TestSite site_;
-};
-
-TEST_F(LinkResolverTest, LinksOutsideTheDomainAreFileAddressesAlready) {
-    ParseResult result = Resolver().ResolveLink("http://mirror.example.localhost/file.rar");
-    EXPECT_EQ(result.realLink, "http://mirror.example.localhost/file.rar");
-    EXPECT_EQ(result.fileName, "");
-    EXPECT_TRUE(site_.ParseRequestLinks().empty());
-}
-
-TEST_F(LinkResolverTest, PagesOfTheDomainAreResolvedThroughTheService) {
-    std::string page = "http://game.quellora.localhost:8717/game/7.htm";
-    site_.SetParseReply(page, "http://files.localhost/7.rar", "GBK\xD3\xCE\xCF\xB7");
-    ParseResult result = Resolver().ResolveLink(page);
-    EXPECT_EQ(result.realLink, "http://files.localhost/7.rar");
-    EXPECT_EQ(result.fileName, "GBK\xD3\xCE\xCF\xB7");
-    ASSERT_EQ(site_.ParseRequestLinks().size(), 1u);
-    EXPECT_EQ(site_.ParseRequestLinks()[0], page);
-}
-
-TEST_F(LinkResolverTest, RepliesThatNameNothing) {
-    LinkResolver resolver = Resolver();
-    // Separator at index 6 is not enough.
-    site_.SetRawParseReply("http://a.quellora.localhost/1", "x" + Base64Encode("123456|||name"));
-    EXPECT_EQ(resolver.ResolveLink("http://a.quellora.localhost/1").realLink, "");
-    site_.SetRawParseReply("http://a.quellora.localhost/2", "x" + Base64Encode("1234567|||"));
-    ParseResult seven = resolver.ResolveLink("http://a.quellora.localhost/2");
-    EXPECT_EQ(seven.realLink, "1234567");
-    EXPECT_EQ(seven.fileName, "");
-    // An empty reply, and no service at all.
-    EXPECT_EQ(resolver.ResolveLink("http://a.quellora.localhost/unknown").realLink, "");
+    // Only the domain's pages went to the service, as they were.
+    EXPECT_EQ(site.ParseRequestLinks(), asked);
+    // No service at all.
     LinkResolver dead({"127.0.0.1:1", "quellora.localhost", 2, 5});
     EXPECT_EQ(dead.ResolveLink("http://a.quellora.localhost/1").realLink, "");
 }
-
-TEST_F(LinkResolverTest, BlanksAroundTheReplyAndLongLinksAreHandledWhole) {
-    std::string page = "http://game.quellora.localhost/" + std::string(1500, 'p');
-    std::string longLink = "http://files.localhost/" + std::string(40000, 'f') + ".rar";
-    site_.SetRawParseReply(page, "   x" + Base64Encode(longLink + "|||big") + "  ");
-    ParseResult result = Resolver().ResolveLink(page);
-    EXPECT_EQ(result.realLink, longLink);
-    EXPECT_EQ(result.fileName, "big");
-    EXPECT_EQ(site_.ParseRequestLinks().back(), page);
-}
-
 TEST(LinkParameter, DiffersOnlyInItsFirstCharacterAndDecodesBack) {
     std::string link = "http://game.quellora.localhost/\xD3\xCE\xCF\xB7?a=1&b=2";
     std::set<char> leads;

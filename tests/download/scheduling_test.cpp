@@ -1,5 +1,4 @@
-#include "tests/download/download_test_base.h"
-#include "tests/support/tinyproxy.h"
+#include "tests/download/engine_harness.h"
 
 namespace tarvane::test {
 namespace {
@@ -11,55 +10,45 @@ TEST_F(DownloadTest, LimitOfTwoStartsWaitingTasksAsOthersEndWhateverTheOutcome) 
     for (int i = 0; i < 4; ++i) {
         std::string path = "/files/s" + std::to_string(i) + ".bin";
         site_.AddStallingFile(path, MakeFileBytes(200000, i), 1000);
-        pages.push_back(Page(std::to_string(i), path, "s" + std::to_string(i)));
+        pages.push_back(Add(path, "s" + std::to_string(i)));
     }
     std::string last = MakeFileBytes(5000, 9);
     site_.AddFile("/files/last.bin", last);
-    pages.push_back(Page("4", "/files/last.bin", "last"));
-    for (const auto& page : pages) {
-        engine_->AddPage(page, games_);
-    }
+    pages.push_back(Add("/files/last.bin", "last"));
     // Every task is listed and stored at once; two run, three wait.
     ASSERT_EQ(engine_->list.RowCount(), 5);
     for (const auto& page : pages) {
         EXPECT_EQ(Stored(page, "flag"), "1");
     }
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.RunningCount() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return engine_->tables.RunningCount() == 2; }));
     EXPECT_EQ(engine_->tables.WaitingCount(), 3);
     EXPECT_TRUE(engine_->tables.IsWaiting(engine_->list.KeyOfRow(2)));
+
+    // Starting a running or a waiting task again does nothing.
+    ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/s0.bin") == 2; }));
+    engine_->commands.StartTask(0);
+    engine_->commands.StartTask(2);
+    EXPECT_EQ(engine_->scheduler.LiveWorkers(), 2);
+    EXPECT_EQ(engine_->tables.WaitingCount(), 3);
+    EXPECT_EQ(site_.RequestCount("/files/s0.bin"), 2);
 
     // Pausing a waiting task does nothing; pausing a running one starts the next.
     engine_->commands.PauseTask(3);
     engine_->commands.PauseTask(0);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return Stored(pages[0], "flag") == "2"; }));
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/s2.bin") >= 1; }));
+    ASSERT_TRUE(WaitFlag({pages[0]}, "2"));
+    ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/s2.bin") >= 1; }));
     EXPECT_EQ(engine_->tables.WaitingCount(), 2);
     EXPECT_LE(engine_->scheduler.LiveWorkers(), 2);
 
     // Failures free their places too, until the last task completes.
     site_.ReleaseStalls();
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(pages[4]); }));
+    ASSERT_TRUE(WaitCompleted({pages[4]}));
     ASSERT_TRUE(engine_->WaitIdle());
     for (int i = 1; i < 4; ++i) {
         EXPECT_EQ(Stored(pages[i], "flag"), "3") << i;
     }
     EXPECT_EQ(Stored(pages[0], "flag"), "2");
-    EXPECT_EQ(ReadFile(games_ + "/last.bin"), last);
-}
-
-TEST_F(DownloadTest, StartingARunningOrWaitingTaskAgainDoesNothing) {
-    WriteConfig("[options]\nmaxTaskNum=1\n");
-    site_.AddStallingFile("/files/a.bin", MakeFileBytes(100000, 1), 5000);
-    site_.AddStallingFile("/files/b.bin", MakeFileBytes(100000, 2), 5000);
-    std::string a = Page("a", "/files/a.bin", "a"), b = Page("b", "/files/b.bin", "b");
-    engine_->AddPage(a, games_);
-    engine_->AddPage(b, games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/a.bin") == 2; }));
-    engine_->commands.StartTask(0);
-    engine_->commands.StartTask(1);
-    EXPECT_EQ(engine_->scheduler.LiveWorkers(), 1);
-    EXPECT_EQ(engine_->tables.WaitingCount(), 1);
-    EXPECT_EQ(site_.RequestCount("/files/a.bin"), 2);
+    EXPECT_EQ(Game("last.bin"), last);
 }
 
 TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
@@ -68,13 +57,9 @@ TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
     site_.AddStallingFile("/files/a.bin", MakeFileBytes(300000, 1), 20000);
     site_.AddStallingFile("/files/b.bin", MakeFileBytes(300000, 2), 20000);
     site_.AddFile("/files/c.bin", MakeFileBytes(1000, 3));
-    std::string a = Page("a", "/files/a.bin", "a"), b = Page("b", "/files/b.bin", "b"),
-                c = Page("c", "/files/c.bin", "c");
-    engine_->AddPage(a, games_);
-    engine_->AddPage(b, games_);
-    engine_->AddPage(c, games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->tables.RunningCount() == 2; }));
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/b.bin") == 2; }));
+    std::string a = Add("/files/a.bin", "a"), b = Add("/files/b.bin", "b"), c = Add("/files/c.bin", "c");
+    ASSERT_TRUE(
+        WaitFor([&] { return engine_->tables.RunningCount() == 2 && site_.RequestCount("/files/b.bin") == 2; }));
 
     // The waiting task goes for good, then the first running one; b moves up to row 0.
     engine_->commands.DeleteTask(2);
@@ -94,24 +79,22 @@ TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
     EXPECT_FALSE(std::filesystem::exists(games_ + "/a.bin"));
 }
 
-TEST_F(DownloadTest, FailedResolutionLeavesNoTraceAndSaysWhom) {
+TEST_F(DownloadTest, CommandsOnStoredTasks) {
+    // A page whose resolution fails leaves no trace and says whom it asked.
     std::string page = "http://game.quellora.localhost:8717/game/list.htm";
     site_.SetRawParseReply(page, "xbm9u|||x");  // decodes to something without a link
     engine_->AddPage(page, games_);
-    ASSERT_EQ(engine_->ports.messages.size(), 1u);
-    EXPECT_NE(engine_->ports.messages[0].find("127.0.0.1:" + std::to_string(site_.port())), std::string::npos);
+    ASSERT_EQ(engine_->ports.shown.size(), 1u);
+    EXPECT_NE(engine_->ports.shown[0].text.find(site_.Host()), std::string::npos);
     EXPECT_EQ(engine_->list.RowCount(), 0);
     EXPECT_TRUE(Stored(page, "frmPge").empty());
-}
 
-TEST_F(DownloadTest, CommandsOnAStoredTask) {
-    DownloadTask task;
-    task.frmPge = "http://game.quellora.localhost:8717/game/9.htm";
-    task.name = "stored";
-    task.path = games_;
-    task.fileLink = "http://files.example.localhost/stored.rar";
-    task.type = "rar";
-    task.flag = "2";
+    DownloadTask task{.frmPge = GamePage("9"),
+                      .name = "stored",
+                      .path = games_,
+                      .fileLink = "http://files.example.localhost/stored.rar",
+                      .flag = "2",
+                      .type = "rar"};
     engine_->files.AddItem(engine_->DownloadFile(), task, false);
     task.frmPge += "?empty";
     task.flag = "";
@@ -121,16 +104,15 @@ TEST_F(DownloadTest, CommandsOnAStoredTask) {
     EXPECT_EQ(engine_->commands.GetTaskState(1, task.frmPge), -1);
 
     engine_->commands.CopyLink(0);
-    EXPECT_EQ(engine_->ports.clipboard, "http://files.example.localhost/stored.rar");
+    EXPECT_EQ(engine_->ports.texts, std::vector<std::string>{"http://files.example.localhost/stored.rar"});
     engine_->commands.BrowseSourcePage(0);
     engine_->commands.OpenFolder(0);  // no file yet: its folder
     WriteFile(games_ + "/stored.rar", "x");
     engine_->list.SetSubItemText(0, kColumnName, "stored");
     engine_->commands.OpenFolder(0);
-    ASSERT_EQ(engine_->ports.desktop.size(), 3u);
-    EXPECT_EQ(engine_->ports.desktop[0], "web:http://game.quellora.localhost:8717/game/9.htm");
-    EXPECT_EQ(engine_->ports.desktop[1], "folder:" + games_ + "/");
-    EXPECT_EQ(engine_->ports.desktop[2], "select:" + games_ + "/stored.rar");
+    EXPECT_EQ(engine_->ports.webPages, std::vector<std::string>{GamePage("9")});
+    EXPECT_EQ(engine_->ports.openedFolders, std::vector<std::string>{games_ + "/"});
+    EXPECT_EQ(engine_->ports.shownFiles, std::vector<std::string>{games_ + "/stored.rar"});
     EXPECT_EQ(engine_->commands.FindTaskRow(task.frmPge), 1);
 
     // Cancel keeps everything; OK removes item, row and file.
@@ -146,10 +128,9 @@ TEST_F(DownloadTest, CommandsOnAStoredTask) {
 
 TEST_F(DownloadTest, OrderlyEndSavesTheCountOfEveryRunningTask) {
     site_.AddSlowFile("/files/slow.bin", MakeFileBytes(4 * 1024 * 1024, 4), 256 * 1024);
-    std::string page = Page("1", "/files/slow.bin", "slow");
-    engine_->AddPage(page, games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return engine_->list.SubItemText(0, kColumnPercent) != "0%"; }));
-    EXPECT_TRUE(engine_->scheduler.Shutdown(std::chrono::seconds(3)));
+    std::string page = Add("/files/slow.bin", "slow");
+    ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(0, kColumnPercent) != "0%"; }));
+    EXPECT_TRUE(engine_->scheduler.Shutdown(3s));
     EXPECT_EQ(Stored(page, "flag"), "2");
     long long counted = std::stoll(Stored(page, "downloadedSize"));
     EXPECT_GT(counted, 0);
@@ -157,21 +138,19 @@ TEST_F(DownloadTest, OrderlyEndSavesTheCountOfEveryRunningTask) {
 }
 
 TEST_F(DownloadTest, ProxyWithTheRightPasswordDownloadsAndTheWrongOneFails) {
-    TinyProxy proxy("gamer", "s3cret");
-    if (!proxy.running()) {
-        GTEST_SKIP() << "tinyproxy is not available";
-    }
+    site_.SetProxyLogin("gamer", "s3cret");
     std::string bytes = MakeFileBytes(300000, 5);
     site_.AddFile("/files/p.rar", bytes);
-    std::string good = Page("good", "/files/p.rar", "viaproxy");
-    std::string bad = Page("bad", "/files/p.rar", "refused");
-    engine_->AddPage(good, games_, "", "127.0.0.1", proxy.port(), "gamer", "s3cret");
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(good); }));
-    EXPECT_EQ(ReadFile(games_ + "/viaproxy.rar"), bytes);
+    std::string good = Page("/files/p.rar", "viaproxy"), bad = Page("/files/p.rar", "refused");
+    engine_->AddPage(good, games_,
+                     {.prxIP = "127.0.0.1", .prxPort = site_.port(), .prxName = "gamer", .prxPwd = "s3cret"});
+    ASSERT_TRUE(WaitCompleted({good}));
+    EXPECT_TRUE(Game("viaproxy.rar") == bytes);
 
     int before = site_.RequestCount("/files/p.rar");
-    engine_->AddPage(bad, games_, "", "127.0.0.1", proxy.port(), "gamer", "wrong");
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return Stored(bad, "flag") == "3"; }));
+    engine_->AddPage(bad, games_,
+                     {.prxIP = "127.0.0.1", .prxPort = site_.port(), .prxName = "gamer", .prxPwd = "wrong"});
+    ASSERT_TRUE(WaitFlag({bad}));
     EXPECT_EQ(site_.RequestCount("/files/p.rar"), before);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/refused.rar"));
 }

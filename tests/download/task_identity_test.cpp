@@ -3,34 +3,20 @@
 #include <csignal>
 
 #include "tarvane/store/task_file_repair.h"
-#include "tests/download/download_test_base.h"
+#include "tests/download/engine_harness.h"
 
 namespace tarvane::test {
 namespace {
-
-DownloadTask Task(const std::string& page, const std::string& name, const std::string& folder,
-                  const std::string& type = "bin") {
-    DownloadTask task;
-    task.frmPge = page;
-    task.name = name;
-    task.path = folder;
-    task.type = type;
-    return task;
-}
 
 TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWasAskedFor) {
     WriteConfig("[options]\nmaxTaskNum=3\n");
     site_.AddSlowFile("/files/a.bin", MakeFileBytes(50000, 1), 100000);
     site_.AddSlowFile("/files/b.bin", MakeFileBytes(400000, 2), 50000);
     site_.AddSlowFile("/files/c.bin", MakeFileBytes(400000, 3), 50000);
-    std::string a = Page("a", "/files/a.bin", "a"), b = Page("b", "/files/b.bin", "b"),
-                c = Page("c", "/files/c.bin", "c");
-    for (const auto& page : {a, b, c}) {
-        engine_->AddPage(page, games_);
-    }
+    std::string a = Add("/files/a.bin", "a"), b = Add("/files/b.bin", "b"), c = Add("/files/c.bin", "c");
     // While the question waits, the first task completes and its row leaves the list.
     engine_->ports.whileShown = [&] {
-        ASSERT_TRUE(EngineHarness::WaitFor([&] { return IsCompleted(a) && engine_->list.RowCount() == 2; }));
+        ASSERT_TRUE(WaitFor([&] { return IsCompleted(a) && engine_->list.RowCount() == 2; }));
     };
     engine_->commands.DeleteTask(1);
     engine_->commands.PauseTask(0);
@@ -46,14 +32,15 @@ TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
     WriteConfig("[options]\nmaxTaskNum=5\n");
     std::string bytes = MakeFileBytes(300000, 7);
     site_.AddSlowFile("/files/same.bin", bytes, 200000);
-    std::string first = Page("first", "/files/same.bin", "first");
-    std::string second = Page("second", "/files/same.bin", "second");
-    engine_->AddPage(first, games_);
-    engine_->AddPage(second, games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/same.bin") == 4; }));
+    std::string first = Add("/files/same.bin", "first"), second = Add("/files/same.bin", "second");
+    ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/same.bin") == 4; }));
     engine_->commands.PauseTask(0);
     engine_->commands.PauseTask(1);
     ASSERT_TRUE(engine_->WaitIdle());
+    // Open-folder selects the file of a task that ran.
+    EXPECT_EQ(engine_->list.SubItemText(0, kColumnName), "first.bin");
+    engine_->commands.OpenFolder(0);
+    EXPECT_EQ(engine_->ports.shownFiles, std::vector<std::string>{games_ + "/first.bin"});
 
     // The second row restarts its own task, once however often it is started.
     engine_->commands.StartTask(1);
@@ -64,39 +51,38 @@ TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
     ASSERT_TRUE(engine_->WaitIdle());
     EXPECT_EQ(Completed(first, "name"), "first");
     EXPECT_EQ(Completed(second, "name"), "second");
-    EXPECT_TRUE(ReadFile(games_ + "/first.bin") == bytes);
-    EXPECT_TRUE(ReadFile(games_ + "/second.bin") == bytes);
+    EXPECT_TRUE(Game("first.bin") == bytes);
+    EXPECT_TRUE(Game("second.bin") == bytes);
 }
 
-TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesIsTidiedAtTheNextStart) {
+TEST_F(DownloadTest, ACompletionCutBetweenTheTwoFilesOrADamagedFileIsTidiedAtTheNextStart) {
     std::string bytes = MakeFileBytes(40000, 4);
     site_.AddFile("/files/done.bin", bytes);
-    std::string done = Page("done", "/files/done.bin", "done");
-    std::string refused = Page("refused", "/files/done.bin", "refused");
+    std::string refused = Page("/files/done.bin", "refused");
+    const DownloadTask done{.frmPge = GamePage("done"), .name = "done", .path = games_, .type = "bin"};
     // completed.xml cannot be read: the finished task stays in download.xml, marked finished.
     WriteFile(engine_->CompletedFile(), "<completed><item name=");
     engine_->AddPage(refused, games_);
     ASSERT_TRUE(engine_->WaitIdle());
     EXPECT_EQ(Stored(refused, "flag"), "4");
-    EXPECT_TRUE(ReadFile(games_ + "/refused.bin") == bytes);
+    EXPECT_TRUE(Game("refused.bin") == bytes);
 
     // An end between the two writes leaves a task in both files.
-    engine_->files.AddItem(engine_->DownloadFile(), Task(done, "done", games_), false);
+    engine_->files.AddItem(engine_->DownloadFile(), done, false);
     WriteFile(games_ + "/done.bin", bytes);
 
     auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
     ASSERT_EQ(setAside.size(), 1u);
     EXPECT_EQ(setAside[0].file, engine_->CompletedFile());
     EXPECT_EQ(ReadFile(setAside[0].setAsideAs), "<completed><item name=");
-    engine_->files.AddItem(engine_->CompletedFile(), Task(done, "done", games_), true);
+    engine_->files.AddItem(engine_->CompletedFile(), done, true);
     RepairTaskFiles(engine_->files, temp_.Directory());
-    EXPECT_EQ(Stored(done, "frmPge"), "");
+    EXPECT_EQ(Stored(done.frmPge, "frmPge"), "");
     EXPECT_EQ(Stored(refused, "frmPge"), "");
     EXPECT_EQ(Completed(refused, "path"), games_ + "/refused.bin");
-    EXPECT_TRUE(IsCompleted(done));
-}
+    EXPECT_TRUE(IsCompleted(done.frmPge));
 
-TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) {
+    // Damaged task files are set aside, with their whole items carried over.
     const std::string whole = R"(<item name="ok" frmPge="http://game.quellora.localhost/ok.htm" flag="2"/>)";
     const std::string cases[] = {
         "<download>\r\n" + whole + "\r\n<item name=\"cut\" frmPge=\"http://g",  // cut mid-item
@@ -106,11 +92,11 @@ TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) 
     };
     for (const std::string& damaged : cases) {
         WriteFile(engine_->DownloadFile(), damaged);
-        auto setAside = RepairTaskFiles(engine_->files, temp_.Directory());
-        ASSERT_EQ(setAside.size(), 1u);
-        EXPECT_EQ(ReadFile(setAside[0].setAsideAs), damaged);
+        auto aside = RepairTaskFiles(engine_->files, temp_.Directory());
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(ReadFile(aside[0].setAsideAs), damaged);
         EXPECT_EQ(engine_->files.LocatePage(temp_.Directory(), "http://game.quellora.localhost/new.htm"), kPageNew);
-        std::filesystem::remove(setAside[0].setAsideAs);
+        std::filesystem::remove(aside[0].setAsideAs);
     }
     // The whole item of the cut file came over; the GBK one reads as its Chinese name.
     WriteFile(engine_->DownloadFile(), cases[0]);
@@ -122,8 +108,7 @@ TEST_F(DownloadTest, DamagedTaskFilesAreSetAsideWithTheirWholeItemsCarriedOver) 
 TEST_F(DownloadTest, ChangesTheFilesRefuseAreKeptInMemoryAndWrittenLater) {
     std::vector<std::string> reports;
     engine_->store.OnUnsaved([&](const std::string& file) { reports.push_back(file); });
-    DownloadTask task = Task("http://game.quellora.localhost/ro.htm", "ro", games_, "");
-    task.flag = "1";
+    DownloadTask task{.frmPge = "http://game.quellora.localhost/ro.htm", .name = "ro", .path = games_, .flag = "1"};
     // Every file write of this process fails while the limit is down (root ignores modes).
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
@@ -144,17 +129,6 @@ TEST_F(DownloadTest, ChangesTheFilesRefuseAreKeptInMemoryAndWrittenLater) {
     EXPECT_FALSE(engine_->store.HasUnsaved(task.frmPge));
     EXPECT_EQ(Stored(task.frmPge, "flag"), "2");
     EXPECT_TRUE(IsCompleted(task.frmPge));
-}
-
-TEST_F(DownloadTest, OpenFolderSelectsTheFileOfATaskThatRan) {
-    site_.AddStallingFile("/files/shown.bin", MakeFileBytes(90000, 5), 30000);
-    engine_->AddPage(Page("shown", "/files/shown.bin", "shown"), games_);
-    ASSERT_TRUE(EngineHarness::WaitFor([&] { return site_.RequestCount("/files/shown.bin") == 2; }));
-    engine_->commands.PauseTask(0);
-    ASSERT_TRUE(engine_->WaitIdle());
-    EXPECT_EQ(engine_->list.SubItemText(0, kColumnName), "shown.bin");
-    engine_->commands.OpenFolder(0);
-    EXPECT_EQ(engine_->ports.desktop, std::vector<std::string>{"select:" + games_ + "/shown.bin"});
 }
 
 }  // namespace

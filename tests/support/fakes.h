@@ -53,13 +53,26 @@ struct ShownMessage {
     std::string caption;
 };
 
+// Records every message and answers `answer`; safe to call from any thread.
 class FakeMessages : public MessageBoxes {
 public:
     MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons) override {
-        shown.push_back({text, caption});
-        return MessageAnswer::Ok;
+        {
+            std::lock_guard lock(mutex_);
+            shown.push_back({text, caption});
+        }
+        // What happens while a real box waits for the user in its own event loop.
+        if (whileShown) {
+            whileShown();
+        }
+        return answer;
     }
     std::vector<ShownMessage> shown;
+    MessageAnswer answer = MessageAnswer::Ok;
+    std::function<void()> whileShown;
+
+private:
+    std::mutex mutex_;
 };
 
 class FakeDesktop : public Desktop {

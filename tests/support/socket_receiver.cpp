@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -23,18 +22,11 @@ SocketReceiver::SocketReceiver(std::string path, std::chrono::milliseconds delay
     });
 }
 
-SocketReceiver::~SocketReceiver() {
-    Finish();
-}
-
 const std::string& SocketReceiver::Finish() {
     if (thread_.joinable()) {
         thread_.join();
     }
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
-    }
+    fd_.Close();
     return message_;
 }
 
@@ -47,25 +39,22 @@ std::size_t SocketReceiver::Length(const std::string& message) {
 }
 
 bool SocketReceiver::Listen() {
-    fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    fd_ = platform::UniqueFd(socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
     std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
-    return bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(fd_, 4) == 0;
+    return bind(fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 && listen(fd_.get(), 4) == 0;
 }
 
 void SocketReceiver::Serve(std::chrono::milliseconds handlerTime, bool answer) {
-    pollfd waiting{fd_, POLLIN, 0};
+    pollfd waiting{fd_.get(), POLLIN, 0};
     if (poll(&waiting, 1, 15000) != 1) {
         return;
     }
-    const int client = accept(fd_, nullptr, nullptr);
+    const platform::UniqueFd client(accept(fd_.get(), nullptr, nullptr));
     char buffer[1024];
-    pollfd reading{client, POLLIN, 0};
-    while ((message_.size() < platform::kHandoffHeaderSize ||
-            message_.size() < platform::kHandoffHeaderSize + Length(message_)) &&
-           poll(&reading, 1, 5000) == 1) {
-        const ssize_t got = recv(client, buffer, sizeof(buffer), 0);
+    pollfd reading{client.get(), POLLIN, 0};
+    while (message_.size() < platform::kHandoffHeaderSize + Length(message_) && poll(&reading, 1, 5000) == 1) {
+        const ssize_t got = recv(client.get(), buffer, sizeof(buffer), 0);
         if (got <= 0) {
             break;
         }
@@ -75,11 +64,10 @@ void SocketReceiver::Serve(std::chrono::milliseconds handlerTime, bool answer) {
     handled = true;
     if (answer) {
         const char ack = static_cast<char>(platform::kHandoffAck);
-        [[maybe_unused]] auto sent = send(client, &ack, 1, MSG_NOSIGNAL);
+        [[maybe_unused]] auto sent = send(client.get(), &ack, 1, MSG_NOSIGNAL);
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
     }
-    close(client);
 }
 
 }  // namespace tarvane::test

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/unique_fd.h"
+
 namespace tarvane::test {
 
 // A stand-in for a running tarvane on its handoff socket: listens on `path` after `delay` (at once
@@ -15,7 +17,7 @@ class SocketReceiver {
 public:
     explicit SocketReceiver(std::string path, std::chrono::milliseconds delay = {},
                             std::chrono::milliseconds handlerTime = {}, bool answer = true);
-    ~SocketReceiver();
+    ~SocketReceiver() { Finish(); }
     SocketReceiver(const SocketReceiver&) = delete;
     SocketReceiver& operator=(const SocketReceiver&) = delete;
 
@@ -31,7 +33,7 @@ private:
     void Serve(std::chrono::milliseconds handlerTime, bool answer);
 
     std::string path_;
-    int fd_ = -1;
+    platform::UniqueFd fd_;
     std::string message_;
     std::thread thread_;
 };

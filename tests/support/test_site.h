@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -37,45 +36,54 @@ public:
     TestSite& operator=(const TestSite&) = delete;
 
     int port() const { return port_; }
+    // "127.0.0.1:PORT"
+    std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
     // "http://127.0.0.1:PORT" + path
-    std::string Url(const std::string& path) const;
-    // "HOST:PORT", for sites addressed by name under .localhost.
-    std::string HostWithPort(const std::string& host) const;
+    std::string Url(const std::string& path) const { return "http://" + Host() + path; }
 
-    // A file with Range support (206 for a range request).
-    void AddFile(const std::string& path, std::string bytes, std::string contentType = "application/octet-stream");
-    // A file sent with chunked encoding: no Content-Length.
-    void AddFileWithoutLength(const std::string& path, std::string bytes, std::string contentType = "");
-    // A file whose server ignores Range and always answers 200 with the whole content.
-    void AddFileIgnoringRange(const std::string& path, std::string bytes);
-    // A file whose connection is dropped after `dropAfter` bytes of every response (ranges included).
-    void AddDroppingFile(const std::string& path, std::string bytes, size_t dropAfter);
-    // A file that sends `stallAfter` bytes, then stalls until ReleaseStalls or the site's end.
-    void AddStallingFile(const std::string& path, std::string bytes, size_t stallAfter);
-    // A file sent at about `bytesPerSecond`, so a test can act while it is under way.
-    void AddSlowFile(const std::string& path, std::string bytes, size_t bytesPerSecond);
-    // A file of `size` bytes made up on the fly (VirtualByte), for sizes that do not fit in memory.
-    void AddVirtualFile(const std::string& path, uint64_t size);
-    void AddRedirect(const std::string& from, const std::string& toUrl, int status = 302);
-    // Misbehaving servers. RangeEarly: a range request "bytes=S-" gets a 206 from S - `amount` on,
-    // its Content-Range saying so. PartialWithoutRange: every request gets a 206 from byte `amount`.
-    enum class Hostile { RangeEarly, PartialWithoutRange };
-    void AddHostileFile(const std::string& path, std::string bytes, Hostile kind, size_t amount);
-    // The n-th request of `path` gets versions[n] (the last one from then on), with Range support.
-    void AddFileVersions(const std::string& path, std::vector<std::string> versions);
-    void AddStatus(const std::string& path, int status, std::string body);
-    // One answer of a scripted file.
+    // One answer of a file.
     struct Answer {
-        std::string bytes;           // the file as this answer has it
-        std::string etag;            // sent when not empty; an If-Range naming another gets all of it
-        int status = 200;            // another status answers with an error page instead
+        std::string bytes{};  // the file as this answer has it; the page of an error status
+        std::string etag{};   // sent when not empty; an If-Range naming another gets all of it
+        // 200: the file with Range support; 206: `bytes` as they are, whatever range was asked, with
+        // the Content-Range of `headers`; another status answers with `bytes` as its page.
+        int status = 200;
         size_t cutAfter = SIZE_MAX;  // the body ends after this many bytes: dropped, or
         bool stall = false;          // the server goes quiet there for `stallFor` (or until released)
         std::chrono::milliseconds stallFor{std::chrono::seconds(10)};
+        std::string contentType = "application/octet-stream";
+        std::map<std::string, std::string> headers{};  // sent as they are, such as a Location
+        bool chunked = false;                          // no Content-Length
+        bool ignoreRange = false;                      // always 200 with the whole content, as some servers do
+        size_t bytesPerSecond = 0;                     // sent about this fast, so a test can act while it is under way
+        uint64_t virtualSize = 0;                      // made up on the fly (VirtualByte), for sizes beyond memory
     };
-    // The n-th request of `path` gets answers[n] (the last one from then on), with Range support.
+    // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
+    void Add(const std::string& path, Answer answer) { AddScriptedFile(path, {std::move(answer)}); }
+
+    void AddFile(const std::string& path, std::string bytes, std::string contentType = "application/octet-stream") {
+        Add(path, {.bytes = std::move(bytes), .contentType = std::move(contentType)});
+    }
+    // The connection is dropped after `dropAfter` bytes of every response (ranges included).
+    void AddDroppingFile(const std::string& path, std::string bytes, size_t dropAfter) {
+        Add(path, {.bytes = std::move(bytes), .cutAfter = dropAfter});
+    }
+    // Sends `stallAfter` bytes, then stalls until ReleaseStalls or the site's end.
+    void AddStallingFile(const std::string& path, std::string bytes, size_t stallAfter) {
+        Add(path,
+            {.bytes = std::move(bytes), .cutAfter = stallAfter, .stall = true, .stallFor = std::chrono::minutes(1)});
+    }
+    void AddSlowFile(const std::string& path, std::string bytes, size_t bytesPerSecond) {
+        Add(path, {.bytes = std::move(bytes), .bytesPerSecond = bytesPerSecond});
+    }
+    void AddStatus(const std::string& path, int status, std::string body) {
+        Add(path, {.bytes = std::move(body), .status = status});
+    }
     void ReleaseStalls();
+    // The site serves as an HTTP proxy for its own files too, to requests with these credentials;
+    // others get a 407 and are not counted.
+    void SetProxyLogin(const std::string& user, const std::string& password);
 
     // Parse service on "/softAssist/parse/parse_fileInfo.php": answers a page link with its real
     // link and name in the service's Base64 form, or with a raw body.
@@ -89,21 +97,26 @@ public:
     std::string LastUserAgent(const std::string& path) const;
 
 private:
-    struct Entry;
+    struct Script {
+        std::vector<Answer> answers;
+        size_t served = 0;
+    };
 
-    void Record(const std::string& path, const std::string& range, const std::string& agent);
-    void ServeAnswer(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer);
+    void ServeParse(const httplib::Request& req, httplib::Response& res);
+    void Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer);
+    // Waits up to `limit` for ReleaseStalls; answers whether it came.
+    bool WaitForRelease(std::chrono::milliseconds limit);
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;
     mutable std::mutex mutex_;
-    std::map<std::string, std::shared_ptr<Entry>> entries_;
+    std::map<std::string, Script> scripts_;
     std::map<std::string, std::string> parseReplies_;
     std::vector<std::string> parseLinks_;
-    std::map<std::string, int> requestCounts_;
-    std::map<std::string, std::vector<std::string>> ranges_;
+    std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
     std::map<std::string, std::string> agents_;
+    std::string proxyLogin_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
 };
