@@ -1,4 +1,5 @@
 #include "tests/download/engine_harness.h"
+#include "tests/support/tinyproxy.h"
 
 namespace tarvane::test {
 namespace {
@@ -138,18 +139,21 @@ TEST_F(DownloadTest, OrderlyEndSavesTheCountOfEveryRunningTask) {
 }
 
 TEST_F(DownloadTest, ProxyWithTheRightPasswordDownloadsAndTheWrongOneFails) {
-    site_.SetProxyLogin("gamer", "s3cret");
+    TinyProxy proxy("gamer", "s3cret");
+    if (!proxy.running()) {
+        GTEST_SKIP() << "tinyproxy is not available";
+    }
     std::string bytes = MakeFileBytes(300000, 5);
     site_.AddFile("/files/p.rar", bytes);
     std::string good = Page("/files/p.rar", "viaproxy"), bad = Page("/files/p.rar", "refused");
     engine_->AddPage(good, games_,
-                     {.prxIP = "127.0.0.1", .prxPort = site_.port(), .prxName = "gamer", .prxPwd = "s3cret"});
+                     {.prxIP = "127.0.0.1", .prxPort = proxy.port(), .prxName = "gamer", .prxPwd = "s3cret"});
     ASSERT_TRUE(WaitCompleted({good}));
     EXPECT_TRUE(Game("viaproxy.rar") == bytes);
 
     int before = site_.RequestCount("/files/p.rar");
     engine_->AddPage(bad, games_,
-                     {.prxIP = "127.0.0.1", .prxPort = site_.port(), .prxName = "gamer", .prxPwd = "wrong"});
+                     {.prxIP = "127.0.0.1", .prxPort = proxy.port(), .prxName = "gamer", .prxPwd = "wrong"});
     ASSERT_TRUE(WaitFlag({bad}));
     EXPECT_EQ(site_.RequestCount("/files/p.rar"), before);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/refused.rar"));

@@ -82,7 +82,7 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOn) {
 // Starts programs for real, in `environment`, and records them. What still runs `ends` when the object
 // ends is killed, also after a failed assertion.
 struct SystemStarter : tarvane::test::RecordingStarter {
-    explicit SystemStarter(std::string ends) : ends(std::move(ends)) {}
+    explicit SystemStarter(std::string program) : ends(std::move(program)) {}
     ~SystemStarter() override {
         for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
             std::error_code error;

@@ -32,16 +32,7 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
             std::make_shared<Answer>(Answer{.bytes = "<html><body>404 Not Found</body></html>", .status = 404});
         {
             std::lock_guard lock(mutex_);
-            std::string path = req.path;
-            // A request in absolute form came to the site as a proxy.
-            if (path.starts_with("http://")) {
-                if (req.get_header_value("Proxy-Authorization") != proxyLogin_) {
-                    res.status = 407;
-                    res.set_header("Proxy-Authenticate", "Basic realm=\"site\"");
-                    return;
-                }
-                path.erase(0, path.find('/', 7));
-            }
+            const std::string& path = req.path;
             ranges_[path].push_back(req.get_header_value("Range"));
             agents_[path] = req.get_header_value("User-Agent");
             if (auto found = scripts_.find(path); found != scripts_.end()) {
@@ -150,11 +141,6 @@ bool TestSite::WaitForRelease(std::chrono::milliseconds limit) {
 void TestSite::AddScriptedFile(const std::string& path, std::vector<Answer> answers) {
     std::lock_guard lock(mutex_);
     scripts_[path] = {std::move(answers)};
-}
-
-void TestSite::SetProxyLogin(const std::string& user, const std::string& password) {
-    std::lock_guard lock(mutex_);
-    proxyLogin_ = "Basic " + Base64Encode(user + ":" + password);
 }
 
 void TestSite::ReleaseStalls() {

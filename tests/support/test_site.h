@@ -81,9 +81,6 @@ public:
         Add(path, {.bytes = std::move(body), .status = status});
     }
     void ReleaseStalls();
-    // The site serves as an HTTP proxy for its own files too, to requests with these credentials;
-    // others get a 407 and are not counted.
-    void SetProxyLogin(const std::string& user, const std::string& password);
 
     // Parse service on "/softAssist/parse/parse_fileInfo.php": answers a page link with its real
     // link and name in the service's Base64 form, or with a raw body.
@@ -116,7 +113,6 @@ private:
     std::vector<std::string> parseLinks_;
     std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
     std::map<std::string, std::string> agents_;
-    std::string proxyLogin_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
 };
