@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "platform/caption.h"
 #include "platform/codepage.h"
@@ -198,30 +199,16 @@ void TaskCommands::BrowseSourcePage(int row) {
 }
 
 void TaskCommands::RunMenuCommand(int command, int row) {
-    switch (command) {
-        case kCommandStart:
-            StartTask(row);
-            break;
-        case kCommandPause:
-            PauseTask(row);
-            break;
-        case kCommandDelete:
-            DeleteTask(row);
-            break;
-        case kCommandOpenFolder:
-            OpenFolder(row);
-            break;
-        case kCommandCopyLink:
-            CopyLink(row);
-            break;
-        case kCommandBrowsePage:
-            BrowseSourcePage(row);
-            break;
-        default:
-            if (row != -1) {
-                ShowNotice(command);
-            }
-            break;
+    using RowCommand = void (TaskCommands::*)(int);
+    static const std::map<int, RowCommand> kRowCommands = {
+        {kCommandStart, &TaskCommands::StartTask},   {kCommandPause, &TaskCommands::PauseTask},
+        {kCommandDelete, &TaskCommands::DeleteTask}, {kCommandOpenFolder, &TaskCommands::OpenFolder},
+        {kCommandCopyLink, &TaskCommands::CopyLink}, {kCommandBrowsePage, &TaskCommands::BrowseSourcePage},
+    };
+    if (auto found = kRowCommands.find(command); found != kRowCommands.end()) {
+        (this->*found->second)(row);
+    } else if (row != -1) {
+        ShowNotice(command);
     }
 }
 

@@ -244,6 +244,10 @@ TEST_F(MainDialogTest, TaskMenuFollowsTheSelectedTask) {
     EXPECT_EQ(shell_.clipboard, site_.Url("/paused.bin"));
     menu->actions()[11]->trigger();
     EXPECT_EQ(shell_.messages, std::vector<std::string>{"tarvane: 任务属性暂未实施！"});
+    menu->actions()[0]->trigger();  // start
+    EXPECT_TRUE(dialog->engine().tables.AnyWorkerRunning());
+    Click(*dialog, kIdPause);
+    EXPECT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
 }
 
 TEST_F(MainDialogTest, DraggingTheBackgroundMovesTheWindow) {
