@@ -92,6 +92,7 @@ TEST_F(UpdateCheckTest, NewerVersionFetchesAndStartsTheInstaller) {
 
 TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
     server_.AddFile("/files/setup.run", "installer");
+    EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);  // no config.ini
     SetInstalledVersion("1000");
     EXPECT_EQ(RunWith("1000|||" + InstallerUrl()), UpdateOutcome::UpToDate);
     EXPECT_EQ(RunWith("999|||" + InstallerUrl()), UpdateOutcome::UpToDate);
@@ -102,54 +103,25 @@ TEST_F(UpdateCheckTest, NoUpdateUnlessThePublishedVersionIsGreater) {
     // A minus sign makes a huge unsigned number, which is newer than anything installed.
     EXPECT_EQ(RunWith("-1|||" + InstallerUrl()), UpdateOutcome::InstallerStarted);
     EXPECT_THAT(starter_.Programs(), testing::ElementsAre(temp_.File("updateZip")));
-    EXPECT_TRUE(starter_.Started()[0].arguments.empty());
-}
-
-TEST_F(UpdateCheckTest, MissingConfigMeansVersionOne) {
-    server_.AddFile("/files/setup.run", "installer");
-    EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
-    EXPECT_EQ(RunWith("1|||" + InstallerUrl()), UpdateOutcome::UpToDate);
-    EXPECT_EQ(RunWith("2|||" + InstallerUrl()), UpdateOutcome::InstallerStarted);
     EXPECT_EQ(ReadFile(temp_.File("updateZip")), "installer");
-
-    SetInstalledVersion("");  // present but empty reads as 0
-    EXPECT_EQ(InstalledVersion(temp_.Directory()), 0u);
-    WriteFile(temp_.File("config.ini"), "[other]\nVer=9\n");
-    EXPECT_EQ(InstalledVersion(temp_.Directory()), 1u);
-}
-
-TEST_F(UpdateCheckTest, BlanksAroundTheSeparatorAndLineBreaksGoToTheFetcherAsTheyAre) {
-    server_.AddFile("/files/setup.run", "installer");
-    SetInstalledVersion("3");
-    // The blank after "|||" stays in the address; libcurl refuses such an address.
-    EXPECT_EQ(RunWith("  5 ||| " + InstallerUrl() + "  "), UpdateOutcome::DownloadFailed);
-    EXPECT_EQ(RunWith("5|||" + InstallerUrl() + "\n"), UpdateOutcome::DownloadFailed);
-    EXPECT_THAT(fetcher_.addresses, testing::ElementsAre(server_.Url(kVersionFilePath), " " + InstallerUrl(),
-                                                         server_.Url(kVersionFilePath), InstallerUrl() + "\n"));
-    EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
-    ExpectNothingStartedOrLeft();
 }
 
 TEST_F(UpdateCheckTest, ErrorPagesAreNeverTakenForAVersionOrAnInstaller) {
     SetInstalledVersion("1");
     // An error page that happens to look like a version file.
     EXPECT_EQ(RunWith("9|||" + InstallerUrl(), 404), UpdateOutcome::NoVersionFile);
-    EXPECT_EQ(RunWith("9|||" + InstallerUrl(), 500), UpdateOutcome::NoVersionFile);
     EXPECT_EQ(server_.RequestCount("/files/setup.run"), 0);
 
     // The installer answers with an error page; an older installer of the same name goes too.
     WriteFile(temp_.File("updateZip"), "old installer");
     server_.AddStatus("/files/setup.run", 500, "<html>Internal error</html>");
     EXPECT_EQ(RunWith("9|||" + InstallerUrl()), UpdateOutcome::DownloadFailed);
-    EXPECT_EQ(server_.RequestCount("/files/setup.run"), 1);
     ExpectNothingStartedOrLeft();
 
-    // Missing installer (404), one cut off halfway, and anything but http and https.
-    for (const std::string& address :
-         {server_.Url("/files/missing.run"), InstallerUrl(), std::string("file:///bin/sh")}) {
-        server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
-        EXPECT_EQ(RunWith("9|||" + address), UpdateOutcome::DownloadFailed) << address;
-    }
+    // An installer cut off halfway, and anything but http and https.
+    server_.AddDroppingFile("/files/setup.run", std::string(300000, 'i'), 100000);
+    EXPECT_EQ(RunWith("9|||" + InstallerUrl()), UpdateOutcome::DownloadFailed);
+    EXPECT_EQ(RunWith("9|||file:///bin/sh"), UpdateOutcome::DownloadFailed);
     ExpectNothingStartedOrLeft();
 }
 
@@ -188,53 +160,23 @@ TEST_F(UpdateCheckTest, HugeTricklingOrLateTransfersEndTheCheckAndStaleTemporari
     ExpectNothingStartedOrLeft();
 }
 
-TEST(VersionFile, SplitsAtTheFirstSeparatorAndKeepsTheAddressWhole) {
-    auto plain = ParseVersionFile("1001|||http://www.quellora.localhost/setup");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->version, 1001u);
-    EXPECT_EQ(plain->installerAddress, "http://www.quellora.localhost/setup");
-
+TEST(VersionFile, SplitsAtTheFirstSeparatorAndRefusesLongAddresses) {
     // Outer blanks go; the blank before "|||" ends the number; the one after stays in the address.
     auto blanks = ParseVersionFile("   7 ||| http://a.b/c|||d   ");
     ASSERT_TRUE(blanks);
     EXPECT_EQ(blanks->version, 7u);
     EXPECT_EQ(blanks->installerAddress, " http://a.b/c|||d");
-
-    // Only blanks are trimmed: a final line break belongs to the address.
-    auto lineBreak = ParseVersionFile("8|||http://a.b/c\r\n");
-    ASSERT_TRUE(lineBreak);
-    EXPECT_EQ(lineBreak->installerAddress, "http://a.b/c\r\n");
-
-    EXPECT_FALSE(ParseVersionFile("1001 http://a.b/c"));
     EXPECT_FALSE(ParseVersionFile("1001||http://a.b/c"));
     EXPECT_FALSE(ParseVersionFile(""));
 
-    auto noNumber = ParseVersionFile("|||x");
-    ASSERT_TRUE(noNumber);
-    EXPECT_EQ(noNumber->version, 0u);
-    EXPECT_EQ(noNumber->installerAddress, "x");
-}
-
-TEST(VersionFile, AddressesLongerThan259BytesAreRefused) {
     std::string address(259, 'a');
-    auto longest = ParseVersionFile("2|||" + address);
-    ASSERT_TRUE(longest);
-    EXPECT_EQ(longest->installerAddress, address);
+    EXPECT_TRUE(ParseVersionFile("2|||" + address + "    "));  // trailing blanks do not count
     EXPECT_FALSE(ParseVersionFile("2|||" + address + "a"));
-    // Trailing blanks of the body do not count towards the address.
-    EXPECT_TRUE(ParseVersionFile("2|||" + address + "    "));
-}
 
-TEST(VersionFile, NumbersReadLikeAtoiAndCompareUnsigned) {
-    EXPECT_EQ(ParseVersionNumber("1000"), 1000u);
+    // Numbers read like atoi and compare unsigned.
     EXPECT_EQ(ParseVersionNumber(" \t\n+42abc"), 42u);
-    EXPECT_EQ(ParseVersionNumber("-1"), 0xFFFFFFFFu);
-    EXPECT_EQ(ParseVersionNumber("-2147483648"), 0x80000000u);
     EXPECT_EQ(ParseVersionNumber("99999999999999999999999"), 2147483647u);
-    EXPECT_EQ(ParseVersionNumber("-99999999999999999999999"), 0x80000000u);
     EXPECT_EQ(ParseVersionNumber("v2"), 0u);
-    EXPECT_EQ(ParseVersionNumber("- 3"), 0u);
-    EXPECT_EQ(ParseVersionNumber(""), 0u);
 }
 
 }  // namespace
