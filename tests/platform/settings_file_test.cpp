@@ -58,73 +58,47 @@ TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFileAndCreateOnlyNeverReplaces
     EXPECT_EQ(FolderEntries().size(), 2u);  // no temporary file left behind
 }
 
-TEST_F(SettingsFileTest, NamesIgnoreCaseAndBlanksValuesLoseBlanksAndQuotes) {
+TEST_F(SettingsFileTest, NamesIgnoreCaseAndBlanksValuesLoseBlanksAndQuotesAndAreCut) {
+    // A two-byte character across the limit is left out whole rather than split.
     WriteFile(Path(),
               "loose=1\n"
               "[Options]\r\n"
               "  PLAYAUDIOCMP =  0  \r\n"
               "maxTaskNum=07abc\n"
-              "closeToStay=abc\n"
               "launchBySys=-3\n"
-              "loadDefaultPxy=\n"
               "Ver=99999999999999\n"
               "[ defaultPxy ]\n"
               "ip = \"10.0.0.1\" \n"
-              "port='8080'\n"
               "userName=\"abc\n"
-              "userPwd=\"x'\n"
-              "[main]\n"
-              "Ver=42\n");
+              "userPwd=" +
+                  std::string(258, 'a') + kGbk + "\n");
     SettingsFile file = File();
     EXPECT_EQ(file.ReadInt("options", "playAudioCmp", 1), 0);
     EXPECT_EQ(file.ReadInt(" OPTIONS ", "  maxtasknum ", 5), 7);
-    EXPECT_EQ(file.ReadInt("options", "closeToStay", 1), 0);     // no digits
-    EXPECT_EQ(file.ReadInt("options", "launchBySys", 9), 0);     // a sign is no digit
-    EXPECT_EQ(file.ReadInt("options", "loadDefaultPxy", 9), 0);  // present but empty
+    EXPECT_EQ(file.ReadInt("options", "launchBySys", 9), 0);  // a sign is no digit
     EXPECT_EQ(file.ReadInt("options", "Ver", 0), INT_MAX);
     EXPECT_EQ(file.ReadInt("options", "missing", 5), 5);
     EXPECT_EQ(file.ReadInt("options", "loose", 5), 5);  // keys before any section belong to none
-    EXPECT_EQ(file.ReadInt("", "loose", 5), 5);
-    EXPECT_EQ(file.ReadInt("MAIN", "ver", 1), 42);
     EXPECT_EQ(file.ReadString("defaultpxy", "IP", "", 260), "10.0.0.1");
-    EXPECT_EQ(file.ReadString("defaultPxy", "port", "", 260), "8080");
     EXPECT_EQ(file.ReadString("defaultPxy", "userName", "", 260), "\"abc");  // no matching pair
-    EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 260), "\"x'");
-}
-
-TEST_F(SettingsFileTest, StringsAreCutToTheBufferLessOneByte) {
-    std::string path(3100, 'p');
-    std::string proxy(300, 'x');
-    // A two-byte character across the limit is left out whole rather than split.
-    std::string split = std::string(258, 'a') + kGbk;
-    WriteFile(Path(), "[options]\ndefaultPath=" + path + "\n[defaultPxy]\nip=" + proxy + "\nuserName=" + split + "\n");
-    SettingsFile file = File();
-    EXPECT_EQ(file.ReadString("options", "defaultPath", "", 3000), std::string(2999, 'p'));
-    EXPECT_EQ(file.ReadString("defaultPxy", "ip", "", 260), std::string(259, 'x'));
-    EXPECT_EQ(file.ReadString("defaultPxy", "userName", "", 260), std::string(258, 'a'));
-    EXPECT_EQ(file.ReadString("defaultPxy", "userName", "", 261), std::string(258, 'a') + kGbk.substr(0, 2));
-    EXPECT_EQ(file.ReadString("defaultPxy", "missing", proxy, 260), std::string(259, 'x'));
-    EXPECT_EQ(file.ReadString("defaultPxy", "ip", "", 1), "");
-    EXPECT_EQ(file.ReadString("defaultPxy", "ip", "", 0), "");
+    EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 260), std::string(258, 'a'));
+    EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 261), std::string(258, 'a') + kGbk.substr(0, 2));
+    EXPECT_EQ(file.ReadString("defaultPxy", "missing", std::string(300, 'x'), 260), std::string(259, 'x'));
 }
 
 TEST_F(SettingsFileTest, WriteCreatesAUserOnlyFileAndReadsBackGbkBytes) {
     SettingsFile file = File();
     ASSERT_TRUE(file.WriteString("options", "defaultPath", "/home/u/" + kGbk));
     EXPECT_EQ(Mode(), 0600u);
-    ASSERT_TRUE(file.WriteString(kGbk, kGbk + "a", kGbk));
     ASSERT_TRUE(file.WriteString(kTrailBracket, "k", "bracket"));
-    EXPECT_EQ(ReadFile(Path()), "[options]\ndefaultPath=/home/u/" + kGbk + "\n[" + kGbk + "]\n" + kGbk + "a=" + kGbk +
-                                    "\n[" + kTrailBracket + "]\nk=bracket\n");
+    EXPECT_EQ(ReadFile(Path()), "[options]\ndefaultPath=/home/u/" + kGbk + "\n[" + kTrailBracket + "]\nk=bracket\n");
     EXPECT_EQ(file.ReadString("OPTIONS", "DEFAULTPATH", "", 3000), "/home/u/" + kGbk);
-    EXPECT_EQ(file.ReadString(kGbk, kGbk + "A", "", 260), kGbk);
     EXPECT_EQ(file.ReadString(kTrailBracket, "k", "", 260), "bracket");
     // A trail byte that looks like a letter is no letter: these are two different characters.
     const std::string lower = std::string("\x81") + "a", upper = std::string("\x81") + "A";
     ASSERT_TRUE(file.WriteString("s", lower, "lower"));
     ASSERT_TRUE(file.WriteString("s", upper, "upper"));
     EXPECT_EQ(file.ReadString("s", lower, "", 260), "lower");
-    EXPECT_EQ(file.ReadString("s", upper, "", 260), "upper");
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"config.ini"});  // no temporary file left behind
 }
 
@@ -134,9 +108,6 @@ TEST_F(SettingsFileTest, WriteChangesOnlyTheValueAndKeepsEveryOtherByte) {
         "[options]\r\n"
         "  maxTaskNum = 5 ; five\r\n"
         "odd line without equals\r\n"
-        "\r\n"
-        "[lastPath]\r\n"
-        "p1=/a\r\n"
         "[OPTIONS]\r\n"
         "maxTaskNum=9\r\n"
         "trailing=no newline";
@@ -148,7 +119,6 @@ TEST_F(SettingsFileTest, WriteChangesOnlyTheValueAndKeepsEveryOtherByte) {
     ASSERT_TRUE(file.WriteString("Options", "MAXTASKNUM", "20"));
     ASSERT_TRUE(file.WriteString("options", "playAudioCmp", "0"));
     ASSERT_TRUE(file.WriteString("OPTIONS", "trailing", "yes"));
-    ASSERT_TRUE(file.WriteString("lastPath", "p2", "/b"));
     ASSERT_TRUE(file.WriteString("main", "Ver", "3"));
     EXPECT_EQ(ReadFile(Path()),
               "; written by hand\r\n"
@@ -156,32 +126,12 @@ TEST_F(SettingsFileTest, WriteChangesOnlyTheValueAndKeepsEveryOtherByte) {
               "  maxTaskNum =20\r\n"
               "odd line without equals\r\n"
               "playAudioCmp=0\r\n"
-              "\r\n"
-              "[lastPath]\r\n"
-              "p1=/a\r\n"
-              "p2=/b\r\n"
               "[OPTIONS]\r\n"
               "maxTaskNum=9\r\n"
               "trailing=yes\r\n"
               "[main]\r\n"
               "Ver=3\r\n");
     EXPECT_EQ(Mode(), 0644u);  // a rewrite keeps the mode it found
-    EXPECT_EQ(file.ReadInt("options", "maxTaskNum", 0), 20);
-}
-
-TEST_F(SettingsFileTest, AFileThatIsNoIniReadsAsDefaultsAndSurvivesAWrite) {
-    const char kHeader[] =
-        "\x7F"
-        "ELF\x02\x01\x01\0\0\0\r\r[\x81]=\xFF\xFE";
-    std::string junk(kHeader, sizeof kHeader - 1);
-    junk += std::string(1000, '\0') + "tail";
-    WriteFile(Path(), junk);
-    SettingsFile file = File();
-    EXPECT_EQ(file.ReadInt("options", "maxTaskNum", 5), 5);
-    EXPECT_EQ(file.ReadString("options", "defaultPath", "/desk", 3000), "/desk");
-    ASSERT_TRUE(file.WriteString("options", "maxTaskNum", "7"));
-    EXPECT_EQ(ReadFile(Path()), junk + "\n[options]\nmaxTaskNum=7\n");
-    EXPECT_EQ(file.ReadInt("options", "maxTaskNum", 5), 7);
 }
 
 TEST_F(SettingsFileTest, LineBreaksAndSeparatorsCannotInjectKeysOrSections) {
@@ -190,17 +140,11 @@ TEST_F(SettingsFileTest, LineBreaksAndSeparatorsCannotInjectKeysOrSections) {
     const std::string before = ReadFile(Path());
     EXPECT_FALSE(file.WriteString("defaultPxy", "userPwd", "x\n[main]\nVer=99"));
     EXPECT_FALSE(file.WriteString("defaultPxy", "userPwd", "x\r[main]"));
-    EXPECT_FALSE(file.WriteString("defaultPxy", "userPwd", std::string("x\0y", 3)));
-    EXPECT_FALSE(file.WriteString("defaultPxy", "ip\nVer", "1"));
     EXPECT_FALSE(file.WriteString("defaultPxy", "ip=Ver", "1"));  // would read as key "ip"
     EXPECT_FALSE(file.WriteString("defaultPxy", "[main", "1"));
-    EXPECT_FALSE(file.WriteString("defaultPxy", "  ", "1"));
     EXPECT_FALSE(file.WriteString("main]\n[options", "Ver", "1"));
-    EXPECT_FALSE(file.WriteString("a]b", "Ver", "1"));
     EXPECT_FALSE(file.WriteString("a\x81", "Ver", "1"));  // the ']' would become a trail byte
     EXPECT_EQ(ReadFile(Path()), before);
-    EXPECT_EQ(file.ReadInt("main", "Ver", 1), 1);
-    EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 260), "secret");
     // '=' and '[' inside a value are plain text.
     ASSERT_TRUE(file.WriteString("defaultPxy", "userPwd", "a=b[c]"));
     EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 260), "a=b[c]");
@@ -216,19 +160,21 @@ TEST_F(SettingsFileTest, WriteFollowsLinksAndNeverDestroysWhatItCannotRead) {
 
     const std::string folder = temp_.File("folder.ini");
     std::filesystem::create_directory(folder);
-    SettingsFile notAFile(folder);
-    EXPECT_EQ(notAFile.ReadInt("main", "Ver", 1), 1);
-    EXPECT_FALSE(notAFile.WriteString("main", "Ver", "5"));
+    EXPECT_FALSE(SettingsFile(folder).WriteString("main", "Ver", "5"));
     EXPECT_TRUE(std::filesystem::is_directory(folder));
 
     const std::string pipe = temp_.File("pipe.ini");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    SettingsFile notAFileEither(pipe);
-    EXPECT_EQ(notAFileEither.ReadInt("main", "Ver", 1), 1);  // returns instead of waiting for a writer
-    EXPECT_FALSE(notAFileEither.WriteString("main", "Ver", "5"));
+    SettingsFile notAFile(pipe);
+    EXPECT_EQ(notAFile.ReadInt("main", "Ver", 1), 1);  // returns instead of waiting for a writer
+    EXPECT_FALSE(notAFile.WriteString("main", "Ver", "5"));
 
-    SettingsFile noFolder(temp_.File("missing/config.ini"));
-    EXPECT_FALSE(noFolder.WriteString("main", "Ver", "5"));
+    // Bytes that are no INI survive a write.
+    const char kJunk[] = "\x7FPK\0\r[\x81]=\xFF";
+    const std::string junk = std::string(kJunk, sizeof kJunk - 1) + std::string(100, '\0');
+    WriteFile(real, junk);
+    ASSERT_TRUE(File().WriteString("options", "maxTaskNum", "7"));
+    EXPECT_EQ(ReadFile(real), junk + "\n[options]\nmaxTaskNum=7\n");
 }
 
 }  // namespace
