@@ -65,22 +65,18 @@ TEST_F(SettingsFileTest, NamesIgnoreCaseAndBlanksValuesLoseBlanksAndQuotesAndAre
               "[Options]\r\n"
               "  PLAYAUDIOCMP =  0  \r\n"
               "maxTaskNum=07abc\n"
-              "launchBySys=-3\n"
               "Ver=99999999999999\n"
               "[ defaultPxy ]\n"
               "ip = \"10.0.0.1\" \n"
-              "userName=\"abc\n"
               "userPwd=" +
                   std::string(258, 'a') + kGbk + "\n");
     SettingsFile file = File();
     EXPECT_EQ(file.ReadInt("options", "playAudioCmp", 1), 0);
     EXPECT_EQ(file.ReadInt(" OPTIONS ", "  maxtasknum ", 5), 7);
-    EXPECT_EQ(file.ReadInt("options", "launchBySys", 9), 0);  // a sign is no digit
     EXPECT_EQ(file.ReadInt("options", "Ver", 0), INT_MAX);
     EXPECT_EQ(file.ReadInt("options", "missing", 5), 5);
     EXPECT_EQ(file.ReadInt("options", "loose", 5), 5);  // keys before any section belong to none
     EXPECT_EQ(file.ReadString("defaultpxy", "IP", "", 260), "10.0.0.1");
-    EXPECT_EQ(file.ReadString("defaultPxy", "userName", "", 260), "\"abc");  // no matching pair
     EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 260), std::string(258, 'a'));
     EXPECT_EQ(file.ReadString("defaultPxy", "userPwd", "", 261), std::string(258, 'a') + kGbk.substr(0, 2));
     EXPECT_EQ(file.ReadString("defaultPxy", "missing", std::string(300, 'x'), 260), std::string(259, 'x'));
