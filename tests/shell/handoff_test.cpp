@@ -9,7 +9,6 @@
 
 #include "platform/codepage.h"
 #include "tarvane/shell/handoff_server.h"
-#include "tarvane/shell/tarvane_app.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tarvane::test {
@@ -85,7 +84,6 @@ TEST_F(HandoffTest, SecondStartHandsItsLinkOverOrBringsTheWindowBackWhileTheSend
     EXPECT_TRUE(senderBlocked_);
     EXPECT_EQ(rowsWhenHandled_, 1);
     EXPECT_EQ(dialog_->model().SubItemText(0, kColumnPage), page);
-    EXPECT_EQ(dialog_->engine().files.LocatePage(directory_, page), kPageInDownloadList);
     // The same page again is not a second task, and its page is not parsed again.
     auto asked = site_.ParseRequestLinks().size();
     dialog_->OnCopyData(0, {page, "", "", 0});
@@ -153,18 +151,6 @@ TEST_F(HandoffTest, BurstOfSecondStartsWhileDownloadsFinishKeepsEveryTaskOnce) {
                     MakeFileBytes(30000 + 1000 * i, static_cast<unsigned>(i)))
             << i;
     }
-}
-
-TEST_F(HandoffTest, LinkThatCannotBeHandedOverIsSaid) {
-    // A folder where the socket should be: nothing listens, and the link must not vanish unsaid.
-    std::string blocked = folder_ + "/blocked";
-    std::filesystem::create_directory(blocked);
-    FakeShell boxes;
-    EXPECT_FALSE(HandOffToRunningInstance(">" + Page(7) + "<", blocked, boxes));
-    ASSERT_EQ(boxes.messages.size(), 1u);
-    EXPECT_NE(boxes.messages[0].find(Page(7)), std::string::npos);
-    EXPECT_EQ(dialog_->model().RowCount(), 0);
-    EXPECT_TRUE(site_.ParseRequestLinks().empty());
 }
 
 }  // namespace

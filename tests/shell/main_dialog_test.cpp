@@ -6,12 +6,9 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTableView>
 #include <filesystem>
 
 #include "platform/settings_file.h"
-#include "tarvane/dialogs/completed_list_dialog.h"
-#include "tarvane/dialogs/new_task_dialog.h"
 #include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/controls/link_label.h"
 #include "tests/dialogs/fakes.h"
@@ -22,23 +19,13 @@ namespace {
 
 using MainDialogTest = ShellTest;
 
-// A menu as its texts: "-" for a separator, "!" before a disabled entry.
-std::vector<QString> Texts(QMenu& menu) {
-    std::vector<QString> texts;
-    for (QAction* action : menu.actions()) {
-        texts.push_back(action->isSeparator() ? QStringLiteral("-")
-                                              : (action->isEnabled() ? "" : "!") + action->text());
-    }
-    return texts;
-}
-
 void Click(MainDialog& dialog, int id) {
     qobject_cast<QAbstractButton*>(dialog.control(id))->click();
 }
 
 TEST_F(MainDialogTest, StartUpOrder) {
     std::string page = StallingPage(1);
-    StoreTask(kDownloadFileName, 9, "old");  // left from the last run
+    StoreTask(9, "old");  // left from the last run
     std::filesystem::remove(temp_.File("updater"));
 
     auto dialog = MakeDialog("tarvane://>" + page + "<");
@@ -63,7 +50,6 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(dialog->model().SubItemText(2, kColumnPage), handedOver);
     EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", page, "agent"),
               kDefaultAgent);
-    EXPECT_TRUE(std::filesystem::exists(temp_.File("data/applications/tarvane-url-handler.desktop")));
 }
 
 TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksAreStillTaken) {
@@ -79,22 +65,27 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
     EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), Page(4));
 }
 
-TEST_F(MainDialogTest, CloseButtonInItsThreeCases) {
+TEST_F(MainDialogTest, OptionsAndTheCloseButtonInItsThreeCases) {
     {
         auto dialog = MakeDialog();
         dialog->Initialize();
         dialog->show();
         Click(*dialog, kIdClose);  // closeToStay absent: to the tray without a question
         EXPECT_FALSE(dialog->isVisible());
-        EXPECT_TRUE(dialog->trayIconShown());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
-        EXPECT_TRUE(shell_.messages.empty());
     }
     WriteConfig("[options]\ncloseToStay=0\ndefaultPath=" + temp_.File("saved") + "\n");
     {
         auto dialog = MakeDialog();
         dialog->Initialize();
         dialog->show();
+        // The options dialog writes what it shows on OK, to the program directory.
+        WhenModal<OptionsDialog>([](OptionsDialog* d) {
+            qobject_cast<QLineEdit*>(d->Control(OptionsDialog::kIdMaxTasks))->setText("25");
+            d->accept();
+        });
+        Click(*dialog, kIdOptions);
+        EXPECT_EQ(platform::SettingsFile(directory_ + "config.ini").ReadInt("options", "maxTaskNum", 5), 20);
         Click(*dialog, kIdClose);  // nothing runs: ends at once
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_TRUE(shell_.messages.empty());
@@ -135,7 +126,6 @@ TEST_F(MainDialogTest, TrayIconAndItsMenu) {
     emit dialog->trayIcon()->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->isMinimized());
-    EXPECT_TRUE(dialog->trayIconShown());  // stays until the end
 
     // A category and help start the game browser; the tray's update entry starts the updater.
     shell_.started.clear();
@@ -164,69 +154,6 @@ TEST_F(MainDialogTest, TrayIconAndItsMenu) {
     EXPECT_TRUE(dialog->isVisible());
     dialog->engine().tables.PauseAllWorkers();
     ASSERT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
-}
-
-TEST_F(MainDialogTest, TaskMenuFollowsTheSelectedTask) {
-    StoreTask(kDownloadFileName, 7, "paused");
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-    EXPECT_EQ(dialog->BuildTaskMenu(), nullptr);  // nothing selected
-
-    dialog->taskList()->selectRow(0);
-    ASSERT_EQ(dialog->SelectedRow(), 0);
-    std::unique_ptr<QMenu> menu = dialog->BuildTaskMenu();
-    ASSERT_NE(menu, nullptr);
-    std::vector<QString> texts = Texts(*menu);
-    ASSERT_EQ(texts.size(), 12u);
-    EXPECT_EQ(texts[0], QString::fromUtf8("开始下载"));
-    EXPECT_EQ(texts[1], QString::fromUtf8("!暂停下载"));
-
-    menu->actions()[8]->trigger();
-    EXPECT_EQ(shell_.clipboard, site_.Url("/paused.bin"));
-    menu->actions()[0]->trigger();  // start
-    EXPECT_TRUE(dialog->engine().tables.AnyWorkerRunning());
-    Click(*dialog, kIdPause);
-    EXPECT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
-}
-
-TEST_F(MainDialogTest, DialogsWorkFromTheMainWindow) {
-    StoreTask(kCompletedFileName, 5, "done");
-    StoreTask(kDownloadFileName, 6, "stored");
-    StoreTask(kDownloadFileName, 7, "other");
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-
-    auto enter = [](const std::string& page) {
-        WhenModal<NewTaskDialog>([page](NewTaskDialog* d) {
-            qobject_cast<QLineEdit*>(d->Control(NewTaskDialog::kIdAddress))->setText(QString::fromStdString(page));
-            qobject_cast<QLineEdit*>(d->Control(NewTaskDialog::kIdSaveName))->setText("game");
-            d->accept();
-            // A dialog that did not close would hold the test for ever.
-            if (d->isVisible()) {
-                d->reject();
-            }
-        });
-    };
-    // An address already downloaded: the finished pane comes up with its entry selected.
-    enter(Page(5));
-    Click(*dialog, kIdNew);
-    EXPECT_TRUE(dialog->completedPane()->isVisibleTo(dialog.get()));
-    EXPECT_EQ(dialog->completedList()->Rows().RowCount(), 1);
-    EXPECT_EQ(dialog->completedList()->SelectionMark(), 0);
-
-    // An address already in the list: back on the task list with its row selected.
-    enter(Page(7));
-    Click(*dialog, kIdNew);
-    EXPECT_TRUE(dialog->taskList()->isVisibleTo(dialog.get()));
-    EXPECT_EQ(dialog->SelectedRow(), 1);
-
-    // The options dialog writes what it shows on OK.
-    WhenModal<OptionsDialog>([](OptionsDialog* d) {
-        qobject_cast<QLineEdit*>(d->Control(OptionsDialog::kIdMaxTasks))->setText("25");
-        d->accept();
-    });
-    Click(*dialog, kIdOptions);
-    EXPECT_EQ(platform::SettingsFile(directory_ + "config.ini").ReadInt("options", "maxTaskNum", 5), 20);
 }
 
 }  // namespace
