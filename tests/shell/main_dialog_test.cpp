@@ -4,16 +4,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QTableView>
 #include <filesystem>
 
 #include "platform/settings_file.h"
-#include "tarvane/dialogs/completed_list_dialog.h"
-#include "tarvane/dialogs/new_task_dialog.h"
 #include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/controls/link_label.h"
 #include "tests/dialogs/fakes.h"
@@ -24,23 +19,13 @@ namespace {
 
 using MainDialogTest = ShellTest;
 
-// A menu as its texts: "-" for a separator, "!" before a disabled entry.
-std::vector<QString> Texts(QMenu& menu) {
-    std::vector<QString> texts;
-    for (QAction* action : menu.actions()) {
-        texts.push_back(action->isSeparator() ? QStringLiteral("-")
-                                              : (action->isEnabled() ? "" : "!") + action->text());
-    }
-    return texts;
-}
-
 void Click(MainDialog& dialog, int id) {
     qobject_cast<QAbstractButton*>(dialog.control(id))->click();
 }
 
 TEST_F(MainDialogTest, StartUpOrder) {
     std::string page = StallingPage(1);
-    StoreTask(kDownloadFileName, 9, "old");  // left from the last run
+    StoreTask(9, "old");  // left from the last run
     std::filesystem::remove(temp_.File("updater"));
 
     auto dialog = MakeDialog("tarvane://>" + page + "<");
@@ -65,14 +50,6 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(dialog->model().SubItemText(2, kColumnPage), handedOver);
     EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", page, "agent"),
               kDefaultAgent);
-    EXPECT_TRUE(std::filesystem::exists(temp_.File("completed.xml")));
-    EXPECT_TRUE(std::filesystem::exists(temp_.File("data/applications/tarvane-url-handler.desktop")));
-    // The list: nine columns with their widths, grid lines, whole rows selected.
-    QTableView* list = dialog->taskList();
-    EXPECT_EQ(list->columnWidth(1), 200);
-    EXPECT_EQ(list->columnWidth(8), 160);
-    EXPECT_TRUE(list->showGrid());
-    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 }
 
 TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksAreStillTaken) {
@@ -88,22 +65,27 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
     EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), Page(4));
 }
 
-TEST_F(MainDialogTest, CloseButtonInItsThreeCases) {
+TEST_F(MainDialogTest, OptionsAndTheCloseButtonInItsThreeCases) {
     {
         auto dialog = MakeDialog();
         dialog->Initialize();
         dialog->show();
         Click(*dialog, kIdClose);  // closeToStay absent: to the tray without a question
         EXPECT_FALSE(dialog->isVisible());
-        EXPECT_TRUE(dialog->trayIconShown());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
-        EXPECT_TRUE(shell_.messages.empty());
     }
     WriteConfig("[options]\ncloseToStay=0\ndefaultPath=" + temp_.File("saved") + "\n");
     {
         auto dialog = MakeDialog();
         dialog->Initialize();
         dialog->show();
+        // The options dialog writes what it shows on OK, to the program directory.
+        WhenModal<OptionsDialog>([](OptionsDialog* d) {
+            qobject_cast<QLineEdit*>(d->Control(OptionsDialog::kIdMaxTasks))->setText("25");
+            d->accept();
+        });
+        Click(*dialog, kIdOptions);
+        EXPECT_EQ(platform::SettingsFile(directory_ + "config.ini").ReadInt("options", "maxTaskNum", 5), 20);
         Click(*dialog, kIdClose);  // nothing runs: ends at once
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_TRUE(shell_.messages.empty());
@@ -133,50 +115,6 @@ TEST_F(MainDialogTest, CloseButtonInItsThreeCases) {
     }
 }
 
-TEST_F(MainDialogTest, TabsEnableTheRightButtons) {
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-    dialog->show();
-    // Dialog units of the font the window was drawn for, whatever font stands in for it here.
-    EXPECT_EQ(dialog->size(), QSize(983, 611));
-    EXPECT_EQ(dialog->taskList()->geometry(), QRect(225, 152, 743, 444));
-    // Enabled state of the two tabs, start, pause, delete and new, and which pane shows.
-    auto state = [&] {
-        std::string bits;
-        for (int id : {kIdTabDownloading, kIdTabCompleted, kIdStart, kIdPause, kIdDelete, kIdNew}) {
-            bits += dialog->control(id)->isEnabled() ? '1' : '0';
-        }
-        return bits + (dialog->completedPane()->isVisible() ? " completed" : "") +
-               (dialog->taskList()->isVisible() ? " tasks" : "");
-    };
-    EXPECT_EQ(state(), "011111 tasks");
-    Click(*dialog, kIdTabCompleted);
-    EXPECT_EQ(state(), "100001 completed");
-    // The finished list stands exactly where the task list stood.
-    EXPECT_EQ(dialog->completedPane()->geometry(), dialog->taskList()->geometry());
-    Click(*dialog, kIdTabDownloading);
-    EXPECT_EQ(state(), "011111 tasks");
-}
-
-TEST_F(MainDialogTest, CategoriesAndHelpStartTheGameBrowser) {
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-    shell_.started.clear();
-    dialog->categoryLabel(1063)->Click();
-    dialog->categoryLabel(1052)->Click();
-    dialog->OnLinkLabelClicked(1037);  // not a category
-    Click(*dialog, kIdHelp);
-    ASSERT_EQ(shell_.started.size(), 3u);
-    EXPECT_EQ(shell_.started[0].first, temp_.File("selvik"));
-    EXPECT_EQ(shell_.started[0].second,
-              std::vector<std::string>{"http://game.quellora.localhost:8717/dispenseUrl/12.htm"});
-    EXPECT_EQ(shell_.started[1].second,
-              std::vector<std::string>{"http://game.quellora.localhost:8717/dispenseUrl/01.htm"});
-    EXPECT_EQ(shell_.started[2].second, std::vector<std::string>{"http://127.0.0.1:" + std::to_string(site_.port()) +
-                                                                 "/soft/help/downloader_help.htm"});
-    EXPECT_EQ(dialog->categoryLabel(1055)->text(), QString::fromUtf8("即时战略"));
-}
-
 TEST_F(MainDialogTest, TrayIconAndItsMenu) {
     auto dialog = MakeDialog("tarvane://>" + StallingPage(5) + "<");
     dialog->Initialize();
@@ -185,25 +123,23 @@ TEST_F(MainDialogTest, TrayIconAndItsMenu) {
     dialog->showMinimized();
     dialog->HideToTray();
     ASSERT_FALSE(dialog->isVisible());
-    emit dialog->trayIcon()->activated(QSystemTrayIcon::MiddleClick);  // does nothing
-    EXPECT_FALSE(dialog->isVisible());
     emit dialog->trayIcon()->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->isMinimized());
-    EXPECT_TRUE(dialog->trayIconShown());  // stays until the end
 
-    std::unique_ptr<QMenu> menu = dialog->BuildTrayMenu();
-    EXPECT_EQ(Texts(*menu), (std::vector<QString>{"显示主窗口", "-", "选择游戏", "下载帮助", "访问官网", "-",
-                                                  "检查升级", "-", "退出"}));
+    // A category and help start the game browser; the tray's update entry starts the updater.
     shell_.started.clear();
-    shell_.desktop.clear();
-    for (int entry : {2, 4, 6}) {
-        menu->actions()[entry]->trigger();
-    }
-    ASSERT_EQ(shell_.started.size(), 2u);
-    EXPECT_EQ(shell_.started[0].second, std::vector<std::string>{"http://game.quellora.localhost:8717/"});
-    EXPECT_EQ(shell_.started[1].first, temp_.File("updater"));
-    EXPECT_EQ(shell_.desktop, std::vector<std::string>{"web:http://127.0.0.1:" + std::to_string(site_.port()) + "/"});
+    dialog->categoryLabel(1063)->Click();
+    dialog->OnLinkLabelClicked(1037);  // not a category
+    Click(*dialog, kIdHelp);
+    dialog->BuildTrayMenu()->actions()[6]->trigger();
+    ASSERT_EQ(shell_.started.size(), 3u);
+    EXPECT_EQ(shell_.started[0].first, temp_.File("selvik"));
+    EXPECT_EQ(shell_.started[0].second,
+              std::vector<std::string>{"http://game.quellora.localhost:8717/dispenseUrl/12.htm"});
+    EXPECT_EQ(shell_.started[1].second, std::vector<std::string>{"http://127.0.0.1:" + std::to_string(site_.port()) +
+                                                                 "/soft/help/downloader_help.htm"});
+    EXPECT_EQ(shell_.started[2].first, temp_.File("updater"));
 
     // Exit while a task runs asks first; Cancel leaves everything as it was.
     const MainActions& actions = dialog->windowActions();
@@ -216,101 +152,8 @@ TEST_F(MainDialogTest, TrayIconAndItsMenu) {
     EXPECT_TRUE(dialog->engine().tables.AnyWorkerRunning());
     actions.showWindow->trigger();
     EXPECT_TRUE(dialog->isVisible());
-    // Nothing runs: no question.
     dialog->engine().tables.PauseAllWorkers();
     ASSERT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
-    actions.exit->trigger();
-    EXPECT_EQ(shell_.messages.size(), 1u);
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-}
-
-TEST_F(MainDialogTest, TaskMenuFollowsTheSelectedTask) {
-    StoreTask(kDownloadFileName, 7, "paused");
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-    EXPECT_EQ(dialog->BuildTaskMenu(), nullptr);  // nothing selected
-
-    dialog->taskList()->selectRow(0);
-    ASSERT_EQ(dialog->SelectedRow(), 0);
-    std::unique_ptr<QMenu> menu = dialog->BuildTaskMenu();
-    ASSERT_NE(menu, nullptr);
-    std::vector<QString> texts = Texts(*menu);
-    ASSERT_EQ(texts.size(), 12u);
-    EXPECT_EQ(texts[0], QString::fromUtf8("开始下载"));
-    EXPECT_EQ(texts[1], QString::fromUtf8("!暂停下载"));
-    EXPECT_EQ(texts[4], QString::fromUtf8("!播放"));
-
-    menu->actions()[8]->trigger();
-    EXPECT_EQ(shell_.clipboard, site_.Url("/paused.bin"));
-    menu->actions()[11]->trigger();
-    EXPECT_EQ(shell_.messages, std::vector<std::string>{"tarvane: 任务属性暂未实施！"});
-    menu->actions()[0]->trigger();  // start
-    EXPECT_TRUE(dialog->engine().tables.AnyWorkerRunning());
-    Click(*dialog, kIdPause);
-    EXPECT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
-}
-
-TEST_F(MainDialogTest, DraggingTheBackgroundMovesTheWindow) {
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-    dialog->move(100, 100);
-    dialog->show();
-    QPoint before = dialog->pos();
-    QPoint local(5, 300);  // background: no control there
-    ASSERT_EQ(dialog->childAt(local), nullptr);
-    QPoint global = dialog->mapToGlobal(local);
-    QPoint offset(40, 25);
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(dialog.get(), &press);
-    QMouseEvent move(QEvent::MouseMove, local + offset, global + offset, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(dialog.get(), &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, local + offset, global + offset, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(dialog.get(), &release);
-    EXPECT_EQ(dialog->pos(), before + offset);
-}
-
-TEST_F(MainDialogTest, DialogsWorkFromTheMainWindow) {
-    StoreTask(kCompletedFileName, 5, "done");
-    StoreTask(kDownloadFileName, 6, "stored");
-    StoreTask(kDownloadFileName, 7, "other");
-    auto dialog = MakeDialog();
-    dialog->Initialize();
-
-    auto enter = [](const std::string& page) {
-        WhenModal<NewTaskDialog>([page](NewTaskDialog* d) {
-            qobject_cast<QLineEdit*>(d->Control(NewTaskDialog::kIdAddress))->setText(QString::fromStdString(page));
-            qobject_cast<QLineEdit*>(d->Control(NewTaskDialog::kIdSaveName))->setText("game");
-            d->accept();
-            // A dialog that did not close would hold the test for ever.
-            if (d->isVisible()) {
-                d->reject();
-            }
-        });
-    };
-    // An address already downloaded: the finished pane comes up with its entry selected.
-    enter(Page(5));
-    Click(*dialog, kIdNew);
-    EXPECT_TRUE(dialog->completedPane()->isVisibleTo(dialog.get()));
-    EXPECT_FALSE(dialog->taskList()->isVisibleTo(dialog.get()));
-    ASSERT_FALSE(shell_.messages.empty());
-    EXPECT_NE(shell_.messages.back().find("已经下载完成"), std::string::npos);
-    EXPECT_EQ(dialog->completedList()->Rows().RowCount(), 1);
-    EXPECT_EQ(dialog->completedList()->SelectionMark(), 0);
-
-    // An address already in the list: back on the task list with its row selected.
-    enter(Page(7));
-    Click(*dialog, kIdNew);
-    EXPECT_TRUE(dialog->taskList()->isVisibleTo(dialog.get()));
-    EXPECT_EQ(dialog->SelectedRow(), 1);
-
-    // The options dialog writes what it shows on OK.
-    WhenModal<OptionsDialog>([](OptionsDialog* d) {
-        qobject_cast<QLineEdit*>(d->Control(OptionsDialog::kIdMaxTasks))->setText("25");
-        d->accept();
-    });
-    Click(*dialog, kIdOptions);
-    EXPECT_EQ(platform::SettingsFile(directory_ + "config.ini").ReadInt("options", "maxTaskNum", 5), 20);
 }
 
 }  // namespace

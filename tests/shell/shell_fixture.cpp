@@ -59,22 +59,15 @@ std::string ShellTest::StallingPage(int number) {
     return Page(number);
 }
 
-void ShellTest::StoreTask(const std::string& file, int number, const std::string& name) {
+void ShellTest::StoreTask(int number, const std::string& name) {
     DownloadTask task;
     task.frmPge = Page(number);
     task.name = name;
     task.fileLink = site_.Url("/" + name + ".bin");
-    bool completed = file == kCompletedFileName;
-    if (completed) {
-        task.path = temp_.path().string();
-        task.type = "rar";
-        task.size = "1000";
-    } else {
-        task.flag = "2";
-    }
+    task.flag = "2";
     TaskFiles files;
     ASSERT_TRUE(files.EnsureTaskFiles(directory_));
-    ASSERT_TRUE(files.AddItem(directory_ + file, task, completed));
+    ASSERT_TRUE(files.AddItem(directory_ + kDownloadFileName, task, false));
 }
 
 void ShellTest::WriteConfig(const std::string& text) {

@@ -50,9 +50,8 @@ protected:
     std::string StallingPage(int number);
     std::string Page(int number) const;
     void WriteConfig(const std::string& text);
-    // A task on Page(number) in a task file of the program directory: a paused task with the file link
-    // /NAME.bin, or a finished "NAME.rar" in the temporary folder.
-    void StoreTask(const std::string& file, int number, const std::string& name);
+    // A paused task on Page(number) with the file link /NAME.bin in the program directory's task file.
+    void StoreTask(int number, const std::string& name);
 
     TestSite site_;
     FakeShell shell_;

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/codepage.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tarvane::test {
@@ -61,19 +60,6 @@ TEST(TaskListModel, DetachedModelNoLongerHoldsWorkersUp) {
     EXPECT_EQ(model.SubItemText(0, kColumnSpeed), "");
     std::thread late([&] { EXPECT_EQ(model.RowCount(), 0); });  // answers at once, untouched
     late.join();
-}
-
-TEST(TaskListModel, ShowsTextAsUnicodeAndIgnoresCellsOutOfRange) {
-    TaskListModel model({QIcon(), QIcon(), QIcon()});
-    model.InsertRow(0, "");
-    model.SetSubItemText(0, kColumnName, platform::AnsiFromUtf8("游戏"));
-    model.SetSubItemText(5, kColumnName, "nowhere");
-    model.SetSubItemText(0, 9, "nowhere");
-    EXPECT_FALSE(model.DeleteRow(3));
-    EXPECT_EQ(model.data(model.index(0, kColumnName), Qt::DisplayRole).toString(), QString::fromUtf8("游戏"));
-    EXPECT_EQ(model.SubItemText(0, 9), "");
-    EXPECT_EQ(model.headerData(kColumnLink, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("真实地址"));
-    EXPECT_EQ(model.columnCount(), 9);
 }
 
 }  // namespace
