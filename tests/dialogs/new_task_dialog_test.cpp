@@ -208,6 +208,7 @@ TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936AndQtSpeaksChinese)
     WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
 
+    // Qt's own dialogs and the message boxes' buttons speak Chinese.
     EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance()), 2);
     QMessageBox box(QMessageBox::NoIcon, "Quellora", "?",
                     QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
