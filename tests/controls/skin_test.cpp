@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
-#include <limits>
 
 #include "tarvane/shell/controls/button_skin.h"
 #include "tarvane/shell/controls/skin_tab_button.h"
@@ -19,16 +18,6 @@ SkinParams StateParams() {
     p.lightStrength = 0.0;
     p.faceColors = {qRgb(100, 0, 0), qRgb(0, 100, 0), qRgb(0, 0, 100), qRgb(100, 100, 0), qRgb(0, 100, 100)};
     return p;
-}
-
-TEST(ButtonSkinTest, ABadRadiusKeepsTheLastGoodImage) {
-    CButtonSkin skin;
-    skin.SetSkinParams(StateParams());
-    const qint64 good = skin.GetSkinBitmap().cacheKey();
-    SkinParams p = StateParams();
-    p.cornerRadius = std::numeric_limits<double>::quiet_NaN();
-    skin.SetSkinParams(p);
-    EXPECT_EQ(skin.GetSkinBitmap().cacheKey(), good);
 }
 
 TEST(SkinTabButtonTest, ShowsTheRowOfEachOfTheFiveStates) {

