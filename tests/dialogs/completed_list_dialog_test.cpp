@@ -77,7 +77,6 @@ TEST_F(CompletedListDialogTest, ListsTheFinishedDownloadsNewestFirstAndOffersPla
 
     // A download finished since is listed after a reload.
     AddItem(4, "newest", "zip", true);
-    EXPECT_EQ(list->rowCount(), 3);
     pane_->ReloadList();
     ASSERT_EQ(list->rowCount(), 4);
     EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("newest"));
@@ -165,8 +164,6 @@ TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {
     pane_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pane_.get()));
     QTableWidget* list = pane_->List();
-    pane_->SelectBySourcePage(Page(99));
-    EXPECT_EQ(pane_->SelectionMark(), -1);
     pane_->SelectBySourcePage(Page(2));
     EXPECT_EQ(pane_->SelectionMark(), 37);
     EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(37, 0))));
