@@ -71,7 +71,11 @@ TEST_F(CompletedListDialogTest, ListsTheFinishedDownloadsNewestFirstAndOffersPla
         list->selectRow(row);
         std::unique_ptr<QMenu> menu = pane_->BuildContextMenu();
         ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->actions()[0]->data().toInt(), CompletedListDialog::kCommandPlay);
+        std::vector<int> commands;  // play, open, folder, delete, copy address, source page
+        for (QAction* action : menu->actions()) {
+            commands.push_back(action->isSeparator() ? 0 : action->data().toInt());
+        }
+        EXPECT_EQ(commands, (std::vector<int>{4000, 4001, 4002, 0, 4005, 0, 4003, 4004}));
         EXPECT_EQ(menu->actions()[0]->isEnabled(), row < 2) << row;
     }
 
