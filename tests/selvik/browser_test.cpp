@@ -185,7 +185,7 @@ TEST_F(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecor
 
 // Answers NoReceiver `absentFor` times, then `then`; records what it was given.
 struct ScriptedChannel : HandoffChannel {
-    ScriptedChannel(int absentFor, HandoffResult then) : absentFor(absentFor), then(then) {}
+    ScriptedChannel(int misses, HandoffResult last) : absentFor(misses), then(last) {}
     HandoffResult Send(const std::string& encodedRecord) override {
         records.push_back(encodedRecord);
         return static_cast<int>(records.size()) <= absentFor ? HandoffResult::NoReceiver : then;
