@@ -238,20 +238,5 @@ TEST(XmlEntities, ReferencesDecodeToCodePage936) {
     }
 }
 
-TEST(XmlResultLog, EntriesAreEscapedAndStopPastTheLimit) {
-    XmlResultLog log;
-    log.Add({"file_error", "msg", "a<\"b\"&", "n", 2, 7});
-    EXPECT_EQ(log.Text(), "<file_error msg=\"a&lt;&quot;b&quot;&amp;\" n=\"2\" offset2=\"7\"/>");
-    log.Clear();
-    for (int i = 0; i < 200; ++i) {
-        log.Add({"write", "encoding", "UTF-8", "length", i, std::nullopt});
-    }
-    EXPECT_GT(log.Text().size(), 999u);
-    EXPECT_LT(log.Text().size(), 999u + 40u);
-    const std::string full = log.Text();
-    log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
-    EXPECT_EQ(log.Text(), full);
-}
-
 }  // namespace
 }  // namespace tarvane
