@@ -186,7 +186,6 @@ TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
     XmlDocument small(32);
     EXPECT_FALSE(small.SetText("<r>" + std::string(40, 'x') + "</r>"));
     EXPECT_EQ(small.LogText(), "<text_too_long length=\"47\"/>");
-    EXPECT_EQ(small.Text(), "");
 }
 
 // Past 65536 records the index takes a second block; an early edit moves elements in both.
