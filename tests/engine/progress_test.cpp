@@ -34,7 +34,7 @@ protected:
     TransferProgress progress_;
 };
 
-TEST_F(ProgressTest, ResumedTransferCountsFromItsOffsetAndWritesNothingBeforeTheFirstByte) {
+TEST_F(ProgressTest, ResumedCountsFromItsOffsetAndSpeedIsSampledTwiceASecond) {
     progress_.Begin(950, 2000, 0);
     EXPECT_EQ(progress_.downloadedText, "950");
     EXPECT_EQ(Report(1050, 0, 50), kProgressContinue);
@@ -43,9 +43,8 @@ TEST_F(ProgressTest, ResumedTransferCountsFromItsOffsetAndWritesNothingBeforeThe
     EXPECT_EQ(progress_.downloadedText, "1000");
     // Inside the first half second nothing is measured yet.
     EXPECT_EQ(Cells(), "50.00%||");
-}
 
-TEST_F(ProgressTest, SpeedAndTimeLeftAreSampledTwiceASecond) {
+    // Speed and time left are sampled twice a second.
     const double total = 1100 * 1024;
     progress_.Begin(0, total, 5000);
     EXPECT_EQ(Report(total, 100 * 1024, 6000), kProgressContinue);
