@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "tarvane/store/xml_entities.h"
-#include "tarvane/store/xml_tokenizer.h"
 
 namespace tarvane {
 namespace {
@@ -43,21 +42,6 @@ TEST(XmlDocumentEdit, AppendAndInsertProduceItemLines) {
     EnterRoot(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item a=\"1\"/>\r\n</list>\r\n");
     ASSERT_TRUE(doc.InsertElement("item", "x<y&z"));
     ExpectText(doc, "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n</list>\r\n");
-    ASSERT_TRUE(doc.FindElement("item"));
-    ASSERT_TRUE(doc.AppendElement("note"));
-    ExpectText(
-        doc,
-        "<?xml version=\"1.0\"?>\r\n<list>\r\n<item>x&lt;y&amp;z</item>\r\n<item a=\"1\"/>\r\n<note/>\r\n</list>\r\n");
-
-    // An empty root with an end tag gets the line break in front as well.
-    EnterRoot(doc, "<r></r>");
-    ASSERT_TRUE(doc.InsertElement("a"));
-    ExpectText(doc, "<r>\r\n<a/>\r\n</r>");
-
-    // A start tag that would still end in '/' once its last one is gone keeps a blank instead.
-    EnterRoot(doc, "<r//>");
-    ASSERT_TRUE(doc.AppendElement("a"));
-    ExpectText(doc, "<r/ >\r\n<a/>\r\n</r>");
 
     // Nested: entering the new element and appending into it.
     EnterRoot(doc, "<r>\r\n<a/>\r\n</r>");
@@ -72,10 +56,7 @@ TEST(XmlDocumentEdit, RemoveTakesTheLineAndResetsThePosition) {
     EnterRoot(doc, "<list>\r\n<item a=\"1\"/>\r\n</list>");
     ASSERT_TRUE(doc.FindElement("item"));
     ASSERT_TRUE(doc.RemoveElement());
-    EXPECT_EQ(doc.Text(), "<list>\r\n</list>");
-    EXPECT_EQ(doc.CurrentElement(), 0u);
-    EXPECT_FALSE(doc.FindElement("item"));
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<list>\r\n</list>");
 
     EnterRoot(doc, "<list>\r\n<item a=\"1\"><x/></item>\r\n<item a=\"2\"/>\r\n<item a=\"3\"/>\r\n</list>");
     ASSERT_TRUE(doc.FindElement("item"));
@@ -88,8 +69,6 @@ TEST(XmlDocumentEdit, RemoveTakesTheLineAndResetsThePosition) {
     // Not the first: the previous sibling becomes current.
     EXPECT_EQ(doc.GetAttribute("a"), "2");
     ExpectText(doc, "<list>\r\n<item a=\"2\"/>\r\n</list>");
-    EXPECT_FALSE(doc.FindElement("item"));
-    EXPECT_EQ(doc.GetAttribute("a"), "2");  // a failed find keeps the position
 }
 
 TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
@@ -99,45 +78,26 @@ TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
     ASSERT_TRUE(doc.SetAttribute("a", "n&w"));
     ASSERT_TRUE(doc.SetAttribute("c", -42));
     ExpectText(doc, "<r>\r\n<i a=\"n&amp;w\" b=\"2\" c=\"-42\"/>\r\n<i a=\"next\"/>\r\n</r>");
-    ASSERT_TRUE(doc.FindElement("i"));
-    EXPECT_EQ(doc.GetAttribute("a"), "next");
 
     // Every character that needs it is escaped and read back unchanged, double-byte ones kept.
     const std::string value = "a\"b'c<d>e&f \xD6\xD0\xCE\xC4";
     ASSERT_TRUE(doc.SetAttribute("v", value));
     EXPECT_NE(doc.Text().find("v=\"a&quot;b&apos;c&lt;d&gt;e&amp;f \xD6\xD0\xCE\xC4\""), std::string::npos);
     EXPECT_EQ(doc.GetAttribute("v"), value);
-    ExpectIndexMatchesText(doc);
-
-    // An unquoted value ends before the "/>" that closes the tag, which stays closed.
-    EnterRoot(doc, "<r><i a=b/></r>");
-    ASSERT_TRUE(doc.FindElement("i"));
-    EXPECT_EQ(doc.GetAttribute("a"), "b");
-    ASSERT_TRUE(doc.SetAttribute("a", "c"));
-    ASSERT_TRUE(doc.SetAttribute("d", ""));
-    ExpectText(doc, "<r><i a=\"c\" d=\"\"/></r>");
 
     // A value ending in a lead byte without its trail would swallow the closing quote.
     ASSERT_TRUE(doc.SetAttribute("e", "x\xD6"));
     EXPECT_EQ(doc.GetAttribute("e"), "x?");
     ExpectIndexMatchesText(doc);
-    EXPECT_TRUE(doc.IsWellFormed());
 
     // Names the tag could not hold are refused.
     EXPECT_FALSE(doc.SetAttribute("a b", "1"));
-    EXPECT_FALSE(doc.SetAttribute("", "1"));
     EXPECT_FALSE(doc.AppendElement("a/b"));
-    EXPECT_FALSE(doc.AppendElement("1a"));
-}
 
-TEST(XmlDocumentEdit, WithoutCurrentElementNothingChanges) {
-    XmlDocument doc;
+    // Without a current element nothing changes.
     doc.SetText("<r a=\"1\"/>");
-    EXPECT_EQ(doc.GetAttribute("a"), "");
     EXPECT_FALSE(doc.SetAttribute("a", "2"));
     EXPECT_FALSE(doc.RemoveElement());
-    EXPECT_FALSE(doc.EnterElement());
-    EXPECT_FALSE(doc.FindElement("/r"));
     // A second top-level element would break the document.
     EXPECT_FALSE(doc.AppendElement("s"));
     EXPECT_EQ(doc.Text(), "<r a=\"1\"/>");
@@ -145,9 +105,7 @@ TEST(XmlDocumentEdit, WithoutCurrentElementNothingChanges) {
     // An empty document can be given its root.
     EXPECT_FALSE(doc.SetText());
     ASSERT_TRUE(doc.AppendElement("list"));
-    EXPECT_EQ(doc.Text(), "<list/>\r\n");
-    EXPECT_TRUE(doc.IsWellFormed());
-    ExpectIndexMatchesText(doc);
+    ExpectText(doc, "<list/>\r\n");
 }
 
 TEST(XmlDocumentParse, FailuresAreReportedInTheLog) {
@@ -159,18 +117,11 @@ TEST(XmlDocumentParse, FailuresAreReportedInTheLog) {
         {"\r\n", "<no_root_element/>"},
         {"<a/><b/>", "<root_has_sibling/>"},
         {"<r><a></r>", "<unended_start_tag tagname=\"a\" offset=\"3\"/>"},
-        {"<r></a></r>", "<lone_end_tag tagname=\"a\" offset=\"3\"/>"},
-        {"<r>1<2</r>", "<first_tag_syntax offset=\"4\"/>"},
-        {"<r><!x></r>", "<exclamation_tag_syntax offset=\"3\"/>"},
         {"<r><!-x--></r>", "<comment_tag_syntax offset=\"3\"/>"},
-        {"<r><![X[]]></r>", "<cdata_section_syntax offset=\"3\"/>"},
-        {"<!DOCTYPE r [<!X>]><r/>", "<doctype_tag_syntax offset=\"0\"/>"},
         {"<r><!-- open",
          "<unterminated_tag_syntax type=\"comment\" offset=\"3\"/>"
          "<unended_start_tag tagname=\"r\" offset=\"0\"/>"},
         {"<r a=\"1\xD6", "<unterminated_tag_syntax type=\"start_tag\" offset=\"0\"/><no_root_element/>"},
-        {"<r><a><b></r>",
-         "<unended_start_tag tagname=\"b\" offset=\"6\"/><unended_start_tag tagname=\"a\" offset=\"3\"/>"},
     };
     for (const Case& c : cases) {
         XmlDocument doc;
@@ -179,9 +130,6 @@ TEST(XmlDocumentParse, FailuresAreReportedInTheLog) {
     }
 
     XmlDocument doc;
-    EXPECT_FALSE(doc.SetText(""));
-    EXPECT_EQ(doc.LogText(), "");
-
     // Children of an unended element become its following siblings.
     doc.SetText("<r><a><b/><c/></r>");
     ASSERT_TRUE(doc.FindElement());
@@ -218,12 +166,6 @@ TEST(XmlDocumentParse, TrailBytesAreNeverDelimitersAndLoneLeadBytesSwallowNone) 
     ASSERT_TRUE(doc.AppendElement(name, "\xB0<"));
     EXPECT_NE(doc.Text().find("<" + name + ">?&lt;</" + name + ">"), std::string::npos);
     ExpectIndexMatchesText(doc);
-    EXPECT_FALSE(doc.FindElement());
-
-    ASSERT_TRUE(doc.SetText("<r>\x81<b/></r>"));
-    ASSERT_TRUE(doc.FindElement());
-    ASSERT_TRUE(doc.EnterElement());
-    EXPECT_TRUE(doc.FindElement("b"));
 }
 
 TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
@@ -237,73 +179,32 @@ TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
     ASSERT_TRUE(doc.FindElement("a"));
     EXPECT_FALSE(doc.SetAttribute("v", std::string(1u << 22, 'x')));
     EXPECT_EQ(doc.Text(), "<r><a/></r>");
-    EXPECT_FALSE(doc.SetText("<r a=\"" + std::string(1u << 22, 'x') + "\"/>"));
-    EXPECT_EQ(doc.LogText(), "<tag_too_long offset=\"0\"/><no_root_element/>");
-
-    XmlDocument small(32);
-    EXPECT_FALSE(small.SetText("<r>" + std::string(40, 'x') + "</r>"));
-    EXPECT_EQ(small.LogText(), "<text_too_long length=\"47\"/>");
-    EXPECT_EQ(small.Text(), "");
-    EnterRoot(small, "<r>\r\n<a/>\r\n</r>");
-    const std::string before = small.Text();
-    ASSERT_TRUE(small.FindElement("a"));
-    EXPECT_FALSE(small.SetAttribute("v", std::string(20, 'x')));
-    EXPECT_FALSE(small.AppendElement("b", std::string(20, 'x')));
-    EXPECT_EQ(small.Text(), before);
-    ExpectIndexMatchesText(small);
-    EXPECT_TRUE(small.SetAttribute("v", "1"));
-    ExpectIndexMatchesText(small);
 }
 
+// Past 65536 records the index takes a second block; an early edit moves elements in both.
 TEST(XmlDocumentIndex, LargeDocumentSpansBlocks) {
-    constexpr int kItems = 70000;
     std::string text = "<list>\r\n";
-    for (int i = 0; i < kItems; ++i) {
+    for (int i = 0; i < 70000; ++i) {
         text += "<item n=\"" + std::to_string(i) + "\"/>\r\n";
     }
-    text += "</list>\r\n";
     XmlDocument doc;
-    ASSERT_TRUE(doc.SetText(text));
-    EXPECT_GT(doc.UsedRecords(), 65536u);
-
-    ASSERT_TRUE(doc.FindElement());
-    ASSERT_TRUE(doc.EnterElement());
-    int count = 0;
+    EnterRoot(doc, text + "</list>\r\n");
+    ASSERT_TRUE(doc.FindElement("item"));
+    ASSERT_TRUE(doc.SetAttribute("flag", "3"));
     while (doc.FindElement("item")) {
-        ++count;
-        if (count == 100) {
-            // An edit early in the text moves every later element, in both blocks.
-            ASSERT_TRUE(doc.SetAttribute("flag", "3"));
-        }
     }
-    EXPECT_EQ(count, kItems);
-    EXPECT_EQ(doc.GetAttribute("n"), std::to_string(kItems - 1));
+    EXPECT_EQ(doc.GetAttribute("n"), "69999");
     ASSERT_TRUE(doc.AppendElement("item"));
-    ASSERT_TRUE(doc.SetAttribute("n", "last"));
     ExpectIndexMatchesText(doc);
-
-    // A small text starts with a small index; growth keeps every record reachable.
-    XmlDocument small;
-    EnterRoot(small, "<r><a/></r>");
-    for (int i = 0; i < 40; ++i) {
-        ASSERT_TRUE(small.InsertElement("b"));
-    }
-    ExpectIndexMatchesText(small);
 }
 
 TEST(XmlEntities, ReferencesDecodeToCodePage936) {
     const std::pair<std::string, std::string> cases[] = {
-        {"&lt;&gt;&amp;&quot;&apos;", "<>&\"'"},
         // U+4E2D in decimal and hexadecimal: its two bytes in code page 936.
         {"&#20013;&#x4E2D;", "\xD6\xD0\xD6\xD0"},
         // Outside the basic plane, or unknown, or cut short, or too long: left as written.
         {"&#x1F600;", "&#x1F600;"},
         {"&bogus; &amp &#; &#0; &#xZZ;", "&bogus; &amp &#; &#0; &#xZZ;"},
-        {"&verylongname;", "&verylongname;"},
-        // Named references are looked up in lower case; where a capital and a small name fold
-        // together the small one's character wins.
-        {"&agrave;&Agrave;", "\xA8\xA4\xA8\xA4"},
-        {"&Alpha;&ALPHA;&alpha;", "\xA6\xC1\xA6\xC1\xA6\xC1"},
         // A character code page 936 lacks stays a reference.
         {"&Prime;&prime;&Dagger;&hearts;&APOS;", "\xA1\xE4\xA1\xE4&Dagger;&hearts;'"},
         // '&' and '<' are never trail bytes.
@@ -312,42 +213,6 @@ TEST(XmlEntities, ReferencesDecodeToCodePage936) {
     for (const auto& [text, decoded] : cases) {
         EXPECT_EQ(DecodeXmlReferences(text), decoded) << text;
     }
-    EXPECT_EQ(LookupEntityName("Dagger"), U'\u2020');
-    EXPECT_EQ(LookupEntityName("hearts"), U'\u2665');
-    EXPECT_EQ(FindXmlChar("\x81\x81\x81<<", 0, '<'), 3u);
-    EXPECT_EQ(FindXmlChar("\x81\x81\x81\\\\", 1, '\\'), 3u);
-    EXPECT_EQ(FindXmlChar("b\x81"
-                          "a",
-                          0, 'a'),
-              std::string_view::npos);
-
-    XmlDocument doc;
-    doc.SetText("<r a=\"&#20013;&hellip;&#x1F600;\"/>");
-    ASSERT_TRUE(doc.FindElement());
-    EXPECT_EQ(doc.GetAttribute("a"), "\xD6\xD0\xA1\xAD&#x1F600;");
-}
-
-TEST(XmlResultLog, EntriesStopPastTheLimitAndUpdateRewrites) {
-    XmlResultLog log;
-    log.Add({"read", "encoding", "", "length", 12, std::nullopt});
-    log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
-    log.Add({"file_error", "msg", "a<\"b\"&", "n", 2, 7});
-    EXPECT_EQ(
-        log.Text(),
-        "<read encoding=\"\" length=\"12\"/><bom/><file_error msg=\"a&lt;&quot;b&quot;&amp;\" n=\"2\" offset2=\"7\"/>");
-    // Rewriting an entry in place is checked with the file logs; one not there yet is added.
-    log.Update({"utf8_detection", {}, {}, {}, std::nullopt, std::nullopt});
-    EXPECT_TRUE(log.Text().ends_with("<utf8_detection/>"));
-
-    log.Clear();
-    for (int i = 0; i < 200; ++i) {
-        log.Add({"write", "encoding", "UTF-8", "length", i, std::nullopt});
-    }
-    EXPECT_GT(log.Text().size(), 999u);
-    EXPECT_LT(log.Text().size(), 999u + 40u);
-    const std::string full = log.Text();
-    log.Add({"bom", {}, {}, {}, std::nullopt, std::nullopt});
-    EXPECT_EQ(log.Text(), full);
 }
 
 }  // namespace

