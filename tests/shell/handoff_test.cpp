@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "tarvane/shell/handoff_server.h"
+#include "tarvane/shell/tarvane_app.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace tarvane::test {
@@ -151,6 +152,16 @@ TEST_F(HandoffTest, BurstOfSecondStartsWhileDownloadsFinishKeepsEveryTaskOnce) {
                     MakeFileBytes(30000 + 1000 * i, static_cast<unsigned>(i)))
             << i;
     }
+}
+
+TEST_F(HandoffTest, LinkThatCannotBeHandedOverIsSaid) {
+    // A folder where the socket should be: nothing listens, and the link must not vanish unsaid.
+    std::string blocked = folder_ + "/blocked";
+    std::filesystem::create_directory(blocked);
+    FakeShell boxes;
+    EXPECT_FALSE(HandOffToRunningInstance(">" + Page(7) + "<", blocked, boxes));
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_NE(boxes.messages[0].find(Page(7)), std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTableView>
 #include <filesystem>
 
 #include "platform/settings_file.h"
@@ -113,6 +114,35 @@ TEST_F(MainDialogTest, OptionsAndTheCloseButtonInItsThreeCases) {
         std::string download = directory_ + kDownloadFileName;
         EXPECT_EQ(dialog->engine().files.GetItemField(download, "frmPge", Page(2), "flag"), "2");
     }
+}
+
+TEST_F(MainDialogTest, TabsAndTheTaskMenuAct) {
+    StoreTask(7, "paused");
+    auto dialog = MakeDialog();
+    dialog->Initialize();
+    dialog->show();
+    auto state = [&] {
+        std::string bits;
+        for (int id : {kIdTabDownloading, kIdTabCompleted, kIdStart, kIdPause, kIdDelete}) {
+            bits += dialog->control(id)->isEnabled() ? '1' : '0';
+        }
+        return bits + (dialog->taskList()->isVisible() ? " list" : "");
+    };
+    Click(*dialog, kIdTabCompleted);
+    EXPECT_EQ(state(), "10000");
+    Click(*dialog, kIdTabDownloading);
+    EXPECT_EQ(state(), "01111 list");
+
+    EXPECT_EQ(dialog->BuildTaskMenu(), nullptr);  // nothing selected
+    dialog->taskList()->selectRow(0);
+    std::unique_ptr<QMenu> menu = dialog->BuildTaskMenu();
+    ASSERT_NE(menu, nullptr);
+    menu->actions()[8]->trigger();  // copy the link
+    EXPECT_EQ(shell_.clipboard, site_.Url("/paused.bin"));
+    menu->actions()[0]->trigger();  // start
+    EXPECT_TRUE(dialog->engine().tables.AnyWorkerRunning());
+    Click(*dialog, kIdPause);
+    EXPECT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
 }
 
 TEST_F(MainDialogTest, TrayIconAndItsMenu) {
