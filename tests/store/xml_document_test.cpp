@@ -179,6 +179,15 @@ TEST(XmlDocumentParse, OverlongTagsAndTextFailCleanly) {
     ASSERT_TRUE(doc.FindElement("a"));
     EXPECT_FALSE(doc.SetAttribute("v", std::string(1u << 22, 'x')));
     EXPECT_EQ(doc.Text(), "<r><a/></r>");
+
+    // A text over the length limit is refused whole, and so is an edit that would grow past it.
+    XmlDocument small(32);
+    EXPECT_FALSE(small.SetText("<r>" + std::string(40, 'x') + "</r>"));
+    EXPECT_EQ(small.LogText(), "<text_too_long length=\"47\"/>");
+    EnterRoot(small, "<r>\r\n<a/>\r\n</r>");
+    ASSERT_TRUE(small.FindElement("a"));
+    EXPECT_FALSE(small.AppendElement("b", std::string(20, 'x')));
+    EXPECT_EQ(small.Text(), "<r>\r\n<a/>\r\n</r>");
 }
 
 // Past 65536 records the index takes a second block; an early edit moves elements in both.
