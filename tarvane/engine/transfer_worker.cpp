@@ -58,14 +58,12 @@ int ProgressThunk(void* user, curl_off_t total, curl_off_t received, curl_off_t,
     return result == kProgressContinue ? 0 : 1;
 }
 
-void SetProxy(CURL* handle, const TaskLaunch& launch, CURLcode* passwordResult) {
+// Answers the result of setting the password.
+CURLcode SetProxy(CURL* handle, const TaskLaunch& launch) {
     curl_easy_setopt(handle, CURLOPT_PROXY, launch.prxIP.c_str());
     curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(launch.prxPort));
     curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, launch.prxName.c_str());
-    CURLcode result = curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, launch.prxPwd.c_str());
-    if (passwordResult != nullptr) {
-        *passwordResult = result;
-    }
+    return curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, launch.prxPwd.c_str());
 }
 
 std::string NumberedName(const std::string& name, int number) {
@@ -130,9 +128,7 @@ CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::st
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, WholeSeconds(retry.stallTime));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(retry.stallTime));
-    CURLcode passwordResult = CURLE_OK;
-    SetProxy(handle, launch, &passwordResult);
-    return passwordResult;
+    return SetProxy(handle, launch);
 }
 
 }  // namespace

@@ -509,7 +509,7 @@ void MainDialog::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 std::unique_ptr<QMenu> MainDialog::BuildTrayMenu() {
     auto menu = std::make_unique<QMenu>(this);
     const MainActions& a = windowActions_;
-    menu->addActions({a.showWindow});
+    menu->addAction(a.showWindow);
     menu->addSeparator();
     menu->addActions({a.chooseGame, a.help, a.officialSite});
     menu->addSeparator();

@@ -18,24 +18,31 @@ namespace tarvane::test {
 
 namespace {
 
-// Binds port 0 when `port` is 0 and answers the port given; else answers whether the port accepts.
-int Loopback(int port) {
-    platform::UniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
+sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    auto* raw = reinterpret_cast<sockaddr*>(&address);
+    return address;
+}
+
+int FreeLoopbackPort() {
+    platform::UniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
-    if (port != 0) {
-        return connect(fd.get(), raw, length) == 0;
-    }
+    auto* raw = reinterpret_cast<sockaddr*>(&address);
     return bind(fd.get(), raw, length) == 0 && getsockname(fd.get(), raw, &length) == 0 ? ntohs(address.sin_port) : 0;
+}
+
+bool AcceptsConnections(int port) {
+    platform::UniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address = Loopback(port);
+    return connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace
 
-TinyProxy::TinyProxy(const std::string& user, const std::string& password) : port_(Loopback(0)) {
+TinyProxy::TinyProxy(const std::string& user, const std::string& password) : port_(FreeLoopbackPort()) {
     std::string config = dir_.File("tinyproxy.conf");
     WriteFile(config, "Port " + std::to_string(port_) +
                           "\nListen 127.0.0.1\nTimeout 30\nMaxClients 64\nLogLevel Critical\nAllow 127.0.0.1\n"
@@ -48,14 +55,14 @@ TinyProxy::TinyProxy(const std::string& user, const std::string& password) : por
         return;
     }
     // Bounded wait for the proxy to listen.
-    for (int attempt = 0; attempt < 100 && !Loopback(port_); ++attempt) {
+    for (int attempt = 0; attempt < 100 && !AcceptsConnections(port_); ++attempt) {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (!Loopback(port_)) {
+    if (!AcceptsConnections(port_)) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
