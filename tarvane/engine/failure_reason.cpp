@@ -32,6 +32,18 @@ std::string ReasonLinkExpired() {
     return Ansi("下载地址已失效，重新解析也未成功");
 }
 
+std::string ReasonWebPage() {
+    return Ansi("服务器返回了网页，不是文件");
+}
+
+std::string ReasonKeepsChanging() {
+    return Ansi("文件在服务器上不断变化");
+}
+
+std::string ReasonNotContinuation() {
+    return Ansi("重新下载的数据与已下载的部分不一致");
+}
+
 std::string ReasonStalled(long stallSeconds, int retries) {
     return std::to_string(stallSeconds) + Ansi(" 秒没有收到数据，已重试 ") + std::to_string(retries) + Ansi(" 次");
 }

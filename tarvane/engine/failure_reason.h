@@ -12,6 +12,10 @@ std::string ReasonForTransfer(int curlCode, int writeError);
 std::string ReasonNoRoom();
 std::string ReasonNotWritable();
 std::string ReasonLinkExpired();
+std::string ReasonWebPage();
+std::string ReasonKeepsChanging();
+// Bytes fetched again differ from those on disk.
+std::string ReasonNotContinuation();
 std::string ReasonStalled(long stallSeconds, int retries);
 std::string ReasonAfterRetries(const std::string& reason, int retries);
 

@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/curl_easy.h"
 #include "platform/settings.h"
+#include "tarvane/engine/answer_check.h"
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/file_types.h"
@@ -92,10 +93,13 @@ bool RangeAnswersFrom(CURL* handle, int64_t offset, int64_t total) {
 // The response's validators, where it sends them (after redirects, those of the last response).
 void ReadValidators(CURL* handle, std::string& etag, std::string& lastModified) {
     curl_header* header = nullptr;
-    if (curl_easy_header(handle, "ETag", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
+    // One that cannot be stored or sent back in If-Range is as good as none.
+    if (curl_easy_header(handle, "ETag", 0, CURLH_HEADER, -1, &header) == CURLHE_OK &&
+        IsUsableValidator(header->value)) {
         etag = header->value;
     }
-    if (curl_easy_header(handle, "Last-Modified", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
+    if (curl_easy_header(handle, "Last-Modified", 0, CURLH_HEADER, -1, &header) == CURLHE_OK &&
+        IsUsableValidator(header->value)) {
         lastModified = header->value;
     }
 }
@@ -107,6 +111,11 @@ bool ValidatorsAgree(const std::string& etagA, const std::string& dateA, const s
         return etagA == etagB;
     }
     return dateA.empty() || dateB.empty() || dateA == dateB;
+}
+
+// A resume after a failed attempt of the same start compares this much of the disk again.
+int64_t RetryOverlap(int64_t count) {
+    return std::min(count, std::clamp<int64_t>(count / 20, 64 * 1024, 1024 * 1024));
 }
 
 long WholeSeconds(std::chrono::milliseconds time) {
@@ -163,8 +172,11 @@ int TransferWorker::Run() {
     }
     SetImage(kImageDownloading);
     context_.list.SetTipOf(launch_.key, "");
-    etag_ = launch_.etag;
-    lastModified_ = launch_.lastModified;
+    // What download.xml says of the bytes on disk; it changes only with an answer that passed its checks.
+    storedSize_ = launch_.size;
+    etag_ = storedEtag_ = IsUsableValidator(launch_.etag) ? launch_.etag : "";
+    lastModified_ = storedDate_ = IsUsableValidator(launch_.lastModified) ? launch_.lastModified : "";
+    type_ = launch_.type;
     progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
 
     ProbeResult probe = ProbeWithRetries();
@@ -178,6 +190,7 @@ int TransferWorker::Run() {
         EndUnfinished(kStateFailed);
         return state;
     }
+    PlanAttempt(true);
     if (!RoomForTheRest()) {
         failure_ = ReasonNoRoom();
         Finish(CURLE_WRITE_ERROR);
@@ -285,18 +298,18 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
         sizeText_ = FormatCount(progress_.totalSize);
         char* effective = nullptr;
         curl_easy_getinfo(probe, CURLINFO_EFFECTIVE_URL, &effective);
-        type_ = ExtensionFromUrl(effective != nullptr ? effective : "");
-        if (type_.empty()) {
+        probedType_ = ExtensionFromUrl(effective != nullptr ? effective : "");
+        if (probedType_.empty()) {
             char* contentType = nullptr;
             if (curl_easy_getinfo(probe, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType != nullptr) {
                 std::string mime(contentType);
-                type_ = ExtensionForMimeType(mime.substr(0, mime.find(';')));
+                probedType_ = ExtensionForMimeType(mime.substr(0, mime.find(';')));
             }
-            if (type_.empty()) {
-                type_ = kUnknownType;
+            if (probedType_.empty()) {
+                probedType_ = kUnknownType;
             }
         }
-        type_ = PlainFileName(type_);
+        probedType_ = PlainFileName(probedType_);
     }
     return result;
 }
@@ -305,28 +318,34 @@ bool TransferWorker::OpenDataFile() {
     launch_.name = PlainFileName(launch_.name);
     int64_t recorded = ParseByteCount(launch_.downloadedSize);
     // A task that has begun a transfer owns the data file it began with, its stored name and type,
-    // whatever type the server names now. A new one must not touch a file that carries its name.
+    // whatever type the server names now or after a renewal. A new one must not touch a file that
+    // carries its name.
     bool begun = !launch_.size.empty() || recorded > 0;
-    if (begun && !launch_.type.empty()) {
-        type_ = PlainFileName(launch_.type);
-    }
+    type_ = begun && !launch_.type.empty() ? PlainFileName(launch_.type) : probedType_;
+    std::string path;
     int fd = -1;
     // No two workers ever write one data file: each claims its path in the tables before opening it.
     if (begun) {
-        dataPath_ = DataFilePath(launch_.path, launch_.name, type_);
+        path = DataFilePath(launch_.path, launch_.name, type_);
         // A finished download's file is never reopened; a missing one is started anew like a new
         // task's, since another task may have taken its name meanwhile.
-        if (context_.tables.ClaimPath(this, dataPath_) && !context_.store.IsCompletedFile(dataPath_)) {
-            fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CLOEXEC);
+        if (context_.tables.ClaimPath(this, path) && !context_.store.IsCompletedFile(path)) {
+            fd = open(platform::Utf8FromAnsi(path).c_str(), O_RDWR | O_CLOEXEC);
         }
         begun = fd >= 0;
     }
     if (!begun) {
+        // An empty new file is of the version just probed; recorded so, it is the task's own from now on.
+        recorded = 0;
+        storedSize_ = sizeText_;
+        storedEtag_ = etag_;
+        storedDate_ = lastModified_;
+        type_ = probedType_;
         std::string name = launch_.name;
         for (int number = 1; number <= kMaxFreeNameTries; ++number) {
-            dataPath_ = DataFilePath(launch_.path, name, type_);
-            if (context_.tables.ClaimPath(this, dataPath_)) {
-                fd = open(platform::Utf8FromAnsi(dataPath_).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            path = DataFilePath(launch_.path, name, type_);
+            if (context_.tables.ClaimPath(this, path)) {
+                fd = open(platform::Utf8FromAnsi(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
                 if (fd >= 0 || errno != EEXIST) {
                     break;
                 }
@@ -340,36 +359,38 @@ bool TransferWorker::OpenDataFile() {
     }
     struct stat info {};
     fstat(fd, &info);
-    // Resume from what is both counted and on disk: a count saved before a crash may be ahead of
-    // the file, and seeking past its end would leave a hole.
-    int64_t base = std::min<int64_t>(recorded, info.st_size);
-    int64_t offset = 0;
-    // A probed size other than the stored one means another file behind the link: start over.
-    if (begun && base > 0 && launch_.size == sizeText_ &&
-        ValidatorsAgree(launch_.etag, launch_.lastModified, etag_, lastModified_)) {
-        offset = base / 20 * 19 + (base % 20) * 19 / 20;  // base x 0.95, truncated, without overflow
-        rangeRequested_ = true;
-    }
-    // Only a longer file is cut: ext4 flushes a file truncated to nothing when it is closed, which
-    // would cost a fresh download its whole write-back.
-    if ((info.st_size > offset && ftruncate(fd, offset) != 0) || lseek(fd, offset, SEEK_SET) != offset) {
-        close(fd);
-        return false;
-    }
-    file_ = fdopen(fd, "r+b");
-    if (file_ == nullptr) {
-        close(fd);
-        return false;
-    }
-
-    progress_.resumeBase = static_cast<double>(offset);
+    // What is both counted and on disk: a count saved before a crash may be ahead of the file.
+    data_.Adopt(platform::UniqueFd(fd), path, std::min<int64_t>(recorded, info.st_size));
+    dataOpened_ = true;
     return true;
+}
+
+void TransferWorker::PlanAttempt(bool startOfRun) {
+    int64_t count = data_.Count();
+    auto total = static_cast<int64_t>(progress_.totalSize);
+    // The bytes on disk belong to the file the server has now when its size is still theirs; a
+    // validator that changed alone is left to the compare of the bytes that are fetched again.
+    if (count > 0 && !storedSize_.empty() && storedSize_ == sizeText_ && (total <= 0 || count <= total)) {
+        // A start fetches the last twentieth of the count again: write-back that a power cut kept
+        // from the disk is mended, and an answer that is no continuation shows before it is written.
+        data_.ContinueAt(startOfRun ? count / 20 * 19 + (count % 20) * 19 / 20 : count - RetryOverlap(count));
+        rangeRequested_ = true;
+    } else {
+        // Another file behind the link, or nothing usable on disk: the whole file, once it comes.
+        if (count > 0 || data_.Size() > 0) {
+            data_.StartOver();
+        } else {
+            data_.ContinueAt(0);
+        }
+        rangeRequested_ = false;
+    }
+    progress_.resumeBase = static_cast<double>(data_.AnswerOffset());
 }
 
 bool TransferWorker::RoomForTheRest() {
     struct statvfs info {};
     if (progress_.totalSize <= 0 ||
-        statvfs(platform::Utf8FromAnsi(std::string(FolderOfPath(dataPath_))).c_str(), &info) != 0) {
+        statvfs(platform::Utf8FromAnsi(std::string(FolderOfPath(data_.path()))).c_str(), &info) != 0) {
         return true;
     }
     double free = static_cast<double>(info.f_bavail) * static_cast<double>(info.f_frsize);
@@ -383,10 +404,11 @@ int TransferWorker::Transfer() {
         return CURLE_FAILED_INIT;
     }
     handle_ = handle;
+    StartAnswer();
     std::string range;
     platform::CurlList headers;
     if (rangeRequested_) {
-        range = std::to_string(static_cast<int64_t>(progress_.resumeBase)) + "-";
+        range = std::to_string(data_.AnswerOffset()) + "-";
         curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
         // The range only if the file is still the one the bytes on disk came from; else all of it.
         const std::string& validator = !etag_.empty() ? etag_ : lastModified_;
@@ -414,13 +436,16 @@ int TransferWorker::Transfer() {
     CURLcode code = curl_easy_perform(handle);
     if (code == CURLE_WRITE_ERROR && rangeRejected_) {
         // The server's 206 does not answer the range asked for: fetch the whole file instead.
-        rangeRequested_ = rangeRejected_ = responseChecked_ = false;
-        if (!RestartDataFile()) {
-            return code;
-        }
+        rangeRequested_ = false;
+        data_.StartOver();
+        StartAnswer();
         curl_easy_setopt(handle, CURLOPT_RANGE, nullptr);
         progress_.Begin(0, progress_.totalSize, context_.clock.NowMs());
         code = curl_easy_perform(handle);
+    }
+    // A body too short to tell what it is has waited for its end.
+    if (code == CURLE_OK && !head_.empty() && !TakeAnswerBytes(head_.data(), head_.size(), true)) {
+        code = CURLE_WRITE_ERROR;
     }
     // An error page without a body never reaches WriteData.
     if (!responseChecked_) {
@@ -431,42 +456,26 @@ int TransferWorker::Transfer() {
     return code;
 }
 
-int64_t TransferWorker::BytesOnDisk() {
-    std::fflush(file_);
-    struct stat info {};
-    return fstat(fileno(file_), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
-}
-
-bool TransferWorker::ResumeFromDisk() {
-    int64_t offset = BytesOnDisk();
-    auto total = static_cast<int64_t>(progress_.totalSize);
-    rangeRejected_ = responseChecked_ = httpError_ = false;
+void TransferWorker::StartAnswer() {
+    rangeRejected_ = responseChecked_ = httpError_ = accepted_ = markupCheck_ = wholeAnswer_ = false;
     status_ = 0;
     writeError_ = 0;
-    if (offset == 0 || (total > 0 && offset >= total)) {
-        rangeRequested_ = false;
-        return RestartDataFile();
-    }
-    if (fseeko(file_, offset, SEEK_SET) != 0) {
-        return false;
-    }
-    rangeRequested_ = true;
-    progress_.resumeBase = static_cast<double>(offset);
-    return true;
+    refusal_ = Refusal::None;
+    head_.clear();
 }
 
 int TransferWorker::TransferWithRetries() {
     for (;;) {
-        int64_t before = BytesOnDisk();
+        int64_t before = data_.Count();
         int code = Transfer();
+        if (refusal_ == Refusal::FileGone) {
+            failure_ = ReasonForTransfer(CURLE_WRITE_ERROR, writeError_);
+            return CURLE_WRITE_ERROR;
+        }
         if (pauseRequested.load() != 0 || code == CURLE_ABORTED_BY_CALLBACK) {
             return CURLE_ABORTED_BY_CALLBACK;
         }
-        if (std::fflush(file_) != 0) {
-            writeError_ = errno;
-            return CURLE_WRITE_ERROR;
-        }
-        if (code == CURLE_OK && !httpError_ && HoldsAnnouncedSize()) {
+        if (code == CURLE_OK && !httpError_ && WholeOnDisk()) {
             return CURLE_OK;
         }
         if (httpError_) {
@@ -475,81 +484,190 @@ int TransferWorker::TransferWithRetries() {
                 return code;
             }
             // The new link leads on from the disk to the same file; another file starts over.
-            std::string size = sizeText_, etag = etag_, date = lastModified_;
             if (ProbeWithRetries() != ProbeResult::Ok) {
                 return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
             }
-            if ((sizeText_ != size || !ValidatorsAgree(etag, date, etag_, lastModified_)) && !RestartDataFile()) {
-                return CURLE_WRITE_ERROR;
-            }
-            if (!ResumeFromDisk()) {
-                return CURLE_WRITE_ERROR;
-            }
+            PlanAttempt(false);
             continue;
         }
-        // A body that ended before its length, with or without a word from libcurl.
-        int cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
-        if (!IsRetryable(cause)) {
-            failure_ = ReasonForTransfer(cause, writeError_);
-            return cause;
+        std::string reason;
+        bool stalled = false;
+        if (refusal_ == Refusal::WebPage) {
+            reason = ReasonWebPage();
+        } else if (refusal_ == Refusal::Changed) {
+            noCredit_ = true;
+            reason = ReasonKeepsChanging();
+        } else if (refusal_ == Refusal::Mismatch) {
+            reason = ReasonNotContinuation();
+        } else {
+            // A body that ended before its length, with or without a word from libcurl.
+            int cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
+            if (!IsRetryable(cause)) {
+                failure_ = ReasonForTransfer(cause, writeError_);
+                return cause;
+            }
+            reason = ReasonForTransfer(cause, 0);
+            stalled = cause == CURLE_OPERATION_TIMEDOUT;
         }
-        if (!WaitToRetry(BytesOnDisk() > before, ReasonForTransfer(cause, 0), cause == CURLE_OPERATION_TIMEDOUT)) {
-            return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : cause;
+        // After the file changed on the server, only a whole file is progress.
+        if (!WaitToRetry(data_.Count() > before && !noCredit_, reason, stalled)) {
+            if (pauseRequested.load() != 0) {
+                return CURLE_ABORTED_BY_CALLBACK;
+            }
+            if (refusal_ == Refusal::WebPage || noCredit_) {
+                failure_ = noCredit_ ? ReasonKeepsChanging() : ReasonWebPage();
+            }
+            return code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
         }
-        if (!ResumeFromDisk()) {
-            failure_ = ReasonNotWritable();
-            return CURLE_WRITE_ERROR;
+        if (!PlanRetry()) {
+            return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
         }
     }
 }
 
-bool TransferWorker::RestartDataFile() {
-    std::fflush(file_);
-    if (ftruncate(fileno(file_), 0) != 0 || fseeko(file_, 0, SEEK_SET) != 0) {
+bool TransferWorker::PlanRetry() {
+    if (refusal_ == Refusal::Mismatch) {
+        // Twice other bytes at one place: the answer is not this file's continuation, whatever its
+        // headers say. Once may be a fault on the way: the same part is fetched again.
+        if (data_.MismatchAt() == lastMismatchAt_) {
+            noCredit_ = true;
+            data_.StartOver();
+            rangeRequested_ = false;
+        } else {
+            lastMismatchAt_ = data_.MismatchAt();
+            data_.ContinueAt(data_.AnswerOffset());
+        }
+        progress_.resumeBase = static_cast<double>(data_.AnswerOffset());
+        return true;
+    }
+    // A page or another file in place of this one: what the server has now decides the next attempt.
+    if ((refusal_ == Refusal::WebPage || refusal_ == Refusal::Changed) && ProbeWithRetries() != ProbeResult::Ok) {
         return false;
     }
-    progress_.resumeBase = 0;
+    PlanAttempt(false);
     return true;
 }
 
 size_t TransferWorker::WriteData(const char* data, size_t bytes) {
     if (!responseChecked_) {
         responseChecked_ = true;
-        long status = 0;
-        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_RESPONSE_CODE, &status);
-        status_ = status;
-        if (status >= 400) {
-            // An error page never lands in the data file.
-            httpError_ = true;
+        if (!CheckAnswerHeaders()) {
             return 0;
-        }
-        auto offset = static_cast<int64_t>(progress_.resumeBase);
-        auto total = static_cast<int64_t>(progress_.totalSize);
-        if (status == 206 && !RangeAnswersFrom(static_cast<CURL*>(handle_), rangeRequested_ ? offset : 0, total)) {
-            // Bytes from another place than asked for would land at the resume point. Without a
-            // range asked for, the same request would only bring the same answer: the task fails.
-            rangeRejected_ = rangeRequested_;
-            httpError_ = !rangeRequested_;
-            return 0;
-        }
-        if (rangeRequested_ && status != 206 && !RestartDataFile()) {
-            // The server sent the whole file instead of the range (or the file changed, and If-Range
-            // asked for all of it): the data file starts over.
-            return 0;
-        }
-        // What now lands on disk belongs to this response's file.
-        std::string etag, date;
-        ReadValidators(static_cast<CURL*>(handle_), etag, date);
-        if (!etag.empty() || !date.empty()) {
-            etag_ = etag;
-            lastModified_ = date;
         }
     }
-    size_t written = std::fwrite(data, 1, bytes, file_);
-    if (written < bytes) {
-        writeError_ = errno;
+    if (!accepted_ && markupCheck_) {
+        // Held back until the first bytes tell whether the answer is a web page.
+        head_.append(data, bytes);
+        if (StartsWithMarkup(head_, false) == MarkupCheck::NeedMore) {
+            return bytes;
+        }
+        std::string held = std::move(head_);
+        head_.clear();
+        return TakeAnswerBytes(held.data(), held.size(), false) ? bytes : 0;
     }
-    return written;
+    return TakeAnswerBytes(data, bytes, false) ? bytes : 0;
+}
+
+bool TransferWorker::CheckAnswerHeaders() {
+    CURL* handle = static_cast<CURL*>(handle_);
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status_);
+    if (status_ >= 400) {
+        // An error page never lands in the data file.
+        httpError_ = true;
+        return false;
+    }
+    auto total = static_cast<int64_t>(progress_.totalSize);
+    if (status_ == 206 && !RangeAnswersFrom(handle, rangeRequested_ ? data_.AnswerOffset() : 0, total)) {
+        // Bytes from another place than asked for would land at the resume point. Without a
+        // range asked for, the same request would only bring the same answer: the task fails.
+        rangeRejected_ = rangeRequested_;
+        httpError_ = !rangeRequested_;
+        return false;
+    }
+    wholeAnswer_ = status_ != 206;
+    if (wholeAnswer_) {
+        // A whole file of another size than the probe found: the file changed since.
+        curl_off_t length = -1;
+        curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (length >= 0 && total > 0 && length != total) {
+            refusal_ = Refusal::Changed;
+            return false;
+        }
+    }
+    answerEtag_.clear();
+    answerDate_.clear();
+    ReadValidators(handle, answerEtag_, answerDate_);
+    char* contentType = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
+    markupCheck_ = contentType != nullptr && IsWebPageType(contentType) && !IsWebPageFileType(type_);
+    return true;
+}
+
+bool TransferWorker::TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody) {
+    if (!accepted_) {
+        if (markupCheck_ && StartsWithMarkup(std::string_view(data, bytes), wholeBody) == MarkupCheck::Markup) {
+            // A login page, a portal or an error page served as 200: the bytes on disk stay.
+            refusal_ = Refusal::WebPage;
+            return false;
+        }
+        if (!AcceptAnswer()) {
+            return false;
+        }
+    }
+    switch (data_.Put(data, bytes)) {
+        case DataFile::PutResult::Ok:
+            break;
+        case DataFile::PutResult::Mismatch:
+            refusal_ = Refusal::Mismatch;
+            return false;
+        case DataFile::PutResult::Failed:
+            writeError_ = data_.Error();
+            return false;
+    }
+    // A continuation whose bytes agreed with the disk: its validators are now those of the file.
+    if (!validatorsAdopted_ && data_.PastCompare()) {
+        AdoptAnswerValidators();
+    }
+    return true;
+}
+
+bool TransferWorker::AcceptAnswer() {
+    if (wholeAnswer_ && !data_.StartOverPlanned() && data_.AnswerOffset() > 0) {
+        // The server sent the whole file instead of the range (or the file changed, and If-Range
+        // asked for all of it): the data file starts over.
+        data_.StartOver();
+        progress_.resumeBase = 0;
+    }
+    bool startsOver = data_.StartOverPlanned();
+    if (!data_.Accept()) {
+        writeError_ = data_.Error();
+        return false;
+    }
+    accepted_ = true;
+    validatorsAdopted_ = false;
+    // A whole file replaces what the task knew of the file; a continuation keeps it until its bytes
+    // have agreed with the disk.
+    if (startsOver || !rangeRequested_) {
+        bool named = !answerEtag_.empty() || !answerDate_.empty();
+        if (startsOver && !storedSize_.empty() &&
+            !ValidatorsAgree(storedEtag_, storedDate_, named ? answerEtag_ : etag_,
+                             named ? answerDate_ : lastModified_)) {
+            noCredit_ = true;  // the file changed on the server while the task fetched it
+        }
+        storedSize_ = sizeText_;
+        AdoptAnswerValidators();
+    }
+    return true;
+}
+
+void TransferWorker::AdoptAnswerValidators() {
+    validatorsAdopted_ = true;
+    if (!answerEtag_.empty() || !answerDate_.empty()) {
+        etag_ = answerEtag_;
+        lastModified_ = answerDate_;
+    }
+    storedEtag_ = etag_;
+    storedDate_ = lastModified_;
 }
 
 int TransferWorker::OnProgress(double total, double received) {
@@ -558,7 +676,7 @@ int TransferWorker::OnProgress(double total, double received) {
     if (result == kProgressContinue) {
         RecordProgress(false);
     }
-    return result;
+    return refusal_ == Refusal::FileGone ? kProgressStop : result;
 }
 
 void TransferWorker::RecordProgress(bool force) {
@@ -566,14 +684,24 @@ void TransferWorker::RecordProgress(bool force) {
     if (!force && now - lastRecordMs_ < context_.saveIntervalMs) {
         return;
     }
-    int64_t count = ParseByteCount(progress_.downloadedText);
+    int64_t count = data_.Count();
     if ((!force && count == recordedCount_) || !context_.tables.WorkerListed(this)) {
         return;
     }
     lastRecordMs_ = now;
-    recordedCount_ = count;
+    // A file removed or replaced under the task would take every further byte nowhere.
+    if (!data_.InPlace()) {
+        writeError_ = ENOENT;
+        refusal_ = Refusal::FileGone;
+        return;
+    }
     // Written bytes reach the disk before the count that claims them.
-    std::fflush(file_);
+    if (!data_.Sync()) {
+        writeError_ = data_.Error();
+        refusal_ = Refusal::FileGone;
+        return;
+    }
+    recordedCount_ = count;
     context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
 }
 
@@ -584,54 +712,51 @@ DownloadTask TransferWorker::StateRecord(int flag) const {
     record.frmPge = launch_.frmPge;
     record.fileLink = launch_.fileLink;
     record.path = launch_.path;
-    record.size = sizeText_;
-    record.downloadedSize = progress_.downloadedText;
+    record.size = storedSize_;
+    record.downloadedSize = std::to_string(dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize));
     record.type = type_;
     record.prxIP = launch_.prxIP;
     record.prxPort = launch_.prxPort;
     record.prxName = launch_.prxName;
     record.prxPwd = launch_.prxPwd;
     record.flag = std::to_string(flag);
-    record.etag = etag_;
-    record.lastModified = lastModified_;
+    record.etag = storedEtag_;
+    record.lastModified = storedDate_;
     if (flag == kStateFailed) {
         record.error = failure_;
     }
     return record;
 }
 
-bool TransferWorker::HoldsAnnouncedSize() {
+bool TransferWorker::WholeOnDisk() {
+    // An answer that never came cannot have replaced the file.
+    if (data_.StartOverPlanned()) {
+        return false;
+    }
     if (progress_.totalSize <= 0) {
         return true;  // nothing was announced to hold it to
     }
-    struct stat info {};
-    if (fstat(fileno(file_), &info) != 0) {
-        return false;
-    }
     auto total = static_cast<int64_t>(progress_.totalSize);
-    if (info.st_size == total) {
-        return true;
-    }
-    // Short: the next start resumes from what is there. Longer than the whole file: it is spoilt,
-    // and the next start begins from nothing.
-    progress_.downloadedText = FormatCount(info.st_size < total ? static_cast<double>(info.st_size) : 0);
-    return false;
+    // Bytes past the end (left by a crash) are no part of the file.
+    return data_.Count() == total && data_.CutTo(total) && data_.Size() == total;
 }
 
 void TransferWorker::Finish(int code) {
-    bool flushed = file_ != nullptr && std::fflush(file_) == 0;
-    if (!flushed && code == CURLE_OK) {
-        writeError_ = errno;
-        code = CURLE_WRITE_ERROR;
-    }
-    bool completed = code == CURLE_OK && !httpError_ && HoldsAnnouncedSize();
-    if (completed) {
-        completed = std::fclose(file_) == 0;
-        file_ = nullptr;
-    }
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    bool completed = code == CURLE_OK && !httpError_ && WholeOnDisk();
+    if (data_.IsOpen()) {
+        // The count saved with the outcome claims only bytes that are on the disk.
+        bool kept = data_.Sync();
+        if (completed && !data_.InPlace()) {
+            // The folder or file went away meanwhile: there is nothing to call finished.
+            kept = false;
+            failure_ = ReasonNotWritable();
+        }
+        kept = data_.Close() && kept;
+        if (completed && !kept) {
+            completed = false;
+            code = CURLE_WRITE_ERROR;
+            writeError_ = data_.Error();
+        }
     }
 
     if (completed) {
@@ -664,12 +789,13 @@ void TransferWorker::Complete() {
     }
     DownloadTask record;
     record.frmPge = launch_.frmPge;
+    // The one file the bytes are in, whatever the link is called now.
     record.name = launch_.name;
     record.path = launch_.path;
-    // Without a length from the server, what arrived is the size.
-    record.size = progress_.totalSize > 0 ? sizeText_ : progress_.downloadedText;
-    record.fileLink = launch_.fileLink;
     record.type = type_;
+    // Without a length from the server, what arrived is the size.
+    record.size = progress_.totalSize > 0 ? sizeText_ : std::to_string(data_.Count());
+    record.fileLink = launch_.fileLink;
     // The finished entry is written before the unfinished one goes, so that an end in between
     // leaves the task in both files (tidied at the next start), never in neither.
     if (context_.store.AddCompleted(record)) {

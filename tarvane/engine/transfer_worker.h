@@ -3,11 +3,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tarvane/engine/clock.h"
+#include "tarvane/engine/data_file.h"
 #include "tarvane/engine/desktop_ports.h"
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/list_view.h"
@@ -66,9 +66,15 @@ private:
     // Probes until the file answers, renewing an expired link once and trying again what may mend.
     ProbeResult ProbeWithRetries();
     bool OpenDataFile();
+    // Where the next attempt begins: on from the disk when its bytes are still the server's file,
+    // else the whole file (the bytes on disk stay until an answer has passed its checks).
+    void PlanAttempt(bool startOfRun);
+    // After a refused or cut attempt; false when the file cannot be probed again.
+    bool PlanRetry();
     bool RoomForTheRest();
     // One attempt: a request from the resume point to the end of the file.
     int Transfer();
+    void StartAnswer();
     // Attempts until the file is whole, the task is paused, or what went wrong cannot be mended.
     int TransferWithRetries();
     // Asks the parse service again for the page; true when it named another link, now stored.
@@ -76,16 +82,18 @@ private:
     // After a failed attempt: counts it, shows and waits out the pause before the next one. False
     // when the attempts are used up (the reason is set) or the task was paused meanwhile.
     bool WaitToRetry(bool broughtData, const std::string& reason, bool stalled);
-    // The next attempt goes on from the bytes on disk.
-    bool ResumeFromDisk();
-    int64_t BytesOnDisk();
-    bool RestartDataFile();
+    // Whether the answer's status and headers make it the file's bytes (or a range of them).
+    bool CheckAnswerHeaders();
+    // Checks the answer's first bytes, then writes or compares them; false ends the answer.
+    bool TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody);
+    bool AcceptAnswer();
+    void AdoptAnswerValidators();
     void Finish(int code);
     // Ends a task that did not complete: records its state unless its row was deleted meanwhile.
     void EndUnfinished(int finalState);
     void Complete();
-    // Completion check: the bytes on disk equal the whole-file size the server announced.
-    bool HoldsAnnouncedSize();
+    // Completion check: the count holds the whole-file size the server announced.
+    bool WholeOnDisk();
     DownloadTask StateRecord(int flag) const;
     void RecordProgress(bool force);
     void SetImage(int image);
@@ -95,21 +103,38 @@ private:
     const std::atomic<bool>* stopAll_;
     TaskLaunch launch_;
     std::string agent_;
-    std::string type_;
-    std::string sizeText_;
-    std::string dataPath_;
-    std::FILE* file_ = nullptr;
+    std::string type_;        // of the data file, fixed once it is open
+    std::string probedType_;  // what the last probe named
+    std::string sizeText_;    // what the last probe found
+    DataFile data_;
+    bool dataOpened_ = false;
     void* handle_ = nullptr;  // CURL*
     TransferProgress progress_;
+    // What download.xml says the bytes on disk are: replaced only by an answer that passed its checks.
+    std::string storedSize_;
+    std::string storedEtag_;
+    std::string storedDate_;
     bool rangeRequested_ = false;
+    // The answer under way.
+    enum class Refusal { None, WebPage, Changed, Mismatch, FileGone };
+    Refusal refusal_ = Refusal::None;
     bool rangeRejected_ = false;
     bool responseChecked_ = false;
     bool httpError_ = false;
+    bool wholeAnswer_ = false;
+    bool markupCheck_ = false;
+    bool accepted_ = false;
+    bool validatorsAdopted_ = false;
+    std::string head_;  // first bytes held back until they tell whether the answer is a web page
+    std::string answerEtag_;
+    std::string answerDate_;
     long status_ = 0;  // of the last response
     int writeError_ = 0;
     bool renewed_ = false;
     int attemptsWithoutData_ = 0;
-    std::string etag_;
+    int64_t lastMismatchAt_ = -1;
+    bool noCredit_ = false;  // the file changed on the server: only a whole file is progress now
+    std::string etag_;       // the file's validators as the server last named them
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/unique_fd.h"
+
+namespace tarvane {
+
+// The data file of one running task: what is on disk already and where the next byte of an answer
+// goes. An answer that goes on from the disk first runs over bytes the file holds: those are compared
+// with the disk in blocks, never written blindly, so an answer that is not this file's continuation
+// cannot mix into it. A start over is only planned until an answer is accepted: the bytes on disk stay
+// until something better has arrived.
+class DataFile {
+public:
+    static constexpr int64_t kBlockBytes = 4096;
+
+    enum class PutResult { Ok, Mismatch, Failed };
+
+    // Takes the open file at `path` (code page 936), of which the first `count` bytes are known good.
+    void Adopt(platform::UniqueFd fd, std::string path, int64_t count);
+    bool IsOpen() const { return fd_.valid(); }
+    const std::string& path() const { return path_; }
+
+    // The next answer goes on at `offset` (at most the count): bytes before the count are compared.
+    void ContinueAt(int64_t offset);
+    // The next accepted answer replaces the whole file.
+    void StartOver();
+    bool StartOverPlanned() const { return startOver_; }
+    // Where the answer under way began.
+    int64_t AnswerOffset() const { return answerOffset_; }
+    // An answer passed its checks: a planned start over cuts the file now. False when it cannot.
+    bool Accept();
+    // Appends the answer's next bytes at their place.
+    PutResult Put(const char* data, size_t bytes);
+
+    // Bytes from the start of the file on disk without a gap, of the version the task knows.
+    int64_t Count() const { return count_; }
+    // Whether the answer under way has run past the bytes that were on disk before it.
+    bool PastCompare() const { return writePos_ >= compareEnd_; }
+    // Where the last compare found other bytes than the disk's.
+    int64_t MismatchAt() const { return mismatchAt_; }
+    // The errno of the last failed write, read or sync.
+    int Error() const { return error_; }
+
+    // Whether the file is still the one at its path (not removed or replaced meanwhile).
+    bool InPlace() const;
+    int64_t Size() const;
+    // The bytes written so far are on the disk.
+    bool Sync();
+    // Cuts what lies beyond `size` (a longer file than the server's is no use past its end).
+    bool CutTo(int64_t size);
+    bool Close();
+
+private:
+    bool CompareBlock();
+    bool WriteAt(const char* data, size_t bytes, int64_t offset);
+
+    platform::UniqueFd fd_;
+    std::string path_;
+    int64_t count_ = 0;
+    int64_t writePos_ = 0;
+    int64_t compareEnd_ = 0;  // bytes below this are on disk: compared, not written
+    int64_t answerOffset_ = 0;
+    std::string block_;  // bytes of the block being gathered for the compare
+    int64_t blockStart_ = 0;
+    int64_t mismatchAt_ = -1;
+    bool startOver_ = false;
+    int error_ = 0;
+};
+
+}  // namespace tarvane

@@ -1,0 +1,118 @@
+#include <filesystem>
+
+#include "tarvane/engine/answer_check.h"
+#include "tests/download/engine_harness.h"
+
+namespace tarvane::test {
+namespace {
+
+using Answer = TestSite::Answer;
+
+// Stored tasks, each started behind a server whose answers are not the file they claim to be: the
+// bytes on disk and what download.xml says of them stay until a true answer comes, and the finished
+// file is never a mix.
+TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
+    std::string bytes = MakeFileBytes(200000, 30), page = "\xEF\xBB\xBF \n<!DOCTYPE html><p>login</p>";
+    std::string zeroed = bytes.substr(0, 80000);
+    zeroed.replace(77824, 2176, 2176, '\0');  // the last page's write-back, kept from the disk by a power cut
+    // A 206 naming the range asked for, with the file's first bytes as its body.
+    Answer lying{.bytes = bytes.substr(0, 181000), .status = 206};
+    lying.headers["Content-Range"] = "bytes 19000-199999/200000";
+    std::vector<Answer> changing;  // another size at every request
+    for (size_t i = 0; i < 16; ++i) {
+        changing.push_back({MakeFileBytes(100000 + i % 2 * 200000 + i * 1000, 31)});
+    }
+    const std::string control = "\"a\x01z\"";
+    struct Case {
+        std::string name;
+        std::vector<Answer> answers;  // to the probe, the transfers and on
+        std::string partial;          // on disk and counted
+        std::string type = "bin";
+    } cases[] = {
+        {"portal", {{.bytes = page, .contentType = "text/html; charset=utf-8"}}, bytes.substr(0, 150000)},
+        {"lying", {{bytes}, lying, lying, {bytes}}, bytes.substr(0, 20000)},
+        {"zeroed", {{bytes}}, zeroed},
+        {"changing", changing, ""},
+        {"control", {{bytes, control}, {bytes, control, 200, 150000}, {"busy", "", 503}}, ""},
+        // A web page is the file when the task is one.
+        {"page", {{.bytes = page, .contentType = "text/html"}}, "", "htm"},
+    };
+    std::vector<std::string> pages;
+    for (const Case& c : cases) {
+        site_.AddScriptedFile("/h/" + c.name, c.answers);
+        size_t size = c.partial.empty() ? c.answers.front().bytes.size() : bytes.size();
+        pages.push_back(Store(c.name, "/h/" + c.name, size, std::to_string(c.partial.size()), c.partial, c.type));
+        engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", pages.back(), "etag", "\"t\"");
+    }
+    for (int row = 0; row < 6; ++row) {
+        engine_->commands.StartTask(row);
+    }
+    ASSERT_TRUE(engine_->WaitIdle(60s));
+
+    EXPECT_EQ(Stored(pages[0], "error"), platform::AnsiFromUtf8("服务器返回了网页，不是文件"));
+    EXPECT_TRUE(Game("portal.bin") == bytes.substr(0, 150000));
+    EXPECT_EQ(Stored(pages[0], "size"), "200000");
+    EXPECT_EQ(Stored(pages[0], "downloadedSize"), "150000");
+    EXPECT_EQ(Stored(pages[0], "etag"), "\"t\"");
+    // Other bytes twice at one place: the file starts over, whole.
+    EXPECT_TRUE(IsCompleted(pages[1]));
+    EXPECT_TRUE(Game("lying.bin") == bytes);
+    EXPECT_EQ(site_.RangeHeaders("/h/lying"), (std::vector<std::string>{"", "bytes=19000-", "bytes=19000-", ""}));
+    EXPECT_TRUE(Game("zeroed.bin") == bytes);
+    EXPECT_EQ(Stored(pages[3], "error"), platform::AnsiFromUtf8("文件在服务器上不断变化"));
+    EXPECT_LE(site_.RequestCount("/h/changing"), 13);
+    // A validator that could not be sent back is not kept.
+    EXPECT_EQ(Stored(pages[4], "downloadedSize"), "150000");
+    EXPECT_EQ(Stored(pages[4], "etag"), "");
+    EXPECT_TRUE(Game("page.htm") == page);
+
+    EXPECT_EQ(StartsWithMarkup("\xEF\xBB", false), MarkupCheck::NeedMore);
+    EXPECT_EQ(StartsWithMarkup("\t<HTML", false), MarkupCheck::Markup);
+    EXPECT_EQ(StartsWithMarkup("<ht", true), MarkupCheck::NotMarkup);
+    EXPECT_TRUE(IsWebPageType(" Application/XHTML+xml ;q=1"));
+}
+
+// The file a task writes is the one its finished entry names and its delete removes, whatever the
+// link is called after a renewal; a file taken away under a transfer fails the task.
+TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
+    std::string bytes = MakeFileBytes(400000, 32), mine = "the user's own zip";
+    // Both old links serve a quarter of the file, then answer 410 for good.
+    for (const char* name : {"g1", "g2"}) {
+        site_.AddScriptedFile(std::string("/old/") + name + ".rar",
+                              {{bytes}, {bytes, "", 200, 100000}, {"gone", "", 410}});
+        WriteFile(games_ + "/" + name + ".zip", mine);
+    }
+    site_.AddFile("/new/g1.zip", bytes);
+    site_.AddSlowFile("/new/g2.zip", bytes, 100000);
+    std::string finished = Add("/old/g1.rar", "g1"), deleted = Add("/old/g2.rar", "g2");
+    site_.SetParseReply(finished, site_.Url("/new/g1.zip"), "g1");
+    site_.SetParseReply(deleted, site_.Url("/new/g2.zip"), "g2");
+    std::string gone = games_ + "/gone";
+    std::filesystem::create_directory(gone);
+    site_.AddSlowFile("/files/slow.bin", bytes, 40000);
+    engine_->context.saveIntervalMs = 200;
+    std::string removed = Add("/files/slow.bin", "slow", gone);
+
+    ASSERT_TRUE(WaitCompleted({finished}));
+    EXPECT_EQ(Completed(finished, "path"), games_ + "/g1.rar");
+    EXPECT_TRUE(Game("g1.rar") == bytes);
+    // Renewed, and its count saved since.
+    ASSERT_TRUE(WaitFor([&] {
+        return Stored(deleted, "fileLink") == site_.Url("/new/g2.zip") &&
+               ParseByteCount(Stored(deleted, "downloadedSize")) > 120000;
+    }));
+    engine_->commands.DeleteTask(engine_->commands.FindTaskRow(deleted));
+    EXPECT_FALSE(std::filesystem::exists(games_ + "/g2.rar"));
+    for (const char* name : {"g1.zip", "g2.zip"}) {
+        EXPECT_EQ(Game(name), mine);
+    }
+
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(gone + "/slow.bin"); }));
+    std::filesystem::remove_all(gone);
+    ASSERT_TRUE(WaitFlag({removed}));
+    EXPECT_EQ(Stored(removed, "error"), platform::AnsiFromUtf8("文件无法写入"));
+    EXPECT_FALSE(IsCompleted(removed));
+}
+
+}  // namespace
+}  // namespace tarvane::test
