@@ -122,13 +122,13 @@ bool DataFile::WriteAt(const char* data, size_t bytes, int64_t offset) {
 }
 
 bool DataFile::InPlace() const {
-    struct stat open {
-    }, named{};
-    if (fstat(fd_.get(), &open) != 0 || open.st_nlink == 0) {
+    struct stat opened {};
+    struct stat named {};
+    if (fstat(fd_.get(), &opened) != 0 || opened.st_nlink == 0) {
         return false;
     }
-    return stat(platform::Utf8FromAnsi(path_).c_str(), &named) == 0 && named.st_dev == open.st_dev &&
-           named.st_ino == open.st_ino;
+    return stat(platform::Utf8FromAnsi(path_).c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+           named.st_ino == opened.st_ino;
 }
 
 int64_t DataFile::Size() const {
