@@ -75,6 +75,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
 // The file a task writes is the one its finished entry names and its delete removes, whatever the
 // link is called after a renewal; a file taken away under a transfer fails the task.
 TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
+    engine_->context.saveIntervalMs = 200;
     std::string bytes = MakeFileBytes(400000, 32), mine = "the user's own zip";
     // Both old links serve a quarter of the file, then answer 410 for good.
     for (const char* name : {"g1", "g2"}) {
@@ -90,7 +91,6 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
     std::string gone = games_ + "/gone";
     std::filesystem::create_directory(gone);
     site_.AddSlowFile("/files/slow.bin", bytes, 40000);
-    engine_->context.saveIntervalMs = 200;
     std::string removed = Add("/files/slow.bin", "slow", gone);
 
     ASSERT_TRUE(WaitCompleted({finished}));
