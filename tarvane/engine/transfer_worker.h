@@ -109,6 +109,7 @@ private:
     int writeError_ = 0;
     bool renewed_ = false;
     int attemptsWithoutData_ = 0;
+    std::chrono::milliseconds askedWait_{};  // a busy server's Retry-After, for the next wait
     std::string etag_;
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does
