@@ -21,10 +21,6 @@ namespace tarvane::test {
 
 using namespace std::chrono_literals;
 
-inline std::string Ansi(const char* utf8) {
-    return platform::AnsiFromUtf8(utf8);
-}
-
 // Polls until `done` or the time is up; answers `done()`.
 inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -1,7 +1,11 @@
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
+#include "platform/unique_fd.h"
 #include "tarvane/engine/file_name.h"
 #include "tests/download/engine_harness.h"
 
@@ -126,7 +130,16 @@ TEST_F(DownloadTest, ABegunTaskKeepsItsOwnFileWhateverTypeTheServerNamesNow) {
 
 TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarkedFinished) {
     // A 206 to a request without a range; a probe that promises more than the transfer brings; a
-    // redirect loop; error pages; a folder that is not there.
+    // redirect loop; error pages; a folder that is not there; links of other schemes than http and
+    // https, reached by a redirect or named by the service, which must not reach the service behind.
+    platform::UniqueFd listener(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
+    socklen_t length = sizeof address;
+    auto* named = reinterpret_cast<sockaddr*>(&address);
+    ASSERT_TRUE(bind(listener.get(), named, length) == 0 && listen(listener.get(), 8) == 0 &&
+                getsockname(listener.get(), named, &length) == 0);
+    std::string local = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    site_.Add("/files/ftp", {.status = 302, .headers = {{"Location", "ftp://" + local + "/x.rar"}}});
     TestSite::Answer part{.bytes = MakeFileBytes(30000, 17).substr(1000), .status = 206};
     part.headers["Content-Range"] = "bytes 1000-29999/30000";
     site_.Add("/files/part.bin", part);
@@ -138,45 +151,37 @@ TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarked
     std::string errors = games_ + "/errors";
     std::filesystem::create_directory(errors);
     std::string shortPage = Add("/files/short.bin", "short");
-    std::vector<std::string> pages{
-        Add("/files/part.bin", "part"),         shortPage,
-        Add("/files/loop.bin", "loop"),         Add("/files/gone.rar", "gone", errors),
-        Add("/files/boom.rar", "boom", errors), Add("/files/n.rar", "nowhere", games_ + "/no/such")};
+    std::vector<std::string> pages{Add("/files/part.bin", "part"),
+                                   shortPage,
+                                   Add("/files/loop.bin", "loop"),
+                                   Add("/files/gone.rar", "gone", errors),
+                                   Add("/files/boom.rar", "boom", errors),
+                                   Add("/files/n.rar", "nowhere", games_ + "/no/such"),
+                                   Add("/files/ftp", "ftp")};
+    for (const std::string& link :
+         {"gopher://" + local + "/_SET%20x%201", "dict://" + local + "/d:x", "file://" + engine_->DownloadFile()}) {
+        pages.push_back(GamePage(link.substr(0, 4)));
+        site_.SetParseReply(pages.back(), link, "x");
+        engine_->AddPage(pages.back(), games_);
+    }
     ASSERT_TRUE(WaitFlag(pages));
     ASSERT_TRUE(engine_->WaitIdle());
-    for (int row = 0; row < 6; ++row) {
+    for (int row = 0; row < 10; ++row) {
         EXPECT_FALSE(IsCompleted(pages[row])) << row;
         EXPECT_EQ(engine_->list.Image(row), kImageFailed) << row;
+        EXPECT_TRUE(row < 6 || Stored(pages[row], "error") == platform::AnsiFromUtf8("下载地址无效")) << row;
     }
+    EXPECT_LT(accept(listener.get(), nullptr, nullptr), 0) << "a request reached " << local;
     EXPECT_TRUE(std::filesystem::is_empty(errors));
     // What arrived is kept and counted, so a start resumes from it.
     EXPECT_EQ(Stored(shortPage, "size"), "300000");
     EXPECT_EQ(Stored(shortPage, "downloadedSize"), "100000");
 }
 
-TEST_F(DownloadTest, DroppedTransferFailsKeepsItsCountAndRestartsToTheWholeFile) {
-    engine_->context.retry.waits.clear();  // a drop fails the task here
-    WriteConfig("[options]\nplayAudioCmp=0\n");
-    std::string bytes = MakeFileBytes(2 * 1024 * 1024, 8);
-    site_.AddDroppingFile("/files/d.bin", bytes, 700000);
-    std::string page = Add("/files/d.bin", "dropped");
-    ASSERT_TRUE(WaitFlag({page}));
-    ASSERT_TRUE(engine_->WaitIdle());
-    EXPECT_EQ(engine_->list.Image(0), kImageFailed);
-    long long counted = std::stoll(Stored(page, "downloadedSize"));
-    EXPECT_GT(counted, 0);
-    EXPECT_LE(counted, 700000);
-    EXPECT_EQ(Stored(page, "size"), std::to_string(bytes.size()));
-
-    site_.AddFile("/files/d.bin", bytes);
-    engine_->commands.StartTask(0);
-    ASSERT_TRUE(WaitCompleted({page}));
-    EXPECT_TRUE(Game("dropped.bin") == bytes);
-    ASSERT_TRUE(engine_->WaitIdle());
-    EXPECT_EQ(engine_->ports.sounds.load(), 0);
-}
-
-TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {
+// A pause while the probe waits, or while a renewal of the link waits for the service, ends the task
+// paused at once; so does the program's end, which saves the count of a running transfer too. A
+// renewal naming a link of another scheme leaves the stored link as it was.
+TEST_F(DownloadTest, PauseOrTheProgramsEndWhileTheProbeOrARenewalWaitsEndsPaused) {
     site_.AddStallingFile("/files/s.bin", MakeFileBytes(10000, 12), 0);
     std::string page = Add("/files/s.bin", "stalled");
     ASSERT_TRUE(WaitFor([&] { return engine_->tables.HasWorker(engine_->list.KeyOfRow(0)); }));
@@ -191,6 +196,31 @@ TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {
     ASSERT_EQ(menu.size(), 12u);
     EXPECT_TRUE(menu[0].enabled);   // start
     EXPECT_FALSE(menu[1].enabled);  // pause
+
+    site_.AddStatus("/files/s.bin", 410, "");
+    site_.SetParseReply(page, "gopher://127.0.0.1:1/_FLUSHALL", "stalled");
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(WaitFlag({page}));
+    EXPECT_EQ(Stored(page, "error"), platform::AnsiFromUtf8("下载地址无效"));
+    EXPECT_EQ(Stored(page, "fileLink"), site_.Url("/files/s.bin"));
+    site_.AddSlowFile("/files/slow.bin", MakeFileBytes(4 * 1024 * 1024, 4), 256 * 1024);
+    std::string slow = Add("/files/slow.bin", "slow");
+    site_.HoldParseReplies();
+    auto renewing = [&] {
+        size_t asked = site_.ParseRequestLinks().size();
+        engine_->commands.StartTask(0);
+        return WaitFor([&] { return site_.ParseRequestLinks().size() > asked; });
+    };
+    ASSERT_TRUE(renewing());
+    engine_->commands.PauseTask(0);
+    ASSERT_TRUE(WaitFor([&] { return Stored(page, "flag") == "2"; }, 10s));  // the service's own limit is 30 s
+    ASSERT_TRUE(renewing());
+    ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(1, kColumnPercent) != "0%"; }));
+    EXPECT_TRUE(engine_->scheduler.Shutdown(10s));
+    EXPECT_EQ(Stored(page, "flag") + Stored(slow, "flag"), "22");
+    long long counted = std::stoll(Stored(slow, "downloadedSize"));
+    EXPECT_GT(counted, 0);
+    EXPECT_GE(static_cast<long long>(std::filesystem::file_size(games_ + "/slow.bin")), counted);
 }
 
 TEST_F(DownloadTest, FilesBeyondTwoGibibytesResumeAtTheirOffset) {

@@ -161,12 +161,9 @@ void TestSite::SetRawParseReply(const std::string& pageLink, std::string rawBody
     parseReplies_[pageLink] = std::move(rawBody);
 }
 
-void TestSite::HoldParseReplies(bool hold) {
-    {
-        std::lock_guard lock(mutex_);
-        parseHeld_ = hold;
-    }
-    stallReleased_.notify_all();
+void TestSite::HoldParseReplies() {
+    std::lock_guard lock(mutex_);
+    parseHeld_ = true;
 }
 
 int TestSite::RequestCount(const std::string& path) const {

@@ -86,8 +86,8 @@ public:
     // link and name in the service's Base64 form, or with a raw body.
     void SetParseReply(const std::string& pageLink, const std::string& realLink, const std::string& name);
     void SetRawParseReply(const std::string& pageLink, std::string rawBody);
-    // While held, the service answers nothing (until the hold ends, ReleaseStalls or the site's end).
-    void HoldParseReplies(bool hold);
+    // From now on the service answers nothing, until ReleaseStalls or the site's end.
+    void HoldParseReplies();
 
     // What the site saw.
     int RequestCount(const std::string& path) const;
