@@ -32,8 +32,7 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     // A server that never sends fails the task with its reason.
     std::string silent = MakeFileBytes(100000, 6);
     site_.AddScriptedFile("/silent.bin", {{silent, "\"q\""}, {silent, "\"q\"", 200, 0, true}});
-    // Outages: a port that listens only later, busy answers to the probe and the transfer, a wait the
-    // server asks for, a gateway that stays down.
+    // Outages: a port that listens later, busy answers, a wait the server asks for, a gateway down.
     int port = TestSite().port();
     engine_->AddPage("http://127.0.0.1:" + std::to_string(port) + "/late.bin", games_);
     site_.AddScriptedFile("/busy.bin", {{.status = 502}, {same}, {.bytes = "busy", .status = 503}, {same}});
@@ -75,7 +74,6 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_EQ(Stored(page, "error"), reason);
     EXPECT_EQ(engine_->list.Tip(0), reason);
     EXPECT_EQ(Stored(down, "error"), platform::AnsiFromUtf8("服务器返回 504，已重试 5 次"));
-    // No stale retry count or speed on a failed row.
     EXPECT_EQ(engine_->list.SubItemText(0, kColumnSpeed) + engine_->list.SubItemText(0, kColumnTimeLeft), "");
     EXPECT_EQ(engine_->ports.sounds.load(), 0);
     EXPECT_EQ(site_.RequestCount("/silent.bin"), 7);
