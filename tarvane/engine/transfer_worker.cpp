@@ -294,10 +294,11 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
         // An error page (404, a proxy's 407) is no file to download; an expired link may be renewed,
         // a busy server asked again.
         failure_ = ReasonForStatus(status);
-        result = IsExpiredStatus(status) ? ProbeResult::Expired
-                 : IsBusyStatus(status)  ? ProbeResult::Retry
-                                         : ProbeResult::Failed;
-        askedWait_ = AskedWait(probe);
+        result = IsExpiredStatus(status) ? ProbeResult::Expired : ProbeResult::Failed;
+        if (IsBusyStatus(status)) {
+            result = ProbeResult::Retry;
+            askedWait_ = AskedWait(probe);
+        }
     } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status == 0) {
         failure_ = ReasonForTransfer(code, 0);
         result = IsRetryable(code) ? ProbeResult::Retry : ProbeResult::Failed;
@@ -456,7 +457,7 @@ int TransferWorker::Transfer() {
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status_);
         httpError_ = status_ >= 400;
     }
-    if (httpError_) {
+    if (httpError_ && IsBusyStatus(status_)) {
         askedWait_ = AskedWait(handle);
     }
     handle_ = nullptr;
