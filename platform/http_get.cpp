@@ -11,6 +11,10 @@ size_t WriteToSink(char* data, size_t size, size_t count, void* user) {
     return sink(std::string_view(data, bytes)) ? bytes : 0;
 }
 
+int StopCheck(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return (*static_cast<const std::function<bool()>*>(user))() ? 1 : 0;
+}
+
 }  // namespace
 
 HttpGetResult HttpGet(const std::string& address, const std::function<bool(std::string_view)>& sink,
@@ -31,8 +35,11 @@ HttpGetResult HttpGet(const std::string& address, const std::function<bool(std::
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToSink);
     curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    if (options.webOnly) {
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    LimitToWeb(easy);
+    if (options.stop) {
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, StopCheck);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &options.stop);
     }
     if (options.direct) {
         curl_easy_setopt(easy, CURLOPT_PROXY, "");

@@ -9,12 +9,12 @@ namespace platform {
 
 struct HttpGetOptions {
     std::vector<std::string> headers;  // sent besides "Connection: Close"
-    bool webOnly = false;              // http and https only: no file, ftp or other scheme is fetched
     bool direct = false;               // no proxy, whatever the environment names
     long connectSeconds = 0;           // 0: curl's own limits
     long totalMilliseconds = 0;
     long slowBytesPerSecond = 0;  // a transfer slower than this for slowSeconds ends
     long slowSeconds = 0;
+    std::function<bool()> stop;  // when given, asked about once a second; true ends the request
 };
 
 struct HttpGetResult {
@@ -22,7 +22,7 @@ struct HttpGetResult {
     long status = 0;           // HTTP status of the response; 0 when none arrived
 };
 
-// One HTTP GET without redirects. The body goes to `sink` block by block; a sink answering false stops
+// One HTTP or HTTPS GET without redirects. The body goes to `sink` block by block; a sink answering false stops
 // the transfer, which then counts as failed.
 HttpGetResult HttpGet(const std::string& address, const std::function<bool(std::string_view)>& sink,
                       const HttpGetOptions& options);

@@ -10,7 +10,6 @@ FetchResult CurlFetcher::Fetch(const std::string& address, const std::function<b
         return {};
     }
     platform::HttpGetOptions options;
-    options.webOnly = true;
     options.connectSeconds = limits_.connectSeconds;
     options.totalMilliseconds = static_cast<long>(left.count());
     options.slowBytesPerSecond = limits_.slowBytesPerSecond;

@@ -44,6 +44,10 @@ std::string ReasonNotContinuation() {
     return Ansi("重新下载的数据与已下载的部分不一致");
 }
 
+std::string ReasonBadLink() {
+    return Ansi("下载地址无效");
+}
+
 std::string ReasonStalled(long stallSeconds, int retries) {
     return std::to_string(stallSeconds) + Ansi(" 秒没有收到数据，已重试 ") + std::to_string(retries) + Ansi(" 次");
 }
@@ -66,6 +70,9 @@ std::string ReasonForTransfer(int curlCode, int writeError) {
         case CURLE_GOT_NOTHING:
         case CURLE_PARTIAL_FILE:
             return Ansi("连接中断");
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            return ReasonBadLink();
         case CURLE_TOO_MANY_REDIRECTS:
             return Ansi("重定向次数过多");
         case CURLE_WRITE_ERROR:
@@ -79,9 +86,24 @@ bool IsExpiredStatus(long status) {
     return status == 401 || status == 403 || status == 404 || status == 410;
 }
 
+bool IsBusyStatus(long status) {
+    return status == 429 || status == 502 || status == 503 || status == 504;
+}
+
 bool IsRetryable(int curlCode) {
-    return curlCode == CURLE_OPERATION_TIMEDOUT || curlCode == CURLE_RECV_ERROR || curlCode == CURLE_SEND_ERROR ||
-           curlCode == CURLE_GOT_NOTHING || curlCode == CURLE_PARTIAL_FILE;
+    switch (curlCode) {
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace tarvane

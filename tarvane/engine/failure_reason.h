@@ -16,13 +16,17 @@ std::string ReasonWebPage();
 std::string ReasonKeepsChanging();
 // Bytes fetched again differ from those on disk.
 std::string ReasonNotContinuation();
+std::string ReasonBadLink();
 std::string ReasonStalled(long stallSeconds, int retries);
 std::string ReasonAfterRetries(const std::string& reason, int retries);
 
 // A status that says the stored link no longer leads to the file (not a proxy's 407).
 bool IsExpiredStatus(long status);
+// A status of a server or gateway that is busy or restarting: asked again later, it may answer.
+bool IsBusyStatus(long status);
 // An end that another attempt from what is on disk may mend: a stall, a dropped or cut connection,
-// a time-out while connecting.
+// a time-out while connecting, a refused connection or a name not found (a restarting server or a
+// network blip).
 bool IsRetryable(int curlCode);
 
 }  // namespace tarvane

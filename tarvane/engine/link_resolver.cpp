@@ -4,6 +4,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/http_get.h"
+#include "platform/url_parse.h"
 #include "tarvane/engine/base64.h"
 
 namespace tarvane {
@@ -60,7 +61,12 @@ bool LinkResolver::IsGamePage(const std::string& link) const {
     return !settings_.siteDomain.empty() && link.find(settings_.siteDomain) != std::string::npos;
 }
 
-ParseResult LinkResolver::ResolveLink(const std::string& link) const {
+bool IsWebLink(std::string_view link) {
+    auto parsed = platform::ParseUrl(link);
+    return parsed && (parsed->service == platform::UrlService::Http || parsed->service == platform::UrlService::Https);
+}
+
+ParseResult LinkResolver::ResolveLink(const std::string& link, const std::function<bool()>& stop) const {
     if (!IsGamePage(link)) {
         return {link, ""};
     }
@@ -80,6 +86,7 @@ ParseResult LinkResolver::ResolveLink(const std::string& link) const {
     options.direct = true;
     options.connectSeconds = settings_.connectTimeoutSeconds;
     options.totalMilliseconds = settings_.totalTimeoutSeconds * 1000;
+    options.stop = stop;
     platform::HttpGetResult got = platform::HttpGet(address, append, options);
     // An error page or a cut reply is no answer of the service.
     if (!got.transferred || got.status >= 400) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,13 +24,18 @@ class LinkResolver {
 public:
     explicit LinkResolver(ResolverSettings settings) : settings_(std::move(settings)) {}
 
-    ParseResult ResolveLink(const std::string& link) const;
+    // `stop`, when given, is asked about once a second while the service is waited for; true ends
+    // the request, which then names nothing.
+    ParseResult ResolveLink(const std::string& link, const std::function<bool()>& stop = {}) const;
     // Whether the link is a game page of the maker's site, which the parse service answers.
     bool IsGamePage(const std::string& link) const;
 
 private:
     ResolverSettings settings_;
 };
+
+// Whether a file link may be fetched: a well-formed http or https address.
+bool IsWebLink(std::string_view link);
 
 // The service's query value: one random character of "0123456789ABCDEFabcdef", then Base64 of the link.
 std::string EncodeLinkParameter(std::string_view link);

@@ -118,6 +118,15 @@ int64_t RetryOverlap(int64_t count) {
     return std::min(count, std::clamp<int64_t>(count / 20, 64 * 1024, 1024 * 1024));
 }
 
+// The wait a busy server asks for (Retry-After, in seconds or as a date), at most a minute.
+std::chrono::milliseconds AskedWait(CURL* handle) {
+    curl_off_t seconds = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK || seconds <= 0) {
+        return {};
+    }
+    return std::chrono::seconds(std::min<curl_off_t>(seconds, 60));
+}
+
 long WholeSeconds(std::chrono::milliseconds time) {
     return std::max<long>(1, static_cast<long>((time.count() + 999) / 1000));
 }
@@ -128,6 +137,7 @@ long WholeSeconds(std::chrono::milliseconds time) {
 CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::string& agent,
                            const RetrySettings& retry) {
     curl_easy_setopt(handle, CURLOPT_URL, launch.fileLink.c_str());
+    platform::LimitToWeb(handle);
     curl_easy_setopt(handle, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
@@ -208,7 +218,7 @@ TransferWorker::ProbeResult TransferWorker::ProbeWithRetries() {
             if (RenewLink()) {
                 continue;
             }
-            return ProbeResult::Failed;
+            return pauseRequested.load() != 0 ? ProbeResult::Paused : ProbeResult::Failed;
         }
         if (result != ProbeResult::Retry) {
             return result;
@@ -225,9 +235,17 @@ bool TransferWorker::RenewLink() {
         return false;
     }
     renewed_ = true;
-    ParseResult parsed = context_.resolver->ResolveLink(launch_.frmPge);
+    // A pause or the program's end does not wait for the service.
+    ParseResult parsed = context_.resolver->ResolveLink(launch_.frmPge, [this] { return pauseRequested.load() != 0; });
+    if (pauseRequested.load() != 0) {
+        return false;
+    }
     if (parsed.realLink.empty() || parsed.realLink == launch_.fileLink) {
         failure_ = ReasonLinkExpired();
+        return false;
+    }
+    if (!IsWebLink(parsed.realLink)) {
+        failure_ = ReasonBadLink();
         return false;
     }
     launch_.fileLink = parsed.realLink;
@@ -249,7 +267,9 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
     SetText(kColumnTimeLeft,
             platform::AnsiFromUtf8("重试 ") + std::to_string(attemptsWithoutData_) + "/" + std::to_string(allowed));
     // A pause or delete ends the wait at once.
-    auto deadline = std::chrono::steady_clock::now() + retry.waits[static_cast<std::size_t>(attemptsWithoutData_ - 1)];
+    auto wait = std::max(retry.waits[static_cast<std::size_t>(attemptsWithoutData_ - 1)], askedWait_);
+    askedWait_ = {};
+    auto deadline = std::chrono::steady_clock::now() + wait;
     while (std::chrono::steady_clock::now() < deadline) {
         if (pauseRequested.load() != 0 || (stopAll_ != nullptr && stopAll_->load())) {
             pauseRequested = 1;
@@ -266,6 +286,11 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
     if (probe == nullptr) {
         return ProbeResult::Failed;
     }
+    // A link of another scheme, from the service or handed over, is never asked for.
+    if (!IsWebLink(launch_.fileLink)) {
+        failure_ = ReasonBadLink();
+        return ProbeResult::Failed;
+    }
     SetRequestOptions(probe, launch_, agent_, context_.retry);
     curl_easy_setopt(probe, CURLOPT_WRITEFUNCTION, DiscardProbeBody);
     // A pause or the program's end must not wait for a server that never answers the probe.
@@ -279,9 +304,14 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
     if (pauseRequested.load() != 0) {
         result = ProbeResult::Paused;
     } else if (status >= 400) {
-        // An error page (404, a proxy's 407) is no file to download; an expired link may be renewed.
+        // An error page (404, a proxy's 407) is no file to download; an expired link may be renewed,
+        // a busy server asked again.
         failure_ = ReasonForStatus(status);
         result = IsExpiredStatus(status) ? ProbeResult::Expired : ProbeResult::Failed;
+        if (IsBusyStatus(status)) {
+            result = ProbeResult::Retry;
+            askedWait_ = AskedWait(probe);
+        }
     } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status == 0) {
         failure_ = ReasonForTransfer(code, 0);
         result = IsRetryable(code) ? ProbeResult::Retry : ProbeResult::Failed;
@@ -452,6 +482,9 @@ int TransferWorker::Transfer() {
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status_);
         httpError_ = status_ >= 400;
     }
+    if (httpError_ && IsBusyStatus(status_)) {
+        askedWait_ = AskedWait(handle);
+    }
     handle_ = nullptr;
     return code;
 }
@@ -480,8 +513,15 @@ int TransferWorker::TransferWithRetries() {
         }
         if (httpError_) {
             failure_ = ReasonForStatus(status_);
+            if (IsBusyStatus(status_)) {
+                if (!WaitToRetry(false, failure_, false)) {
+                    return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
+                }
+                PlanAttempt(false);
+                continue;
+            }
             if (!IsExpiredStatus(status_) || !RenewLink()) {
-                return code;
+                return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
             }
             // The new link leads on from the disk to the same file; another file starts over.
             if (ProbeWithRetries() != ProbeResult::Ok) {
@@ -776,6 +816,9 @@ void TransferWorker::EndUnfinished(int finalState) {
     if (context_.tables.WorkerListed(this)) {
         context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState));
         SetImage(finalState == kStatePaused ? kImageIdle : kImageFailed);
+        // A task that stopped has no speed, no time left and no retry under way.
+        SetText(kColumnSpeed, "");
+        SetText(kColumnTimeLeft, "");
         context_.list.SetTipOf(launch_.key, finalState == kStateFailed ? failure_ : "");
     }
     context_.tables.ReleaseWorker(this);

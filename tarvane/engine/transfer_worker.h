@@ -133,8 +133,9 @@ private:
     bool renewed_ = false;
     int attemptsWithoutData_ = 0;
     int64_t lastMismatchAt_ = -1;
-    bool noCredit_ = false;  // the file changed on the server: only a whole file is progress now
-    std::string etag_;       // the file's validators as the server last named them
+    bool noCredit_ = false;                  // the file changed on the server: only a whole file is progress now
+    std::chrono::milliseconds askedWait_{};  // a busy server's Retry-After, for the next wait
+    std::string etag_;                       // the file's validators as the server last named them
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;

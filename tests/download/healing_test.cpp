@@ -11,6 +11,7 @@ using Answer = TestSite::Answer;
 // Transfers cut short in several ways, side by side: each file ends up whole and as the server has it
 // now, never a mix of two versions, or the task fails with its reason.
 TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
+    WriteConfig("[options]\nplayAudioCmp=0\n");
     std::string same = MakeFileBytes(300000, 1), other = MakeFileBytes(200000, 2), first = MakeFileBytes(200000, 3),
                 second = MakeFileBytes(200000, 4), flaky = MakeFileBytes(400000, 5);
     // Both old links serve their first 30 %, then answer 410 for good.
@@ -31,14 +32,30 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     // A server that never sends fails the task with its reason.
     std::string silent = MakeFileBytes(100000, 6);
     site_.AddScriptedFile("/silent.bin", {{silent, "\"q\""}, {silent, "\"q\"", 200, 0, true}});
-    std::string page = Add("/silent.bin", "silent");
+    // Outages: a port that listens later, busy answers, a wait the server asks for, a gateway down.
+    int port = TestSite().port();
+    engine_->AddPage("http://127.0.0.1:" + std::to_string(port) + "/late.bin", games_);
+    site_.AddScriptedFile("/busy.bin", {{.status = 502}, {same}, {.bytes = "busy", .status = 503}, {same}});
+    site_.AddScriptedFile("/limited.bin", {{.status = 429, .headers = {{"Retry-After", "2"}}}, {same}});
+    site_.AddStatus("/down.bin", 504, "");
+    Add("/busy.bin", "busy");
+    Add("/limited.bin", "limited");
+    std::string page = Add("/silent.bin", "silent"), down = Add("/down.bin", "down");
     std::string a = Add("/old/same.bin", "same"), b = Add("/old/other.bin", "other");
     std::string changing = Add("/changing.bin", "changing");
     Add("/flaky.bin", "flaky");
     // Asked again, the service names new links.
     site_.SetParseReply(a, site_.Url("/new/same.bin"), "same");
     site_.SetParseReply(b, site_.Url("/new/other.bin"), "other");
+    std::string retry = platform::AnsiFromUtf8("重试");
+    ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(0, kColumnTimeLeft).starts_with(retry); }));
+    TestSite later(port);
+    later.AddFile("/late.bin", same);
+    ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/limited.bin") == 1; }));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(site_.RequestCount("/limited.bin"), 1);
     ASSERT_TRUE(engine_->WaitIdle(60s));
+    EXPECT_TRUE(Game("late.bin") == same && Game("busy.bin") == same && Game("limited.bin") == same);
 
     EXPECT_EQ(Completed(a, "fileLink"), site_.Url("/new/same.bin"));
     EXPECT_TRUE(Game("same.bin") == same);
@@ -52,10 +69,13 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_EQ(site_.RequestCount("/flaky.bin"), 7);
 
     std::string reason = platform::AnsiFromUtf8("1 秒没有收到数据，已重试 5 次");
-    ASSERT_EQ(engine_->list.RowCount(), 1);
+    ASSERT_EQ(engine_->list.RowCount(), 2);
     EXPECT_EQ(Stored(page, "flag"), "3");
     EXPECT_EQ(Stored(page, "error"), reason);
     EXPECT_EQ(engine_->list.Tip(0), reason);
+    EXPECT_EQ(Stored(down, "error"), platform::AnsiFromUtf8("服务器返回 504，已重试 5 次"));
+    EXPECT_EQ(engine_->list.SubItemText(0, kColumnSpeed) + engine_->list.SubItemText(0, kColumnTimeLeft), "");
+    EXPECT_EQ(engine_->ports.sounds.load(), 0);
     EXPECT_EQ(site_.RequestCount("/silent.bin"), 7);
     // The next start forgets the reason.
     site_.AddSlowFile("/silent.bin", silent, 50000);

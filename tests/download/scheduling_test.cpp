@@ -127,17 +127,6 @@ TEST_F(DownloadTest, CommandsOnStoredTasks) {
     EXPECT_EQ(engine_->commands.FindTaskRow(task.frmPge), 0);
 }
 
-TEST_F(DownloadTest, OrderlyEndSavesTheCountOfEveryRunningTask) {
-    site_.AddSlowFile("/files/slow.bin", MakeFileBytes(4 * 1024 * 1024, 4), 256 * 1024);
-    std::string page = Add("/files/slow.bin", "slow");
-    ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(0, kColumnPercent) != "0%"; }));
-    EXPECT_TRUE(engine_->scheduler.Shutdown(3s));
-    EXPECT_EQ(Stored(page, "flag"), "2");
-    long long counted = std::stoll(Stored(page, "downloadedSize"));
-    EXPECT_GT(counted, 0);
-    EXPECT_GE(static_cast<long long>(std::filesystem::file_size(games_ + "/slow.bin")), counted);
-}
-
 TEST_F(DownloadTest, ProxyWithTheRightPasswordDownloadsAndTheWrongOneFails) {
     TinyProxy proxy("gamer", "s3cret");
     if (!proxy.running()) {

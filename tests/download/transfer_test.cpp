@@ -125,7 +125,10 @@ TEST_F(DownloadTest, ABegunTaskKeepsItsOwnFileWhateverTypeTheServerNamesNow) {
 }
 
 TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarkedFinished) {
-    // A 206 to a request without a range; a redirect loop; error pages; a folder that is not there.
+    // A 206 to a request without a range; a redirect loop; error pages; a missing folder; links of
+    // other schemes (gopher smuggles a request).
+    std::string site = site_.Host();
+    site_.Add("/files/ftp", {.status = 302, .headers = {{"Location", "ftp://" + site + "/x.rar"}}});
     TestSite::Answer part{.bytes = MakeFileBytes(30000, 17).substr(1000), .status = 206};
     part.headers["Content-Range"] = "bytes 1000-29999/30000";
     site_.Add("/files/part.bin", part);
@@ -135,41 +138,32 @@ TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarked
     site_.AddFile("/files/n.rar", MakeFileBytes(3000, 11));
     std::string errors = games_ + "/errors";
     std::filesystem::create_directory(errors);
-    std::vector<std::string> pages{Add("/files/part.bin", "part"), Add("/files/loop.bin", "loop"),
-                                   Add("/files/gone.rar", "gone", errors), Add("/files/boom.rar", "boom", errors),
-                                   Add("/files/n.rar", "nowhere", games_ + "/no/such")};
+    std::vector<std::string> pages{Add("/files/part.bin", "part"),
+                                   Add("/files/loop.bin", "loop"),
+                                   Add("/files/gone.rar", "gone", errors),
+                                   Add("/files/boom.rar", "boom", errors),
+                                   Add("/files/n.rar", "nowhere", games_ + "/no/such"),
+                                   Add("/files/ftp", "ftp")};
+    for (std::string link : {"gopher://" + site + "/_GET%20/knock%20HTTP/1.0%0D%0A%0D%0A", "dict://" + site + "/d:x",
+                             "file://" + engine_->DownloadFile()}) {
+        pages.push_back(GamePage(link.substr(0, 4)));
+        site_.SetParseReply(pages.back(), link, "x");
+        engine_->AddPage(pages.back(), games_);
+    }
     ASSERT_TRUE(WaitFlag(pages));
     ASSERT_TRUE(engine_->WaitIdle());
-    for (int row = 0; row < 5; ++row) {
+    for (int row = 0; row < 9; ++row) {
         EXPECT_FALSE(IsCompleted(pages[row])) << row;
         EXPECT_EQ(engine_->list.Image(row), kImageFailed) << row;
+        EXPECT_TRUE(row < 5 || Stored(pages[row], "error") == platform::AnsiFromUtf8("下载地址无效")) << row;
     }
+    EXPECT_EQ(site_.RequestCount("/knock"), 0);
     EXPECT_TRUE(std::filesystem::is_empty(errors));
 }
 
-TEST_F(DownloadTest, DroppedTransferFailsKeepsItsCountAndRestartsToTheWholeFile) {
-    engine_->context.retry.waits.clear();  // a drop fails the task here
-    WriteConfig("[options]\nplayAudioCmp=0\n");
-    std::string bytes = MakeFileBytes(2 * 1024 * 1024, 8);
-    site_.AddDroppingFile("/files/d.bin", bytes, 700000);
-    std::string page = Add("/files/d.bin", "dropped");
-    ASSERT_TRUE(WaitFlag({page}));
-    ASSERT_TRUE(engine_->WaitIdle());
-    EXPECT_EQ(engine_->list.Image(0), kImageFailed);
-    long long counted = std::stoll(Stored(page, "downloadedSize"));
-    EXPECT_GT(counted, 0);
-    EXPECT_LE(counted, 700000);
-    EXPECT_EQ(Stored(page, "size"), std::to_string(bytes.size()));
-
-    site_.AddFile("/files/d.bin", bytes);
-    engine_->commands.StartTask(0);
-    ASSERT_TRUE(WaitCompleted({page}));
-    EXPECT_TRUE(Game("dropped.bin") == bytes);
-    ASSERT_TRUE(engine_->WaitIdle());
-    EXPECT_EQ(engine_->ports.sounds.load(), 0);
-}
-
-TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {
+// Paused while the probe or a renewal waits, or by the program's end (which saves a running count too);
+// a renewal naming a link of another scheme leaves the stored link as it was.
+TEST_F(DownloadTest, PauseDuringTheProbeOrTheProgramsEndDuringARenewalEndsPaused) {
     site_.AddStallingFile("/files/s.bin", MakeFileBytes(10000, 12), 0);
     std::string page = Add("/files/s.bin", "stalled");
     ASSERT_TRUE(WaitFor([&] { return engine_->tables.HasWorker(engine_->list.KeyOfRow(0)); }));
@@ -184,6 +178,24 @@ TEST_F(DownloadTest, PauseDuringTheProbeEndsPaused) {
     ASSERT_EQ(menu.size(), 12u);
     EXPECT_TRUE(menu[0].enabled);   // start
     EXPECT_FALSE(menu[1].enabled);  // pause
+
+    site_.AddStatus("/files/s.bin", 410, "");
+    site_.SetParseReply(page, "gopher://127.0.0.1:1/_FLUSHALL", "stalled");
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(WaitFlag({page}));
+    EXPECT_EQ(Stored(page, "error") + Stored(page, "fileLink"),
+              platform::AnsiFromUtf8("下载地址无效") + site_.Url("/files/s.bin"));
+    site_.AddSlowFile("/files/slow.bin", MakeFileBytes(4 * 1024 * 1024, 4), 256 * 1024);
+    std::string slow = Add("/files/slow.bin", "slow");
+    site_.HoldParseReplies();
+    engine_->commands.StartTask(0);
+    ASSERT_TRUE(WaitFor([&] { return site_.ParseRequestLinks().size() == 4; }));  // the second renewal
+    ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(1, kColumnPercent) != "0%"; }));
+    EXPECT_TRUE(engine_->scheduler.Shutdown(10s));  // well within the service's own limit of 30 s
+    EXPECT_EQ(Stored(page, "flag") + Stored(slow, "flag"), "22");
+    long long counted = std::stoll(Stored(slow, "downloadedSize"));
+    EXPECT_GT(counted, 0);
+    EXPECT_GE(static_cast<long long>(std::filesystem::file_size(games_ + "/slow.bin")), counted);
 }
 
 TEST_F(DownloadTest, FilesBeyondTwoGibibytesResumeAtTheirOffset) {

@@ -23,7 +23,7 @@ std::string MakeFileBytes(size_t size, unsigned seed) {
     return bytes;
 }
 
-TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
+TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
     // Workers that stall must not starve the rest of the site.
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     server_->Get(kParsePath, [this](const httplib::Request& req, httplib::Response& res) { ServeParse(req, res); });
@@ -42,7 +42,7 @@ TestSite::TestSite() : server_(std::make_unique<httplib::Server>()) {
         }
         Serve(req, res, answer);
     });
-    port_ = server_->bind_to_any_port("127.0.0.1");
+    port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : server_->bind_to_port("127.0.0.1", port) ? port : 0;
     if (port_ <= 0) {
         throw std::runtime_error("test site: cannot listen on 127.0.0.1");
     }
@@ -66,8 +66,9 @@ void TestSite::ServeParse(const httplib::Request& req, httplib::Response& res) {
     if (at != std::string::npos && at + 6 <= req.target.size()) {
         Base64Decode(req.target.substr(at + 6), link);
     }
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     parseLinks_.push_back(link);
+    stallReleased_.wait_for(lock, std::chrono::minutes(1), [this] { return !parseHeld_ || stallsReleased_; });
     auto reply = parseReplies_.find(link);
     res.set_content(reply == parseReplies_.end() ? std::string(" ") : reply->second, "text/html");
 }
@@ -158,6 +159,11 @@ void TestSite::SetParseReply(const std::string& pageLink, const std::string& rea
 void TestSite::SetRawParseReply(const std::string& pageLink, std::string rawBody) {
     std::lock_guard lock(mutex_);
     parseReplies_[pageLink] = std::move(rawBody);
+}
+
+void TestSite::HoldParseReplies() {
+    std::lock_guard lock(mutex_);
+    parseHeld_ = true;
 }
 
 int TestSite::RequestCount(const std::string& path) const {

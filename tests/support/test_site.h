@@ -30,7 +30,7 @@ inline char VirtualByte(uint64_t offset) {
 // the parse service, for engine tests. Stops with the object.
 class TestSite {
 public:
-    TestSite();
+    explicit TestSite(int port = 0);  // an ephemeral port unless one is named
     ~TestSite();
     TestSite(const TestSite&) = delete;
     TestSite& operator=(const TestSite&) = delete;
@@ -86,6 +86,8 @@ public:
     // link and name in the service's Base64 form, or with a raw body.
     void SetParseReply(const std::string& pageLink, const std::string& realLink, const std::string& name);
     void SetRawParseReply(const std::string& pageLink, std::string rawBody);
+    // From now on the service answers nothing, until ReleaseStalls or the site's end.
+    void HoldParseReplies();
 
     // What the site saw.
     int RequestCount(const std::string& path) const;
@@ -115,6 +117,7 @@ private:
     std::map<std::string, std::string> agents_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
+    bool parseHeld_ = false;
 };
 
 }  // namespace tarvane::test
