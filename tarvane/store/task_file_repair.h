@@ -7,13 +7,6 @@
 
 namespace tarvane {
 
-// A task file that could not be read at start and was set aside.
-struct SetAsideFile {
-    std::string file;         // the task file (code page 936 path)
-    std::string setAsideAs;   // the name the damaged file now has beside it
-    int itemsCarriedOver = 0;
-};
-
 // What start-up does before the list is loaded, so that no task is lost or doubled:
 // - a task file that cannot be read (cut off, empty, wrong encoding) is renamed beside itself, never
 //   destroyed, and a fresh one takes every item that still reads whole;
