@@ -97,7 +97,7 @@ std::vector<SetAsideFile> RepairTaskFiles(TaskFiles& files, const std::string& p
         }
     }
     files.EnsureTaskFiles(programDirectory);
-    if (!Loads(downloadFile) || !Loads(completedFile)) {
+    if (!files.Hold(downloadFile) || !files.Hold(completedFile)) {
         return report;
     }
 

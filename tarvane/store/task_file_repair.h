@@ -12,7 +12,9 @@ namespace tarvane {
 //   destroyed, and a fresh one takes every item that still reads whole;
 // - a task of download.xml that already stands in completed.xml with its file on disk is removed
 //   (the program ended between the two writes of a completion);
-// - a task recorded as completed ("4") because completed.xml could not take it is moved there.
+// - a task recorded as completed ("4") because completed.xml could not take it is moved there;
+// - both files are held from then on (TaskFiles::Hold), so that damage while the program runs loses
+//   nothing either.
 // Answers the files set aside, for the user to be told.
 std::vector<SetAsideFile> RepairTaskFiles(TaskFiles& files, const std::string& programDirectory);
 

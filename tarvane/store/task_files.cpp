@@ -315,6 +315,11 @@ bool TaskFiles::EnsureTaskFiles(const std::string& programDirectory) {
     return ok;
 }
 
+bool TaskFiles::Hold(const std::string& file) {
+    Session session(*this, file);
+    return session.Open() != nullptr;
+}
+
 bool TaskFiles::ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue) {
     Session session(*this, file);
     XmlDocument* document = session.Open();

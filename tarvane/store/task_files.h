@@ -63,6 +63,9 @@ public:
     // False when a missing file could not be created.
     bool EnsureTaskFiles(const std::string& programDirectory);
 
+    // Loads a file so that its document is held from now on, to replace the file should it be
+    // damaged later. False when it cannot be loaded.
+    bool Hold(const std::string& file);
     // True when an item matches, and also when the file cannot be loaded.
     bool ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue);
     // The field of the first matching item; empty when none matches or the file cannot be loaded.

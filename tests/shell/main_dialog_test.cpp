@@ -67,10 +67,11 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
 
     // Damaged while running: a link handed over now is taken, kept with the others, and it is said.
     WriteFile(directory_ + kDownloadFileName, "garbage");
+    WriteFile(directory_ + kCompletedFileName, "garbage");
     dialog->OnCopyData(0, {StallingPage(5), "", "", 0});
     EXPECT_EQ(dialog->model().RowCount(), 3);
-    ASSERT_TRUE(SpinUntil([&] { return shell_.messages.size() == 3; }));
-    EXPECT_NE(shell_.messages[2].find("个任务已写入新的任务文件"), std::string::npos);
+    ASSERT_TRUE(SpinUntil([&] { return shell_.messages.size() == 4; }));
+    EXPECT_NE(shell_.messages[3].find("completed.xml 在程序运行时被损坏"), std::string::npos);
     for (int page : {3, 4, 5}) {
         EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", Page(page), "frmPge"),
                   Page(page));

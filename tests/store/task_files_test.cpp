@@ -1,4 +1,5 @@
 #include "tarvane/store/task_files.h"
+#include "tarvane/store/task_file_repair.h"
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -244,6 +245,10 @@ TEST_F(TaskFilesTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(ReadFile(aside[0].setAsideAs), "<download><item frmPge=");
     EXPECT_EQ(files_.ListTasks(download_).size(), 2u);
     EXPECT_EQ(files_.GetItemField(download_, "frmPge", "q", "flag"), "2");
+    RepairTaskFiles(files_, temp_.Directory());  // as at start: completed.xml is held from now on
+    WriteFile(completed_, "garbage");
+    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "new"), kPageNew);
+    EXPECT_EQ(aside.size(), 2u);
 
     std::filesystem::remove(download_);
     EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "q", "flag", "3"));
