@@ -2,12 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <ctime>
-
 #include "platform/codepage.h"
 #include "platform/file_replace.h"
 #include "tarvane/engine/file_name.h"
+#include "tarvane/store/set_aside.h"
 #include "tarvane/store/xml_document.h"
 
 namespace tarvane {
@@ -21,20 +19,6 @@ bool Loads(const std::string& file) {
 bool Exists(const std::string& ansiPath) {
     struct stat info {};
     return stat(platform::Utf8FromAnsi(ansiPath).c_str(), &info) == 0;
-}
-
-// "download.xml.damaged-20261207-103000", or with "-2", "-3"... when that name is taken.
-std::string SetAsideName(const std::string& file) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::string name = file + ".damaged-" + stamp;
-    for (int number = 2; Exists(name); ++number) {
-        name = file + ".damaged-" + stamp + "-" + std::to_string(number);
-    }
-    return name;
 }
 
 // One item as code page 936 text when it parses whole on its own and names its page.
@@ -58,7 +42,6 @@ bool SetAside(const std::string& file, const std::string& root, std::vector<SetA
     }
     SetAsideFile entry;
     entry.file = file;
-    entry.setAsideAs = SetAsideName(file);
     std::vector<std::string> items = SalvageItems(*bytes);
     std::string text = "<" + root + ">\r\n";
     for (const std::string& item : items) {
@@ -68,7 +51,8 @@ bool SetAside(const std::string& file, const std::string& root, std::vector<SetA
     XmlDocument fresh;
     fresh.SetText(text);
     // The damaged bytes are kept under their new name before anything replaces them.
-    if (std::rename(osPath.c_str(), platform::Utf8FromAnsi(entry.setAsideAs).c_str()) != 0) {
+    entry.setAsideAs = SetFileAside(file);
+    if (entry.setAsideAs.empty()) {
         return false;
     }
     if (!fresh.SaveFile(file)) {
@@ -113,7 +97,7 @@ std::vector<SetAsideFile> RepairTaskFiles(TaskFiles& files, const std::string& p
         }
     }
     files.EnsureTaskFiles(programDirectory);
-    if (!Loads(downloadFile) || !Loads(completedFile)) {
+    if (!files.Hold(downloadFile) || !files.Hold(completedFile)) {
         return report;
     }
 

@@ -7,19 +7,14 @@
 
 namespace tarvane {
 
-// A task file that could not be read at start and was set aside.
-struct SetAsideFile {
-    std::string file;         // the task file (code page 936 path)
-    std::string setAsideAs;   // the name the damaged file now has beside it
-    int itemsCarriedOver = 0;
-};
-
 // What start-up does before the list is loaded, so that no task is lost or doubled:
 // - a task file that cannot be read (cut off, empty, wrong encoding) is renamed beside itself, never
 //   destroyed, and a fresh one takes every item that still reads whole;
 // - a task of download.xml that already stands in completed.xml with its file on disk is removed
 //   (the program ended between the two writes of a completion);
-// - a task recorded as completed ("4") because completed.xml could not take it is moved there.
+// - a task recorded as completed ("4") because completed.xml could not take it is moved there;
+// - both files are held from then on (TaskFiles::Hold), so that damage while the program runs loses
+//   nothing either.
 // Answers the files set aside, for the user to be told.
 std::vector<SetAsideFile> RepairTaskFiles(TaskFiles& files, const std::string& programDirectory);
 

@@ -185,29 +185,39 @@ public:
           lock_(entry_.mutex),
           file_(file),
           osPath_(platform::Utf8FromAnsi(file)),
-          onSaveFailed_(files.onSaveFailed_) {}
+          onSaveFailed_(files.onSaveFailed_),
+          onSetAside_(files.onSetAside_) {}
 
     // The document entered at its root element (the first element, whatever its name), or null
     // when the file is missing, unreadable or not well-formed. The kept document serves while
-    // the file is unchanged since; otherwise the file is loaded again.
-    XmlDocument* Open() {
+    // the file is unchanged since; otherwise the file is loaded again. A file that no longer parses
+    // is replaced by the kept document; while that cannot be done, a lookup still answers from
+    // it and a change is refused as unsaved.
+    XmlDocument* Open(bool forChange = false) {
         FileStamp now;
         if (!StampOf(osPath_, now)) {
             entry_.document.reset();
             return nullptr;
         }
-        if (entry_.document && entry_.stamp == now) {
-            entry_.document->Rewind();
-        } else {
-            entry_.document.reset();
+        if (!entry_.document || entry_.stamp != now) {
             auto document = std::make_unique<XmlDocument>();
-            if (!document->LoadFile(file_)) {
+            if (document->LoadFile(file_) && EnterRoot(*document)) {
+                entry_.document = std::move(document);
+                entry_.stamp = now;
+                return entry_.document.get();
+            }
+            if (!entry_.document) {
                 return nullptr;
             }
-            entry_.document = std::move(document);
-            entry_.stamp = now;
+            if (!ReplaceDamaged() && forChange) {
+                if (onSaveFailed_) {
+                    onSaveFailed_(file_);
+                }
+                return nullptr;
+            }
         }
-        if (!entry_.document->FindElement() || !entry_.document->EnterElement()) {
+        entry_.document->Rewind();
+        if (!EnterRoot(*entry_.document)) {
             entry_.document.reset();
             return nullptr;
         }
@@ -233,11 +243,40 @@ public:
     const std::string& OsPath() const { return osPath_; }
 
 private:
+    static bool EnterRoot(XmlDocument& document) { return document.FindElement() && document.EnterElement(); }
+
+    // Sets the damaged file aside and saves the kept document in its place. When the save fails,
+    // the damaged file goes back, to be tried again at the next operation.
+    bool ReplaceDamaged() {
+        SetAsideFile aside{file_, SetFileAside(file_), 0};
+        if (aside.setAsideAs.empty()) {
+            return false;
+        }
+        if (!entry_.document->SaveFile(file_)) {
+            std::rename(platform::Utf8FromAnsi(aside.setAsideAs).c_str(), osPath_.c_str());
+            return false;
+        }
+        if (!StampOf(osPath_, entry_.stamp)) {
+            entry_.stamp = {};
+        }
+        entry_.document->Rewind();
+        if (EnterRoot(*entry_.document)) {
+            while (entry_.document->FindElement(kItem)) {
+                ++aside.itemsCarriedOver;
+            }
+        }
+        if (onSetAside_) {
+            onSetAside_(aside);
+        }
+        return true;
+    }
+
     FileEntry& entry_;
     std::lock_guard<std::mutex> lock_;
     const std::string& file_;
     std::string osPath_;
     const std::function<void(const std::string&)>& onSaveFailed_;
+    const std::function<void(const SetAsideFile&)>& onSetAside_;
 };
 
 TaskFiles::TaskFiles() : TaskFiles(&TaskFiles::SystemLocalTime) {}
@@ -276,6 +315,11 @@ bool TaskFiles::EnsureTaskFiles(const std::string& programDirectory) {
     return ok;
 }
 
+bool TaskFiles::Hold(const std::string& file) {
+    Session session(*this, file);
+    return session.Open() != nullptr;
+}
+
 bool TaskFiles::ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue) {
     Session session(*this, file);
     XmlDocument* document = session.Open();
@@ -304,7 +348,7 @@ DownloadTask TaskFiles::GetTask(const std::string& file, const std::string& keyN
 bool TaskFiles::SetItemField(const std::string& file, const std::string& keyName, const std::string& keyValue,
                              const std::string& fieldName, const std::string& value) {
     Session session(*this, file);
-    XmlDocument* document = session.Open();
+    XmlDocument* document = session.Open(true);
     if (document == nullptr || !FindItem(*document, keyName, keyValue) || !document->SetAttribute(fieldName, value)) {
         return false;
     }
@@ -313,7 +357,7 @@ bool TaskFiles::SetItemField(const std::string& file, const std::string& keyName
 
 bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, const std::string& keyValue) {
     Session session(*this, file);
-    XmlDocument* document = session.Open();
+    XmlDocument* document = session.Open(true);
     if (document == nullptr || !FindItem(*document, keyName, keyValue) || !document->RemoveElement()) {
         return false;
     }
@@ -355,7 +399,7 @@ void WriteExtraFields(XmlDocument& document, const DownloadTask& task) {
 
 bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool completed) {
     Session session(*this, file);
-    XmlDocument* document = session.Open();
+    XmlDocument* document = session.Open(true);
     if (document == nullptr) {
         return false;
     }
@@ -388,7 +432,7 @@ bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool 
 bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
                            const DownloadTask& task) {
     Session session(*this, file);
-    XmlDocument* document = session.Open();
+    XmlDocument* document = session.Open(true);
     if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
         return false;
     }

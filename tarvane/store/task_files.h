@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tarvane/engine/task_record.h"
+#include "tarvane/store/set_aside.h"
 
 namespace tarvane {
 
@@ -41,8 +42,10 @@ enum PageLocation : int {
 // per finished download, newest first). Every operation takes the whole file, does one lookup or
 // one change and writes the whole file back when it changed something. Operations on one file
 // never interleave. The document of each file is kept between operations, but only serves while
-// the file on disk is still the one it was loaded from or saved to. The program creates one
-// instance and shares it between the interface thread and the workers.
+// the file on disk is still the one it was loaded from or saved to. When the file has been damaged
+// since (it no longer parses), that document is what the program holds: the damaged file is set
+// aside and the document saved in its place. The program creates one instance and shares it
+// between the interface thread and the workers.
 class TaskFiles {
 public:
     // Local date and time, for the cmpTime of completed items.
@@ -60,6 +63,9 @@ public:
     // False when a missing file could not be created.
     bool EnsureTaskFiles(const std::string& programDirectory);
 
+    // Loads a file so that its document is held from now on, to replace the file should it be
+    // damaged later. False when it cannot be loaded.
+    bool Hold(const std::string& file);
     // True when an item matches, and also when the file cannot be loaded.
     bool ItemExists(const std::string& file, const std::string& keyName, const std::string& keyValue);
     // The field of the first matching item; empty when none matches or the file cannot be loaded.
@@ -96,6 +102,9 @@ public:
     // read-only or full folder); the operation then answers false and the file keeps its content.
     // Set before the files are shared between threads.
     void OnSaveFailed(std::function<void(const std::string& file)> handler) { onSaveFailed_ = std::move(handler); }
+    // Called, on the thread of the operation, when a file damaged while the program ran was set
+    // aside and saved afresh. Set before the files are shared between threads.
+    void OnSetAside(std::function<void(const SetAsideFile&)> handler) { onSetAside_ = std::move(handler); }
 
 private:
     struct FileEntry;
@@ -105,6 +114,7 @@ private:
 
     LocalClock clock_;
     std::function<void(const std::string&)> onSaveFailed_;
+    std::function<void(const SetAsideFile&)> onSetAside_;
     std::mutex entriesMutex_;
     std::map<std::string, std::unique_ptr<FileEntry>> entries_;
 };

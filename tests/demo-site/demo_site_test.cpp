@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
 #include <string>
 
 #include "platform/codepage.h"
@@ -55,6 +56,18 @@ TEST(DemoSite, ParseServiceNamesAGameFileThatDownloadsInRangesAndTheVersionFileN
     EXPECT_EQ(Get(official + "/softUpdate/tarvane/newVerInfo.txt").body,
               "2|||" + official + "/softUpdate/tarvane/updateZip");
     EXPECT_THAT(Get(official + "/softUpdate/tarvane/updateZip").body, testing::StartsWith("#!/bin/sh\n"));
+}
+
+TEST(DemoSite, FileServedAtARateArrivesWholeAndNoFaster) {
+    DemoSite site{DemoSiteOptions{.rateKBps = 2048}};
+    ASSERT_GT(site.Bind(0), 0);
+    site.Start();
+    const Game& game = *FindGame(1102);  // 4 MiB and 512 bytes: two seconds at 2048 KB/s
+    auto start = std::chrono::steady_clock::now();
+    httplib::Response file = Get(site.links().portal + GameFilePath(game));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1800));
+    ASSERT_EQ(file.body.size(), game.size);
+    EXPECT_EQ(Sha256Hex(file.body), GameFileSha256(game));
 }
 
 }  // namespace

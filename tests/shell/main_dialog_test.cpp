@@ -64,6 +64,18 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
     dialog->OnCopyData(0, {StallingPage(4), "", "", 0});
     ASSERT_EQ(dialog->model().RowCount(), 2);
     EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), Page(4));
+
+    // Damaged while running: a link handed over now is taken, kept with the others, and it is said.
+    WriteFile(directory_ + kDownloadFileName, "garbage");
+    WriteFile(directory_ + kCompletedFileName, "garbage");
+    dialog->OnCopyData(0, {StallingPage(5), "", "", 0});
+    EXPECT_EQ(dialog->model().RowCount(), 3);
+    ASSERT_TRUE(SpinUntil([&] { return shell_.messages.size() == 4; }));
+    EXPECT_NE(shell_.messages[3].find("completed.xml 在程序运行时被损坏"), std::string::npos);
+    for (int page : {3, 4, 5}) {
+        EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", Page(page), "frmPge"),
+                  Page(page));
+    }
 }
 
 TEST_F(MainDialogTest, OptionsAndTheCloseButtonInItsThreeCases) {

@@ -1,4 +1,5 @@
 #include "tarvane/store/task_files.h"
+#include "tarvane/store/task_file_repair.h"
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -232,6 +233,22 @@ TEST_F(TaskFilesTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "flag"), "");
     ASSERT_TRUE(files_.SetItemField(download_, "frmPge", "q", "flag", "2"));
     EXPECT_EQ(ReadFile(download_), "<download>\r\n<item frmPge=\"q\" flag=\"2\"/>\r\n</download>");
+
+    // Damaged meanwhile: set aside, and what the program holds is saved afresh, before a lookup too.
+    std::vector<SetAsideFile> aside;
+    files_.OnSetAside([&](const SetAsideFile& file) { aside.push_back(file); });
+    WriteFile(download_, "<download><item frmPge=");
+    EXPECT_FALSE(files_.ItemExists(download_, "frmPge", "r"));
+    ASSERT_TRUE(files_.AddItem(download_, SampleTask("r"), false));
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(aside[0].itemsCarriedOver, 1);
+    EXPECT_EQ(ReadFile(aside[0].setAsideAs), "<download><item frmPge=");
+    EXPECT_EQ(files_.ListTasks(download_).size(), 2u);
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "q", "flag"), "2");
+    RepairTaskFiles(files_, temp_.Directory());  // as at start: completed.xml is held from now on
+    WriteFile(completed_, "garbage");
+    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "new"), kPageNew);
+    EXPECT_EQ(aside.size(), 2u);
 
     std::filesystem::remove(download_);
     EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "q", "flag", "3"));

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
+#include <thread>
 
 #include "tools/demo-site/game_content.h"
 #include "tools/demo-site/pages.h"
@@ -195,13 +197,22 @@ bool DemoSite::HandlePortal(const httplib::Request& request, httplib::Response& 
                 return true;
             }
         }
-        response.set_content_provider(static_cast<std::size_t>(served.size), "application/zip",
-                                      [&served](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                                          char block[65536];
-                                          std::size_t count = std::min(length, sizeof block);
-                                          FillGameBytes(served, offset, block, count);
-                                          return sink.write(block, count);
-                                      });
+        const std::uint64_t bytesPerSecond = std::uint64_t{options_.rateKBps} * 1024;
+        response.set_content_provider(
+            static_cast<std::size_t>(served.size), "application/zip",
+            [&served, bytesPerSecond, start = std::chrono::steady_clock::now(), sent = std::uint64_t{0}](
+                std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
+                char block[65536];
+                std::size_t count = std::min(length, sizeof block);
+                if (bytesPerSecond != 0) {
+                    // Small blocks, each sent no earlier than the rate allows, so the speed is even.
+                    count = std::min<std::size_t>(count, std::max<std::uint64_t>(bytesPerSecond / 10, 1));
+                    sent += count;
+                    std::this_thread::sleep_until(start + std::chrono::microseconds(sent * 1'000'000 / bytesPerSecond));
+                }
+                FillGameBytes(served, offset, block, count);
+                return sink.write(block, count);
+            });
     } else if (path.ends_with(".sha256") && GameOfFilePath(path.substr(0, path.size() - 7)) != nullptr) {
         const Game& hashed = *GameOfFilePath(path.substr(0, path.size() - 7));
         response.set_content(FileSha256(hashed) + "  " + std::string(hashed.slug) + ".zip\n", kText);

@@ -25,6 +25,9 @@ struct DemoSiteOptions {
     std::string minigameHost = "mini.quellora.localhost";
     // The version the official site publishes; 1 matches a fresh install, so no update is offered.
     std::uint32_t publishedVersion = 1;
+    // Game files are served at this many KB/s (1024 bytes) per transfer, as a real file server would,
+    // so a download can be watched; 0 serves them as fast as the connection takes them.
+    std::uint32_t rateKBps = 0;
 };
 
 // Every site of the system in one server on 127.0.0.1, told apart by the Host header: the official

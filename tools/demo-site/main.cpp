@@ -15,11 +15,12 @@ constexpr int kDefaultPort = 8717;
 
 void PrintUsage() {
     std::printf(
-        "usage: demo-site [--port N] [--publish-version N]\n"
+        "usage: demo-site [--port N] [--publish-version N] [--rate KBPS]\n"
         "       demo-site --hash FILE-PATH\n"
         "Serves every site of tarvane on 127.0.0.1, told apart by the Host header; host names come from\n"
         "TARVANE_OFFICIAL_HOST, TARVANE_PORTAL_HOST and TARVANE_MINIGAME_HOST (their ports are ignored:\n"
         "links between the sites carry the port served, 8717 unless --port says otherwise).\n"
+        "--rate serves each game file at KBPS KB/s (1024 bytes), as a real file server would.\n"
         "--hash prints the SHA-256 of a game file, given as its path (/files/ID/NAME.zip) or address.\n");
 }
 
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
             ++i;
         } else if (option == "--publish-version" && hasValue && ParseNumber(argv[i + 1], 0xFFFFFFFFull, number)) {
             options.publishedVersion = static_cast<std::uint32_t>(number);
+            ++i;
+        } else if (option == "--rate" && hasValue && ParseNumber(argv[i + 1], 0xFFFFFFFFull / 1024, number)) {
+            options.rateKBps = static_cast<std::uint32_t>(number);
             ++i;
         } else if (option == "--hash" && hasValue) {
             const tarvane::demo::Game* game = tarvane::demo::GameOfFilePath(argv[i + 1]);
