@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QWindow>
@@ -315,6 +316,10 @@ void MainDialog::Initialize() {
     for (int column = 0; column < kTaskColumnCount; ++column) {
         list_->setColumnWidth(column, TaskListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
     }
+    // Speeds run to five digits; the cell's margins come on top of the text.
+    int speedWidth = list_->fontMetrics().horizontalAdvance(QStringLiteral("99999K/S")) +
+                     2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1) + 4;
+    list_->setColumnWidth(kColumnSpeed, std::max(list_->columnWidth(kColumnSpeed), speedWidth));
 
     for (const SetAsideFile& damaged : RepairTaskFiles(engine_.files, setup_.programDirectory)) {
         ports_.messages.Show(Ansi("任务文件 ") + damaged.file + Ansi(" 已损坏，已改名为 ") + damaged.setAsideAs +
@@ -469,6 +474,10 @@ void MainDialog::OnCloseButton() {
     } else {
         HideToTray();
     }
+}
+
+void MainDialog::reject() {
+    OnCloseButton();
 }
 
 void MainDialog::OnTrayExit() {

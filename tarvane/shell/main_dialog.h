@@ -140,6 +140,10 @@ public:
 signals:
     void aboutRequested();
 
+public slots:
+    // Escape and the window manager's close: what the close button does.
+    void reject() override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
