@@ -12,6 +12,7 @@
 
 #include "desktop/routed_page.h"
 
+#include "platform/codepage.h"
 #include "platform/link_handoff.h"
 #include "selvik/browser_dialog.h"
 #include "selvik/link_delivery.h"
@@ -83,6 +84,35 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOnForTheUsersClicksOnly) {
     SpinUntil([&] { return routed.size() > 3; }, 1s);  // the button's later windows, if any
     EXPECT_EQ(routed, (std::vector<std::string>{"off " + other, "new " + other, "new " + other}));
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);
+}
+
+struct RecordingNotices : Notices {
+    void Show(const std::string& text) override { shown.push_back(platform::Utf8FromAnsi(text)); }
+    std::vector<std::string> shown;
+};
+
+// selvik neither downloads files nor saves pages itself: a click on a file link and the page menu's
+// "保存页面" say so, and say how a game is downloaded.
+TEST(WebView, FileLinksAndSavingThePageSayWhyNothingIsSaved) {
+    tarvane::test::TestSite site;
+    site.AddFile("/game.zip", std::string(1000, 'x'), "application/zip");
+    site.AddFile("/game.htm", "<html><body><a id='file' href='/game.zip'>file</a></body></html>", "text/html");
+    tarvane::test::RecordingStarter starter;
+    BackgroundLinkSender sender([](const std::string&) {});
+    RecordingNotices notices;
+    WebBrowserView* view = nullptr;
+    BrowserDialog dialog(BrowserSetup{"/opt/selvik", site.Url("/game.htm")}, BrowserPorts{starter, sender, notices},
+                         [&](QWidget* parent) { return view = new WebBrowserView(parent); });
+    dialog.show();
+    auto* address = dialog.findChild<QLineEdit*>("address");
+    ASSERT_TRUE(SpinUntil([&] { return !address->text().isEmpty(); }));
+    auto* web = qobject_cast<QWebEngineView*>(view->Widget());
+    QTest::mouseClick(web->focusProxy(), Qt::LeftButton, {}, CentreOf(web->page(), "#file"));
+    ASSERT_TRUE(SpinUntil([&] { return notices.shown.size() == 1; }, 10s));
+    web->page()->triggerAction(QWebEnginePage::SavePage);
+    ASSERT_TRUE(SpinUntil([&] { return notices.shown.size() == 2; }, 10s));
+    EXPECT_NE(notices.shown[0].find("“下载”"), std::string::npos) << notices.shown[0];
+    EXPECT_NE(notices.shown[1].find("不保存网页"), std::string::npos) << notices.shown[1];
 }
 
 // Starts programs for real, in `environment`, and records them. What still runs `ends` when the object
