@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,7 @@ signals:
 public slots:
     // Escape and the window manager's close: what the close button does.
     void reject() override;
+    void setVisible(bool visible) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -199,7 +201,8 @@ private:
     bool initialized_ = false;
     std::vector<platform::LinkHandoffRecord> earlyLinks_;
     bool dragging_ = false;
-    QPoint dragOffset_;
+    QPoint dragGrip_;
+    std::optional<QPoint> placeWhenHidden_;
 };
 
 }  // namespace tarvane

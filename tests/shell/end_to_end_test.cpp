@@ -3,11 +3,17 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
+#include <QStandardPaths>
 #include <filesystem>
 
 #include "tarvane/engine/task_record.h"
 #include "tarvane/store/task_files.h"
 #include "tests/shell/shell_fixture.h"
+
+inline void PrintTo(const QPoint& point, std::ostream* out) {
+    *out << point.x() << ',' << point.y();
+}
 
 namespace tarvane::test {
 namespace {
@@ -15,7 +21,8 @@ namespace {
 // The real program, offscreen, on a program directory of its own, against a local site.
 class EndToEnd : public TempDirTest {
 protected:
-    void Start(const std::string& page) {
+    // Offscreen, or on the X display `display`; with no link when `page` is empty.
+    void Start(const std::string& page, const std::string& display = "") {
         std::string program = temp_.File("tarvane");
         std::filesystem::copy_file(TARVANE_BINARY, program);
         WriteFile(temp_.File("updater"), "#!/bin/sh\n");
@@ -30,7 +37,10 @@ protected:
         auto set = [&](const char* name, const std::string& value) {
             environment.insert(QString::fromLatin1(name), QString::fromStdString(value));
         };
-        set("QT_QPA_PLATFORM", "offscreen");
+        set("QT_QPA_PLATFORM", display.empty() ? "offscreen" : "xcb");
+        if (!display.empty()) {
+            set("DISPLAY", display);
+        }
         set("TARVANE_WEB_PANE", "0");
         set("XDG_RUNTIME_DIR", temp_.File("runtime"));
         set("XDG_DATA_HOME", temp_.File("data"));
@@ -39,7 +49,8 @@ protected:
         set("TARVANE_SITE_DOMAIN", "quellora.localhost");
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QString::fromStdString(program), {QString::fromStdString(">" + page + "<")});
+        process_.start(QString::fromStdString(program),
+                       page.empty() ? QStringList() : QStringList{QString::fromStdString(">" + page + "<")});
         ASSERT_TRUE(process_.waitForStarted(10000));
     }
 
@@ -97,6 +108,88 @@ TEST_F(EndToEnd, EndingWhileDownloadingKeepsTheCount) {
     EXPECT_EQ(Field(page, "flag"), std::to_string(kStatePaused));
     EXPECT_EQ(Field(page, "downloadedSize"), std::to_string(std::filesystem::file_size(data)));
     EXPECT_EQ(Field(page, "size"), "2000000");
+}
+
+// Under a window manager that centres new windows (openbox on Xvfb, with a tray): the first drag
+// moves the frameless window with the pointer, the task menu opens at the pointer, and the window
+// comes back from the tray where it was.
+TEST_F(EndToEnd, UnderAWindowManagerTheWindowFollowsThePointerAndComesBackWhereItWas) {
+    for (const char* tool : {"Xvfb", "openbox", "trayer", "xdotool"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            GTEST_SKIP() << tool << " is not installed";
+        }
+    }
+    // A display of its own: the server names the free one it took.
+    QProcess server, manager, tray;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    if (!SpinUntil([&] { return server.canReadLine(); }, std::chrono::seconds(20))) {
+        GTEST_SKIP() << "no X server";
+    }
+    std::string display = ":" + server.readLine().trimmed().toStdString();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", QString::fromStdString(display));
+    // xdotool's output lines; the command line is split at blanks.
+    auto xdo = [&](const QString& command) {
+        QProcess tool;
+        tool.setProcessEnvironment(environment);
+        tool.start("xdotool", command.split(' '));
+        tool.waitForFinished(20000);
+        return QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    };
+    auto geometry = [&](const QString& window) {
+        QStringList lines = xdo("getwindowgeometry --shell " + window);
+        auto value = [&](int line) { return lines.value(line).section('=', 1).toInt(); };
+        return QRect(value(1), value(2), value(3), value(4));
+    };
+    auto started = [&](const std::function<bool()>& ready) { return SpinUntil(ready, std::chrono::seconds(20)); };
+    for (QProcess* helper : {&manager, &tray}) {
+        helper->setProcessEnvironment(environment);
+    }
+    manager.start("openbox", {});
+    tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "100"});
+    if (!started([&] { return !xdo("get_desktop").isEmpty() && !xdo("search --class trayer").isEmpty(); })) {
+        GTEST_SKIP() << "openbox or trayer did not start";
+    }
+    TaskFiles().EnsureTaskFiles(temp_.Directory());
+    DownloadTask task;
+    task.frmPge = "http://game.quellora.localhost/game/7.htm";
+    task.flag = "2";
+    TaskFiles().AddItem(temp_.File("download.xml"), task, false);
+    Start("", display);
+    QString window = xdo("search --sync --onlyvisible --name ^Quellora$").value(0);
+    ASSERT_FALSE(window.isEmpty());
+    QPoint first = geometry(window).topLeft();
+
+    xdo("mousemove --window " + window +
+        " 950 140 mousedown 1 sleep 0.3 mousemove_relative 10 10 sleep 0.3 mousemove_relative 40 30 sleep 0.3 "
+        "mouseup 1 sleep 0.5");
+    QPoint dragged = geometry(window).topLeft();
+    EXPECT_EQ(dragged, first + QPoint(50, 40));
+
+    // The program's widest shown window narrower than `limit`: the menu, or alone the tray icon.
+    auto narrowerThan = [&](int limit) {
+        QRect found;
+        for (const QString& shown : xdo("search --onlyvisible --class tarvane")) {
+            QRect place = geometry(shown);
+            found = place.width() < limit && place.width() > found.width() ? place : found;
+        }
+        return found;
+    };
+    xdo("mousemove --window " + window + " 300 187 click 1 sleep 0.5 click 3 sleep 1");
+    QStringList pointer = xdo("getmouselocation --shell");
+    EXPECT_EQ(narrowerThan(500).topLeft(),
+              QPoint(pointer.value(0).section('=', 1).toInt(), pointer.value(1).section('=', 1).toInt()));
+
+    xdo("key Escape sleep 0.5 mousemove --window " + window + " 950 20 click 1 sleep 1");  // close: to the tray
+    ASSERT_TRUE(xdo("search --onlyvisible --name ^Quellora$").isEmpty());
+    QPoint icon = narrowerThan(40).center();
+    xdo(QString("mousemove %1 %2 click 1 sleep 1").arg(icon.x()).arg(icon.y()));
+    EXPECT_EQ(geometry(window).topLeft(), dragged);
+    Terminate();
+    for (QProcess* helper : {&tray, &manager, &server}) {
+        helper->terminate();  // the server removes its lock
+        helper->waitForFinished();
+    }
 }
 
 }  // namespace
