@@ -86,35 +86,6 @@ TEST(WebView, RoutedPageKeepsItsPageAndSendsLinksOnForTheUsersClicksOnly) {
     EXPECT_EQ(site.RequestCount("/other.htm"), 0);
 }
 
-struct RecordingNotices : Notices {
-    void Show(const std::string& text) override { shown.push_back(platform::Utf8FromAnsi(text)); }
-    std::vector<std::string> shown;
-};
-
-// selvik neither downloads files nor saves pages itself: a click on a file link and the page menu's
-// "保存页面" say so, and say how a game is downloaded.
-TEST(WebView, FileLinksAndSavingThePageSayWhyNothingIsSaved) {
-    tarvane::test::TestSite site;
-    site.AddFile("/game.zip", std::string(1000, 'x'), "application/zip");
-    site.AddFile("/game.htm", "<html><body><a id='file' href='/game.zip'>file</a></body></html>", "text/html");
-    tarvane::test::RecordingStarter starter;
-    BackgroundLinkSender sender([](const std::string&) {});
-    RecordingNotices notices;
-    WebBrowserView* view = nullptr;
-    BrowserDialog dialog(BrowserSetup{"/opt/selvik", site.Url("/game.htm")}, BrowserPorts{starter, sender, notices},
-                         [&](QWidget* parent) { return view = new WebBrowserView(parent); });
-    dialog.show();
-    auto* address = dialog.findChild<QLineEdit*>("address");
-    ASSERT_TRUE(SpinUntil([&] { return !address->text().isEmpty(); }));
-    auto* web = qobject_cast<QWebEngineView*>(view->Widget());
-    QTest::mouseClick(web->focusProxy(), Qt::LeftButton, {}, CentreOf(web->page(), "#file"));
-    ASSERT_TRUE(SpinUntil([&] { return notices.shown.size() == 1; }, 10s));
-    web->page()->triggerAction(QWebEnginePage::SavePage);
-    ASSERT_TRUE(SpinUntil([&] { return notices.shown.size() == 2; }, 10s));
-    EXPECT_NE(notices.shown[0].find("“下载”"), std::string::npos) << notices.shown[0];
-    EXPECT_NE(notices.shown[1].find("不保存网页"), std::string::npos) << notices.shown[1];
-}
-
 // Starts programs for real, in `environment`, and records them. What still runs `ends` when the object
 // ends is killed, also after a failed assertion.
 struct SystemStarter : tarvane::test::RecordingStarter {
@@ -143,14 +114,16 @@ struct SystemStarter : tarvane::test::RecordingStarter {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
-struct UnexpectedNotices : Notices {
-    void Show(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+struct RecordingNotices : Notices {
+    void Show(const std::string& text) override { shown.push_back(platform::Utf8FromAnsi(text)); }
+    std::vector<std::string> shown;
 };
 
 // selvik shows a demo game's page; "下载" with no tarvane running starts the real tarvane from the
 // program directory, hands the page over, and the game arrives intact in the download folder. Then a
 // click on the portal's "用 tarvane 下载" link of another game goes through the desktop (xdg-open and the
-// link handler the running tarvane registered) to that tarvane, which takes the task.
+// link handler the running tarvane registered) to that tarvane, which takes the task. Its "直接下载" and
+// the page menu's "保存页面" save nothing and say why.
 TEST(EndToEnd, SelvikHandsPagesToTarvaneByItsButtonAndByThePortalsLink) {
     tarvane::test::TempDir dir;
     std::filesystem::copy_file(TARVANE_BINARY, dir.File("tarvane"));
@@ -184,7 +157,7 @@ TEST(EndToEnd, SelvikHandsPagesToTarvaneByItsButtonAndByThePortalsLink) {
     SocketHandoffChannel channel(dir.File("runtime/tarvane/Quellora"));
     SleepingWaiter waiter;
     std::atomic<int> outcome{-1};
-    UnexpectedNotices notices;
+    RecordingNotices notices;
     {
         BackgroundLinkSender sender([&](const std::string& record) {
             outcome = static_cast<int>(DeliverLink(record, dir.File("tarvane"), {channel, starter, waiter}));
@@ -215,6 +188,13 @@ TEST(EndToEnd, SelvikHandsPagesToTarvaneByItsButtonAndByThePortalsLink) {
             SpinUntil([&] { return holds("download.xml", otherPage) || holds("completed.xml", otherPage); }, 60s));
         // Through the desktop, not through "下载".
         EXPECT_EQ(starter.Programs(), (std::vector<std::string>{dir.File("tarvane"), "xdg-open"}));
+        EXPECT_TRUE(notices.shown.empty());
+        QTest::mouseClick(web->focusProxy(), Qt::LeftButton, {}, CentreOf(web->page(), "a.plain"));
+        ASSERT_TRUE(SpinUntil([&] { return notices.shown.size() == 1; }, 10s));
+        web->page()->triggerAction(QWebEnginePage::SavePage);
+        ASSERT_TRUE(SpinUntil([&] { return notices.shown.size() == 2; }, 10s));
+        EXPECT_NE(notices.shown[0].find("“下载”"), std::string::npos) << notices.shown[0];
+        EXPECT_NE(notices.shown[1].find("不保存网页"), std::string::npos) << notices.shown[1];
     }
 }
 
