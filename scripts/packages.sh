@@ -5,8 +5,8 @@ TARVANE_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libpugixml-dev
     tinyproxy curl
-    qt6-base-dev qt6-webengine-dev qt6-translations-l10n libcanberra-dev xvfb xauth trayer openbox xdotool fonts-wqy-microhei
-    xdg-utils desktop-file-utils appstream python3
+    qt6-base-dev qt6-webengine-dev qt6-translations-l10n libcanberra-dev xvfb xauth trayer fonts-wqy-microhei
+    openbox xdotool xdg-utils desktop-file-utils appstream python3
 )
 
 tarvane_install_packages() {
