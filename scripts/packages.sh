@@ -6,7 +6,7 @@ TARVANE_PACKAGES=(
     libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libpugixml-dev
     tinyproxy curl
     qt6-base-dev qt6-webengine-dev qt6-translations-l10n libcanberra-dev xvfb xauth trayer fonts-wqy-microhei
-    xdg-utils desktop-file-utils appstream python3
+    openbox xdotool xdg-utils desktop-file-utils appstream python3
 )
 
 tarvane_install_packages() {

@@ -101,6 +101,17 @@ BrowserDialog::BrowserDialog(BrowserSetup setup, BrowserPorts ports, const Brows
         }
     });
 
+    // Said once the page's request has been answered, not inside it.
+    connect(
+        view_, &BrowserView::DownloadRefused, this,
+        [this](bool wholePage) {
+            ports_.notices.Show(platform::AnsiFromUtf8(
+                wholePage ? "游戏选择端不保存网页：它只用来挑选游戏，不在磁盘上保存任何东西。"
+                          : "游戏选择端不直接下载文件。要下载这个游戏，请在游戏页面上点击上方的“下载”按钮，"
+                            "交给Quellora下载（可以断点续传）。"));
+        },
+        Qt::QueuedConnection);
+
     // Stands in for the About entry of the window menu, which a Linux window manager does not let a
     // program extend: F1, or a right click on the window's own background.
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);

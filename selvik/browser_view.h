@@ -32,6 +32,8 @@ signals:
     void StatusTextChanged(const QString& text);
     // A followed link of a scheme the view does not show (such as "tarvane:"), fully encoded.
     void DesktopLinkClicked(const QString& address);
+    // A file link or the page's own "save page" asked for a download, which the view refused.
+    void DownloadRefused(bool wholePage);
 };
 
 }  // namespace selvik

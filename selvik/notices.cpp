@@ -2,8 +2,8 @@
 
 #include <QMessageBox>
 
+#include "desktop/message_box.h"
 #include "desktop/qt_text.h"
-#include "desktop/qt_translations.h"
 #include "platform/caption.h"
 
 namespace selvik {
@@ -11,8 +11,7 @@ namespace selvik {
 void MessageBoxNotices::Show(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, QString::fromLatin1(platform::kCaption), tarvane::UiText(text),
                     QMessageBox::Ok, owner_);
-    tarvane::SetChineseButtonTexts(box);
-    box.exec();
+    tarvane::RunMessageBox(box);
 }
 
 }  // namespace selvik

@@ -1,6 +1,8 @@
 #include "selvik/web_browser_view.h"
 
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "desktop/routed_page.h"
@@ -17,6 +19,14 @@ WebBrowserView::WebBrowserView(QWidget* parent) : BrowserView(parent), view_(new
     connect(view_, &QWebEngineView::loadFinished, this, [this](bool) { emit DocumentComplete(); });
     connect(view_, &QWebEngineView::titleChanged, this, &BrowserView::TitleChanged);
     connect(page, &QWebEnginePage::linkHovered, this, &BrowserView::StatusTextChanged);
+    // Downloads are tarvane's: this program keeps nothing on disk.
+    connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
+            [this, page](QWebEngineDownloadRequest* asked) {
+                if (asked->page() == page) {
+                    asked->cancel();
+                    emit DownloadRefused(asked->isSavePageDownload());
+                }
+            });
 }
 
 QWidget* WebBrowserView::Widget() {

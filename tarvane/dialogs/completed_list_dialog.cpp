@@ -194,7 +194,7 @@ bool CompletedListDialog::CheckFileExists(const std::string& path) {
     if (!path.empty() && std::filesystem::exists(platform::Utf8FromAnsi(path), error)) {
         return true;
     }
-    ports_.messages.Show(AnsiLiteral("文件已不存在！"), environment_.applicationName, MessageButtons::Ok);
+    ports_.messages.Warn(AnsiLiteral("文件已不存在！"), environment_.applicationName);
     return false;
 }
 

@@ -1,7 +1,6 @@
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -50,11 +49,6 @@ void DeleteConfirmDialog::accept() {
 
 void DeleteConfirmDialog::reject() {
     done(kDeleteCancel);
-}
-
-void DeleteConfirmDialog::closeEvent(QCloseEvent* event) {
-    // The window manager's close is as unavailable as the missing close button.
-    event->ignore();
 }
 
 int DeleteConfirmDialogAsker::Ask(QWidget* owner) {

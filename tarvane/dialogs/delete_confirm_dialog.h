@@ -14,8 +14,8 @@ enum DeleteAnswer : int {
     kDeleteWithFile = 100,  // "是(&Y)" with "同时删除文件" checked
 };
 
-// Asks whether a finished download leaves the list, and whether its file goes too. The window has
-// no close button; Escape still answers "否".
+// Asks whether a finished download leaves the list, and whether its file goes too. Escape and the
+// window manager's close answer "否".
 class DeleteConfirmDialog : public QDialog {
     Q_OBJECT
 
@@ -31,9 +31,6 @@ public:
 public slots:
     void accept() override;
     void reject() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     QPushButton* yes_;

@@ -20,6 +20,10 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons buttons) = 0;
+    // The same with OK and the exclamation icon.
+    virtual MessageAnswer Warn(const std::string& text, const std::string& caption) {
+        return Show(text, caption, MessageButtons::Ok);
+    }
 };
 
 class Clipboard {

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QWindow>
@@ -213,8 +214,9 @@ void MainDialog::BuildControls() {
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->horizontalHeader()->setHighlightSections(false);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { ShowTaskMenu(list_->viewport()->mapToGlobal(at)); });
+    // At the pointer itself: after a window manager has moved the frameless window, Qt's idea of
+    // where the window lies can lag behind.
+    connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint&) { ShowTaskMenu(QCursor::pos()); });
 
     if (setup_.webPane) {
         // Scheme links go to the desktop; links that would leave the nav page open in the game browser,
@@ -326,6 +328,10 @@ void MainDialog::Initialize() {
     for (int column = 0; column < kTaskColumnCount; ++column) {
         list_->setColumnWidth(column, TaskListModel::ColumnWidths()[static_cast<std::size_t>(column)]);
     }
+    // Speeds run to five digits; the cell's margins come on top of the text.
+    int speedWidth = list_->fontMetrics().horizontalAdvance(QStringLiteral("99999K/S")) +
+                     2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1) + 4;
+    list_->setColumnWidth(kColumnSpeed, std::max(list_->columnWidth(kColumnSpeed), speedWidth));
 
     for (const SetAsideFile& damaged : RepairTaskFiles(engine_.files, setup_.programDirectory)) {
         ports_.messages.Show(Ansi("任务文件 ") + damaged.file + Ansi(" 已损坏，已改名为 ") + damaged.setAsideAs +
@@ -482,6 +488,20 @@ void MainDialog::OnCloseButton() {
     }
 }
 
+void MainDialog::reject() {
+    OnCloseButton();
+}
+
+void MainDialog::setVisible(bool visible) {
+    // A window manager places a window shown again as if it were new: it goes back where it was.
+    if (!visible && isVisible()) {
+        placeWhenHidden_ = pos();
+    } else if (visible && !isVisible() && placeWhenHidden_) {
+        move(*placeWhenHidden_);
+    }
+    QDialog::setVisible(visible);
+}
+
 void MainDialog::OnTrayExit() {
     if (engine_.tables.AnyWorkerRunning()) {
         if (ports_.messages.Show(Ansi("有任务正在进行中，您确定要关闭程序吗？"), kCaption, MessageButtons::OkCancel) !=
@@ -597,16 +617,21 @@ void MainDialog::mousePressEvent(QMouseEvent* event) {
         return;
     }
     // Dragging anywhere on the background moves the caption-less window.
-    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+    // On X11, Qt hands the window manager the pointer's place mapped to the screen twice, and the
+    // window jumps by its own position at the drag's start: there the window moves itself. Elsewhere
+    // (Wayland) only the compositor can move it.
+    if (QGuiApplication::platformName() != QLatin1String("xcb") && windowHandle() != nullptr &&
+        windowHandle()->startSystemMove()) {
         return;
     }
+    // The grip from the press alone, so that no remembered place of the window enters the move.
     dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    dragGrip_ = event->position().toPoint();
 }
 
 void MainDialog::mouseMoveEvent(QMouseEvent* event) {
     if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
+        move(event->globalPosition().toPoint() - dragGrip_);
     }
     QDialog::mouseMoveEvent(event);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,11 @@ public:
 signals:
     void aboutRequested();
 
+public slots:
+    // Escape and the window manager's close: what the close button does.
+    void reject() override;
+    void setVisible(bool visible) override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -195,7 +201,8 @@ private:
     bool initialized_ = false;
     std::vector<platform::LinkHandoffRecord> earlyLinks_;
     bool dragging_ = false;
-    QPoint dragOffset_;
+    QPoint dragGrip_;
+    std::optional<QPoint> placeWhenHidden_;
 };
 
 }  // namespace tarvane

@@ -11,18 +11,26 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "desktop/message_box.h"
 #include "desktop/qt_text.h"
-#include "desktop/qt_translations.h"
 #include "platform/codepage.h"
 
 namespace tarvane {
 
 MessageAnswer QtMessageBoxes::Show(const std::string& text, const std::string& caption, MessageButtons buttons) {
-    QMessageBox box(QMessageBox::NoIcon, UiText(caption), UiText(text),
+    return Run(text, caption, buttons, false);
+}
+
+MessageAnswer QtMessageBoxes::Warn(const std::string& text, const std::string& caption) {
+    return Run(text, caption, MessageButtons::Ok, true);
+}
+
+MessageAnswer QtMessageBoxes::Run(const std::string& text, const std::string& caption, MessageButtons buttons,
+                                  bool warning) {
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, UiText(caption), UiText(text),
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     owner_.data());
-    SetChineseButtonTexts(box);
-    int answer = box.exec();
+    int answer = RunMessageBox(box);
     return answer == QMessageBox::Cancel ? MessageAnswer::Cancel : MessageAnswer::Ok;
 }
 

@@ -14,8 +14,11 @@ class QtMessageBoxes : public MessageBoxes {
 public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
     MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons buttons) override;
+    MessageAnswer Warn(const std::string& text, const std::string& caption) override;
 
 private:
+    MessageAnswer Run(const std::string& text, const std::string& caption, MessageButtons buttons, bool warning);
+
     QPointer<QWidget> owner_;
 };
 

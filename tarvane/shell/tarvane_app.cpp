@@ -158,7 +158,8 @@ int RunTarvane(int argc, char** argv) {
     // Ended by the session or by hand: the same orderly end as the exit command.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+        // exit, not quit: quit would close the window first, and closing it asks or hides to the tray.
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
         std::signal(SIGTERM, OnTerminationSignal);
         std::signal(SIGINT, OnTerminationSignal);
         std::signal(SIGHUP, OnTerminationSignal);

@@ -117,6 +117,7 @@ TEST_F(CompletedListDialogTest, CommandsActOnTheFirstItemOfTheRowsPage) {
     EXPECT_EQ(starter_.Started().size(), 3u);
     ASSERT_EQ(messages_.shown.size(), 2u);
     EXPECT_EQ(messages_.shown[0].text, AnsiLiteral("文件已不存在！"));
+    EXPECT_TRUE(messages_.shown[0].warning);
     Run(3, CompletedListDialog::kCommandOpenFolder);
     Run(2, CompletedListDialog::kCommandOpenFolder);
     EXPECT_EQ(desktop_.shownFiles, std::vector<std::string>{FileOf("big.SWF")});
@@ -173,22 +174,21 @@ TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {
     EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(37, 0))));
 }
 
-TEST(DeleteConfirmDialogTest, AnswersFollowTheButtonAndTheBoxAndOnlyTheButtonsEndIt) {
+TEST(DeleteConfirmDialogTest, AnswersFollowTheButtonAndTheBoxAndTheWindowsCloseCancels) {
     using Act = std::function<void(DeleteConfirmDialog&)>;
     const Act check = [](DeleteConfirmDialog& d) { d.DeleteFileBox()->click(); };
     const Act yes = [](DeleteConfirmDialog& d) { d.YesButton()->click(); };
     const Act no = [](DeleteConfirmDialog& d) { d.NoButton()->click(); };
     const Act escape = [](DeleteConfirmDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); };
+    const Act close = [](DeleteConfirmDialog& d) { d.close(); };  // the window manager's
     const std::vector<std::pair<std::vector<Act>, int>> cases = {{{yes}, kDeleteKeepFile},
                                                                  {{check, yes}, kDeleteWithFile},
                                                                  {{check, no}, kDeleteCancel},
-                                                                 {{escape}, kDeleteCancel}};
+                                                                 {{escape}, kDeleteCancel},
+                                                                 {{check, close}, kDeleteCancel}};
     for (std::size_t i = 0; i < cases.size(); ++i) {
         DeleteConfirmDialog dialog;
         dialog.show();
-        // The window manager's close does not end it.
-        dialog.close();
-        EXPECT_TRUE(dialog.isVisible());
         for (const Act& act : cases[i].first) {
             act(dialog);
         }

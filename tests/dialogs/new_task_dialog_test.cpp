@@ -8,17 +8,23 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTreeView>
 #include <memory>
 
+#include "desktop/message_box.h"
 #include "desktop/qt_translations.h"
 #include "dialog_fixture.h"
 #include "platform/codepage.h"
 #include "platform/url_parse.h"
 #include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/dialogs/recent_folders.h"
+#include "tests/support/spin.h"
 
 namespace tarvane::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kPage = "http://game.quellora.localhost/7.htm";
 
@@ -182,6 +188,15 @@ TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936AndQtSpeaksChinese)
     std::filesystem::create_directory(utf8Folder);
     WhenModal<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("请选择文件夹"));
+        // Folders and their dates are listed in Chinese.
+        dialog->setDirectory(QString::fromStdString(temp.path().string()));
+        auto* tree = dialog->findChild<QTreeView*>("treeView");
+        QModelIndex entry;
+        SpinUntil([&] { return (entry = tree->model()->index(0, 0, tree->rootIndex())).isValid(); }, 5s);
+        EXPECT_EQ(entry.siblingAtColumn(2).data().toString(), QString::fromUtf8("文件夹"));
+        QString date = entry.siblingAtColumn(3).data().toString();
+        EXPECT_TRUE(QRegularExpression(R"(^\d{4}/\d{1,2}/\d{1,2} \d{1,2}:\d{2}$)").match(date).hasMatch())
+            << date.toStdString();
         dialog->setDirectory(QString::fromStdString(utf8Folder));
         QMetaObject::invokeMethod(dialog, "accept");
     });
@@ -192,12 +207,16 @@ TEST(FolderPickerTest, ModalDialogAnswersTheChosenFolderIn936AndQtSpeaksChinese)
     WhenModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_FALSE(picker.PickFolder("x", nullptr).has_value());
 
-    // Qt's own dialogs and the message boxes' buttons speak Chinese.
+    // Qt's own dialogs and the message boxes' buttons speak Chinese; a box leaves the title bar room
+    // for its whole caption beside a window manager's icon and three buttons.
     EXPECT_EQ(InstallChineseQtTranslations(*QCoreApplication::instance()), 2);
-    QMessageBox box(QMessageBox::NoIcon, "Quellora", "?",
-                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
-    SetChineseButtonTexts(box);
-    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("取消"));
+    QMessageBox box(QMessageBox::Warning, "tarvane", QString::fromUtf8("文件已不存在！"), QMessageBox::Ok);
+    WhenModal<QMessageBox>([](QMessageBox* shown) {
+        EXPECT_EQ(shown->button(QMessageBox::Ok)->text(), QString::fromUtf8("确定"));
+        EXPECT_GE(shown->width(), shown->fontMetrics().horizontalAdvance("tarvane") + 4 * 30);
+        shown->button(QMessageBox::Ok)->click();
+    });
+    RunMessageBox(box);
 }
 
 }  // namespace

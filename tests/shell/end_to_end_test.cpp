@@ -9,13 +9,18 @@
 #include "tarvane/store/task_files.h"
 #include "tests/shell/shell_fixture.h"
 
+inline void PrintTo(const QPoint& point, std::ostream* out) {
+    *out << point.x() << ',' << point.y();
+}
+
 namespace tarvane::test {
 namespace {
 
 // The real program, offscreen, on a program directory of its own, against a local site.
 class EndToEnd : public TempDirTest {
 protected:
-    void Start(const std::string& page) {
+    // Offscreen, or on the X display `display`; with no link when `page` is empty.
+    void Start(const std::string& page, const std::string& display = "") {
         std::string program = temp_.File("tarvane");
         std::filesystem::copy_file(TARVANE_BINARY, program);
         WriteFile(temp_.File("updater"), "#!/bin/sh\n");
@@ -30,7 +35,10 @@ protected:
         auto set = [&](const char* name, const std::string& value) {
             environment.insert(QString::fromLatin1(name), QString::fromStdString(value));
         };
-        set("QT_QPA_PLATFORM", "offscreen");
+        set("QT_QPA_PLATFORM", display.empty() ? "offscreen" : "xcb");
+        if (!display.empty()) {
+            set("DISPLAY", display);
+        }
         set("TARVANE_WEB_PANE", "0");
         set("XDG_RUNTIME_DIR", temp_.File("runtime"));
         set("XDG_DATA_HOME", temp_.File("data"));
@@ -39,7 +47,8 @@ protected:
         set("TARVANE_SITE_DOMAIN", "quellora.localhost");
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QString::fromStdString(program), {QString::fromStdString(">" + page + "<")});
+        process_.start(QString::fromStdString(program),
+                       page.empty() ? QStringList() : QStringList{QString::fromStdString(">" + page + "<")});
         ASSERT_TRUE(process_.waitForStarted(10000));
     }
 
@@ -60,30 +69,6 @@ protected:
     TaskFiles files_;
 };
 
-TEST_F(EndToEnd, CommandLineLinkIsDownloadedAndCompleted) {
-    std::string page = "http://game.quellora.localhost/game/42.htm";
-    std::string bytes = MakeFileBytes(300000, 42);
-    site_.AddFile("/files/game42.zip", bytes, "application/zip");
-    site_.SetParseReply(page, site_.Url("/files/game42.zip"), "game42");
-    Start(page);
-
-    std::string completed = temp_.File("completed.xml");
-    bool done = SpinUntil(
-        [&] {
-            // Recorded as finished first, then gone from the unfinished tasks.
-            return std::filesystem::exists(completed) && ReadFile(completed).find(page) != std::string::npos &&
-                   ReadFile(temp_.File("download.xml")).find(page) == std::string::npos &&
-                   std::filesystem::exists(temp_.File("saved/game42.zip"));
-        },
-        std::chrono::seconds(60));
-    EXPECT_TRUE(done);
-    if (done) {
-        EXPECT_TRUE(ReadFile(temp_.File("saved/game42.zip")) == bytes);
-    }
-    Terminate();
-    EXPECT_EQ(site_.ParseRequestLinks(), std::vector<std::string>{page});
-}
-
 TEST_F(EndToEnd, EndingWhileDownloadingKeepsTheCount) {
     std::string page = "http://game.quellora.localhost/game/43.htm";
     site_.AddSlowFile("/files/game43.zip", MakeFileBytes(2000000, 43), 100000);
@@ -97,6 +82,65 @@ TEST_F(EndToEnd, EndingWhileDownloadingKeepsTheCount) {
     EXPECT_EQ(Field(page, "flag"), std::to_string(kStatePaused));
     EXPECT_EQ(Field(page, "downloadedSize"), std::to_string(std::filesystem::file_size(data)));
     EXPECT_EQ(Field(page, "size"), "2000000");
+    EXPECT_EQ(site_.ParseRequestLinks(), std::vector<std::string>{page});
+}
+
+// Under a window manager that centres new windows (openbox on Xvfb, with a tray; skipped without
+// them): the first drag moves the frameless window with the pointer, the task menu opens at the
+// pointer, and the window comes back from the tray where it was.
+TEST_F(EndToEnd, UnderAWindowManagerTheWindowFollowsThePointerAndComesBackWhereItWas) {
+    QProcess server, manager, tray;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    if (!server.waitForReadyRead(20000)) {
+        GTEST_SKIP() << "no Xvfb";
+    }
+    std::string display = ":" + server.readLine().trimmed().toStdString();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", QString::fromStdString(display));
+    // The value of `key` in the "--shell" output of an xdotool command (split at blanks), or -1.
+    auto field = [&](const QString& command, const QString& key = {}) {
+        QProcess tool;
+        tool.setProcessEnvironment(environment);
+        tool.start("xdotool", command.split(' '));
+        tool.waitForFinished(20000);
+        QString out = QString::fromUtf8(tool.readAllStandardOutput());
+        return key.isEmpty() ? out.trimmed() : out.section(key + "=", 1).section('\n', 0, 0);
+    };
+    auto place = [&](const QString& command) {
+        return QPoint(field(command, "X").toInt(), field(command, "Y").toInt());
+    };
+    for (QProcess* helper : {&manager, &tray}) {
+        helper->setProcessEnvironment(environment);
+    }
+    // The tray once the window manager runs: started together, trayer did not always come up.
+    manager.start("openbox", {});
+    bool ready = SpinUntil([&] { return !field("get_desktop").isEmpty(); });
+    tray.start("trayer", {"--edge", "top", "--align", "right"});
+    if (!ready || !SpinUntil([&] { return !field("search --class trayer").isEmpty(); })) {
+        GTEST_SKIP() << "no openbox, trayer or xdotool";
+    }
+    WriteFile(temp_.File("download.xml"),
+              "<download><item frmPge=\"http://g.localhost/1.htm\" flag=\"2\"/></download>");
+    Start("", display);
+    QString window = field("search --sync --onlyvisible --name ^Quellora$");
+    QPoint first = place("getwindowgeometry --shell " + window);
+    field("mousemove --window " + window +
+          " 950 140 mousedown 1 sleep 0.3 mousemove_relative 10 10 sleep 0.3 "
+          "mousemove_relative 40 30 sleep 0.3 mouseup 1 sleep 0.5");
+    QPoint dragged = place("getwindowgeometry --shell " + window);
+    EXPECT_EQ(dragged, first + QPoint(50, 40));
+    // The menu and the tray icon are the program's only other windows.
+    auto other = [&] { return field("search --onlyvisible --class tarvane").remove(window).trimmed(); };
+    field("mousemove --window " + window + " 300 187 click 1 sleep 0.5 click 3 sleep 1");
+    EXPECT_EQ(place("getwindowgeometry --shell " + other()), place("getmouselocation --shell"));
+    field("key Escape sleep 0.5 mousemove --window " + window + " 950 20 click 1 sleep 1");  // close: to the tray
+    field("mousemove --window " + other() + " 5 5 click 1 sleep 1");
+    EXPECT_EQ(place("getwindowgeometry --shell " + window), dragged);
+    Terminate();
+    for (QProcess* helper : {&tray, &manager, &server}) {
+        helper->terminate();  // the server removes its lock
+        helper->waitForFinished();
+    }
 }
 
 }  // namespace

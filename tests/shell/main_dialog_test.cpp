@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
+#include <QTest>
 #include <filesystem>
 
 #include "platform/settings_file.h"
@@ -109,8 +110,14 @@ TEST_F(MainDialogTest, OptionsAndTheCloseButtonInItsThreeCases) {
         dialog->show();
         ASSERT_TRUE(SpinUntil([&] { return dialog->engine().tables.AnyWorkerRunning(); }));
         shell_.answer = MessageAnswer::Cancel;
-        Click(*dialog, kIdClose);  // Cancel: to the tray, the task keeps running
-        ASSERT_EQ(shell_.messages.size(), 1u);
+        // Escape and the window manager's close ask as the close button does. Cancel: to the tray,
+        // the task keeps running.
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        dialog->show();
+        dialog->close();
+        dialog->show();
+        Click(*dialog, kIdClose);
+        ASSERT_EQ(shell_.messages.size(), 3u);
         EXPECT_NE(shell_.messages[0].find("有任务正在进行中"), std::string::npos);
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
@@ -140,6 +147,10 @@ TEST_F(MainDialogTest, TabsAndTheTaskMenuAct) {
         }
         return bits + (dialog->taskList()->isVisible() ? " list" : "");
     };
+    // The widest speed fits its column.
+    dialog->model().SetSubItemText(0, kColumnSpeed, "99999K/S");
+    QAbstractItemView* list = dialog->taskList();
+    EXPECT_GE(dialog->taskList()->columnWidth(kColumnSpeed), list->sizeHintForColumn(kColumnSpeed));
     Click(*dialog, kIdTabCompleted);
     EXPECT_EQ(state(), "10000");
     Click(*dialog, kIdTabDownloading);

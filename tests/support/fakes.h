@@ -51,6 +51,7 @@ private:
 struct ShownMessage {
     std::string text;
     std::string caption;
+    bool warning = false;
 };
 
 // Records every message and answers `answer`; safe to call from any thread.
@@ -66,6 +67,12 @@ public:
             whileShown();
         }
         return answer;
+    }
+    MessageAnswer Warn(const std::string& text, const std::string& caption) override {
+        MessageAnswer given = Show(text, caption, MessageButtons::Ok);
+        std::lock_guard lock(mutex_);
+        shown.back().warning = true;
+        return given;
     }
     std::vector<ShownMessage> shown;
     MessageAnswer answer = MessageAnswer::Ok;
