@@ -109,21 +109,6 @@ TEST_F(DownloadTest, ResumesFromTheFileOnDiskOrStartsOverWhenTheServerCannotGoOn
     EXPECT_EQ(site_.RangeHeaders("/r/nineteen"), (std::vector<std::string>{"", "bytes=190-"}));
 }
 
-TEST_F(DownloadTest, ABegunTaskKeepsItsOwnFileWhateverTypeTheServerNamesNow) {
-    // "同名": X finished as 同名.exe; Y began as 同名.zip and its server now says exe.
-    std::string name = "\xCD\xAC\xC3\xFB", finished = "X's finished file";
-    engine_->files.AddItem(engine_->CompletedFile(),
-                           {.frmPge = GamePage("x"), .name = name, .path = games_, .type = "exe"}, true);
-    WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + ".exe"), finished);
-    std::string bytes = MakeFileBytes(40000, 16);
-    site_.AddFile("/files/y.exe", bytes);
-    std::string page = Store(name, "/files/y.exe", 40000, "2000", bytes.substr(0, 2000), "zip");
-    engine_->commands.StartTask(0);
-    ASSERT_TRUE(WaitCompleted({page}));
-    EXPECT_EQ(Game(name + ".exe"), finished);
-    EXPECT_TRUE(Game(name + ".zip") == bytes);
-}
-
 TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarkedFinished) {
     // A 206 to a request without a range; a redirect loop; error pages; a missing folder; links of
     // other schemes (gopher smuggles a request).

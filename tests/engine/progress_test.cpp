@@ -86,15 +86,5 @@ TEST_F(ProgressTest, PauseOrALostRowStopsEvenInsideTheGate) {
     EXPECT_EQ(progress_.downloadedText, "120");
 }
 
-TEST_F(ProgressTest, WritesFollowTheRow) {
-    progress_.Begin(0, 4000, 0);
-    Report(4000, 40, 100);
-    EXPECT_EQ(Cell(kColumnPercent), "1.00%");
-    list_.DeleteRow(0);
-    Report(4000, 400, 400);
-    EXPECT_EQ(Cell(kColumnPercent, kRow - 1), "10.00%");
-    EXPECT_EQ(Cell(kColumnPercent, kRow), "");
-}
-
 }  // namespace
 }  // namespace tarvane
