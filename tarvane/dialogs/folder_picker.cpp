@@ -37,12 +37,16 @@ public:
 
 }  // namespace
 
-std::optional<std::string> QtFolderPicker::PickFolder(const std::string& title, QWidget* owner) {
-    // exec() runs its own event loop, so the owner keeps painting and answering while it waits.
-    QFileDialog dialog(owner, UiText(title));
+void SetUpFolderDialog(QFileDialog& dialog) {
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setProxyModel(new ChineseFileColumns(&dialog));
+}
+
+std::optional<std::string> QtFolderPicker::PickFolder(const std::string& title, QWidget* owner) {
+    // exec() runs its own event loop, so the owner keeps painting and answering while it waits.
+    QFileDialog dialog(owner, UiText(title));
+    SetUpFolderDialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+class QFileDialog;
 class QWidget;
 
 namespace tarvane {
@@ -15,6 +16,9 @@ public:
     // dialog ends while the caller's windows keep being served.
     virtual std::optional<std::string> PickFolder(const std::string& title, QWidget* owner) = 0;
 };
+
+// Makes a file dialog the folder picker: folders only, their type and dates in Chinese.
+void SetUpFolderDialog(QFileDialog& dialog);
 
 // A modal Qt folder dialog.
 class QtFolderPicker : public FolderPicker {

@@ -3,8 +3,10 @@
 // sample program directory with Qt's own texts in Chinese.
 //   screenshot-dialogs OUTPUT_FOLDER
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 #include "platform/codepage.h"
 #include "platform/process_start.h"
 #include "tarvane/dialogs/delete_confirm_dialog.h"
+#include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/dialogs/new_task_dialog.h"
 #include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/main_dialog.h"
@@ -120,12 +123,20 @@ int main(int argc, char** argv) {
     app.processEvents();
     ok = Save(question, output + "/delete-confirm.png") && ok;
 
-    // As the folder picker opens it.
+    // As the folder picker opens it, on a folder with a game folder in it.
+    QDir().mkpath(QString::fromStdString(directory + "games"));
     QFileDialog picker(&main, QString::fromUtf8("请选择文件夹"), QString::fromStdString(directory));
-    picker.setFileMode(QFileDialog::Directory);
-    picker.setOption(QFileDialog::ShowDirsOnly, true);
+    SetUpFolderDialog(picker);
     picker.setOption(QFileDialog::DontUseNativeDialog, true);
     picker.show();
+    // The folder list fills in the background.
+    QDeadlineTimer listed(2000);
+    while (!listed.hasExpired() &&
+           picker.findChild<QAbstractItemView*>("treeView")
+                   ->model()
+                   ->rowCount(picker.findChild<QAbstractItemView*>("treeView")->rootIndex()) == 0) {
+        app.processEvents(QEventLoop::AllEvents, 50);
+    }
     app.processEvents();
     ok = Save(picker, output + "/folder-picker.png") && ok;
     main.Finish();
