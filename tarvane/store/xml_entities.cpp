@@ -227,6 +227,14 @@ std::string Escape(std::string_view text, bool forAttribute) {
             i += length;
             continue;
         }
+        if (static_cast<unsigned char>(c) < 0x20) {
+            // XML has no control characters but the three blanks, and other readers refuse a file
+            // with one: blanks in a value travel as references, the rest as the default character.
+            const bool blank = c == '\t' || c == '\n' || c == '\r';
+            out += !blank ? "?" : forAttribute ? "&#" + std::to_string(static_cast<int>(c)) + ";" : std::string(1, c);
+            ++i;
+            continue;
+        }
         switch (c) {
             case '&':
                 out += "&amp;";

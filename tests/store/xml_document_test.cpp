@@ -80,14 +80,15 @@ TEST(XmlDocumentEdit, SetAttributeRewritesInPlaceOrAppends) {
     ExpectText(doc, "<r>\r\n<i a=\"n&amp;w\" b=\"2\" c=\"-42\"/>\r\n<i a=\"next\"/>\r\n</r>");
 
     // Every character that needs it is escaped and read back unchanged, double-byte ones kept.
-    const std::string value = "a\"b'c<d>e&f \xD6\xD0\xCE\xC4";
+    const std::string value = "a\"b'c<d>e&f \xD6\xD0\xCE\xC4\t";
     ASSERT_TRUE(doc.SetAttribute("v", value));
-    EXPECT_NE(doc.Text().find("v=\"a&quot;b&apos;c&lt;d&gt;e&amp;f \xD6\xD0\xCE\xC4\""), std::string::npos);
+    EXPECT_NE(doc.Text().find("v=\"a&quot;b&apos;c&lt;d&gt;e&amp;f \xD6\xD0\xCE\xC4&#9;\""), std::string::npos);
     EXPECT_EQ(doc.GetAttribute("v"), value);
 
-    // A value ending in a lead byte without its trail would swallow the closing quote.
-    ASSERT_TRUE(doc.SetAttribute("e", "x\xD6"));
-    EXPECT_EQ(doc.GetAttribute("e"), "x?");
+    // A value ending in a lead byte without its trail would swallow the closing quote; a control
+    // character would make the file no XML to other readers.
+    ASSERT_TRUE(doc.SetAttribute("e", "\x01x\xD6"));
+    EXPECT_EQ(doc.GetAttribute("e"), "?x?");
     ExpectIndexMatchesText(doc);
 
     // Names the tag could not hold are refused.
