@@ -133,8 +133,10 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
         QMetaObject::invokeMethod(
             this,
             [this, damaged] {
-                ports_.messages.Show(Ansi("任务文件 ") + damaged.file + Ansi(" 在程序运行时被损坏，已改名为 ") +
-                                         damaged.setAsideAs + Ansi(" 留在原处；程序中的 ") +
+                std::string what = damaged.setAsideAs.empty() ? Ansi(" 在程序运行时被删除；程序中的 ")
+                                                              : Ansi(" 在程序运行时被损坏，已改名为 ") +
+                                                                    damaged.setAsideAs + Ansi(" 留在原处；程序中的 ");
+                ports_.messages.Show(Ansi("任务文件 ") + damaged.file + what +
                                          std::to_string(damaged.itemsCarriedOver) + Ansi(" 个任务已写入新的任务文件。"),
                                      kCaption, MessageButtons::Ok);
             },

@@ -7,7 +7,7 @@ namespace tarvane {
 // A task file that could not be read and was set aside.
 struct SetAsideFile {
     std::string file;          // the task file (code page 936 path)
-    std::string setAsideAs;    // the name the damaged file now has beside it
+    std::string setAsideAs;    // the name the damaged file now has beside it; empty when it was removed
     int itemsCarriedOver = 0;  // the items the fresh file holds
 };
 

@@ -195,13 +195,16 @@ public:
     // it and a change is refused as unsaved.
     XmlDocument* Open(bool forChange = false) {
         FileStamp now;
-        if (!StampOf(osPath_, now)) {
+        const bool present = StampOf(osPath_, now);
+        // A file removed while the program holds its tasks is written again with them.
+        const bool removed = !present && errno == ENOENT && entry_.document;
+        if (!present && !removed) {
             entry_.document.reset();
             return nullptr;
         }
-        if (!entry_.document || entry_.stamp != now) {
+        if (removed || !entry_.document || entry_.stamp != now) {
             auto document = std::make_unique<XmlDocument>();
-            if (document->LoadFile(file_) && EnterRoot(*document)) {
+            if (present && document->LoadFile(file_) && EnterRoot(*document)) {
                 entry_.document = std::move(document);
                 entry_.stamp = now;
                 return entry_.document.get();
@@ -248,12 +251,15 @@ private:
     // Sets the damaged file aside and saves the kept document in its place. When the save fails,
     // the damaged file goes back, to be tried again at the next operation.
     bool ReplaceDamaged() {
-        SetAsideFile aside{file_, SetFileAside(file_), 0};
-        if (aside.setAsideAs.empty()) {
+        SetAsideFile aside{file_, "", 0};
+        bool present = access(osPath_.c_str(), F_OK) == 0;
+        if (present && (aside.setAsideAs = SetFileAside(file_)).empty()) {
             return false;
         }
         if (!entry_.document->SaveFile(file_)) {
-            std::rename(platform::Utf8FromAnsi(aside.setAsideAs).c_str(), osPath_.c_str());
+            if (present) {
+                std::rename(platform::Utf8FromAnsi(aside.setAsideAs).c_str(), osPath_.c_str());
+            }
             return false;
         }
         if (!StampOf(osPath_, entry_.stamp)) {

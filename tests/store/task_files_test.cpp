@@ -250,9 +250,12 @@ TEST_F(TaskFilesTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(files_.LocatePage(temp_.Directory(), "new"), kPageNew);
     EXPECT_EQ(aside.size(), 2u);
 
+    // Removed meanwhile: written again with what the program holds.
     std::filesystem::remove(download_);
-    EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "q", "flag", "3"));
-    EXPECT_FALSE(std::filesystem::exists(download_));
+    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "new"), kPageNew);
+    EXPECT_TRUE(files_.SetItemField(download_, "frmPge", "q", "flag", "3"));
+    EXPECT_EQ(files_.ListTasks(download_).size(), 2u);
+    EXPECT_EQ(aside.size(), 3u);
 }
 
 TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFilesAndPagesAreFoundInBoth) {
