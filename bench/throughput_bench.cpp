@@ -172,7 +172,7 @@ double EngineRun(const fs::path& home, const std::vector<std::string>& links, co
     EngineContext context{tables, list, store, ports, clock, dir, 3000, nullptr, {}};
     LinkResolver resolver({"127.0.0.1:1", "quellora.localhost"});
     TransferScheduler scheduler(context);
-    TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "", "tarvane");
+    TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "tarvane");
     double cpuBefore = CpuSeconds();
     auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < links.size(); ++i) {

@@ -9,6 +9,6 @@ EngineAssembly::EngineAssembly(EngineSetup setup, TaskListView& list, EnginePort
       context{tables, list, store, ports.sound, clock, programDirectory, 3000, &resolver, std::move(setup.retry)},
       scheduler(context),
       commands(context, scheduler, resolver, TaskCommands::Ports{ports.messages, ports.clipboard, ports.desktop},
-               setup.officialHost, "tarvane") {}
+               "tarvane") {}
 
 }  // namespace tarvane

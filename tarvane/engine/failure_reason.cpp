@@ -32,6 +32,17 @@ std::string ReasonLinkExpired() {
     return Ansi("下载地址已失效，重新解析也未成功");
 }
 
+std::string ReasonLookupFailed(const std::string& officialHost) {
+    return Ansi(
+               "Sorry,添加下载任务失败！有以下几种可能：\r\n1、您输入的网址不是游戏所在的页面，"
+               "您不能输入游戏的列表页和搜索页等；\r\n2、官方服务器出现故障，如需帮助请到") +
+           officialHost + Ansi("找在线客服帮忙。");
+}
+
+std::string ReasonLookingUp() {
+    return Ansi("解析中");
+}
+
 std::string ReasonWebPage() {
     return Ansi("服务器返回了网页，不是文件");
 }

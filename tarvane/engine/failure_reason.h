@@ -13,6 +13,10 @@ std::string ReasonNoRoom();
 std::string ReasonNotWritable();
 std::string ReasonLinkExpired();
 std::string ReasonWebPage();
+// The parse service named no file for a game page; `officialHost` is where help is found.
+std::string ReasonLookupFailed(const std::string& officialHost);
+// Shown while the parse service is asked (not a failure).
+std::string ReasonLookingUp();
 std::string ReasonKeepsChanging();
 // Bytes fetched again differ from those on disk.
 std::string ReasonNotContinuation();

@@ -29,6 +29,7 @@ public:
     ParseResult ResolveLink(const std::string& link, const std::function<bool()>& stop = {}) const;
     // Whether the link is a game page of the maker's site, which the parse service answers.
     bool IsGamePage(const std::string& link) const;
+    const std::string& officialHost() const { return settings_.officialHost; }
 
 private:
     ResolverSettings settings_;

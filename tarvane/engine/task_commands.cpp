@@ -9,6 +9,7 @@
 #include "platform/caption.h"
 #include "platform/codepage.h"
 #include "platform/settings.h"
+#include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/folder_of_path.h"
 
@@ -28,12 +29,11 @@ bool FileExists(const std::string& ansiPath) {
 }  // namespace
 
 TaskCommands::TaskCommands(EngineContext& context, TransferScheduler& scheduler, const LinkResolver& resolver,
-                           Ports ports, std::string officialHost, std::string applicationTitle)
+                           Ports ports, std::string applicationTitle)
     : context_(context),
       scheduler_(scheduler),
       resolver_(resolver),
       ports_(ports),
-      officialHost_(std::move(officialHost)),
       applicationTitle_(std::move(applicationTitle)) {}
 
 void TaskCommands::AddTask(const AddTaskRequest& request) {
@@ -43,14 +43,9 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
     TaskListView& list = context_.list;
     RowKey key = kNoRowKey;
     if (request.resolve != 0) {
-        ParseResult parsed = resolver_.ResolveLink(task.fileLink);
-        if (parsed.realLink.empty()) {
-            ports_.messages.Show(Ansi("Sorry,添加下载任务失败！有以下几种可能：\r\n1、您输入的网址不是游戏所在的页面，"
-                                      "您不能输入游戏的列表页和搜索页等；\r\n2、官方服务器出现故障，如需帮助请到") +
-                                     officialHost_ + Ansi("找在线客服帮忙。"),
-                                 platform::kCaption, MessageButtons::Ok);
-            return;
-        }
+        // A game page is looked up by its worker: the window never waits for the parse service. Any
+        // other link names its file already.
+        ParseResult parsed = resolver_.IsGamePage(task.fileLink) ? ParseResult{} : resolver_.ResolveLink(task.fileLink);
         realLink = parsed.realLink;
         shownName = parsed.fileName.empty() ? task.name : parsed.fileName;
         // A link handed over without a name still names its file.
@@ -58,7 +53,9 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
             shownName = NameFromUrl(realLink);
         }
         // The name becomes part of a path: it must stay one plain file name.
-        shownName = PlainFileName(shownName);
+        if (!shownName.empty() || !realLink.empty()) {
+            shownName = PlainFileName(shownName);
+        }
 
         DownloadTask stored = task;
         stored.name = shownName;
@@ -76,7 +73,7 @@ void TaskCommands::AddTask(const AddTaskRequest& request) {
         list.SetSubItemText(row, kColumnSize, "0B");
         list.SetSubItemText(row, kColumnPercent, "0%");
         list.SetSubItemText(row, kColumnSpeed, "0K/S");
-        list.SetSubItemText(row, kColumnTimeLeft, "00:00:00");
+        list.SetSubItemText(row, kColumnTimeLeft, realLink.empty() ? ReasonLookingUp() : "00:00:00");
         list.SetSubItemText(row, kColumnPage, task.frmPge);
         list.SetSubItemText(row, kColumnType, "");
         list.SetSubItemText(row, kColumnLink, realLink);

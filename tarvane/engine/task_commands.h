@@ -19,7 +19,7 @@ public:
     };
 
     TaskCommands(EngineContext& context, TransferScheduler& scheduler, const LinkResolver& resolver, Ports ports,
-                 std::string officialHost, std::string applicationTitle);
+                 std::string applicationTitle);
 
     // Creates a task (resolve != 0) or restarts the one in `request.row`; starts it or lets it wait.
     void AddTask(const AddTaskRequest& request);
@@ -49,7 +49,6 @@ private:
     TransferScheduler& scheduler_;
     const LinkResolver& resolver_;
     Ports ports_;
-    std::string officialHost_;
     std::string applicationTitle_;
 };
 

@@ -189,6 +189,11 @@ int TransferWorker::Run() {
     type_ = launch_.type;
     progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
 
+    // A page taken before the service named its file is looked up first, on this thread.
+    if (launch_.fileLink.empty() && !LookUpFile()) {
+        EndUnfinished(pauseRequested.load() != 0 ? kStatePaused : kStateFailed);
+        return state;
+    }
     ProbeResult probe = ProbeWithRetries();
     if (probe != ProbeResult::Ok) {
         EndUnfinished(probe == ProbeResult::Paused ? kStatePaused : kStateFailed);
@@ -227,6 +232,33 @@ TransferWorker::ProbeResult TransferWorker::ProbeWithRetries() {
             return pauseRequested.load() != 0 ? ProbeResult::Paused : ProbeResult::Failed;
         }
     }
+}
+
+bool TransferWorker::LookUpFile() {
+    SetText(kColumnTimeLeft, ReasonLookingUp());
+    ParseResult parsed;
+    if (context_.resolver != nullptr) {
+        parsed = context_.resolver->ResolveLink(launch_.frmPge, [this] { return pauseRequested.load() != 0; });
+    }
+    if (pauseRequested.load() != 0) {
+        return false;
+    }
+    if (parsed.realLink.empty()) {
+        failure_ = ReasonLookupFailed(context_.resolver != nullptr ? context_.resolver->officialHost() : "");
+        return false;
+    }
+    if (!IsWebLink(parsed.realLink)) {
+        failure_ = ReasonBadLink();
+        return false;
+    }
+    launch_.fileLink = parsed.realLink;
+    launch_.name = PlainFileName(!parsed.fileName.empty() ? parsed.fileName
+                                 : !launch_.name.empty()  ? launch_.name
+                                                          : NameFromUrl(parsed.realLink));
+    context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
+    SetText(kColumnName, launch_.name);
+    SetText(kColumnLink, launch_.fileLink);
+    return true;
 }
 
 bool TransferWorker::RenewLink() {

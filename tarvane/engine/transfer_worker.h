@@ -77,6 +77,9 @@ private:
     void StartAnswer();
     // Attempts until the file is whole, the task is paused, or what went wrong cannot be mended.
     int TransferWithRetries();
+    // Asks the parse service for the file of a page taken before it was looked up; true when it
+    // named one, now stored.
+    bool LookUpFile();
     // Asks the parse service again for the page; true when it named another link, now stored.
     bool RenewLink();
     // After a failed attempt: counts it, shows and waits out the pause before the next one. False

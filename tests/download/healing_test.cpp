@@ -45,8 +45,8 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     std::string changing = Add("/changing.bin", "changing");
     Add("/flaky.bin", "flaky");
     // Asked again, the service names new links.
-    site_.SetParseReply(a, site_.Url("/new/same.bin"), "same");
-    site_.SetParseReply(b, site_.Url("/new/other.bin"), "other");
+    site_.AddParseReply(a, site_.Url("/new/same.bin"), "same");
+    site_.AddParseReply(b, site_.Url("/new/other.bin"), "other");
     std::string retry = platform::AnsiFromUtf8("重试");
     ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(0, kColumnTimeLeft).starts_with(retry); }));
     TestSite later(port);

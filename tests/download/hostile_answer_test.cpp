@@ -86,8 +86,8 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
     site_.AddFile("/new/g1.zip", bytes);
     site_.AddSlowFile("/new/g2.zip", bytes, 100000);
     std::string finished = Add("/old/g1.rar", "g1"), deleted = Add("/old/g2.rar", "g2");
-    site_.SetParseReply(finished, site_.Url("/new/g1.zip"), "g1");
-    site_.SetParseReply(deleted, site_.Url("/new/g2.zip"), "g2");
+    site_.AddParseReply(finished, site_.Url("/new/g1.zip"), "g1");
+    site_.AddParseReply(deleted, site_.Url("/new/g2.zip"), "g2");
     std::string gone = games_ + "/gone";
     std::filesystem::create_directory(gone);
     site_.AddSlowFile("/files/slow.bin", bytes, 40000);

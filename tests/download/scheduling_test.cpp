@@ -80,16 +80,28 @@ TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
     EXPECT_FALSE(std::filesystem::exists(games_ + "/a.bin"));
 }
 
-TEST_F(DownloadTest, CommandsOnStoredTasks) {
-    // A page whose resolution fails leaves no trace and says whom it asked.
-    std::string page = "http://game.quellora.localhost:8717/game/list.htm";
-    site_.SetRawParseReply(page, "xbm9u|||x");  // decodes to something without a link
-    engine_->AddPage(page, games_);
-    ASSERT_EQ(engine_->ports.shown.size(), 1u);
-    EXPECT_NE(engine_->ports.shown[0].text.find(site_.Host()), std::string::npos);
-    EXPECT_EQ(engine_->list.RowCount(), 0);
-    EXPECT_TRUE(Stored(page, "frmPge").empty());
+// A link is taken at once while the parse service hangs: its row and item are there before the service
+// answers, and it downloads once it does. A page the service names no file for says why in its row.
+TEST_F(DownloadTest, LinksAreTakenAtOnceAndLookedUpByTheirWorkers) {
+    std::string failing = "http://game.quellora.localhost:8717/game/list.htm";
+    site_.SetRawParseReply(failing, "xbm9u|||x");  // decodes to something without a link
+    engine_->AddPage(failing, games_);
+    ASSERT_TRUE(WaitFlag({failing}));
+    EXPECT_NE(Stored(failing, "error").find(site_.Host()), std::string::npos);
+    EXPECT_EQ(engine_->list.Tip(0), Stored(failing, "error"));
+    EXPECT_TRUE(engine_->ports.shown.empty());
 
+    site_.AddFile("/files/held.rar", MakeFileBytes(5000, 40));
+    site_.HoldParseReplies();
+    std::string page = Add("/files/held.rar", "held");
+    EXPECT_EQ(engine_->list.SubItemText(1, kColumnTimeLeft), platform::AnsiFromUtf8("解析中"));
+    EXPECT_EQ(engine_->files.LocatePage(temp_.Directory(), page), kPageInDownloadList);
+    site_.ReleaseStalls();
+    ASSERT_TRUE(WaitCompleted({page}));
+    EXPECT_EQ(Completed(page, "path"), games_ + "/held.rar");
+}
+
+TEST_F(DownloadTest, CommandsOnStoredTasks) {
     DownloadTask task{.frmPge = GamePage("9"),
                       .name = "stored",
                       .path = games_,

@@ -151,7 +151,7 @@ TEST_F(DownloadTest, FailingServersAndFoldersFailTheTaskAndNeverLeaveAFileMarked
 TEST_F(DownloadTest, PauseDuringTheProbeOrTheProgramsEndDuringARenewalEndsPaused) {
     site_.AddStallingFile("/files/s.bin", MakeFileBytes(10000, 12), 0);
     std::string page = Add("/files/s.bin", "stalled");
-    ASSERT_TRUE(WaitFor([&] { return engine_->tables.HasWorker(engine_->list.KeyOfRow(0)); }));
+    ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/s.bin") == 1; }));
     EXPECT_EQ(engine_->commands.GetTaskState(0, page), kStatePreparing);
     EXPECT_TRUE(engine_->commands.MenuForRow(0).empty());
     ASSERT_EQ(engine_->ports.shown.size(), 1u);
@@ -165,13 +165,14 @@ TEST_F(DownloadTest, PauseDuringTheProbeOrTheProgramsEndDuringARenewalEndsPaused
     EXPECT_FALSE(menu[1].enabled);  // pause
 
     site_.AddStatus("/files/s.bin", 410, "");
-    site_.SetParseReply(page, "gopher://127.0.0.1:1/_FLUSHALL", "stalled");
+    site_.AddParseReply(page, "gopher://127.0.0.1:1/_FLUSHALL", "stalled");
     engine_->commands.StartTask(0);
     ASSERT_TRUE(WaitFlag({page}));
     EXPECT_EQ(Stored(page, "error") + Stored(page, "fileLink"),
               platform::AnsiFromUtf8("下载地址无效") + site_.Url("/files/s.bin"));
     site_.AddSlowFile("/files/slow.bin", MakeFileBytes(4 * 1024 * 1024, 4), 256 * 1024);
     std::string slow = Add("/files/slow.bin", "slow");
+    ASSERT_TRUE(WaitFor([&] { return !Stored(slow, "fileLink").empty(); }));
     site_.HoldParseReplies();
     engine_->commands.StartTask(0);
     ASSERT_TRUE(WaitFor([&] { return site_.ParseRequestLinks().size() == 4; }));  // the second renewal

@@ -70,7 +70,12 @@ void TestSite::ServeParse(const httplib::Request& req, httplib::Response& res) {
     parseLinks_.push_back(link);
     stallReleased_.wait_for(lock, std::chrono::minutes(1), [this] { return !parseHeld_ || stallsReleased_; });
     auto reply = parseReplies_.find(link);
-    res.set_content(reply == parseReplies_.end() ? std::string(" ") : reply->second, "text/html");
+    if (reply == parseReplies_.end()) {
+        res.set_content(" ", "text/html");
+        return;
+    }
+    const std::size_t served = parseServed_[link]++;
+    res.set_content(reply->second[std::min(served, reply->second.size() - 1)], "text/html");
 }
 
 void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer) {
@@ -158,7 +163,13 @@ void TestSite::SetParseReply(const std::string& pageLink, const std::string& rea
 
 void TestSite::SetRawParseReply(const std::string& pageLink, std::string rawBody) {
     std::lock_guard lock(mutex_);
-    parseReplies_[pageLink] = std::move(rawBody);
+    parseReplies_[pageLink] = {std::move(rawBody)};
+    parseServed_.erase(pageLink);
+}
+
+void TestSite::AddParseReply(const std::string& pageLink, const std::string& realLink, const std::string& name) {
+    std::lock_guard lock(mutex_);
+    parseReplies_[pageLink].push_back("x" + Base64Encode(realLink + "|||" + name));
 }
 
 void TestSite::HoldParseReplies() {

@@ -86,6 +86,8 @@ public:
     // link and name in the service's Base64 form, or with a raw body.
     void SetParseReply(const std::string& pageLink, const std::string& realLink, const std::string& name);
     void SetRawParseReply(const std::string& pageLink, std::string rawBody);
+    // The answer to the page's requests after those answered so far (the last one from then on).
+    void AddParseReply(const std::string& pageLink, const std::string& realLink, const std::string& name);
     // From now on the service answers nothing, until ReleaseStalls or the site's end.
     void HoldParseReplies();
 
@@ -111,7 +113,8 @@ private:
     int port_ = 0;
     mutable std::mutex mutex_;
     std::map<std::string, Script> scripts_;
-    std::map<std::string, std::string> parseReplies_;
+    std::map<std::string, std::vector<std::string>> parseReplies_;
+    std::map<std::string, std::size_t> parseServed_;
     std::vector<std::string> parseLinks_;
     std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
     std::map<std::string, std::string> agents_;
