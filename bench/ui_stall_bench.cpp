@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,6 +60,14 @@ double Ms(SteadyClock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// CPU seconds of this process, every thread.
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // Silent desktop that still says on stderr what the window would have shown.
 struct BenchShell : bench::SilentPorts, platform::ProcessStarter {
     MessageAnswer Show(const std::string& text, const std::string& caption, MessageButtons) override {
@@ -83,12 +92,14 @@ public:
     void Start() {
         lateness_.clear();
         last_ = start_ = SteadyClock::now();
+        cpu_ = CpuSeconds();
         timer_.start();
     }
     void Stop() {
         // A stall still under way when the run ends counts too.
         Record(SteadyClock::now());
         timer_.stop();
+        cpu_ = CpuSeconds() - cpu_;
     }
     double Longest() const { return lateness_.empty() ? 0 : *std::max_element(lateness_.begin(), lateness_.end()); }
     double Percentile(double p) const {
@@ -104,6 +115,8 @@ public:
     // Seconds from the start to the beginning of the longest stall.
     double LongestAt() const { return longestAt_; }
     double Seconds() const { return Ms(last_ - start_) / 1000; }
+    // Once stopped: the process's CPU seconds in the run (the machine has few cores to share).
+    double Cpu() const { return cpu_; }
 
 private:
     void Record(SteadyClock::time_point now) {
@@ -119,6 +132,7 @@ private:
     SteadyClock::time_point start_, last_;
     std::vector<double> lateness_;
     double longestAt_ = 0;
+    double cpu_ = 0;
 };
 
 // Runs the interface thread's event loop until `done` holds or `limit` has passed; true when it held.
@@ -256,13 +270,21 @@ struct RunResult {
     size_t ticks = 0;
     double longestAt = 0;
     double seconds = 0;
+    double cpu = 0;
     std::optional<double> handoff;  // the longest wait of a hand-off in the run
     std::string note;
 };
 
 RunResult Measured(std::string name, const StallMeter& meter) {
-    return {std::move(name),   meter.Longest(), meter.Percentile(0.99), meter.Ticks(),
-            meter.LongestAt(), meter.Seconds(), std::nullopt,           ""};
+    RunResult result;
+    result.name = std::move(name);
+    result.longest = meter.Longest();
+    result.p99 = meter.Percentile(0.99);
+    result.ticks = meter.Ticks();
+    result.longestAt = meter.LongestAt();
+    result.seconds = meter.Seconds();
+    result.cpu = meter.Cpu();
+    return result;
 }
 
 std::string Config(const fs::path& saveTo) {
@@ -505,8 +527,8 @@ void MakeFile(const fs::path& path, uintmax_t bytes) {
 }
 
 void PrintTable(const std::vector<RunResult>& runs) {
-    std::printf("\n%-44s %8s %12s %8s %9s %10s %16s\n", "run", "span (s)", "longest (ms)", "at (s)", "p99 (ms)",
-                "goal <50", "hand-off (ms)");
+    std::printf("\n%-44s %8s %8s %12s %8s %9s %7s %9s %16s\n", "run", "span (s)", "CPU (s)", "longest (ms)", "at (s)",
+                "p99 (ms)", "ticks", "goal <50", "hand-off (ms)");
     for (const RunResult& run : runs) {
         bool idle = run.name.rfind("0.", 0) == 0;
         std::string handoff = "-";
@@ -515,8 +537,9 @@ void PrintTable(const std::vector<RunResult>& runs) {
             std::snprintf(text, sizeof text, "%.1f %s", *run.handoff, *run.handoff < kHandoffGoalMs ? "ok" : "MISS");
             handoff = text;
         }
-        std::printf("%-44s %8.1f %12.1f %8.2f %9.1f %10s %16s%s%s\n", run.name.c_str(), run.seconds, run.longest,
-                    run.longestAt, run.p99, idle ? "-" : (run.longest < kStallGoalMs ? "ok" : "MISS"), handoff.c_str(),
+        std::printf("%-44s %8.1f %8.1f %12.1f %8.2f %9.1f %7zu %9s %16s%s%s\n", run.name.c_str(), run.seconds, run.cpu,
+                    run.longest, run.longestAt, run.p99, run.ticks,
+                    idle ? "-" : (run.longest < kStallGoalMs ? "ok" : "MISS"), handoff.c_str(),
                     run.note.empty() ? "" : "  ! ", run.note.c_str());
     }
     std::printf(
