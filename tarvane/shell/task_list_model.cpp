@@ -1,10 +1,19 @@
 #include "tarvane/shell/task_list_model.h"
 
 #include <QThread>
+#include <QTimer>
+#include <set>
 
 #include "desktop/qt_text.h"
 
 namespace tarvane {
+
+namespace {
+
+// How often the rows take what workers published: a few repaints a second, whatever their number.
+constexpr int kApplyIntervalMs = 200;
+
+}  // namespace
 
 struct TaskListModel::Call {
     std::condition_variable done;
@@ -27,6 +36,65 @@ void TaskListModel::Detach() {
         call->done.notify_all();
     }
     pending_.clear();
+    published_.clear();
+}
+
+bool TaskListModel::Publish(Published change) {
+    if (QThread::currentThread() == thread()) {
+        return false;
+    }
+    std::lock_guard lock(callsMutex_);
+    if (detached_) {
+        return true;
+    }
+    published_.push_back(std::move(change));
+    if (!applyScheduled_) {
+        applyScheduled_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { QTimer::singleShot(kApplyIntervalMs, this, [this] { ApplyPublished(); }); },
+            Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void TaskListModel::ApplyPublished() {
+    std::vector<Published> changes;
+    {
+        std::lock_guard lock(callsMutex_);
+        changes.swap(published_);
+        applyScheduled_ = false;
+    }
+    std::set<RowKey> changed;
+    for (Published& change : changes) {
+        int row = FindKey(change.key);
+        if (row < 0) {
+            continue;  // the row left the list meanwhile
+        }
+        Row& target = rows_[static_cast<std::size_t>(row)];
+        switch (change.kind) {
+            case Published::Kind::Image:
+                target.image = change.value;
+                break;
+            case Published::Kind::Text:
+                if (change.value >= 0 && change.value < kTaskColumnCount) {
+                    target.texts[static_cast<std::size_t>(change.value)] = std::move(change.text);
+                }
+                break;
+            case Published::Kind::Tip:
+                target.tip = std::move(change.text);
+                break;
+            case Published::Kind::Delete:
+                RemoveRow(row);
+                changed.erase(change.key);
+                continue;
+        }
+        changed.insert(change.key);
+    }
+    for (RowKey key : changed) {
+        if (int row = FindKey(key); row >= 0) {
+            emit dataChanged(index(row, 0), index(row, kTaskColumnCount - 1));
+        }
+    }
 }
 
 bool TaskListModel::Serve(const std::function<void()>& work) const {
@@ -160,31 +228,38 @@ int TaskListModel::RowOfKey(RowKey key) const {
 }
 
 void TaskListModel::SetImageOf(RowKey key, int image) {
-    Serve([&] { WriteImage(FindKey(key), image); });
+    if (!Publish({key, Published::Kind::Image, image, {}})) {
+        WriteImage(FindKey(key), image);
+    }
 }
 
 void TaskListModel::SetTextOf(RowKey key, int column, const std::string& text) {
-    Serve([&] { WriteText(FindKey(key), column, text); });
+    if (!Publish({key, Published::Kind::Text, column, text})) {
+        WriteText(FindKey(key), column, text);
+    }
 }
 
 void TaskListModel::SetTipOf(RowKey key, const std::string& text) {
-    Serve([&] {
-        if (int row = FindKey(key); row >= 0) {
-            rows_[static_cast<std::size_t>(row)].tip = text;
-            emit dataChanged(index(row, 0), index(row, kTaskColumnCount - 1), {Qt::ToolTipRole});
-        }
-    });
+    if (Publish({key, Published::Kind::Tip, 0, text})) {
+        return;
+    }
+    if (int row = FindKey(key); row >= 0) {
+        rows_[static_cast<std::size_t>(row)].tip = text;
+        emit dataChanged(index(row, 0), index(row, kTaskColumnCount - 1), {Qt::ToolTipRole});
+    }
 }
 
 bool TaskListModel::DeleteRowOf(RowKey key) {
-    bool deleted = false;
-    Serve([&] {
-        if (int row = FindKey(key); row >= 0) {
-            RemoveRow(row);
-            deleted = true;
-        }
-    });
-    return deleted;
+    // Published from a worker, the row goes with the next repaint; answered as done.
+    if (Publish({key, Published::Kind::Delete, 0, {}})) {
+        return true;
+    }
+    int row = FindKey(key);
+    if (row < 0) {
+        return false;
+    }
+    RemoveRow(row);
+    return true;
 }
 
 int TaskListModel::Image(int row) const {

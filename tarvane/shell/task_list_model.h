@@ -16,10 +16,11 @@
 
 namespace tarvane {
 
-// The task rows behind the list: nine columns of code page 936 text and an image per row. Calls
-// from other threads are carried to the model's thread and wait there until served, so a worker
-// always sees its write done. After Detach such calls return at once without touching the rows,
-// so the program can end while a worker it gave up on still runs.
+// The task rows behind the list: nine columns of code page 936 text and an image per row. A worker's
+// writes to its row (by key) are published and never wait: the model's thread applies them in order
+// a few times a second and repaints the rows they changed. Other calls from other threads are carried
+// to the model's thread and wait there until served. After Detach such calls return at once without
+// touching the rows, so the program can end while a worker it gave up on still runs.
 class TaskListModel : public QAbstractTableModel, public TaskListView {
     Q_OBJECT
 
@@ -59,6 +60,14 @@ private:
         std::string tip;
     };
     struct Call;
+    // A keyed write made on another thread, waiting to be applied.
+    struct Published {
+        enum class Kind { Image, Text, Tip, Delete };
+        RowKey key = kNoRowKey;
+        Kind kind = Kind::Text;
+        int value = 0;  // the image, or the column of a text
+        std::string text;
+    };
 
     // Runs `work` on the model's thread and waits for it; false when the model was detached first.
     bool Serve(const std::function<void()>& work) const;
@@ -67,12 +76,17 @@ private:
     void WriteImage(int row, int image);
     void WriteText(int row, int column, const std::string& text);
     void RemoveRow(int row);
+    // False when the call is on the model's thread and is to be done at once.
+    bool Publish(Published change);
+    void ApplyPublished();
 
     std::array<QIcon, 3> images_;
     std::vector<Row> rows_;
     RowKey lastKey_ = kNoRowKey;
     mutable std::mutex callsMutex_;
     mutable std::vector<std::shared_ptr<Call>> pending_;
+    std::vector<Published> published_;
+    bool applyScheduled_ = false;
     bool detached_ = false;
 };
 

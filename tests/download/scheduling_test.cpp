@@ -86,7 +86,7 @@ TEST_F(DownloadTest, LinksAreTakenAtOnceAndLookedUpByTheirWorkers) {
     std::string failing = "http://game.quellora.localhost:8717/game/list.htm";
     site_.SetRawParseReply(failing, "xbm9u|||x");  // decodes to something without a link
     engine_->AddPage(failing, games_);
-    ASSERT_TRUE(WaitFlag({failing}));
+    ASSERT_TRUE(WaitFlag({failing}) && engine_->WaitIdle());
     EXPECT_NE(Stored(failing, "error").find(site_.Host()), std::string::npos);
     EXPECT_EQ(engine_->list.Tip(0), Stored(failing, "error"));
     EXPECT_TRUE(engine_->ports.shown.empty());
