@@ -67,6 +67,14 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
     EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), Page(4));
 
     // Damaged while running: a link handed over now is taken, kept with the others, and it is said.
+    // The two transfers have saved their start and stall, so no save of theirs overwrites the damage.
+    ASSERT_TRUE(SpinUntil([&] {
+        return std::ranges::all_of(std::vector{3, 4}, [&](int page) {
+            return !dialog->engine()
+                        .files.GetItemField(directory_ + kDownloadFileName, "frmPge", Page(page), "size")
+                        .empty();
+        });
+    }));
     WriteFile(directory_ + kDownloadFileName, "garbage");
     WriteFile(directory_ + kCompletedFileName, "garbage");
     dialog->OnCopyData(0, {StallingPage(5), "", "", 0});
