@@ -586,8 +586,8 @@ int TransferWorker::TransferWithRetries() {
             if (pauseRequested.load() != 0) {
                 return CURLE_ABORTED_BY_CALLBACK;
             }
-            if (refusal_ == Refusal::WebPage || noCredit_) {
-                failure_ = noCredit_ ? ReasonKeepsChanging() : ReasonWebPage();
+            if (refusal_ == Refusal::WebPage || refusal_ == Refusal::Changed) {
+                failure_ = reason;
             }
             return code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
         }
