@@ -14,6 +14,7 @@
 #include "platform/ansi_text.h"
 #include "tarvane/store/task_files.h"
 #include "tarvane/store/xml_document.h"
+#include "tarvane/store/xml_entities.h"
 
 namespace {
 
@@ -36,17 +37,6 @@ bool Parses(const std::string& path) {
 std::vector<std::string*> Fields(tarvane::DownloadTask& task) {
     return {&task.name, &task.frmPge, &task.fileLink, &task.path,   &task.size, &task.downloadedSize,
             &task.type, &task.prxIP,  &task.prxName,  &task.prxPwd, &task.flag, &task.agent};
-}
-
-// A field as the file keeps it: valid 936 text, control characters but the blanks as "?".
-std::string Stored(const std::string& field) {
-    std::string text = platform::Valid936(field);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            c = '?';
-        }
-    }
-    return text;
 }
 
 }  // namespace
@@ -80,14 +70,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Parses(download) && Parses(completed), "a task file no longer parses");
 
     tarvane::TaskFiles fresh;
-    tarvane::DownloadTask read = fresh.GetTask(download, "frmPge", Stored(updated.frmPge));
+    tarvane::DownloadTask read = fresh.GetTask(download, "frmPge", tarvane::StorableText(updated.frmPge));
     std::vector<std::string*> readFields = Fields(read);
     for (size_t i = 0; i + 1 < readFields.size(); ++i) {
-        Check(*readFields[i] == Stored(*updatedFields[i]), "a field changed on its way through the file");
+        Check(*readFields[i] == tarvane::StorableText(*updatedFields[i]),
+              "a field changed on its way through the file");
     }
-    Check(read.agent == Stored(added.agent), "the update touched the agent");
+    Check(read.agent == tarvane::StorableText(added.agent), "the update touched the agent");
     Check(read.prxPort == updated.prxPort, "port changed");
-    Check(fresh.GetItemField(completed, "frmPge", Stored(updated.frmPge), "name") == Stored(updated.name),
+    Check(fresh.GetItemField(completed, "frmPge", tarvane::StorableText(updated.frmPge), "name") ==
+              tarvane::StorableText(updated.name),
           "finished item changed");
     return 0;
 }

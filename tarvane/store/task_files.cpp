@@ -20,6 +20,7 @@
 #include "tarvane/engine/format_size.h"
 #include "tarvane/engine/list_view.h"
 #include "tarvane/store/xml_document.h"
+#include "tarvane/store/xml_entities.h"
 #include "tarvane/store/xml_file_io.h"
 #include "tarvane/store/xml_tokenizer.h"
 
@@ -51,9 +52,9 @@ bool KeyMatches(const XmlDocument& document, const std::string& keyName, const s
 }
 
 // Moves to the first item whose key attribute equals the key value byte for byte. The key is taken
-// as the writer stored it, so a key with a stray lead byte still finds its item.
+// as the writer stored it, so a key with a stray lead byte or a control character still finds its item.
 bool FindItem(XmlDocument& document, const std::string& keyName, const std::string& keyValue) {
-    const std::string key = platform::Valid936(keyValue);
+    const std::string key = StorableText(keyValue);
     while (document.FindElement(kItem)) {
         if (KeyMatches(document, keyName, key)) {
             return true;

@@ -262,6 +262,16 @@ std::string Escape(std::string_view text, bool forAttribute) {
 
 }  // namespace
 
+std::string StorableText(std::string_view value) {
+    std::string text = platform::Valid936(value);
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            c = '?';
+        }
+    }
+    return text;
+}
+
 std::string EscapeXmlAttribute(std::string_view value) {
     return Escape(value, true);
 }

@@ -15,6 +15,9 @@ std::string DecodeXmlReferences(std::string_view raw);
 // The code point of an entity name after lower-casing it, or 0 when the table lacks it.
 char32_t LookupEntityName(std::string_view name);
 
+// A value as an attribute keeps it: valid 936 text, control characters but the blanks as "?".
+std::string StorableText(std::string_view value);
+
 // Escapes a value for a quoted attribute: & < > " ' become references.
 std::string EscapeXmlAttribute(std::string_view value);
 // Escapes element content: & < > become references.
