@@ -16,6 +16,7 @@ namespace tarvane {
 class DataFile {
 public:
     static constexpr int64_t kBlockBytes = 4096;
+    static constexpr int64_t kWriteBackBytes = 8 * 1024 * 1024;
 
     enum class PutResult { Ok, Mismatch, Failed };
 
@@ -67,6 +68,7 @@ private:
     std::string block_;  // bytes of the block being gathered for the compare
     int64_t blockStart_ = 0;
     int64_t mismatchAt_ = -1;
+    int64_t writeBackFrom_ = 0;  // where the written bytes not yet sent to the disk begin
     bool startOver_ = false;
     int error_ = 0;
 };
