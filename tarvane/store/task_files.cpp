@@ -213,7 +213,7 @@ public:
             if (!entry_.document) {
                 return nullptr;
             }
-            if (!ReplaceDamaged() && forChange) {
+            if (!ReplaceDamaged(present) && forChange) {
                 if (onSaveFailed_) {
                     onSaveFailed_(file_);
                 }
@@ -249,11 +249,10 @@ public:
 private:
     static bool EnterRoot(XmlDocument& document) { return document.FindElement() && document.EnterElement(); }
 
-    // Sets the damaged file aside and saves the kept document in its place. When the save fails,
-    // the damaged file goes back, to be tried again at the next operation.
-    bool ReplaceDamaged() {
+    // Sets the damaged file aside (when it is `present`, not removed) and saves the kept document in
+    // its place. When the save fails, the damaged file goes back, to be tried again at the next operation.
+    bool ReplaceDamaged(bool present) {
         SetAsideFile aside{file_, "", 0};
-        bool present = access(osPath_.c_str(), F_OK) == 0;
         if (present && (aside.setAsideAs = SetFileAside(file_)).empty()) {
             return false;
         }

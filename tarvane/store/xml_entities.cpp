@@ -209,6 +209,12 @@ std::string DecodeXmlReferences(std::string_view raw) {
 
 namespace {
 
+// XML has no control characters but the three blanks, and other readers refuse a file with one: such
+// a character stands for the default character.
+bool IsUnstorableControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
+}
+
 std::string Escape(std::string_view text, bool forAttribute) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
@@ -227,11 +233,14 @@ std::string Escape(std::string_view text, bool forAttribute) {
             i += length;
             continue;
         }
-        if (static_cast<unsigned char>(c) < 0x20) {
-            // XML has no control characters but the three blanks, and other readers refuse a file
-            // with one: blanks in a value travel as references, the rest as the default character.
-            const bool blank = c == '\t' || c == '\n' || c == '\r';
-            out += !blank ? "?" : forAttribute ? "&#" + std::to_string(static_cast<int>(c)) + ";" : std::string(1, c);
+        if (IsUnstorableControl(c)) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (forAttribute && (c == '\t' || c == '\n' || c == '\r')) {
+            // Blanks in a value travel as references, or a reader would turn them into spaces.
+            out += "&#" + std::to_string(static_cast<int>(c)) + ";";
             ++i;
             continue;
         }
@@ -264,11 +273,7 @@ std::string Escape(std::string_view text, bool forAttribute) {
 
 std::string StorableText(std::string_view value) {
     std::string text = platform::Valid936(value);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            c = '?';
-        }
-    }
+    std::replace_if(text.begin(), text.end(), IsUnstorableControl, '?');
     return text;
 }
 
