@@ -18,7 +18,6 @@
 
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
-#include "tests/support/memory_list_view.h"
 #include "tests/support/test_site.h"
 
 extern char** environ;
@@ -72,9 +71,8 @@ bool EngineRun(const fs::path& home, const std::string& link, const fs::path& fo
     fs::create_directories(home);
     std::string dir = home.string() + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\n";
-    test::MemoryListView list;
     Silent ports;
-    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}}, list,
+    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
                           EnginePorts{ports, ports, ports, ports});
     engine.files.EnsureTaskFiles(dir);
     AddTaskRequest request;

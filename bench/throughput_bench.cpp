@@ -1,6 +1,5 @@
 // Download throughput of the engine against curl, wget and aria2c, all fetching from one nginx on
-// 127.0.0.1 in the same run. The engine writes its rows through a list view served by a second
-// thread, every write a synchronous hand-over, as the window does.
+// 127.0.0.1 in the same run. The engine's tasks are followed by a view thread, as the window does.
 //   throughput_bench [MiB of the single file] [tasks] [MiB per task]
 #include <curl/curl.h>
 #include <signal.h>
@@ -34,80 +33,31 @@ using namespace tarvane;
 
 namespace {
 
-// List writes carried to one "interface" thread; the caller waits until each is done.
-class HandOverListView : public TaskListView {
+// The engine's tasks followed as the window follows them: a view thread takes the changes a few
+// times a second; every change is counted.
+class FollowedBook {
 public:
-    HandOverListView() : thread_([this] { Serve(); }) {}
-    ~HandOverListView() override {
-        Call([this] { stop_ = true; });
+    FollowedBook() {
+        book.OnChange([this] { changes_.fetch_add(1, std::memory_order_relaxed); });
+        thread_ = std::thread([this] {
+            uint64_t version = 0;
+            while (!stop_) {
+                version = book.ChangesSince(version).version;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        });
+    }
+    ~FollowedBook() {
+        stop_ = true;
         thread_.join();
     }
-    int InsertRow(int row, const std::string&) override {
-        int result = 0;
-        Call([&] {
-            result = std::min(row, rows_);
-            ++rows_;
-        });
-        return result;
-    }
-    void SetImage(int, int) override {
-        Call([] {});
-    }
-    void SetSubItemText(int, int, const std::string&) override {
-        Call([] {});
-        ++writes_;
-    }
-    std::string SubItemText(int, int) const override { return ""; }
-    bool DeleteRow(int) override {
-        Call([this] { --rows_; });
-        return true;
-    }
-    int RowCount() const override { return rows_; }
-    RowKey KeyOfRow(int row) const override { return static_cast<RowKey>(row) + 1; }
-    int RowOfKey(RowKey key) const override { return static_cast<int>(key) - 1; }
-    void SetImageOf(RowKey, int) override {
-        Call([] {});
-    }
-    void SetTextOf(RowKey, int, const std::string&) override {
-        Call([] {});
-        ++writes_;
-    }
-    void SetTipOf(RowKey, const std::string&) override {}
-    bool DeleteRowOf(RowKey) override {
-        Call([this] { --rows_; });
-        return true;
-    }
-    long writes() const { return writes_; }
+    long changes() const { return changes_.load(); }
+
+    TaskBook book;
 
 private:
-    struct Job {
-        std::function<void()> work;
-        bool done = false;
-    };
-    void Call(std::function<void()> work) {
-        Job job{std::move(work)};
-        std::unique_lock lock(mutex_);
-        queue_.push_back(&job);
-        wake_.notify_all();
-        done_.wait(lock, [&] { return job.done; });
-    }
-    void Serve() {
-        std::unique_lock lock(mutex_);
-        while (!stop_) {
-            wake_.wait(lock, [this] { return !queue_.empty(); });
-            Job* job = queue_.front();
-            queue_.pop_front();
-            job->work();
-            job->done = true;
-            done_.notify_all();
-        }
-    }
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::deque<Job*> queue_;
-    bool stop_ = false;
-    int rows_ = 0;
-    std::atomic<long> writes_{0};
+    std::atomic<long> changes_{0};
+    std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
@@ -166,10 +116,10 @@ double EngineRun(const fs::path& home, const std::vector<std::string>& links, co
     files.EnsureTaskFiles(dir);
     TaskFileStore store(files, dir);
     TaskTables tables;
-    HandOverListView list;
+    FollowedBook list;
     Silent ports;
     SystemClock clock;
-    EngineContext context{tables, list, store, ports, clock, dir, 3000, nullptr, {}};
+    EngineContext context{tables, list.book, store, ports, clock, dir, 3000, nullptr, {}};
     LinkResolver resolver({"127.0.0.1:1", "quellora.localhost"});
     TransferScheduler scheduler(context);
     TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "tarvane");
@@ -188,7 +138,7 @@ double EngineRun(const fs::path& home, const std::vector<std::string>& links, co
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     double elapsed = Seconds(std::chrono::steady_clock::now() - start);
     *cpu = CpuSeconds() - cpuBefore;
-    *listWrites = list.writes();
+    *listWrites = list.changes();
     return elapsed;
 }
 
@@ -313,7 +263,7 @@ int main(int argc, char** argv) {
 
     auto rate = [&](double seconds, double gibibytes) { return gibibytes * 1024 / seconds; };
     std::printf("single file of %llu MiB, best of 3 (MiB/s):\n", static_cast<unsigned long long>(singleMiB));
-    std::printf("  engine  %8.0f   (%.2f CPU s per GiB, %ld list writes)\n", rate(engine, gib), engineCpu / gib,
+    std::printf("  engine  %8.0f   (%.2f CPU s per GiB, %ld task changes)\n", rate(engine, gib), engineCpu / gib,
                 writes);
     std::printf("  curl    %8.0f\n", rate(curl, gib));
     std::printf("  curl, then fdatasync %8.0f\n", rate(curlSynced, gib));

@@ -344,7 +344,7 @@ RunResult SlowParseRun(const fs::path& root, int parseSeconds) {
     MainDialog& dialog = window.dialog();
     bool finished = RunUntil(
         [&] {
-            return sender.done() && dialog.model().RowCount() == 0 && dialog.engine().scheduler.LiveWorkers() == 0 &&
+            return sender.done() && dialog.model().rowCount() == 0 && dialog.engine().scheduler.LiveWorkers() == 0 &&
                    FilesOfSize(out, 1 << 20) == 1;
         },
         std::chrono::seconds(parseSeconds + 30));
@@ -384,7 +384,7 @@ RunResult FullSpeedRun(const fs::path& root, const std::string& files, uintmax_t
     HandoffSender sender(window.socketPath(), pages);
     bool finished = RunUntil(
         [&] {
-            return sender.done() && dialog.model().RowCount() == 0 && dialog.engine().scheduler.LiveWorkers() == 0 &&
+            return sender.done() && dialog.model().rowCount() == 0 && dialog.engine().scheduler.LiveWorkers() == 0 &&
                    FilesOfSize(out, fileBytes) == kRunning;
         },
         std::chrono::minutes(3));

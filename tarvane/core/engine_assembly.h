@@ -23,16 +23,17 @@ struct EnginePorts {
     SoundPlayer& sound;
 };
 
-// The download engine on the task files of the program directory, writing into `list`: the one
-// wiring of its parts, for the program and for the tests alike.
+// The download engine on the task files of the program directory, keeping its tasks in `book`: the
+// one wiring of its parts, for the program and for the tests alike.
 class EngineAssembly {
 public:
-    EngineAssembly(EngineSetup setup, TaskListView& list, EnginePorts ports);
+    EngineAssembly(EngineSetup setup, EnginePorts ports);
 
     std::string programDirectory;
     TaskFiles files;
     TaskFileStore store;
     TaskTables tables;
+    TaskBook book;
     SystemClock clock;
     LinkResolver resolver;
     EngineContext context;

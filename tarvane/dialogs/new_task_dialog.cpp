@@ -222,7 +222,6 @@ void NewTaskDialog::accept() {
             AddTaskRequest request;
             request.task = task;
             request.resolve = 1;
-            request.row = 0;
             if (callbacks_.addTask) {
                 callbacks_.addTask(request);
             }

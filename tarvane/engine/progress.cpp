@@ -17,14 +17,6 @@ std::string Format(const char* format, double value) {
     return text;
 }
 
-void WriteIfChanged(TaskListView& list, RowKey key, int column, std::string& shown, std::string text) {
-    if (text == shown) {
-        return;
-    }
-    list.SetTextOf(key, column, text);
-    shown = std::move(text);
-}
-
 }  // namespace
 
 void TransferProgress::Begin(double resumeBaseBytes, double totalSizeBytes, double nowMs) {
@@ -34,48 +26,61 @@ void TransferProgress::Begin(double resumeBaseBytes, double totalSizeBytes, doub
     lastSampleBytes = 0;
     lastSampleTime = nowMs;
     shownPercent.clear();
-    shownSpeed.clear();
-    shownTimeLeft.clear();
+    shownSpeed = -1;
+    shownSecondsLeft = -1;
 }
 
 int ReportProgress(TransferProgress& progress, double total, double received, double nowMs, const TaskTables& tables,
-                   const WorkerControl& worker, RowKey key, TaskListView& list) {
+                   const WorkerControl& worker, TaskId id, TaskBook& book) {
     double counted = received + progress.resumeBase;
     progress.downloadedText = Format("%.0f", counted);
 
-    if (worker.pauseRequested.load() != 0) {
-        return kProgressStop;
-    }
-    // The lookup finishes before any list write: the table's lock is never held while the
-    // interface thread is waited for.
-    if (!tables.WorkerListed(&worker)) {
+    if (worker.pauseRequested.load() != 0 || !tables.WorkerListed(&worker)) {
         return kProgressStop;
     }
 
+    bool changed = false;
     if (nowMs - progress.lastSampleTime >= kSampleIntervalMs) {
         double kilobytes = (received - progress.lastSampleBytes) * kBytesToKilobytes;
         progress.lastSampleBytes = received;
         double elapsed = nowMs - progress.lastSampleTime;
         progress.lastSampleTime = nowMs;
-        double speed = kilobytes / (elapsed * 0.001);
-        WriteIfChanged(list, key, kColumnSpeed, progress.shownSpeed, Format("%.0fK/S", speed));
+        double speed = std::nearbyint(kilobytes / (elapsed * 0.001));
+        changed = speed != progress.shownSpeed;
+        progress.shownSpeed = speed;
         // Without a known total there is nothing to count down; a transfer past its announced
         // total has nothing left.
         if (speed > 0 && total > 0) {
-            double remaining = std::fmax(total - received, 0) / speed * 0.001;
-            WriteIfChanged(list, key, kColumnTimeLeft, progress.shownTimeLeft, Format("%.0f", remaining));
+            auto left = static_cast<int64_t>(std::nearbyint(std::fmax(total - received, 0) / speed * 0.001));
+            changed = changed || left != progress.shownSecondsLeft;
+            progress.shownSecondsLeft = left;
         }
     }
-
     if (received != 0) {
-        std::string percent;
-        if (progress.totalSize > 0 && std::isfinite(progress.totalSize)) {
-            percent = Format("%.2f%%", counted / progress.totalSize * 100);
-        } else {
-            // No size to divide by: show how much has arrived instead.
-            percent = FormatSize(counted);
-        }
-        WriteIfChanged(list, key, kColumnPercent, progress.shownPercent, std::move(percent));
+        // The count is published as often as its percentage (or, without a size, its size) shows it.
+        std::string percent = progress.totalSize > 0 && std::isfinite(progress.totalSize)
+                                  ? Format("%.2f%%", counted / progress.totalSize * 100)
+                                  : FormatSize(counted);
+        changed = changed || percent != progress.shownPercent;
+        progress.shownPercent = std::move(percent);
+    }
+    if (changed) {
+        book.Update(id, [&](TaskEntry& task) {
+            if (received != 0) {
+                task.done = static_cast<int64_t>(counted);
+                task.size = progress.totalSize > 0 && std::isfinite(progress.totalSize)
+                                ? static_cast<int64_t>(progress.totalSize)
+                                : 0;
+                task.fresh = false;
+            }
+            if (progress.shownSpeed >= 0) {
+                task.speedKBps = progress.shownSpeed;
+            }
+            if (progress.shownSecondsLeft >= 0) {
+                task.secondsLeft = progress.shownSecondsLeft;
+                task.note = TaskNote::None;
+            }
+        });
     }
     return kProgressContinue;
 }

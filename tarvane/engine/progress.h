@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tarvane/engine/list_view.h"
+#include "tarvane/engine/task_book.h"
 #include "tarvane/engine/worker_control.h"
 #include "tarvane/engine/worker_table.h"
 
@@ -15,10 +15,10 @@ struct TransferProgress {
     std::string downloadedText;  // resumeBase plus the bytes of this transfer, "%.0f"
     double lastSampleBytes = 0;
     double lastSampleTime = 0;
-    // Texts last written into the row, so an unchanged text is not sent to the list again.
+    // What the task shows, so that an unchanged figure is not published again.
     std::string shownPercent;
-    std::string shownSpeed;
-    std::string shownTimeLeft;
+    double shownSpeed = -1;
+    int64_t shownSecondsLeft = -1;
 
     // Starts the counters of a new transfer at `nowMs`: the first speed sample then covers the
     // first half second of the transfer instead of the time since the clock's origin.
@@ -29,9 +29,9 @@ inline constexpr int kProgressContinue = 0;
 inline constexpr int kProgressStop = -1;
 
 // One progress report of the transfer library: `total` and `received` count from the resume offset.
-// Keeps the downloaded count current, stops a transfer whose pause was requested or whose worker has
-// no row, and writes percentage, speed and time left into the row of `key`.
+// Keeps the downloaded count current, stops a transfer whose pause was requested or whose task has
+// left the list, and publishes the task's count, speed and time left in the book.
 int ReportProgress(TransferProgress& progress, double total, double received, double nowMs, const TaskTables& tables,
-                   const WorkerControl& worker, RowKey key, TaskListView& list);
+                   const WorkerControl& worker, TaskId id, TaskBook& book);
 
 }  // namespace tarvane

@@ -36,132 +36,120 @@ TaskCommands::TaskCommands(EngineContext& context, TransferScheduler& scheduler,
       ports_(ports),
       applicationTitle_(std::move(applicationTitle)) {}
 
-void TaskCommands::AddTask(const AddTaskRequest& request) {
-    const DownloadTask& task = request.task;
-    std::string realLink = task.fileLink;
-    std::string shownName = task.name;
-    TaskListView& list = context_.list;
-    RowKey key = kNoRowKey;
-    if (request.resolve != 0) {
-        // A game page is looked up by its worker: the window never waits for the parse service. Any
-        // other link names its file already.
-        ParseResult parsed = resolver_.IsGamePage(task.fileLink) ? ParseResult{} : resolver_.ResolveLink(task.fileLink);
-        realLink = parsed.realLink;
-        shownName = parsed.fileName.empty() ? task.name : parsed.fileName;
-        // A link handed over without a name still names its file.
-        if (shownName.empty()) {
-            shownName = NameFromUrl(realLink);
-        }
-        // The name becomes part of a path: it must stay one plain file name.
-        if (!shownName.empty() || !realLink.empty()) {
-            shownName = PlainFileName(shownName);
-        }
-
-        DownloadTask stored = task;
-        stored.name = shownName;
-        stored.fileLink = realLink;
-        stored.flag = std::to_string(kStateDownloading);
-        stored.size.clear();
-        stored.downloadedSize.clear();
-        stored.type.clear();
-        context_.store.AddDownload(stored);
-
-        int row = list.InsertRow(list.RowCount(), "");
-        key = list.KeyOfRow(row);
-        list.SetImage(row, kImageIdle);
-        list.SetSubItemText(row, kColumnName, shownName);
-        list.SetSubItemText(row, kColumnSize, "0B");
-        list.SetSubItemText(row, kColumnPercent, "0%");
-        list.SetSubItemText(row, kColumnSpeed, "0K/S");
-        list.SetSubItemText(row, kColumnTimeLeft, realLink.empty() ? ReasonLookingUp() : "00:00:00");
-        list.SetSubItemText(row, kColumnPage, task.frmPge);
-        list.SetSubItemText(row, kColumnType, "");
-        list.SetSubItemText(row, kColumnLink, realLink);
-    } else {
-        key = list.KeyOfRow(request.row);
-        // A row without a stored task has nothing to start.
-        if (key == kNoRowKey || task.frmPge.empty()) {
-            return;
-        }
+void TaskCommands::ListStoredTasks() {
+    for (const DownloadTask& task : context_.store.ListDownloads()) {
+        context_.book.Add(EntryFromStored(task));
     }
-
-    TaskLaunch launch;
-    launch.key = key;
-    launch.name = shownName;
-    launch.frmPge = task.frmPge;
-    launch.fileLink = realLink;
-    launch.path = task.path;
-    launch.size = request.resolve != 0 ? "" : task.size;
-    launch.downloadedSize = request.resolve != 0 ? "" : task.downloadedSize;
-    launch.type = request.resolve != 0 ? "" : task.type;  // a begun task keeps its data file's type
-    launch.prxIP = task.prxIP;
-    launch.prxPort = task.prxPort;
-    launch.prxName = task.prxName;
-    launch.prxPwd = task.prxPwd;
-    launch.agent = task.agent;
-    launch.etag = task.etag;
-    launch.lastModified = task.lastModified;
-    launch.listView = &context_.list;
-    platform::Settings settings(context_.programDirectory);
-    // A task that already runs or waits is left as it is: never two writers on one data file.
-    scheduler_.StartOrWait(launch, EffectiveTaskLimit(settings.MaxTaskNum()));
 }
 
-int TaskCommands::GetTaskState(int row, const std::string& page) const {
-    if (auto state = context_.tables.WorkerStateOf(context_.list.KeyOfRow(row))) {
+TaskId TaskCommands::AddTask(const AddTaskRequest& request) {
+    TaskLaunch launch;
+    static_cast<DownloadTask&>(launch) = request.task;
+    if (request.resolve != 0) {
+        // A game page is looked up by its worker: nobody waits for the parse service. Any other link
+        // names its file already.
+        ParseResult parsed =
+            resolver_.IsGamePage(launch.fileLink) ? ParseResult{} : resolver_.ResolveLink(launch.fileLink);
+        launch.fileLink = parsed.realLink;
+        std::string name = parsed.fileName.empty() ? launch.name : parsed.fileName;
+        // A link handed over without a name still names its file.
+        if (name.empty()) {
+            name = NameFromUrl(launch.fileLink);
+        }
+        // The name becomes part of a path: it must stay one plain file name.
+        launch.name = !name.empty() || !launch.fileLink.empty() ? PlainFileName(name) : name;
+        launch.flag = std::to_string(kStateDownloading);
+        launch.size.clear();
+        launch.downloadedSize.clear();
+        launch.type.clear();  // a begun task keeps its data file's type; a new one has none yet
+        launch.error.clear();
+        context_.store.AddDownload(launch);
+
+        TaskEntry entry;
+        entry.page = launch.frmPge;
+        entry.name = launch.name;
+        entry.fileLink = launch.fileLink;
+        entry.state = kStateDownloading;
+        entry.fresh = true;
+        entry.speedKBps = 0;
+        entry.note = launch.fileLink.empty() ? TaskNote::LookingUp : TaskNote::Starting;
+        launch.id = context_.book.Add(std::move(entry));
+    } else {
+        launch.id = request.id;
+        // A task that is not listed, or not stored, has nothing to start.
+        if (!context_.book.Get(launch.id) || launch.frmPge.empty()) {
+            return kNoTask;
+        }
+    }
+
+    platform::Settings settings(context_.programDirectory);
+    // A task that already runs or waits is left as it is: never two writers on one data file.
+    auto start = scheduler_.StartOrWait(launch, EffectiveTaskLimit(settings.MaxTaskNum()));
+    if (start == TransferScheduler::Start::QueueFull || start == TransferScheduler::Start::Stopping) {
+        // Nothing will start it: it stays listed and stored as paused, to be started by hand.
+        context_.store.SetDownloadField(launch.frmPge, "flag", std::to_string(kStatePaused));
+        context_.book.Update(launch.id, [](TaskEntry& task) {
+            task.state = kStatePaused;
+            task.note = TaskNote::None;
+        });
+    }
+    return launch.id;
+}
+
+int TaskCommands::GetTaskState(TaskId id) const {
+    if (auto state = context_.tables.WorkerStateOf(id)) {
         return *state;
     }
-    int stored = std::atoi(context_.store.GetDownloadField(page, "flag").c_str());
+    auto task = context_.book.Get(id);
+    int stored = task ? std::atoi(context_.store.GetDownloadField(task->page, "flag").c_str()) : 0;
     return stored != 0 ? stored : -1;
 }
 
-void TaskCommands::StartTask(int row) {
-    if (row < 0 || row >= context_.list.RowCount()) {
+void TaskCommands::StartTask(TaskId id) {
+    auto task = context_.book.Get(id);
+    if (!task) {
         return;
     }
     AddTaskRequest request;
     // By its page, the key of a task: two tasks may share a file link.
-    request.task = context_.store.GetDownload(context_.list.SubItemText(row, kColumnPage));
-    request.resolve = 0;
-    request.row = row;
+    request.task = context_.store.GetDownload(task->page);
+    request.id = id;
     AddTask(request);
 }
 
-void TaskCommands::PauseTask(int row) {
-    if (row >= 0) {
-        context_.tables.RequestPause(context_.list.KeyOfRow(row));
-    }
+void TaskCommands::PauseTask(TaskId id) {
+    context_.tables.RequestPause(id);
 }
 
-void TaskCommands::DeleteTask(int row) {
-    if (row < 0 || row >= context_.list.RowCount()) {
+void TaskCommands::DeleteTask(TaskId id) {
+    if (!context_.book.Get(id)) {
         return;
     }
-    // The question runs a nested event loop in which rows may come and go: the task is held by
-    // its key, and its row found again after the answer.
-    RowKey key = context_.list.KeyOfRow(row);
-    std::string page = context_.list.SubItemText(row, kColumnPage);
+    // The question runs a nested event loop in which tasks may finish or go: the task is asked for
+    // again after the answer.
     if (ports_.messages.Show(Ansi("您确定要删除选中的任务吗？"), platform::kCaption, MessageButtons::OkCancel) !=
-            MessageAnswer::Ok ||
-        context_.list.RowOfKey(key) < 0) {
+        MessageAnswer::Ok) {
         return;
     }
-    // A waiting task leaves the queue; a running one is asked to stop and records nothing more.
-    context_.tables.Forget(key);
-    DownloadTask stored = context_.store.GetDownload(page);
-    context_.store.DeleteDownload(page);
-    context_.list.DeleteRowOf(key);
+    auto task = context_.book.Get(id);
+    // A task that is finishing right now goes to the finished list with its file.
+    if (!task || !context_.tables.BeginDelete(id)) {
+        return;
+    }
+    DownloadTask stored = context_.store.GetDownload(task->page);
+    context_.store.DeleteDownload(task->page);
+    context_.book.Remove(id);
     // A task that never reached its transfer has no data file of its own.
     if (!stored.type.empty() && !stored.name.empty()) {
         unlink(platform::Utf8FromAnsi(DataFilePath(stored.path, stored.name, stored.type)).c_str());
     }
 }
 
-std::vector<TaskMenuItem> TaskCommands::MenuForRow(int row) {
-    if (row < 0 || row >= context_.list.RowCount()) {
+std::vector<TaskMenuItem> TaskCommands::MenuFor(TaskId id) {
+    if (!context_.book.Get(id)) {
         return {};
     }
-    int state = GetTaskState(row, context_.list.SubItemText(row, kColumnPage));
+    int state = GetTaskState(id);
     if (state == -1) {
         ports_.messages.Show(Ansi("正在计算右键数据……，请稍后再试"), applicationTitle_, MessageButtons::Ok);
         return {};
@@ -169,12 +157,13 @@ std::vector<TaskMenuItem> TaskCommands::MenuForRow(int row) {
     return TaskMenuFor(state);
 }
 
-void TaskCommands::OpenFolder(int row) {
-    if (row < 0 || row >= context_.list.RowCount()) {
+void TaskCommands::OpenFolder(TaskId id) {
+    auto task = context_.book.Get(id);
+    if (!task) {
         return;
     }
-    // The stored item names the data file; the row's name column shows "name.type" once it ran.
-    DownloadTask stored = context_.store.GetDownload(context_.list.SubItemText(row, kColumnPage));
+    // The stored item names the data file.
+    DownloadTask stored = context_.store.GetDownload(task->page);
     std::string file = DataFilePath(stored.path, stored.name, stored.type);
     if (!stored.type.empty() && FileExists(file)) {
         ports_.desktop.ShowFileInFolder(file);
@@ -183,28 +172,28 @@ void TaskCommands::OpenFolder(int row) {
     }
 }
 
-void TaskCommands::CopyLink(int row) {
-    if (row >= 0 && row < context_.list.RowCount()) {
-        ports_.clipboard.PutText(context_.list.SubItemText(row, kColumnLink));
+void TaskCommands::CopyLink(TaskId id) {
+    if (auto task = context_.book.Get(id)) {
+        ports_.clipboard.PutText(task->fileLink);
     }
 }
 
-void TaskCommands::BrowseSourcePage(int row) {
-    if (row >= 0 && row < context_.list.RowCount()) {
-        ports_.desktop.OpenWebPage(context_.list.SubItemText(row, kColumnPage));
+void TaskCommands::BrowseSourcePage(TaskId id) {
+    if (auto task = context_.book.Get(id)) {
+        ports_.desktop.OpenWebPage(task->page);
     }
 }
 
-void TaskCommands::RunMenuCommand(int command, int row) {
-    using RowCommand = void (TaskCommands::*)(int);
-    static const std::map<int, RowCommand> kRowCommands = {
+void TaskCommands::RunMenuCommand(int command, TaskId id) {
+    using TaskCommand = void (TaskCommands::*)(TaskId);
+    static const std::map<int, TaskCommand> kTaskCommands = {
         {kCommandStart, &TaskCommands::StartTask},   {kCommandPause, &TaskCommands::PauseTask},
         {kCommandDelete, &TaskCommands::DeleteTask}, {kCommandOpenFolder, &TaskCommands::OpenFolder},
         {kCommandCopyLink, &TaskCommands::CopyLink}, {kCommandBrowsePage, &TaskCommands::BrowseSourcePage},
     };
-    if (auto found = kRowCommands.find(command); found != kRowCommands.end()) {
-        (this->*found->second)(row);
-    } else if (row != -1) {
+    if (auto found = kTaskCommands.find(command); found != kTaskCommands.end()) {
+        (this->*found->second)(id);
+    } else if (id != kNoTask) {
         ShowNotice(command);
     }
 }
@@ -219,18 +208,12 @@ void TaskCommands::ShowNotice(int command) {
     }
 }
 
-int TaskCommands::FindTaskRow(const std::string& page) const {
-    int rows = context_.list.RowCount();
-    for (int row = 0; row < rows; ++row) {
-        if (context_.list.SubItemText(row, kColumnPage) == page) {
-            return row;
-        }
-    }
-    return -1;
+TaskId TaskCommands::FindTask(const std::string& page) const {
+    return context_.book.FindPage(page);
 }
 
 bool TaskCommands::KnowsPage(const std::string& page) const {
-    return FindTaskRow(page) >= 0 || context_.store.HasUnsaved(page);
+    return FindTask(page) != kNoTask || context_.store.HasUnsaved(page);
 }
 
 }  // namespace tarvane

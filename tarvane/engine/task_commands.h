@@ -9,7 +9,7 @@
 
 namespace tarvane {
 
-// The main window's operations on tasks. Interface thread only; rows are list rows.
+// The operations on tasks, by task id. Any thread; the message boxes are asked on the caller's.
 class TaskCommands {
 public:
     struct Ports {
@@ -21,27 +21,30 @@ public:
     TaskCommands(EngineContext& context, TransferScheduler& scheduler, const LinkResolver& resolver, Ports ports,
                  std::string applicationTitle);
 
-    // Creates a task (resolve != 0) or restarts the one in `request.row`; starts it or lets it wait.
-    void AddTask(const AddTaskRequest& request);
-    // The worker's state for a row with a worker, else the stored flag; -1 when neither says anything.
-    int GetTaskState(int row, const std::string& page) const;
+    // Lists the tasks of download.xml, in file order (the program's start).
+    void ListStoredTasks();
+    // Lists and stores a new task (resolve != 0), or restarts the task `request.id`; then starts it or
+    // lets it wait. Answers the task's id; kNoTask when there was nothing to start.
+    TaskId AddTask(const AddTaskRequest& request);
+    // The worker's state for a task with a worker, else the stored flag; -1 when neither says anything.
+    int GetTaskState(TaskId id) const;
 
-    void StartTask(int row);
-    void PauseTask(int row);
-    // Asks first; removes item, row and data file.
-    void DeleteTask(int row);
-    // The menu for a row, or empty with the wait message shown when the state is not known yet.
-    std::vector<TaskMenuItem> MenuForRow(int row);
-    void OpenFolder(int row);
-    void CopyLink(int row);
-    void BrowseSourcePage(int row);
-    // Runs a command of the task menu on a row.
-    void RunMenuCommand(int command, int row);
+    void StartTask(TaskId id);
+    void PauseTask(TaskId id);
+    // Asks first; removes the item, the task and its data file. Nothing when the task finished meanwhile.
+    void DeleteTask(TaskId id);
+    // The task's menu, or empty with the wait message shown when its state is not known yet.
+    std::vector<TaskMenuItem> MenuFor(TaskId id);
+    void OpenFolder(TaskId id);
+    void CopyLink(TaskId id);
+    void BrowseSourcePage(TaskId id);
+    // Runs a command of the task menu on a task.
+    void RunMenuCommand(int command, TaskId id);
     // The message boxes of "播放", "打开文件" and "属性".
     void ShowNotice(int command);
-    // First row showing `page` in column 6, or -1.
-    int FindTaskRow(const std::string& page) const;
-    // Whether the page is a task in the list, or has changes not yet written to the task files.
+    // The task of the page, or kNoTask.
+    TaskId FindTask(const std::string& page) const;
+    // Whether the page is a listed task, or has changes not yet written to the task files.
     bool KnowsPage(const std::string& page) const;
 
 private:

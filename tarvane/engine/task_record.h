@@ -5,14 +5,11 @@
 
 namespace tarvane {
 
-class ListView;
-struct WorkerControl;
-
-// Identity of a task row: given to a row when it is inserted, kept while other rows come and go,
-// never given again. Workers and the waiting queue hold keys, never row numbers, so a row number is
-// only ever derived where the rows live, at the moment it is used.
-using RowKey = std::uint64_t;
-inline constexpr RowKey kNoRowKey = 0;
+// Identity of a task in the engine: given when the task is listed, kept while others come and go,
+// never given again. Commands, workers and the waiting queue name tasks by it; the window maps it to
+// a row only where the rows live, at the moment it is used.
+using TaskId = std::uint64_t;
+inline constexpr TaskId kNoTask = 0;
 
 // Task state numbers, stored as the `flag` text of a task.
 enum TaskState : int {
@@ -46,33 +43,16 @@ struct DownloadTask {
     std::string error;  // plain Chinese, code page 936; empty unless the task failed
 };
 
-// The argument of task creation: a new task (resolve != 0) or a restart of the task in `row`.
+// The argument of task creation: a new task (resolve != 0) or a restart of the task `id`.
 struct AddTaskRequest {
     DownloadTask task;
     int resolve = 0;
-    int row = 0;
+    TaskId id = kNoTask;
 };
 
-// What starts one worker; also the entry of the waiting queue.
-struct TaskLaunch {
-    RowKey key = kNoRowKey;  // the task's row
-    std::string name;
-    std::string frmPge;
-    std::string fileLink;
-    std::string path;
-    std::string size;
-    std::string downloadedSize;
-    std::string prxIP;
-    int prxPort = 0;
-    std::string prxName;
-    std::string prxPwd;
-    std::string flag;
-    std::string type;
-    std::string agent;  // user-agent of the worker's requests
-    std::string etag;   // validators of the bytes already on disk
-    std::string lastModified;
-    ListView* listView = nullptr;     // non-null marks a used queue entry
-    WorkerControl* worker = nullptr;  // set by the worker thread when it starts
+// What starts one worker: the stored task and its id; also the entry of the waiting queue.
+struct TaskLaunch : DownloadTask {
+    TaskId id = kNoTask;
 };
 
 // Columns of the task list view.

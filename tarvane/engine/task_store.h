@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tarvane/engine/task_record.h"
 
@@ -27,6 +28,8 @@ public:
     virtual bool HasUnsaved(const std::string& frmPge) = 0;
     // Whether a finished download's file is at `path` (the full path of a data file).
     virtual bool IsCompletedFile(const std::string& path) = 0;
+    // Every unfinished task, in file order.
+    virtual std::vector<DownloadTask> ListDownloads() = 0;
 };
 
 }  // namespace tarvane

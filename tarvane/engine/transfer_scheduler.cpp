@@ -13,7 +13,7 @@ TransferScheduler::Start TransferScheduler::StartOrWait(const TaskLaunch& launch
     if (stopping_) {
         return Start::Stopping;
     }
-    if (context_.tables.HasWorker(launch.key) || context_.tables.IsWaiting(launch.key)) {
+    if (context_.tables.HasWorker(launch.id) || context_.tables.IsWaiting(launch.id)) {
         return Start::AlreadyActive;
     }
     if (liveWorkers_ < limit) {
@@ -27,7 +27,7 @@ void TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
     Running& running = running_.emplace_back();
     running.worker = std::make_unique<TransferWorker>(context_, launch, &stopping_);
     // Registered before its thread exists: a second start of the task sees it at once.
-    if (!context_.tables.RegisterWorker(running.worker.get(), launch.key)) {
+    if (!context_.tables.RegisterWorker(running.worker.get(), launch.id)) {
         running_.pop_back();
         return;
     }

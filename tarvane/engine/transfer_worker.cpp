@@ -164,24 +164,21 @@ int64_t ParseByteCount(const std::string& text) {
 }
 
 TransferWorker::TransferWorker(EngineContext& context, const TaskLaunch& launch, const std::atomic<bool>* stopAll)
-    : context_(context), stopAll_(stopAll), launch_(launch), agent_(launch.agent) {
-    launch_.worker = this;
-}
+    : context_(context), stopAll_(stopAll), launch_(launch), agent_(launch.agent) {}
 
-void TransferWorker::SetImage(int image) {
-    context_.list.SetImageOf(launch_.key, image);
-}
-
-void TransferWorker::SetText(int column, const std::string& text) {
-    context_.list.SetTextOf(launch_.key, column, text);
+void TransferWorker::Show(const std::function<void(TaskEntry&)>& change) {
+    context_.book.Update(launch_.id, change);
 }
 
 int TransferWorker::Run() {
     if (stopAll_ != nullptr && stopAll_->load()) {
         pauseRequested = 1;
     }
-    SetImage(kImageDownloading);
-    context_.list.SetTipOf(launch_.key, "");
+    Show([](TaskEntry& task) {
+        task.running = true;
+        task.state = kStateDownloading;
+        task.failure.clear();
+    });
     // What download.xml says of the bytes on disk; it changes only with an answer that passed its checks.
     storedSize_ = launch_.size;
     etag_ = storedEtag_ = IsUsableValidator(launch_.etag) ? launch_.etag : "";
@@ -199,7 +196,7 @@ int TransferWorker::Run() {
         EndUnfinished(probe == ProbeResult::Paused ? kStatePaused : kStateFailed);
         return state;
     }
-    SetText(kColumnSize, FormatSize(progress_.totalSize));
+    Show([this](TaskEntry& task) { task.size = static_cast<int64_t>(progress_.totalSize); });
     if (!OpenDataFile()) {
         failure_ = ReasonNotWritable();
         EndUnfinished(kStateFailed);
@@ -211,7 +208,10 @@ int TransferWorker::Run() {
         Finish(CURLE_WRITE_ERROR);
         return state;
     }
-    SetText(kColumnName, launch_.name + "." + type_);
+    Show([this](TaskEntry& task) {
+        task.type = type_;
+        task.nameShowsType = true;
+    });
     Finish(TransferWithRetries());
     return state;
 }
@@ -235,7 +235,7 @@ TransferWorker::ProbeResult TransferWorker::ProbeWithRetries() {
 }
 
 bool TransferWorker::LookUpFile() {
-    SetText(kColumnTimeLeft, ReasonLookingUp());
+    Show([](TaskEntry& task) { task.note = TaskNote::LookingUp; });
     ParseResult parsed;
     if (context_.resolver != nullptr) {
         parsed = context_.resolver->ResolveLink(launch_.frmPge, [this] { return pauseRequested.load() != 0; });
@@ -256,8 +256,11 @@ bool TransferWorker::LookUpFile() {
                                  : !launch_.name.empty()  ? launch_.name
                                                           : NameFromUrl(parsed.realLink));
     context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
-    SetText(kColumnName, launch_.name);
-    SetText(kColumnLink, launch_.fileLink);
+    Show([this](TaskEntry& task) {
+        task.name = launch_.name;
+        task.fileLink = launch_.fileLink;
+        task.note = TaskNote::Starting;
+    });
     return true;
 }
 
@@ -282,7 +285,7 @@ bool TransferWorker::RenewLink() {
     }
     launch_.fileLink = parsed.realLink;
     context_.store.SetDownloadField(launch_.frmPge, "fileLink", launch_.fileLink);
-    SetText(kColumnLink, launch_.fileLink);
+    Show([this](TaskEntry& task) { task.fileLink = launch_.fileLink; });
     return true;
 }
 
@@ -296,8 +299,11 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
                                 : ReasonAfterRetries(reason, allowed);
         return false;
     }
-    SetText(kColumnTimeLeft,
-            platform::AnsiFromUtf8("重试 ") + std::to_string(attemptsWithoutData_) + "/" + std::to_string(allowed));
+    Show([this, allowed](TaskEntry& task) {
+        task.note = TaskNote::Retrying;
+        task.retry = attemptsWithoutData_;
+        task.retries = allowed;
+    });
     // A pause or delete ends the wait at once.
     auto wait = std::max(retry.waits[static_cast<std::size_t>(attemptsWithoutData_ - 1)], askedWait_);
     askedWait_ = {};
@@ -743,8 +749,8 @@ void TransferWorker::AdoptAnswerValidators() {
 }
 
 int TransferWorker::OnProgress(double total, double received) {
-    int result = ReportProgress(progress_, total, received, context_.clock.NowMs(), context_.tables, *this, launch_.key,
-                                context_.list);
+    int result = ReportProgress(progress_, total, received, context_.clock.NowMs(), context_.tables, *this, launch_.id,
+                                context_.book);
     if (result == kProgressContinue) {
         RecordProgress(false);
     }
@@ -847,19 +853,34 @@ void TransferWorker::EndUnfinished(int finalState) {
     // Recorded while still in the table: a second start of the task waits until its state is saved.
     if (context_.tables.WorkerListed(this)) {
         context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState));
-        SetImage(finalState == kStatePaused ? kImageIdle : kImageFailed);
+        int64_t count = dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize);
         // A task that stopped has no speed, no time left and no retry under way.
-        SetText(kColumnSpeed, "");
-        SetText(kColumnTimeLeft, "");
-        context_.list.SetTipOf(launch_.key, finalState == kStateFailed ? failure_ : "");
+        Show([&](TaskEntry& task) {
+            task.running = false;
+            task.state = static_cast<TaskState>(finalState);
+            task.done = count;
+            task.speedKBps = -1;
+            task.secondsLeft = -1;
+            task.note = TaskNote::None;
+            task.failure = finalState == kStateFailed ? failure_ : "";
+        });
     }
-    context_.tables.ReleaseWorker(this);
+    ReleaseAfterEnd();
+}
+
+void TransferWorker::ReleaseAfterEnd() {
+    // A task deleted while it ran may not have stored its data file's name yet: the worker that
+    // made or opened the file takes it away.
+    if (!context_.tables.ReleaseWorker(this) && dataOpened_) {
+        unlink(platform::Utf8FromAnsi(data_.path()).c_str());
+    }
 }
 
 void TransferWorker::Complete() {
     state = kStateCompleted;
-    if (!context_.tables.WorkerListed(this)) {
-        context_.tables.ReleaseWorker(this);
+    // From here a delete leaves the task to the finished list, with its file.
+    if (!context_.tables.ClaimCompletion(this)) {
+        ReleaseAfterEnd();
         return;  // deleted from the list while it finished: its item is gone too
     }
     DownloadTask record;
@@ -878,7 +899,7 @@ void TransferWorker::Complete() {
     } else {
         context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateCompleted));
     }
-    context_.list.DeleteRowOf(launch_.key);
+    context_.book.Remove(launch_.id);
     context_.tables.ReleaseWorker(this);
     if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,8 @@
 #include "tarvane/engine/data_file.h"
 #include "tarvane/engine/desktop_ports.h"
 #include "tarvane/engine/link_resolver.h"
-#include "tarvane/engine/list_view.h"
 #include "tarvane/engine/progress.h"
+#include "tarvane/engine/task_book.h"
 #include "tarvane/engine/task_record.h"
 #include "tarvane/engine/task_store.h"
 #include "tarvane/engine/worker_control.h"
@@ -32,7 +33,7 @@ struct RetrySettings {
 // What every worker shares with the program; owned by the program, outliving all workers.
 struct EngineContext {
     TaskTables& tables;
-    TaskListView& list;
+    TaskBook& book;
     TaskStore& store;
     SoundPlayer& sound;
     const Clock& clock;
@@ -95,12 +96,14 @@ private:
     // Ends a task that did not complete: records its state unless its row was deleted meanwhile.
     void EndUnfinished(int finalState);
     void Complete();
+    // Takes the worker out of the tables; removes the data file of a task deleted meanwhile.
+    void ReleaseAfterEnd();
     // Completion check: the count holds the whole-file size the server announced.
     bool WholeOnDisk();
     DownloadTask StateRecord(int flag) const;
     void RecordProgress(bool force);
-    void SetImage(int image);
-    void SetText(int column, const std::string& text);
+    // Publishes a change of the task's figures; the window is never waited for.
+    void Show(const std::function<void(TaskEntry&)>& change);
 
     EngineContext& context_;
     const std::atomic<bool>* stopAll_;

@@ -11,16 +11,17 @@ int EffectiveTaskLimit(int maxTaskNum) {
 
 WorkerTable::WorkerTable() {
     workers_.fill(nullptr);
-    keys_.fill(kNoRowKey);
+    keys_.fill(kNoTask);
 }
 
-bool WorkerTable::Register(WorkerControl* worker, RowKey key) {
+bool WorkerTable::Register(WorkerControl* worker, TaskId key) {
     if (count_ == kWorkerSlotCount || worker == nullptr) {
         return false;
     }
     workers_[count_] = worker;
     keys_[count_] = key;
     paths_[count_].clear();
+    completing_[count_] = false;
     ++count_;
     return true;
 }
@@ -34,8 +35,8 @@ int WorkerTable::SlotOf(const WorkerControl* worker) const {
     return -1;
 }
 
-int WorkerTable::SlotOfKey(RowKey key) const {
-    if (key == kNoRowKey) {
+int WorkerTable::SlotOfKey(TaskId key) const {
+    if (key == kNoTask) {
         return -1;
     }
     for (int slot = 0; slot < count_; ++slot) {
@@ -60,16 +61,18 @@ void WorkerTable::RemoveSlot(int slot) {
         workers_[k - 1] = workers_[k];
         keys_[k - 1] = keys_[k];
         paths_[k - 1] = std::move(paths_[k]);
+        completing_[k - 1] = completing_[k];
     }
     --count_;
     workers_[count_] = nullptr;
-    keys_[count_] = kNoRowKey;
+    keys_[count_] = kNoTask;
     paths_[count_].clear();
+    completing_[count_] = false;
 }
 
-void WorkerTable::Forget(RowKey key) {
+void WorkerTable::Forget(TaskId key) {
     if (int slot = SlotOfKey(key); slot >= 0) {
-        keys_[slot] = kNoRowKey;
+        keys_[slot] = kNoTask;
     }
 }
 
@@ -79,7 +82,7 @@ bool WorkerTable::Consistent() const {
     }
     for (int slot = 0; slot < kWorkerSlotCount; ++slot) {
         bool used = slot < count_;
-        if (used != (workers_[slot] != nullptr) || (!used && (keys_[slot] != kNoRowKey || !paths_[slot].empty()))) {
+        if (used != (workers_[slot] != nullptr) || (!used && (keys_[slot] != kNoTask || !paths_[slot].empty()))) {
             return false;
         }
     }
@@ -89,12 +92,10 @@ bool WorkerTable::Consistent() const {
 WaitingQueue::WaitingQueue() : entries_(std::make_unique<TaskLaunch[]>(kWaitingQueueSize)) {}
 
 bool WaitingQueue::Push(const TaskLaunch& launch) {
-    if (size_ == kWaitingQueueSize || launch.listView == nullptr) {
+    if (size_ == kWaitingQueueSize || launch.id == kNoTask) {
         return false;
     }
-    TaskLaunch& entry = At(size_);
-    entry = launch;
-    entry.worker = nullptr;
+    At(size_) = launch;
     ++size_;
     return true;
 }
@@ -118,10 +119,10 @@ void WaitingQueue::EraseAt(int index) {
     At(size_) = TaskLaunch{};
 }
 
-int WaitingQueue::Remove(RowKey key) {
+int WaitingQueue::Remove(TaskId key) {
     int removed = 0;
     for (int index = 0; index < size_;) {
-        if (At(index).key == key) {
+        if (At(index).id == key) {
             EraseAt(index);
             ++removed;
         } else {
@@ -131,9 +132,9 @@ int WaitingQueue::Remove(RowKey key) {
     return removed;
 }
 
-bool WaitingQueue::Contains(RowKey key) const {
+bool WaitingQueue::Contains(TaskId key) const {
     for (int index = 0; index < size_; ++index) {
-        if (At(index).key == key) {
+        if (At(index).id == key) {
             return true;
         }
     }
@@ -147,18 +148,17 @@ bool WaitingQueue::Consistent() const {
     for (int index = 0; index < kWaitingQueueSize; ++index) {
         const TaskLaunch& entry = At(index);
         if (index < size_) {
-            if (entry.listView == nullptr || entry.worker != nullptr) {
+            if (entry.id == kNoTask) {
                 return false;
             }
-        } else if (entry.listView != nullptr || entry.worker != nullptr || entry.key != kNoRowKey ||
-                   !entry.name.empty() || !entry.fileLink.empty()) {
+        } else if (entry.id != kNoTask || !entry.name.empty() || !entry.fileLink.empty()) {
             return false;
         }
     }
     return true;
 }
 
-bool TaskTables::RegisterWorker(WorkerControl* worker, RowKey key) {
+bool TaskTables::RegisterWorker(WorkerControl* worker, TaskId key) {
     std::lock_guard lock(mutex_);
     if (workers_.SlotOfKey(key) >= 0) {
         return false;
@@ -172,7 +172,7 @@ bool TaskTables::ReleaseWorker(const WorkerControl* worker) {
     if (slot < 0) {
         return false;
     }
-    bool listed = workers_.key(slot) != kNoRowKey;
+    bool listed = workers_.key(slot) != kNoTask;
     workers_.RemoveSlot(slot);
     return listed;
 }
@@ -180,7 +180,7 @@ bool TaskTables::ReleaseWorker(const WorkerControl* worker) {
 bool TaskTables::WorkerListed(const WorkerControl* worker) const {
     std::lock_guard lock(mutex_);
     int slot = workers_.SlotOf(worker);
-    return slot >= 0 && workers_.key(slot) != kNoRowKey;
+    return slot >= 0 && workers_.key(slot) != kNoTask;
 }
 
 bool TaskTables::ClaimPath(const WorkerControl* worker, const std::string& path) {
@@ -194,7 +194,7 @@ bool TaskTables::ClaimPath(const WorkerControl* worker, const std::string& path)
     return true;
 }
 
-std::optional<int> TaskTables::WorkerStateOf(RowKey key) const {
+std::optional<int> TaskTables::WorkerStateOf(TaskId key) const {
     std::lock_guard lock(mutex_);
     int slot = workers_.SlotOfKey(key);
     if (slot < 0) {
@@ -203,12 +203,12 @@ std::optional<int> TaskTables::WorkerStateOf(RowKey key) const {
     return workers_.worker(slot)->state.load();
 }
 
-bool TaskTables::HasWorker(RowKey key) const {
+bool TaskTables::HasWorker(TaskId key) const {
     std::lock_guard lock(mutex_);
     return workers_.SlotOfKey(key) >= 0;
 }
 
-bool TaskTables::RequestPause(RowKey key) {
+bool TaskTables::RequestPause(TaskId key) {
     std::lock_guard lock(mutex_);
     int slot = workers_.SlotOfKey(key);
     if (slot < 0) {
@@ -218,9 +218,32 @@ bool TaskTables::RequestPause(RowKey key) {
     return true;
 }
 
-int TaskTables::Forget(RowKey key) {
+bool TaskTables::BeginDelete(TaskId key) {
     std::lock_guard lock(mutex_);
-    if (key == kNoRowKey) {
+    if (int slot = workers_.SlotOfKey(key); slot >= 0 && workers_.completing(slot)) {
+        return false;
+    }
+    ForgetLocked(key);
+    return true;
+}
+
+bool TaskTables::ClaimCompletion(const WorkerControl* worker) {
+    std::lock_guard lock(mutex_);
+    int slot = workers_.SlotOf(worker);
+    if (slot < 0 || workers_.key(slot) == kNoTask) {
+        return false;
+    }
+    workers_.SetCompleting(slot);
+    return true;
+}
+
+int TaskTables::Forget(TaskId key) {
+    std::lock_guard lock(mutex_);
+    return ForgetLocked(key);
+}
+
+int TaskTables::ForgetLocked(TaskId key) {
+    if (key == kNoTask) {
         return 0;
     }
     if (int slot = workers_.SlotOfKey(key); slot >= 0) {
@@ -240,7 +263,7 @@ std::optional<TaskLaunch> TaskTables::TakeNextWaiting() {
     return waiting_.PopFront();
 }
 
-bool TaskTables::IsWaiting(RowKey key) const {
+bool TaskTables::IsWaiting(TaskId key) const {
     std::lock_guard lock(mutex_);
     return waiting_.Contains(key);
 }

@@ -18,7 +18,7 @@ inline constexpr int kWaitingQueueSize = 5000;
 // a limit below 1 (written by hand) would leave every new task waiting with nothing to start it.
 int EffectiveTaskLimit(int maxTaskNum);
 
-// Which worker runs the task of which row, and which data file it writes. Slots [0, count) are
+// Which worker runs which task, and which data file it writes. Slots [0, count) are
 // used, in registration order. Not synchronised: TaskTables guards it.
 class WorkerTable {
 public:
@@ -26,27 +26,30 @@ public:
 
     int count() const { return count_; }
     WorkerControl* worker(int slot) const { return workers_[slot]; }
-    RowKey key(int slot) const { return keys_[slot]; }
+    TaskId key(int slot) const { return keys_[slot]; }
     const std::string& path(int slot) const { return paths_[slot]; }
 
-    bool Register(WorkerControl* worker, RowKey key);
+    bool Register(WorkerControl* worker, TaskId key);
     // The worker's slot, or -1.
     int SlotOf(const WorkerControl* worker) const;
     // The slot running the task of `key`, or -1.
-    int SlotOfKey(RowKey key) const;
+    int SlotOfKey(TaskId key) const;
     // The slot writing the data file `path`, or -1.
     int SlotOfPath(const std::string& path) const;
     void SetPath(int slot, std::string path) { paths_[slot] = std::move(path); }
+    bool completing(int slot) const { return completing_[slot]; }
+    void SetCompleting(int slot) { completing_[slot] = true; }
     // Removes `slot` and closes the gap, keeping the order.
     void RemoveSlot(int slot);
-    // A worker whose row left the list keeps its slot (it still has to stop) but loses its key.
-    void Forget(RowKey key);
+    // A worker whose task left the list keeps its slot (it still has to stop) but loses its id.
+    void Forget(TaskId key);
     bool Consistent() const;
 
 private:
     std::array<WorkerControl*, kWorkerSlotCount> workers_;
-    std::array<RowKey, kWorkerSlotCount> keys_;
+    std::array<TaskId, kWorkerSlotCount> keys_;
     std::array<std::string, kWorkerSlotCount> paths_;
+    std::array<bool, kWorkerSlotCount> completing_;
     int count_ = 0;
 };
 
@@ -58,12 +61,12 @@ public:
     WaitingQueue();
 
     int size() const { return size_; }
-    // False when all entries are used or the launch names no list view (the mark of a used entry).
+    // False when all entries are used or the launch names no task (the mark of a used entry).
     bool Push(const TaskLaunch& launch);
     std::optional<TaskLaunch> PopFront();
     // Removes every entry for `key`; answers how many.
-    int Remove(RowKey key);
-    bool Contains(RowKey key) const;
+    int Remove(TaskId key);
+    bool Contains(TaskId key) const;
     bool Consistent() const;
 
 private:
@@ -79,8 +82,7 @@ private:
 
 // The worker table and the waiting queue behind one lock: each operation sees and leaves both
 // consistent while the interface thread and every worker thread use them. No operation calls out
-// (list view, task files), so holding the lock never waits for the interface thread. Tasks are named
-// by the key of their row, which stays right however the list changes meanwhile.
+// (task files, views), so holding the lock never waits for anything. Tasks are named by their id.
 class TaskTables {
 public:
     TaskTables() = default;
@@ -88,26 +90,31 @@ public:
     TaskTables& operator=(const TaskTables&) = delete;
 
     // False when all 20 slots are used, or when the task already has a worker.
-    bool RegisterWorker(WorkerControl* worker, RowKey key);
-    // Takes the worker out of the table. False when its row had left the list meanwhile.
+    bool RegisterWorker(WorkerControl* worker, TaskId key);
+    // Takes the worker out of the table. False when its task had left the list meanwhile.
     bool ReleaseWorker(const WorkerControl* worker);
-    // Whether the worker's row is still listed (it was not deleted while the worker ran).
+    // Whether the worker's task is still listed (it was not deleted while the worker ran).
     bool WorkerListed(const WorkerControl* worker) const;
     // Claims the data file `path` for the worker; false when another worker writes it.
     bool ClaimPath(const WorkerControl* worker, const std::string& path);
     // State of the worker of the task; nothing when the task has no worker.
-    std::optional<int> WorkerStateOf(RowKey key) const;
-    bool HasWorker(RowKey key) const;
+    std::optional<int> WorkerStateOf(TaskId key) const;
+    bool HasWorker(TaskId key) const;
     // Asks the worker of the task to stop; false when the task has no worker.
-    bool RequestPause(RowKey key);
-    // The task's row left the list: its waiting entry goes (answers how many), its worker is asked to
-    // stop and loses its key.
-    int Forget(RowKey key);
+    bool RequestPause(TaskId key);
+    // Before a delete: false when the task's worker is finishing it (the finished list takes it), else
+    // as Forget.
+    bool BeginDelete(TaskId key);
+    // The worker is about to record its task as finished: false when the task left the list first.
+    bool ClaimCompletion(const WorkerControl* worker);
+    // The task left the list: its waiting entry goes (answers how many), its worker is asked to stop
+    // and loses its id.
+    int Forget(TaskId key);
 
     // False when the queue is full: the task stays listed and stored, to be started by hand.
     bool Enqueue(const TaskLaunch& launch);
     std::optional<TaskLaunch> TakeNextWaiting();
-    bool IsWaiting(RowKey key) const;
+    bool IsWaiting(TaskId key) const;
     int WaitingCount() const;
 
     int RunningCount() const;
@@ -118,6 +125,8 @@ public:
     bool Consistent() const;
 
 private:
+    int ForgetLocked(TaskId key);
+
     mutable std::mutex mutex_;
     WorkerTable workers_;
     WaitingQueue waiting_;

@@ -24,7 +24,6 @@ AddTaskRequest LinkIntake::RequestFor(const std::string& link) const {
         request.task.path = platform::EnsureDefaultFolder().path;
     }
     request.resolve = 1;
-    request.row = 0;
     return request;
 }
 

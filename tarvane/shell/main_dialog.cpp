@@ -92,9 +92,9 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
       setup_(std::move(setup)),
       ports_(ports),
-      model_(RowImages()),
-      engine_(EngineSetup{setup_.programDirectory, platform::OfficialHost(), platform::SiteDomain(), {}}, model_,
+      engine_(EngineSetup{setup_.programDirectory, platform::OfficialHost(), platform::SiteDomain(), {}},
               EnginePorts{ports.messages, ports.clipboard, ports.desktop, ports.sound}),
+      model_(engine_.book, RowImages()),
       actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
       intake_(engine_.files, engine_.commands, setup_.programDirectory),
       launcher_(ports.desktop) {
@@ -247,9 +247,9 @@ void MainDialog::CreateActions() {
     };
     MainActions& a = windowActions_;
     a.newTask = make("新建", [this] { RunNewTaskDialog(); });
-    a.start = make("开始", [this] { engine_.commands.StartTask(SelectedRow()); });
-    a.pause = make("暂停", [this] { engine_.commands.PauseTask(SelectedRow()); });
-    a.remove = make("删除", [this] { engine_.commands.DeleteTask(SelectedRow()); });
+    a.start = make("开始", [this] { engine_.commands.StartTask(SelectedTask()); });
+    a.pause = make("暂停", [this] { engine_.commands.PauseTask(SelectedTask()); });
+    a.remove = make("删除", [this] { engine_.commands.DeleteTask(SelectedTask()); });
     a.options = make("配置", [this] { RunOptionsDialog(); });
     a.help = make("下载帮助", [this] { actions_.OpenInGameBrowser(OfficialPage("/soft/help/downloader_help.htm")); });
     a.about = make("关于", [this] { RunAbout(); });
@@ -341,16 +341,16 @@ void MainDialog::Initialize() {
                                  Ansi(" 个任务已转入新的任务文件。"),
                              kCaption, MessageButtons::Ok);
     }
-    engine_.files.LoadDownloadList(setup_.programDirectory + kDownloadFileName, model_);
+    engine_.commands.ListStoredTasks();
 
     initialized_ = true;
     if (auto link = ExtractCommandLineLink(setup_.commandLine)) {
-        intake_.AddTaskFromLink(platform::AnsiFromUtf8(*link));
+        intakeJobs_.Post([this, link = platform::AnsiFromUtf8(*link)] { intake_.AddTaskFromLink(link); });
     }
     std::vector<platform::LinkHandoffRecord> early;
     early.swap(earlyLinks_);
     for (const platform::LinkHandoffRecord& record : early) {
-        intake_.OnCopyData(record);
+        intakeJobs_.Post([this, record] { intake_.OnCopyData(record); });
     }
 }
 
@@ -368,11 +368,9 @@ void MainDialog::Finish() {
         return;
     }
     finished_ = true;
-    // Workers write their last counts through the list, which only this thread serves.
-    engine_.scheduler.Shutdown(kShutdownLimit,
-                               [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20); });
-    // A worker still running now finds the list answering at once and ends; none outlives the engine.
-    model_.Detach();
+    // Links already taken are stored before the workers stop; none is started any more.
+    intakeJobs_.Stop();
+    engine_.scheduler.Shutdown(kShutdownLimit);
     engine_.scheduler.JoinAll();
     engine_.store.SaveKept();
     tray_->hide();
@@ -385,7 +383,8 @@ void MainDialog::OnCopyData(std::uint64_t, const platform::LinkHandoffRecord& re
         earlyLinks_.push_back(record);
         return;
     }
-    intake_.OnCopyData(record);
+    // The sender is answered at once; the link is taken in its turn.
+    intakeJobs_.Post([this, record] { intake_.OnCopyData(record); });
 }
 
 void MainDialog::BringForward() {
@@ -400,12 +399,12 @@ void MainDialog::BringForward() {
     }
 }
 
-int MainDialog::SelectedRow() const {
+TaskId MainDialog::SelectedTask() const {
     QModelIndex current = list_->selectionModel()->currentIndex();
     if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row(), {})) {
-        return -1;
+        return kNoTask;
     }
-    return current.row();
+    return model_.IdOfRow(current.row());
 }
 
 QWidget* MainDialog::completedPane() const {
@@ -414,11 +413,20 @@ QWidget* MainDialog::completedPane() const {
 
 void MainDialog::RunNewTaskDialog() {
     NewTaskDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, engine_.files},
-                         {IsSupportedLink, [this](const AddTaskRequest& request) { engine_.commands.AddTask(request); },
+                         {IsSupportedLink, [this](const AddTaskRequest& request) { TakeTask(request); },
                           [this](const std::string& page) { SelectTaskRow(page); },
                           [this](const std::string& page) { ShowCompletedItem(page); }},
                          this);
     dialog.exec();
+}
+
+void MainDialog::TakeTask(const AddTaskRequest& request) {
+    intakeJobs_.Post([this, request] {
+        // A link handed over meanwhile may have made the same task.
+        if (!engine_.commands.KnowsPage(request.task.frmPge)) {
+            engine_.commands.AddTask(request);
+        }
+    });
 }
 
 void MainDialog::RunOptionsDialog() {
@@ -427,7 +435,7 @@ void MainDialog::RunOptionsDialog() {
 }
 
 void MainDialog::SelectTaskRow(const std::string& page) {
-    int row = engine_.commands.FindTaskRow(page);
+    int row = model_.RowOf(engine_.commands.FindTask(page));
     if (row < 0) {
         return;
     }
@@ -560,11 +568,11 @@ void MainDialog::ShowTrayMenu(const QPoint& at) {
 }
 
 std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
-    int row = SelectedRow();
-    if (row < 0) {
+    TaskId task = SelectedTask();
+    if (task == kNoTask) {
         return nullptr;
     }
-    std::vector<TaskMenuItem> items = engine_.commands.MenuForRow(row);
+    std::vector<TaskMenuItem> items = engine_.commands.MenuFor(task);
     if (items.empty()) {
         return nullptr;
     }
@@ -576,9 +584,9 @@ std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
         }
         QAction* action = menu->addAction(QString::fromStdString(platform::Utf8FromAnsi(item.text)));
         action->setEnabled(item.enabled);
-        // The selection is read when the command runs: the menu's event loop may have moved it.
+        // The task the menu was opened on, wherever its row is when the command runs.
         connect(action, &QAction::triggered, this,
-                [this, command = item.command] { engine_.commands.RunMenuCommand(command, SelectedRow()); });
+                [this, command = item.command, task] { engine_.commands.RunMenuCommand(command, task); });
     }
     return menu;
 }

@@ -20,6 +20,7 @@
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/dialog_environment.h"
 #include "tarvane/dialogs/folder_picker.h"
+#include "tarvane/engine/job_queue.h"
 #include "tarvane/shell/controls/button_skin.h"
 #include "tarvane/shell/controls/open_url.h"
 #include "tarvane/shell/link_intake.h"
@@ -118,17 +119,20 @@ public:
     std::unique_ptr<QMenu> BuildTaskMenu();
     // The tray icon's menu, built anew for each right click.
     std::unique_ptr<QMenu> BuildTrayMenu();
-    // The selected row, or -1.
-    int SelectedRow() const;
+    // The task of the selected row, or kNoTask.
+    TaskId SelectedTask() const;
     // Selects, shows and focuses the first task row of a page (a page the new-task dialog found
     // in the download list).
     void SelectTaskRow(const std::string& page);
     // Switches to the finished downloads and selects the page's entry.
     void ShowCompletedItem(const std::string& page);
     void RunNewTaskDialog();
+    // Takes a task of the new-task dialog in its turn after the links before it.
+    void TakeTask(const AddTaskRequest& request);
     void RunOptionsDialog();
 
     TaskListModel& model() { return model_; }
+    JobQueue& intakeJobs() { return intakeJobs_; }
     EngineAssembly& engine() { return engine_; }
     QTableView* taskList() const { return list_; }
     QWidget* completedPane() const;
@@ -178,10 +182,12 @@ private:
 
     MainDialogSetup setup_;
     ShellPorts ports_;
-    TaskListModel model_;
     EngineAssembly engine_;
+    TaskListModel model_;
     ShellActions actions_;
     LinkIntake intake_;
+    // Links are taken into the task files off this thread, in the order they came.
+    JobQueue intakeJobs_;
     MainActions windowActions_;
     PortLauncher launcher_;
     CButtonSkin skin_;

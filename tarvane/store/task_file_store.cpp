@@ -101,4 +101,8 @@ bool TaskFileStore::HasUnsaved(const std::string& frmPge) {
     return false;
 }
 
+std::vector<DownloadTask> TaskFileStore::ListDownloads() {
+    return files_.ListTasks(downloadFile_);
+}
+
 }  // namespace tarvane

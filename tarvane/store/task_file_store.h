@@ -31,6 +31,7 @@ public:
     bool AddCompleted(const DownloadTask& task) override;
     bool HasUnsaved(const std::string& frmPge) override;
     bool IsCompletedFile(const std::string& path) override;
+    std::vector<DownloadTask> ListDownloads() override;
 
     // Writes what is kept in memory; true when nothing is left.
     bool SaveKept();

@@ -19,6 +19,7 @@
 #include "platform/file_replace.h"
 #include "tarvane/engine/format_size.h"
 #include "tarvane/engine/list_view.h"
+#include "tarvane/engine/task_fields.h"
 #include "tarvane/store/xml_document.h"
 #include "tarvane/store/xml_entities.h"
 #include "tarvane/store/xml_file_io.h"
@@ -74,49 +75,12 @@ double SizeValue(const std::string& text) {
     return value;
 }
 
-int PortValue(const std::string& text) {
-    long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT_MAX) {
-        return INT_MAX;
-    }
-    if (value < INT_MIN) {
-        return INT_MIN;
-    }
-    return static_cast<int>(value);
-}
-
 DownloadTask ReadTask(const XmlDocument& document) {
     DownloadTask task;
-    task.name = document.GetAttribute("name");
-    task.frmPge = document.GetAttribute("frmPge");
-    task.fileLink = document.GetAttribute("fileLink");
-    task.path = document.GetAttribute("path");
-    task.size = document.GetAttribute("size");
-    task.downloadedSize = document.GetAttribute("downloadedSize");
-    task.type = document.GetAttribute("type");
-    task.prxIP = document.GetAttribute("prxIP");
-    task.prxPort = PortValue(document.GetAttribute("prxPort"));
-    task.prxName = document.GetAttribute("prxName");
-    task.prxPwd = document.GetAttribute("prxPwd");
-    task.flag = document.GetAttribute("flag");
-    task.agent = document.GetAttribute("agent");
-    task.etag = document.GetAttribute("etag");
-    task.lastModified = document.GetAttribute("lastModified");
-    task.error = document.GetAttribute("error");
-    return task;
-}
-
-// Column 3 of a task row. Without a known size the quotient means nothing, so the received bytes
-// are shown instead, as the progress display does.
-std::string PercentText(const std::string& size, const std::string& downloadedSize) {
-    double total = SizeValue(size);
-    double done = SizeValue(downloadedSize);
-    if (total <= 0) {
-        return FormatSize(done);
+    for (const TaskField& field : TaskFields()) {
+        field.set(task, document.GetAttribute(field.name));
     }
-    char text[512];
-    std::snprintf(text, sizeof text, "%.2f%%", done / total * 100);
-    return text;
+    return task;
 }
 
 // Writes a file that does not exist yet, whole or not at all: a temporary file is linked to the
@@ -372,31 +336,18 @@ bool TaskFiles::DeleteItem(const std::string& file, const std::string& keyName, 
 
 namespace {
 
-// Every download.xml attribute but the agent, in the order a new item is written.
-void WriteTaskFields(XmlDocument& document, const DownloadTask& task) {
-    document.SetAttribute("name", task.name);
-    document.SetAttribute("frmPge", task.frmPge);
-    document.SetAttribute("fileLink", task.fileLink);
-    document.SetAttribute("path", task.path);
-    document.SetAttribute("size", task.size);
-    document.SetAttribute("downloadedSize", task.downloadedSize);
-    document.SetAttribute("type", task.type);
-    document.SetAttribute("prxIP", task.prxIP);
-    document.SetAttribute("prxPort", task.prxPort);
-    document.SetAttribute("prxName", task.prxName);
-    document.SetAttribute("prxPwd", task.prxPwd);
-    document.SetAttribute("flag", task.flag);
-}
-
-// The attributes a reader that does not know them passes over: written at the end of the item when
-// there is something to say, removed when there is not.
-void WriteExtraFields(XmlDocument& document, const DownloadTask& task) {
-    for (auto [name, value] : {std::pair{"etag", &task.etag}, std::pair{"lastModified", &task.lastModified},
-                               std::pair{"error", &task.error}}) {
-        if (!value->empty()) {
-            document.SetAttribute(name, *value);
+// Every download.xml attribute of an item that is saved (`adding`: made), in the order a new item is
+// written. The extra ones are written when they say something and removed when they do not.
+void WriteTaskFields(XmlDocument& document, const DownloadTask& task, bool adding) {
+    for (const TaskField& field : TaskFields()) {
+        std::string value = field.get(task);
+        if (field.place == FieldPlace::OnAdd && !adding) {
+            continue;
+        }
+        if (field.place == FieldPlace::Extra && value.empty()) {
+            document.RemoveAttribute(field.name);
         } else {
-            document.RemoveAttribute(name);
+            document.SetAttribute(field.name, value);
         }
     }
 }
@@ -428,9 +379,7 @@ bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool 
         if (!document->AppendElement(kItem)) {
             return false;
         }
-        WriteTaskFields(*document, task);
-        document->SetAttribute("agent", task.agent);
-        WriteExtraFields(*document, task);
+        WriteTaskFields(*document, task, true);
     }
     return session.Save();
 }
@@ -442,8 +391,7 @@ bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, 
     if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
         return false;
     }
-    WriteTaskFields(*document, task);
-    WriteExtraFields(*document, task);
+    WriteTaskFields(*document, task, false);
     return session.Save();
 }
 
@@ -455,27 +403,6 @@ std::vector<DownloadTask> TaskFiles::ListTasks(const std::string& file) {
         tasks.push_back(ReadTask(*document));
     }
     return tasks;
-}
-
-void TaskFiles::LoadDownloadList(const std::string& file, TaskListView& view) {
-    // Rows are written after the file is released: a list view may wait for the interface thread.
-    std::vector<DownloadTask> tasks = ListTasks(file);
-    for (std::size_t i = 0; i < tasks.size(); ++i) {
-        const DownloadTask& task = tasks[i];
-        int row = view.InsertRow(static_cast<int>(i), "");
-        view.SetImage(row, task.flag == "3" ? kImageFailed : kImageIdle);
-        view.SetSubItemText(row, kColumnName, task.name);
-        view.SetSubItemText(row, kColumnSize, FormatSize(SizeValue(task.size)));
-        view.SetSubItemText(row, kColumnPercent, PercentText(task.size, task.downloadedSize));
-        view.SetSubItemText(row, kColumnSpeed, "");
-        view.SetSubItemText(row, kColumnTimeLeft, "");
-        view.SetSubItemText(row, kColumnPage, task.frmPge);
-        view.SetSubItemText(row, kColumnType, task.type);
-        view.SetSubItemText(row, kColumnLink, task.fileLink);
-        if (!task.error.empty()) {
-            view.SetTipOf(view.KeyOfRow(row), task.error);
-        }
-    }
 }
 
 void TaskFiles::LoadCompletedList(const std::string& file, ListView& view) {

@@ -14,7 +14,6 @@
 namespace tarvane {
 
 class ListView;
-class TaskListView;
 class XmlDocument;
 
 // One finished download, as stored in an item of completed.xml. All texts are code page 936.
@@ -87,8 +86,6 @@ public:
                     const DownloadTask& task);
     // Every item of download.xml, in file order.
     std::vector<DownloadTask> ListTasks(const std::string& file);
-    // Adds one task row per item of download.xml, in file order; a failed task's reason is its tip.
-    void LoadDownloadList(const std::string& file, TaskListView& view);
     // Adds one row per item of completed.xml (five columns), in file order.
     void LoadCompletedList(const std::string& file, ListView& view);
     // Whether a page link is already a task (1), already downloaded (2) or new (0). The program

@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
         if (engine.files.LocatePage(argv[1], argv[3]) == tarvane::kPageNew) {
             engine.AddPage(argv[3], argv[4]);
         } else {
-            engine.files.LoadDownloadList(engine.DownloadFile(), engine.list);
-            engine.commands.StartTask(0);
+            engine.commands.ListStoredTasks();
+            engine.commands.StartTask(engine.Task(0));
         }
         status = engine.WaitIdle(std::chrono::seconds(120)) ? 0 : 1;
     }

@@ -12,8 +12,8 @@
 
 #include "platform/codepage.h"
 #include "tarvane/core/engine_assembly.h"
+#include "tarvane/engine/task_columns.h"
 #include "tests/support/fakes.h"
-#include "tests/support/memory_list_view.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
 
@@ -39,13 +39,43 @@ struct RecordingPorts : SoundPlayer, FakeMessages, FakeClipboard, FakeDesktop {
     std::atomic<int> sounds{0};
 };
 
-// What the engine writes into and asks, made before the engine that holds on to them.
-struct EngineViews {
-    RecordingPorts ports;
-    MemoryListView list;
+// The engine's tasks read as the rows of the window's list would show them.
+class BookRows {
+public:
+    explicit BookRows(const TaskBook& book) : book_(book) {}
+    int RowCount() const { return static_cast<int>(book_.Count()); }
+    TaskId KeyOfRow(int row) const {
+        std::vector<TaskId> ids = book_.Ids();
+        return row >= 0 && row < static_cast<int>(ids.size()) ? ids[static_cast<std::size_t>(row)] : kNoTask;
+    }
+    int RowOf(TaskId id) const {
+        std::vector<TaskId> ids = book_.Ids();
+        auto found = std::find(ids.begin(), ids.end(), id);
+        return found == ids.end() ? -1 : static_cast<int>(found - ids.begin());
+    }
+    std::string SubItemText(int row, int column) const {
+        auto task = book_.Get(KeyOfRow(row));
+        return task ? TaskCellText(*task, column) : "";
+    }
+    int Image(int row) const {
+        auto task = book_.Get(KeyOfRow(row));
+        return task ? TaskImageOf(*task) : -1;
+    }
+    std::string Tip(int row) const {
+        auto task = book_.Get(KeyOfRow(row));
+        return task ? task->failure : "";
+    }
+
+private:
+    const TaskBook& book_;
 };
 
-// The whole download engine on real task files in `directory`, with an in-memory list and
+// What the engine asks of the desktop, made before the engine that holds on to it.
+struct EngineViews {
+    RecordingPorts ports;
+};
+
+// The whole download engine on real task files in `directory`, its tasks read as rows, and
 // the program's retries in miniature (a stall of a second, waits of a few tenths). `officialHost`
 // is where the parse service answers.
 class EngineHarness : public EngineViews, public EngineAssembly {
@@ -53,10 +83,13 @@ public:
     EngineHarness(const std::string& directory, const std::string& officialHost)
         : EngineAssembly(
               EngineSetup{directory, officialHost, "quellora.localhost", {1s, {50ms, 100ms, 150ms, 200ms, 250ms}}},
-              list, EnginePorts{ports, ports, ports, ports}) {
+              EnginePorts{ports, ports, ports, ports}) {
         files.EnsureTaskFiles(directory);
     }
     ~EngineHarness() { scheduler.Shutdown(std::chrono::seconds(5)); }
+
+    // The task in `row` of the list.
+    TaskId Task(int row) const { return list.KeyOfRow(row); }
 
     // A new task for a page link, as the new-task dialog hands it over with `task`'s name and proxy.
     void AddPage(const std::string& pageLink, const std::string& folder, DownloadTask task = {}) {
@@ -65,6 +98,8 @@ public:
         task.agent = kDefaultAgent;
         commands.AddTask({std::move(task), 1});
     }
+    BookRows list{book};
+
     bool WaitIdle(std::chrono::milliseconds limit = 30s) {
         return WaitFor([this] { return scheduler.LiveWorkers() == 0; }, limit);
     }
@@ -110,7 +145,7 @@ protected:
                           .type = type};
         WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + "." + type), partial);
         engine_->files.AddItem(engine_->DownloadFile(), task, false);
-        engine_->files.LoadDownloadList(engine_->DownloadFile(), engine_->list);
+        engine_->book.Add(EntryFromStored(task));
         return task.frmPge;
     }
     std::string Stored(const std::string& page, const std::string& field) {

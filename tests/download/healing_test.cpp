@@ -79,11 +79,11 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_EQ(site_.RequestCount("/silent.bin"), 7);
     // The next start forgets the reason.
     site_.AddSlowFile("/silent.bin", silent, 50000);
-    engine_->commands.StartTask(0);
+    engine_->commands.StartTask(engine_->Task(0));
     ASSERT_TRUE(WaitFlag({page}, "1"));
     EXPECT_EQ(Stored(page, "error"), "");
     EXPECT_EQ(engine_->list.Tip(0), "");
-    engine_->commands.PauseTask(0);
+    engine_->commands.PauseTask(engine_->Task(0));
 }
 
 TEST_F(DownloadTest, FullDiskFailsTheTaskAndKeepsItsData) {

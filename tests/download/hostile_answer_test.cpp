@@ -45,7 +45,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
         engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", pages.back(), "etag", "\"t\"");
     }
     for (int row = 0; row < 6; ++row) {
-        engine_->commands.StartTask(row);
+        engine_->commands.StartTask(engine_->Task(row));
     }
     ASSERT_TRUE(engine_->WaitIdle(60s));
 
@@ -101,7 +101,7 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
         return Stored(deleted, "fileLink") == site_.Url("/new/g2.zip") &&
                ParseByteCount(Stored(deleted, "downloadedSize")) > 120000;
     }));
-    engine_->commands.DeleteTask(engine_->commands.FindTaskRow(deleted));
+    engine_->commands.DeleteTask(engine_->commands.FindTask(deleted));
     EXPECT_FALSE(std::filesystem::exists(games_ + "/g2.rar"));
     for (const char* name : {"g1.zip", "g2.zip"}) {
         EXPECT_EQ(Game(name), mine);

@@ -27,15 +27,15 @@ TEST_F(DownloadTest, LimitOfTwoStartsWaitingTasksAsOthersEndWhateverTheOutcome) 
 
     // Starting a running or a waiting task again does nothing.
     ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/s0.bin") == 2; }));
-    engine_->commands.StartTask(0);
-    engine_->commands.StartTask(2);
+    engine_->commands.StartTask(engine_->Task(0));
+    engine_->commands.StartTask(engine_->Task(2));
     EXPECT_EQ(engine_->scheduler.LiveWorkers(), 2);
     EXPECT_EQ(engine_->tables.WaitingCount(), 3);
     EXPECT_EQ(site_.RequestCount("/files/s0.bin"), 2);
 
     // Pausing a waiting task does nothing; pausing a running one starts the next.
-    engine_->commands.PauseTask(3);
-    engine_->commands.PauseTask(0);
+    engine_->commands.PauseTask(engine_->Task(3));
+    engine_->commands.PauseTask(engine_->Task(0));
     ASSERT_TRUE(WaitFlag({pages[0]}, "2"));
     ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/s2.bin") >= 1; }));
     EXPECT_EQ(engine_->tables.WaitingCount(), 2);
@@ -63,9 +63,9 @@ TEST_F(DownloadTest, DeletingRowsKeepsEveryWorkerOnItsOwnRow) {
         WaitFor([&] { return engine_->tables.RunningCount() == 2 && site_.RequestCount("/files/b.bin") == 2; }));
 
     // The waiting task goes for good, then the first running one; b moves up to row 0.
-    engine_->commands.DeleteTask(2);
+    engine_->commands.DeleteTask(engine_->Task(2));
     EXPECT_EQ(engine_->tables.WaitingCount(), 0);
-    engine_->commands.DeleteTask(0);
+    engine_->commands.DeleteTask(engine_->Task(0));
     ASSERT_EQ(engine_->list.RowCount(), 1);
     EXPECT_EQ(engine_->list.SubItemText(0, kColumnPage), b);
     site_.ReleaseStalls();
@@ -112,31 +112,30 @@ TEST_F(DownloadTest, CommandsOnStoredTasks) {
     task.frmPge += "?empty";
     task.flag = "";
     engine_->files.AddItem(engine_->DownloadFile(), task, false);
-    engine_->files.LoadDownloadList(engine_->DownloadFile(), engine_->list);
-    EXPECT_EQ(engine_->commands.GetTaskState(0, engine_->list.SubItemText(0, kColumnPage)), 2);
-    EXPECT_EQ(engine_->commands.GetTaskState(1, task.frmPge), -1);
+    engine_->commands.ListStoredTasks();
+    EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(0)), 2);
+    EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(1)), -1);
 
-    engine_->commands.CopyLink(0);
+    engine_->commands.CopyLink(engine_->Task(0));
     EXPECT_EQ(engine_->ports.texts, std::vector<std::string>{"http://files.example.localhost/stored.rar"});
-    engine_->commands.BrowseSourcePage(0);
-    engine_->commands.OpenFolder(0);  // no file yet: its folder
+    engine_->commands.BrowseSourcePage(engine_->Task(0));
+    engine_->commands.OpenFolder(engine_->Task(0));  // no file yet: its folder
     WriteFile(games_ + "/stored.rar", "x");
-    engine_->list.SetSubItemText(0, kColumnName, "stored");
-    engine_->commands.OpenFolder(0);
+    engine_->commands.OpenFolder(engine_->Task(0));
     EXPECT_EQ(engine_->ports.webPages, std::vector<std::string>{GamePage("9")});
     EXPECT_EQ(engine_->ports.openedFolders, std::vector<std::string>{games_ + "/"});
     EXPECT_EQ(engine_->ports.shownFiles, std::vector<std::string>{games_ + "/stored.rar"});
-    EXPECT_EQ(engine_->commands.FindTaskRow(task.frmPge), 1);
+    EXPECT_EQ(engine_->list.RowOf(engine_->commands.FindTask(task.frmPge)), 1);
 
     // Cancel keeps everything; OK removes item, row and file.
     engine_->ports.answer = MessageAnswer::Cancel;
-    engine_->commands.DeleteTask(0);
+    engine_->commands.DeleteTask(engine_->Task(0));
     EXPECT_EQ(engine_->list.RowCount(), 2);
     engine_->ports.answer = MessageAnswer::Ok;
-    engine_->commands.DeleteTask(0);
+    engine_->commands.DeleteTask(engine_->Task(0));
     EXPECT_EQ(engine_->list.RowCount(), 1);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/stored.rar"));
-    EXPECT_EQ(engine_->commands.FindTaskRow(task.frmPge), 0);
+    EXPECT_EQ(engine_->list.RowOf(engine_->commands.FindTask(task.frmPge)), 0);
 }
 
 TEST_F(DownloadTest, ProxyWithTheRightPasswordDownloadsAndTheWrongOneFails) {

@@ -18,8 +18,8 @@ TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWa
     engine_->ports.whileShown = [&] {
         ASSERT_TRUE(WaitFor([&] { return IsCompleted(a) && engine_->list.RowCount() == 2; }));
     };
-    engine_->commands.DeleteTask(1);
-    engine_->commands.PauseTask(0);
+    engine_->commands.DeleteTask(engine_->Task(1));
+    engine_->commands.PauseTask(engine_->Task(0));
     ASSERT_TRUE(engine_->WaitIdle());
     ASSERT_EQ(engine_->list.RowCount(), 1);
     EXPECT_EQ(engine_->list.SubItemText(0, kColumnPage), c);
@@ -34,20 +34,20 @@ TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
     site_.AddSlowFile("/files/same.bin", bytes, 200000);
     std::string first = Add("/files/same.bin", "first"), second = Add("/files/same.bin", "second");
     ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/same.bin") == 4; }));
-    engine_->commands.PauseTask(0);
-    engine_->commands.PauseTask(1);
+    engine_->commands.PauseTask(engine_->Task(0));
+    engine_->commands.PauseTask(engine_->Task(1));
     ASSERT_TRUE(engine_->WaitIdle());
     // Open-folder selects the file of a task that ran.
     EXPECT_EQ(engine_->list.SubItemText(0, kColumnName), "first.bin");
-    engine_->commands.OpenFolder(0);
+    engine_->commands.OpenFolder(engine_->Task(0));
     EXPECT_EQ(engine_->ports.shownFiles, std::vector<std::string>{games_ + "/first.bin"});
 
     // The second row restarts its own task, once however often it is started.
-    engine_->commands.StartTask(1);
-    engine_->commands.StartTask(1);
-    engine_->commands.StartTask(1);
+    engine_->commands.StartTask(engine_->Task(1));
+    engine_->commands.StartTask(engine_->Task(1));
+    engine_->commands.StartTask(engine_->Task(1));
     EXPECT_EQ(engine_->scheduler.LiveWorkers(), 1);
-    engine_->commands.StartTask(0);
+    engine_->commands.StartTask(engine_->Task(0));
     ASSERT_TRUE(engine_->WaitIdle());
     EXPECT_EQ(Completed(first, "name"), "first");
     EXPECT_EQ(Completed(second, "name"), "second");

@@ -96,7 +96,7 @@ TEST_F(DownloadTest, ResumesFromTheFileOnDiskOrStartsOverWhenTheServerCannotGoOn
         pages.push_back(Store(c.name, "/r/" + c.name, c.probedSize, c.count, c.partial));
     }
     for (int row = 0; row < 5; ++row) {
-        engine_->commands.StartTask(row);
+        engine_->commands.StartTask(engine_->Task(row));
     }
     ASSERT_TRUE(WaitCompleted(pages));
     for (const Case& c : cases) {
@@ -152,21 +152,21 @@ TEST_F(DownloadTest, PauseDuringTheProbeOrTheProgramsEndDuringARenewalEndsPaused
     site_.AddStallingFile("/files/s.bin", MakeFileBytes(10000, 12), 0);
     std::string page = Add("/files/s.bin", "stalled");
     ASSERT_TRUE(WaitFor([&] { return site_.RequestCount("/files/s.bin") == 1; }));
-    EXPECT_EQ(engine_->commands.GetTaskState(0, page), kStatePreparing);
-    EXPECT_TRUE(engine_->commands.MenuForRow(0).empty());
+    EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(0)), kStatePreparing);
+    EXPECT_TRUE(engine_->commands.MenuFor(engine_->Task(0)).empty());
     ASSERT_EQ(engine_->ports.shown.size(), 1u);
-    engine_->commands.PauseTask(0);
+    engine_->commands.PauseTask(engine_->Task(0));
     ASSERT_TRUE(engine_->WaitIdle(5s));
     EXPECT_EQ(Stored(page, "flag"), "2");
     EXPECT_EQ(engine_->list.Image(0), kImageIdle);
-    auto menu = engine_->commands.MenuForRow(0);
+    auto menu = engine_->commands.MenuFor(engine_->Task(0));
     ASSERT_EQ(menu.size(), 12u);
     EXPECT_TRUE(menu[0].enabled);   // start
     EXPECT_FALSE(menu[1].enabled);  // pause
 
     site_.AddStatus("/files/s.bin", 410, "");
     site_.AddParseReply(page, "gopher://127.0.0.1:1/_FLUSHALL", "stalled");
-    engine_->commands.StartTask(0);
+    engine_->commands.StartTask(engine_->Task(0));
     ASSERT_TRUE(WaitFlag({page}));
     EXPECT_EQ(Stored(page, "error") + Stored(page, "fileLink"),
               platform::AnsiFromUtf8("下载地址无效") + site_.Url("/files/s.bin"));
@@ -174,7 +174,7 @@ TEST_F(DownloadTest, PauseDuringTheProbeOrTheProgramsEndDuringARenewalEndsPaused
     std::string slow = Add("/files/slow.bin", "slow");
     ASSERT_TRUE(WaitFor([&] { return !Stored(slow, "fileLink").empty(); }));
     site_.HoldParseReplies();
-    engine_->commands.StartTask(0);
+    engine_->commands.StartTask(engine_->Task(0));
     ASSERT_TRUE(WaitFor([&] { return site_.ParseRequestLinks().size() == 4; }));  // the second renewal
     ASSERT_TRUE(WaitFor([&] { return engine_->list.SubItemText(1, kColumnPercent) != "0%"; }));
     EXPECT_TRUE(engine_->scheduler.Shutdown(10s));  // well within the service's own limit of 30 s
@@ -190,7 +190,7 @@ TEST_F(DownloadTest, FilesBeyondTwoGibibytesResumeAtTheirOffset) {
     site_.Add("/files/big.bin", {.virtualSize = size});
     std::string page = Store("big", "/files/big.bin", size, "2990000000", "");
     std::filesystem::resize_file(file, 2990000000ULL);  // sparse
-    engine_->commands.StartTask(0);
+    engine_->commands.StartTask(engine_->Task(0));
     ASSERT_TRUE(WaitFor([&] { return IsCompleted(page); }, 120s));
     EXPECT_EQ(site_.RangeHeaders("/files/big.bin").back(), "bytes=2840500000-");
     EXPECT_EQ(std::filesystem::file_size(file), size);

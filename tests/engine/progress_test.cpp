@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "tests/support/memory_list_view.h"
+#include "tarvane/engine/task_columns.h"
 
 namespace tarvane {
 namespace {
@@ -12,23 +12,23 @@ namespace {
 class ProgressTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (int row = 0; row < 4; ++row) {
-            list_.InsertRow(row, "");
+        for (int task = 0; task < 4; ++task) {
+            book_.Add({});
         }
-        key_ = list_.KeyOfRow(kRow);
+        book_.OnChange([this] { ++changes_; });
         ASSERT_TRUE(tables_->RegisterWorker(&worker_, key_));
     }
 
     int Report(double total, double received, double nowMs) {
-        return ReportProgress(progress_, total, received, nowMs, *tables_, worker_, key_, list_);
+        return ReportProgress(progress_, total, received, nowMs, *tables_, worker_, key_, book_);
     }
-    std::string Cell(int column, int row = kRow) const { return list_.SubItemText(row, column); }
-    // Percent, speed and time left of the worker's row.
+    std::string Cell(int column) const { return TaskCellText(*book_.Get(key_), column); }
+    // Percent, speed and time left of the worker's task.
     std::string Cells() const { return Cell(kColumnPercent) + "|" + Cell(kColumnSpeed) + "|" + Cell(kColumnTimeLeft); }
 
-    static constexpr int kRow = 2;
-    test::MemoryListView list_;
-    RowKey key_ = kNoRowKey;
+    TaskBook book_;
+    int changes_ = 0;
+    TaskId key_ = 3;
     std::unique_ptr<TaskTables> tables_ = std::make_unique<TaskTables>();
     WorkerControl worker_;
     TransferProgress progress_;
@@ -38,7 +38,7 @@ TEST_F(ProgressTest, ResumedCountsFromItsOffsetAndSpeedIsSampledTwiceASecond) {
     progress_.Begin(950, 2000, 0);
     EXPECT_EQ(progress_.downloadedText, "950");
     EXPECT_EQ(Report(1050, 0, 50), kProgressContinue);
-    EXPECT_EQ(list_.WriteCount(), 0);
+    EXPECT_EQ(changes_, 0);
     EXPECT_EQ(Report(1050, 50, 100), kProgressContinue);
     EXPECT_EQ(progress_.downloadedText, "1000");
     // Inside the first half second nothing is measured yet.
@@ -60,7 +60,7 @@ TEST_F(ProgressTest, ResumedCountsFromItsOffsetAndSpeedIsSampledTwiceASecond) {
     EXPECT_EQ(Cells(), "50.00%|0K/S|1");
 
     // An unknown total shows the received size.
-    list_.SetSubItemText(kRow, kColumnTimeLeft, "00:00:00");
+    book_.Update(key_, [](TaskEntry& task) { task.note = TaskNote::Starting; });
     progress_.Begin(0, -1.0, 0);
     EXPECT_EQ(Report(0, 1536, 1000), kProgressContinue);
     EXPECT_EQ(Cells(), "1.50KB|2K/S|00:00:00");
@@ -69,11 +69,11 @@ TEST_F(ProgressTest, ResumedCountsFromItsOffsetAndSpeedIsSampledTwiceASecond) {
 TEST_F(ProgressTest, PauseOrALostRowStopsEvenInsideTheGate) {
     progress_.Begin(100, 1000, 0);
     Report(900, 200, 600);
-    int writes = list_.WriteCount();
+    int writes = changes_;
     worker_.pauseRequested = 1;
     EXPECT_EQ(Report(900, 300, 700), kProgressStop);
     EXPECT_EQ(progress_.downloadedText, "400");
-    EXPECT_EQ(list_.WriteCount(), writes);
+    EXPECT_EQ(changes_, writes);
     EXPECT_EQ(Cell(kColumnPercent), "30.00%");
 
     // Forget asks the worker to stop; without that request the missing row alone stops it.
@@ -82,7 +82,7 @@ TEST_F(ProgressTest, PauseOrALostRowStopsEvenInsideTheGate) {
     EXPECT_EQ(Report(1000, 10, 800), kProgressStop);
     tables_->ReleaseWorker(&worker_);
     EXPECT_EQ(Report(1000, 20, 900), kProgressStop);
-    EXPECT_EQ(list_.WriteCount(), writes);
+    EXPECT_EQ(changes_, writes);
     EXPECT_EQ(progress_.downloadedText, "120");
 }
 

@@ -8,22 +8,18 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/memory_list_view.h"
-
 namespace tarvane {
 namespace {
 
 class WorkerTableTest : public ::testing::Test {
 protected:
-    TaskLaunch Launch(RowKey key) {
+    TaskLaunch Launch(TaskId key) {
         TaskLaunch launch;
-        launch.key = key;
+        launch.id = key;
         launch.name = "task" + std::to_string(key);
-        launch.listView = &list_;
         return launch;
     }
 
-    test::MemoryListView list_;
     std::unique_ptr<TaskTables> tables_ = std::make_unique<TaskTables>();
     WorkerControl a_, b_;
 };
@@ -64,7 +60,19 @@ TEST_F(WorkerTableTest, PauseStateAndForgottenRowsFollowTheKey) {
     EXPECT_FALSE(tables_->HasWorker(3));
     EXPECT_FALSE(tables_->IsWaiting(7));
     EXPECT_FALSE(tables_->ReleaseWorker(&a_));
+
+    // A delete and a completion of one task: whichever comes first wins, the other gives way.
     EXPECT_TRUE(tables_->ReleaseWorker(&b_));
+    WorkerControl finishing;
+    tables_->RegisterWorker(&finishing, 11);
+    EXPECT_TRUE(tables_->ClaimCompletion(&finishing));
+    EXPECT_FALSE(tables_->BeginDelete(11));
+    EXPECT_EQ(finishing.pauseRequested.load(), 0);
+    EXPECT_TRUE(tables_->ReleaseWorker(&finishing));
+    tables_->RegisterWorker(&a_, 9);
+    EXPECT_TRUE(tables_->BeginDelete(9));
+    EXPECT_FALSE(tables_->ClaimCompletion(&a_));
+    tables_->ReleaseWorker(&a_);
     EXPECT_FALSE(tables_->AnyWorkerRunning());
     EXPECT_TRUE(tables_->Consistent());
 }
@@ -82,25 +90,25 @@ TEST_F(WorkerTableTest, OneWriterADataFile) {
 
 TEST_F(WorkerTableTest, QueueYieldsInOrderOfArrivalAndRefusesWhenFull) {
     EXPECT_EQ(tables_->TakeNextWaiting(), std::nullopt);
-    for (RowKey key = 1; key <= kWaitingQueueSize; ++key) {
+    for (TaskId key = 1; key <= kWaitingQueueSize; ++key) {
         ASSERT_TRUE(tables_->Enqueue(Launch(key)));
     }
     EXPECT_FALSE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
 
-    EXPECT_EQ(tables_->TakeNextWaiting()->key, 1u);
+    EXPECT_EQ(tables_->TakeNextWaiting()->id, 1u);
     EXPECT_TRUE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
     tables_->Forget(2500);
     EXPECT_TRUE(tables_->Consistent());
-    std::vector<RowKey> expected;
-    for (RowKey key = 2; key <= kWaitingQueueSize + 1; ++key) {
+    std::vector<TaskId> expected;
+    for (TaskId key = 2; key <= kWaitingQueueSize + 1; ++key) {
         if (key != 2500) {
             expected.push_back(key);
         }
     }
-    std::vector<RowKey> taken;
+    std::vector<TaskId> taken;
     while (auto launch = tables_->TakeNextWaiting()) {
-        EXPECT_EQ(launch->name, "task" + std::to_string(launch->key));
-        taken.push_back(launch->key);
+        EXPECT_EQ(launch->name, "task" + std::to_string(launch->id));
+        taken.push_back(launch->id);
     }
     EXPECT_EQ(taken, expected);
 }
@@ -111,7 +119,6 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
     constexpr int kThreads = 8;
     constexpr int kRounds = 1500;
     auto tables = std::make_unique<TaskTables>();
-    test::MemoryListView list;
     std::atomic<int> enqueued{0};
     std::atomic<int> gone{0};  // taken, removed or dropped with their row
     std::atomic<int> failures{0};
@@ -121,15 +128,14 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
         WorkerControl second;
         for (int round = 0; round < kRounds; ++round) {
             // Each thread's workers run tasks of their own; waiting tasks are shared by all.
-            RowKey own = static_cast<RowKey>(1000 * (id + 1) + round % 40);
-            RowKey shared = static_cast<RowKey>(1 + (id * 7 + round) % 40);
+            TaskId own = static_cast<TaskId>(1000 * (id + 1) + round % 40);
+            TaskId shared = static_cast<TaskId>(1 + (id * 7 + round) % 40);
             if (!tables->RegisterWorker(&first, own) || !tables->RegisterWorker(&second, own + 500)) {
                 failures.fetch_add(1);
             }
             TaskLaunch launch;
-            launch.key = shared;
+            launch.id = shared;
             launch.name = "t";
-            launch.listView = &list;
             if (tables->Enqueue(launch)) {
                 enqueued.fetch_add(1);
             }
@@ -137,11 +143,11 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
             tables->WorkerStateOf(own + 500);
             tables->IsWaiting(shared);
             tables->ClaimPath(&first, "p" + std::to_string(round % 7));
-            gone.fetch_add(tables->Forget(static_cast<RowKey>(1 + (round * 13 + id) % 45)));
+            gone.fetch_add(tables->Forget(static_cast<TaskId>(1 + (round * 13 + id) % 45)));
             if (round % 3 == 0) {
                 if (auto taken = tables->TakeNextWaiting()) {
                     gone.fetch_add(1);
-                    if (taken->listView != &list || taken->name != "t") {
+                    if (taken->id == kNoTask || taken->name != "t") {
                         failures.fetch_add(1);
                     }
                 }

@@ -34,7 +34,7 @@ TEST_F(MainDialogTest, StartUpOrder) {
     std::vector<std::string> seen;
     std::string handedOver = StallingPage(2);
     shell_.onMessage = [&] {
-        seen.push_back(dialog->windowTitle().toStdString() + " rows=" + std::to_string(dialog->model().RowCount()));
+        seen.push_back(dialog->windowTitle().toStdString() + " rows=" + std::to_string(dialog->model().rowCount()));
         // A hand-off served by the message's event loop waits for the list.
         dialog->OnCopyData(0, {handedOver, "", "", 0});
     };
@@ -46,10 +46,10 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(seen[0], "Quellora rows=0");
     EXPECT_EQ(shell_.desktop, std::vector<std::string>{"web:http://127.0.0.1:" + std::to_string(site_.port()) + "/"});
     // The stored task is listed before the command-line link and the early hand-off become tasks.
-    ASSERT_EQ(dialog->model().RowCount(), 3);
-    EXPECT_EQ(dialog->model().SubItemText(0, kColumnPage), Page(9));
-    EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), page);
-    EXPECT_EQ(dialog->model().SubItemText(2, kColumnPage), handedOver);
+    ASSERT_TRUE(SpinUntil([&] { return dialog->model().rowCount() == 3; }));
+    EXPECT_EQ(dialog->model().Text(0, kColumnPage), Page(9));
+    EXPECT_EQ(dialog->model().Text(1, kColumnPage), page);
+    EXPECT_EQ(dialog->model().Text(2, kColumnPage), handedOver);
     EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", page, "agent"),
               kDefaultAgent);
 }
@@ -63,8 +63,8 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
     EXPECT_EQ(shell_.messages[0], "Quellora: 写注册表失败了！您可以升级新版本来解决这个问题。");
     EXPECT_NE(shell_.messages[1].find("download.xml.damaged-"), std::string::npos);
     dialog->OnCopyData(0, {StallingPage(4), "", "", 0});
-    ASSERT_EQ(dialog->model().RowCount(), 2);
-    EXPECT_EQ(dialog->model().SubItemText(1, kColumnPage), Page(4));
+    ASSERT_TRUE(SpinUntil([&] { return dialog->model().rowCount() == 2; }));
+    EXPECT_EQ(dialog->model().Text(1, kColumnPage), Page(4));
 
     // Damaged while running: a link handed over now is taken, kept with the others, and it is said.
     // The two transfers have saved their start and stall, so no save of theirs overwrites the damage.
@@ -78,7 +78,7 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
     WriteFile(directory_ + kDownloadFileName, "garbage");
     WriteFile(directory_ + kCompletedFileName, "garbage");
     dialog->OnCopyData(0, {StallingPage(5), "", "", 0});
-    EXPECT_EQ(dialog->model().RowCount(), 3);
+    EXPECT_TRUE(SpinUntil([&] { return dialog->model().rowCount() == 3; }));
     ASSERT_TRUE(SpinUntil([&] { return shell_.messages.size() == 4; }));
     EXPECT_NE(shell_.messages[3].find("completed.xml 在程序运行时被损坏"), std::string::npos);
     for (int page : {3, 4, 5}) {
@@ -156,7 +156,7 @@ TEST_F(MainDialogTest, TabsAndTheTaskMenuAct) {
         return bits + (dialog->taskList()->isVisible() ? " list" : "");
     };
     // The widest speed fits its column.
-    dialog->model().SetSubItemText(0, kColumnSpeed, "99999K/S");
+    dialog->engine().book.Update(dialog->model().IdOfRow(0), [](TaskEntry& task) { task.speedKBps = 99999; });
     QAbstractItemView* list = dialog->taskList();
     EXPECT_GE(dialog->taskList()->columnWidth(kColumnSpeed), list->sizeHintForColumn(kColumnSpeed));
     Click(*dialog, kIdTabCompleted);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <atomic>
 #include <thread>
 
@@ -12,58 +12,47 @@
 namespace tarvane::test {
 namespace {
 
-// A worker's writes to its row never wait for the interface thread: they land in their order on the
-// row they were made for, wherever it has moved, and nowhere once it has left the list.
-TEST(TaskListModel, WorkersPublishWithoutWaitingAndTheirWritesLandInOrder) {
-    TaskListModel model({QIcon(), QIcon(), QIcon()});
-    model.InsertRow(0, "a");
-    model.InsertRow(1, "b");
-    RowKey a = model.KeyOfRow(0), b = model.KeyOfRow(1);
+// Workers change their tasks without waiting for the interface thread; the rows show the last state
+// of each task a moment later, a task that left goes, and the selected task stays selected.
+TEST(TaskListModel, ShowsWhatWorkersChangedWithoutHoldingThemAndKeepsTheSelection) {
+    TaskBook book;
+    TaskId a = book.Add({.page = "pa", .name = "a"});
+    TaskListModel model(book, {QIcon(), QIcon(), QIcon()});
+    TaskId b = book.Add({.page = "pb", .name = "b"});  // on this thread: shown at once
+    ASSERT_EQ(model.rowCount(), 2);
+    QItemSelectionModel selection(&model);
+    selection.setCurrentIndex(model.index(model.RowOf(b), 0),
+                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        model.SetTextOf(b, kColumnPercent, "1%");
-        model.SetTextOf(b, kColumnPercent, "42%");
-        model.SetImageOf(b, kImageDownloading);
-        model.DeleteRowOf(a);
-        model.SetTextOf(a, kColumnSpeed, "9K/S");
+        for (int64_t done = 1; done <= 1000; ++done) {
+            book.Update(b, [done](TaskEntry& task) {
+                task.size = 1000;
+                task.done = done;
+                task.running = true;
+            });
+        }
+        book.Remove(a);
+        book.Update(a, [](TaskEntry& task) { task.name = "gone"; });
+        book.Add({.page = "pc", .name = "c"});
         done = true;
     });
-    // No event is served meanwhile.
+    // Nothing is served meanwhile, and the worker is not held.
     for (int i = 0; i < 200 && !done; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(done);
-    ASSERT_TRUE(SpinUntil([&] { return model.RowCount() == 1; }));
     worker.join();
-    EXPECT_EQ(model.SubItemText(0, kColumnPercent), "42%");
+    EXPECT_EQ(model.rowCount(), 2);
+    ASSERT_TRUE(SpinUntil([&] { return model.rowCount() == 2 && model.Text(1, kColumnName) == "c"; }));
+    EXPECT_EQ(model.Text(0, kColumnName), "b");
+    EXPECT_EQ(model.Text(0, kColumnPercent), "100.00%");
     EXPECT_EQ(model.Image(0), kImageDownloading);
-    EXPECT_EQ(model.SubItemText(0, kColumnSpeed), "");
-}
-
-TEST(TaskListModel, DetachedModelNoLongerHoldsWorkersUp) {
-    TaskListModel model({QIcon(), QIcon(), QIcon()});
-    model.InsertRow(0, "");
-    std::atomic<bool> waiting{false};
-    std::atomic<bool> returned{false};
-    std::thread worker([&] {
-        waiting = true;
-        // Nobody serves this call: the interface thread is busy and then gives up on the list.
-        model.SetSubItemText(0, kColumnSpeed, "1K/S");
-        returned = true;
-    });
-    while (!waiting) {
-        std::this_thread::yield();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(returned);
-    model.Detach();
-    worker.join();
-    EXPECT_TRUE(returned);
-    // The abandoned write never happens, even once events are processed again.
-    QCoreApplication::processEvents();
-    EXPECT_EQ(model.SubItemText(0, kColumnSpeed), "");
-    std::thread late([&] { EXPECT_EQ(model.RowCount(), 0); });  // answers at once, untouched
-    late.join();
+    EXPECT_EQ(model.IdOfRow(0), b);
+    EXPECT_EQ(model.RowOf(a), -1);
+    EXPECT_EQ(selection.currentIndex().row(), 0);
+    EXPECT_TRUE(selection.isRowSelected(0, {}));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tarvane/engine/task_columns.h"
 #include "tests/support/memory_list_view.h"
 #include "tests/support/temp_dir.h"
 
@@ -66,11 +67,12 @@ std::vector<std::string> Fields(const DownloadTask& t) {
         t.prxName, t.prxPwd, t.flag,     t.agent};
 }
 
-// A list row as its image and its cells, joined by '|'.
-std::string RowText(const test::MemoryListView& view, int row, int columns) {
-    std::string text = std::to_string(view.Image(row));
-    for (int column = 0; column < columns; ++column) {
-        text += "|" + view.SubItemText(row, column);
+// A stored task as the list shows it: its image and its cells, joined by '|'.
+std::string RowText(const DownloadTask& task) {
+    TaskEntry entry = EntryFromStored(task);
+    std::string text = std::to_string(TaskImageOf(entry));
+    for (int column = 0; column < kTaskColumnCount; ++column) {
+        text += "|" + TaskCellText(entry, column);
     }
     return text;
 }
@@ -194,9 +196,7 @@ TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
         EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "p", "flag", "2"));
         EXPECT_FALSE(files_.AddItem(download_, SampleTask("q"), false));
         EXPECT_FALSE(files_.UpdateTask(download_, "frmPge", "p", SampleTask("p")));
-        test::MemoryListView view;
-        files_.LoadDownloadList(download_, view);
-        EXPECT_EQ(view.RowCount(), 0);
+        EXPECT_TRUE(files_.ListTasks(download_).empty());
         EXPECT_EQ(ReadFile(download_), exists ? broken : "");
     }
 }
@@ -210,12 +210,11 @@ TEST_F(TaskFilesTest, DownloadListRowsShowEveryItem) {
               "flag=\"3\"/>\r\n"
               "<item name=\"bare\" frmPge=\"p3\" size=\"nan\" downloadedSize=\"x\"/>\r\n"
               "</download>");
-    test::MemoryListView view;
-    files_.LoadDownloadList(download_, view);
-    ASSERT_EQ(view.RowCount(), 3);
-    EXPECT_EQ(RowText(view, 0, kTaskColumnCount), std::to_string(kImageIdle) + "||half|2.00KB|50.00%|||p1|zip|l1");
-    EXPECT_EQ(RowText(view, 1, kTaskColumnCount), std::to_string(kImageFailed) + "||failed|0.00B|1.50KB|||p2|exe|l2");
-    EXPECT_EQ(RowText(view, 2, kTaskColumnCount), std::to_string(kImageIdle) + "||bare|0.00B|0.00B|||p3||");
+    std::vector<DownloadTask> tasks = files_.ListTasks(download_);
+    ASSERT_EQ(tasks.size(), 3u);
+    EXPECT_EQ(RowText(tasks[0]), std::to_string(kImageIdle) + "||half|2.00KB|50.00%|||p1|zip|l1");
+    EXPECT_EQ(RowText(tasks[1]), std::to_string(kImageFailed) + "||failed|0.00B|1.50KB|||p2|exe|l2");
+    EXPECT_EQ(RowText(tasks[2]), std::to_string(kImageIdle) + "||bare|0.00B|0.00B|||p3||");
 }
 
 // The document kept between operations never hides what another writer did to the file.
