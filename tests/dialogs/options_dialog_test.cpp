@@ -6,13 +6,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <csignal>
 #include <filesystem>
 #include <memory>
+
+#include <sys/resource.h>
 
 #include "dialog_fixture.h"
 #include "platform/desktop_entry.h"
 #include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
+#include "tests/support/read_only_folder.h"
 
 namespace tarvane::test {
 namespace {
@@ -68,6 +72,7 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
         {OptionsDialog::kIdLaunchBySys, "off", "off", "options", "launchBySys", "0"},
         {OptionsDialog::kIdLoadDefaultProxy, "off", "on", "options", "loadDefaultPxy", "1"},
         {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
+        {OptionsDialog::kIdMaxConnections, "8", "12", "options", "maxConnections", "12"},
         {OptionsDialog::kIdDefaultPath, QString::fromUtf8("/home/user/桌面"), QString::fromUtf8("/data/游戏"),
          "options", "defaultPath", "/data/" + AnsiLiteral("游戏")},
         {OptionsDialog::kIdProxyHost, "127.0.0.1", "proxy.localhost", "defaultPxy", "ip", "proxy.localhost"},
@@ -97,17 +102,57 @@ TEST_F(OptionsDialogTest, CancelWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(Config()));
 }
 
-TEST_F(OptionsDialogTest, ArrowsStepTheTaskCountWithinOneToTwenty) {
+TEST_F(OptionsDialogTest, OkStoresEverythingInOneSaveOrNothingAndSaysWhyItCannot) {
+    const std::string before = "[options]\nmaxTaskNum=3\n";
+    WriteFile(Config(), before);
     auto dialog = Open();
-    auto* count = Edit(*dialog, OptionsDialog::kIdMaxTasks);
-    auto* arrows = Get<UpDownButtons>(*dialog, OptionsDialog::kIdMaxTasksArrows);
-    // {typed, step, shown}: a text that is no number steps on from the arrows' own position.
-    const std::vector<std::tuple<QString, int, QString>> steps = {
-        {"1", -1, "1"}, {"19", 1, "20"}, {"20", 1, "20"}, {"abc", -1, "19"}};
-    for (const auto& [typed, step, expected] : steps) {
-        count->setText(typed);
+    Box(*dialog, OptionsDialog::kIdPlayAudio)->setChecked(false);
+    Edit(*dialog, OptionsDialog::kIdMaxTasks)->setText(QStringLiteral("9"));
+    auto* ok = Get<QPushButton>(*dialog, OptionsDialog::kIdOk);
+
+    // A disk that takes the first few keys but not all of them (root ignores modes, so a file size
+    // limit stands for it).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 60;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    ok->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(ReadFile(Config()), before);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{AnsiLiteral("设置无法保存：无法写入 ") + Config() +
+                                                       AnsiLiteral("（磁盘已满）。")});
+    {
+        ReadOnlyFolder readOnly(temp_.path().string());
+        ASSERT_TRUE(readOnly.Ready());
+        ok->click();
+    }
+    EXPECT_EQ(ReadFile(Config()), before);
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(messages_.shown[1].text.rfind(AnsiLiteral("设置无法保存："), 0), 0u);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+
+    // What was typed is still there and is stored once the file can be written.
+    ok->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(Read("options", "maxTaskNum"), "9");
+    EXPECT_EQ(Read("options", "playAudioCmp"), "0");
+}
+
+TEST_F(OptionsDialogTest, ArrowsStepTheCountsWithinTheirRanges) {
+    auto dialog = Open();
+    // {field, typed, step, shown}: a text that is no number steps on from the arrows' own position.
+    const std::vector<std::tuple<int, QString, int, QString>> steps = {
+        {OptionsDialog::kIdMaxTasks, "1", -1, "1"},        {OptionsDialog::kIdMaxTasks, "19", 1, "20"},
+        {OptionsDialog::kIdMaxTasks, "20", 1, "20"},       {OptionsDialog::kIdMaxTasks, "abc", -1, "19"},
+        {OptionsDialog::kIdMaxConnections, "16", 1, "16"}, {OptionsDialog::kIdMaxConnections, "1", -1, "1"},
+        {OptionsDialog::kIdMaxConnections, "abc", 1, "2"}};
+    for (const auto& [id, typed, step, expected] : steps) {  // the arrows' id follows the field's
+        auto* arrows = Get<UpDownButtons>(*dialog, id + 1);
+        Edit(*dialog, id)->setText(typed);
         (step > 0 ? arrows->UpButton() : arrows->DownButton())->click();
-        EXPECT_EQ(count->text(), expected) << typed.toStdString();
+        EXPECT_EQ(Edit(*dialog, id)->text(), expected) << id << typed.toStdString();
     }
 }
 
