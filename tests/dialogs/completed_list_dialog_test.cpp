@@ -13,7 +13,6 @@
 
 #include "dialog_fixture.h"
 #include "platform/codepage.h"
-#include "tests/support/read_only_folder.h"
 
 namespace tarvane::test {
 namespace {
@@ -130,7 +129,7 @@ TEST_F(CompletedListDialogTest, CommandsActOnTheFirstItemOfTheRowsPage) {
     EXPECT_EQ(desktop_.webPages, std::vector<std::string>{Page(3)});
 }
 
-TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerAndRemovesTheClickedRowAndThePagesFirstItem) {
+TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerRemovesTheClickedRowAndThePagesFirstItemAndSaysWhatItCannot) {
     AddItem(1, "keep", "zip", true);
     AddItem(2, "remove", "zip", true);
     AddItem(3, "older", "zip", true);
@@ -159,44 +158,21 @@ TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerAndRemovesTheClickedRowAnd
     EXPECT_FALSE(std::filesystem::exists(FileOf("newer.zip")));
     EXPECT_TRUE(std::filesystem::exists(FileOf("older.zip")));
     EXPECT_EQ(confirmation_.asked, 4);
-}
 
-TEST_F(CompletedListDialogTest, DeleteSaysWhatCannotBeRemovedAndTheRowStaysWhileItsItemStays) {
-    const std::string games = temp_.File("games");
-    std::filesystem::create_directory(games);
-    AddItem(1, "locked", "zip", true, games);
-    AddItem(2, "kept", "zip", true);
-    Open();
-    confirmation_.answer = kDeleteWithFile;
-    {
-        ReadOnlyFolder readOnly(temp_.path().string());  // completed.xml refuses the change
-        ASSERT_TRUE(readOnly.Ready());
-        Run(0, CompletedListDialog::kCommandDelete);
-    }
-    EXPECT_EQ(pane_->List()->rowCount(), 2);
-    EXPECT_TRUE(files_.ItemExists(Completed(), "frmPge", Page(2)));
-    EXPECT_TRUE(std::filesystem::exists(FileOf("kept.zip")));
-    {
-        ReadOnlyFolder readOnly(games);  // the file cannot be removed
-        ASSERT_TRUE(readOnly.Ready());
-        Run(1, CompletedListDialog::kCommandDelete);
-    }
-    ASSERT_EQ(pane_->List()->rowCount(), 1);
-    EXPECT_EQ(pane_->Rows().SubItemText(0, 3), Page(2));
-    EXPECT_FALSE(files_.ItemExists(Completed(), "frmPge", Page(1)));
-    EXPECT_TRUE(std::filesystem::exists(games + "/locked.zip"));
-    const std::vector<std::string> texts = MessageTexts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], AnsiLiteral("无法从已完成列表中删除这一项：无法写入 ") + Completed() +
-                            AnsiLiteral("（程序文件夹只读或磁盘已满）。"));
-    EXPECT_EQ(texts[1].rfind(AnsiLiteral("已从列表中删除，但文件无法删除：") + games + "/locked.zip", 0), 0u);
-    EXPECT_TRUE(messages_.shown[1].warning);
-
-    // An item gone from the file meanwhile takes its row with it, without a word.
-    ASSERT_TRUE(files_.DeleteItem(Completed(), "frmPge", Page(2)));
-    Run(0, CompletedListDialog::kCommandDelete);
+    // An item that cannot be removed keeps its row and its file; a file that cannot be removed is
+    // named once its item has gone.
+    WithFilesLimitedTo(10, [&] { remove(0, kDeleteWithFile); });
+    EXPECT_EQ(pane_->List()->rowCount(), 1);
+    EXPECT_TRUE(std::filesystem::exists(FileOf("older.zip")));
+    std::filesystem::remove(FileOf("older.zip"));
+    std::filesystem::create_directory(FileOf("older.zip"));
+    remove(0, kDeleteWithFile);
     EXPECT_EQ(pane_->List()->rowCount(), 0);
-    EXPECT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{AnsiLiteral("无法从已完成列表中删除这一项：无法写入 ") + Completed() +
+                                            AnsiLiteral("（程序文件夹只读或磁盘已满）。"),
+                                        AnsiLiteral("已从列表中删除，但文件无法删除：") + FileOf("older.zip") +
+                                            AnsiLiteral("（这是一个文件夹）。")}));
 }
 
 TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {

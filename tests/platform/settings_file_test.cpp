@@ -86,24 +86,13 @@ TEST_F(SettingsFileTest, NamesIgnoreCaseAndBlanksValuesLoseBlanksAndQuotesAndAre
 
 TEST_F(SettingsFileTest, MaxConnectionsIsEightWithoutANumberAndStaysWithinOneToSixteen) {
     Settings settings(temp_.Directory());
-    EXPECT_EQ(settings.MaxConnections(), 8);
-    const std::vector<std::pair<std::string, int>> stored = {{"", 8},
-                                                             {"abc", 8},
-                                                             {"4", 4},
-                                                             {" 12 ", 12},
-                                                             {"3x", 3},
-                                                             {"16", 16},
-                                                             {"17", 16},
-                                                             {"0", 1},
-                                                             {"-3", 1},
-                                                             {"+2", 2},
-                                                             {"99999999999999999999", 16}};
+    const std::vector<std::pair<std::string, int>> stored = {
+        {"", 8}, {"abc", 8}, {" 12 ", 12}, {"3x", 3}, {"17", 16}, {"0", 1}, {"-3", 1}, {"99999999999999999999", 16},
+    };
     for (const auto& [text, count] : stored) {
         WriteFile(Path(), "[options]\nmaxConnections=" + text + "\n");
         EXPECT_EQ(settings.MaxConnections(), count) << text;
     }
-    ASSERT_TRUE(settings.SetMaxConnections(40));
-    EXPECT_EQ(File().ReadString("options", "maxConnections", "", 260), "16");
 }
 
 TEST_F(SettingsFileTest, WriteCreatesAUserOnlyFileAndReadsBackGbkBytes) {
