@@ -1,5 +1,6 @@
-// Arbitrary bytes as config.ini: reads, writes and reads again. The first three bytes give the lengths
-// of a value, a section name and a key name taken from the end of the input; the rest is the file.
+// Arbitrary bytes as config.ini: reads, writes (one key, then two at once) and reads again. The first
+// three bytes give the lengths of a value, a section name and a key name taken from the end of the
+// input; the rest is the file.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -104,9 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(file.ReadString("options", "defaultPath", "<none>", 3000) == pathBefore, "other keys kept");
     Check(file.ReadInt("main", "Ver", -7) == verBefore, "other sections kept");
 
+    // Two keys in one write: both stored (the later wins where they are one key), or neither.
     const std::string before = Slurp(path);
-    if (file.WriteString(section, key, "v")) {
+    if (file.WriteStrings({{"options", "maxTaskNum", "w"}, {section, key, "v"}}) == 0) {
         Check(file.ReadString(section, key, "<none>", 16) == "v", "written names read back");
+        const std::string other = file.ReadString("options", "maxTaskNum", "<none>", 16);
+        Check(other == "w" || other == "v", "the whole batch is stored");
     } else {
         Check(Slurp(path) == before, "a refused write leaves the file");
     }

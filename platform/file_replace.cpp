@@ -136,10 +136,17 @@ bool ReplaceFileContents(const std::string& utf8Path, std::string_view bytes) {
     std::string target = FollowLink(utf8Path);
     struct stat existing {};
     // A file its user made read-only stays as it is, as with an in-place write.
-    if (stat(target.c_str(), &existing) == 0 && (!S_ISREG(existing.st_mode) || access(target.c_str(), W_OK) != 0)) {
-        return false;
+    if (stat(target.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            errno = EINVAL;
+            return false;
+        }
+        if (access(target.c_str(), W_OK) != 0) {
+            return false;
+        }
     }
-    return ReplaceFile(target, [bytes](int fd) { return WriteAll(fd, bytes); }) == 0;
+    errno = ReplaceFile(target, [bytes](int fd) { return WriteAll(fd, bytes); });
+    return errno == 0;
 }
 
 }  // namespace platform

@@ -37,7 +37,8 @@ int ReplaceFile(const std::string& utf8Path, const std::function<bool(int fd)>& 
                 const ReplaceOptions& options = {});
 
 // ReplaceFile with `bytes` for a file as the user sees it: a symbolic link is followed, so the file it
-// names is replaced, and a file without write permission is not replaced. False on any failure.
+// names is replaced, and a file without write permission is not replaced. False on any failure, with
+// errno set to its cause.
 bool ReplaceFileContents(const std::string& utf8Path, std::string_view bytes);
 
 }  // namespace platform

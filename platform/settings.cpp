@@ -1,5 +1,8 @@
 #include "platform/settings.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/settings_keys.h"
 
 namespace platform {
@@ -16,19 +19,18 @@ ProxySettings ReadProxy(const SettingsFile& file, std::string_view section) {
             read(keys::kProxyUserPwd, keys::kDefaultProxyUserPwd)};
 }
 
-// Every key is written even after a failed one, as separate writes always did.
-bool WriteProxy(const SettingsFile& file, std::string_view section, const ProxySettings& proxy) {
-    bool ok = file.WriteString(section, keys::kProxyIp, proxy.ip);
-    ok = file.WriteString(section, keys::kProxyPort, proxy.port) && ok;
-    ok = file.WriteString(section, keys::kProxyUserName, proxy.userName) && ok;
-    return file.WriteString(section, keys::kProxyUserPwd, proxy.userPwd) && ok;
-}
-
-bool WriteFlag(const SettingsFile& file, std::string_view key, bool on) {
-    return file.WriteString(keys::kOptions, key, on ? "1" : "0");
-}
-
 }  // namespace
+
+int MaxConnectionsFromText(std::string_view text) {
+    std::string copy(text);
+    char* end = nullptr;
+    // Beyond the range of long long, strtoll gives its limits, which the clamp keeps.
+    long long count = std::strtoll(copy.c_str(), &end, 10);
+    if (end == copy.c_str()) {
+        return keys::kDefaultMaxConnections;
+    }
+    return static_cast<int>(std::clamp<long long>(count, keys::kFewestConnections, keys::kMostConnections));
+}
 
 Settings::Settings(const std::string& programDirectory) : file_(programDirectory + std::string(keys::kFileName)) {}
 
@@ -52,6 +54,10 @@ int Settings::MaxTaskNum() const {
     return file_.ReadInt(keys::kOptions, keys::kMaxTaskNum, keys::kDefaultMaxTaskNum);
 }
 
+int Settings::MaxConnections() const {
+    return MaxConnectionsFromText(file_.ReadString(keys::kOptions, keys::kMaxConnections, "", keys::kProxyBufferSize));
+}
+
 std::string Settings::DefaultPath(std::string_view fallback) const {
     return file_.ReadString(keys::kOptions, keys::kDefaultPath, fallback, keys::kPathBufferSize);
 }
@@ -69,35 +75,88 @@ int Settings::Ver() const {
 }
 
 bool Settings::SetPlayAudioCmp(bool on) const {
-    return WriteFlag(file_, keys::kPlayAudioCmp, on);
+    return SettingsChanges(*this).PlayAudioCmp(on).Save() == 0;
 }
 
 bool Settings::SetCloseToStay(bool on) const {
-    return WriteFlag(file_, keys::kCloseToStay, on);
+    return SettingsChanges(*this).CloseToStay(on).Save() == 0;
 }
 
 bool Settings::SetLaunchBySys(bool on) const {
-    return WriteFlag(file_, keys::kLaunchBySys, on);
+    return SettingsChanges(*this).LaunchBySys(on).Save() == 0;
 }
 
 bool Settings::SetLoadDefaultPxy(bool on) const {
-    return WriteFlag(file_, keys::kLoadDefaultPxy, on);
+    return SettingsChanges(*this).LoadDefaultPxy(on).Save() == 0;
 }
 
 bool Settings::SetMaxTaskNum(std::string_view text) const {
-    return file_.WriteString(keys::kOptions, keys::kMaxTaskNum, text);
+    return SettingsChanges(*this).MaxTaskNum(text).Save() == 0;
+}
+
+bool Settings::SetMaxConnections(int count) const {
+    return SettingsChanges(*this).MaxConnections(count).Save() == 0;
 }
 
 bool Settings::SetDefaultPath(std::string_view folder) const {
-    return file_.WriteString(keys::kOptions, keys::kDefaultPath, folder);
+    return SettingsChanges(*this).DefaultPath(folder).Save() == 0;
 }
 
 bool Settings::SetDefaultProxy(const ProxySettings& proxy) const {
-    return WriteProxy(file_, keys::kDefaultPxy, proxy);
+    return SettingsChanges(*this).DefaultProxy(proxy).Save() == 0;
 }
 
 bool Settings::SetLastProxy(const ProxySettings& proxy) const {
-    return WriteProxy(file_, keys::kLastPxy, proxy);
+    return SettingsChanges(*this).LastProxy(proxy).Save() == 0;
+}
+
+SettingsChanges& SettingsChanges::Set(std::string_view section, std::string_view key, std::string_view value) {
+    entries_.push_back({std::string(section), std::string(key), std::string(value)});
+    return *this;
+}
+
+SettingsChanges& SettingsChanges::SetProxy(std::string_view section, const ProxySettings& proxy) {
+    Set(section, keys::kProxyIp, proxy.ip);
+    Set(section, keys::kProxyPort, proxy.port);
+    Set(section, keys::kProxyUserName, proxy.userName);
+    return Set(section, keys::kProxyUserPwd, proxy.userPwd);
+}
+
+SettingsChanges& SettingsChanges::PlayAudioCmp(bool on) {
+    return Set(keys::kOptions, keys::kPlayAudioCmp, on ? "1" : "0");
+}
+
+SettingsChanges& SettingsChanges::CloseToStay(bool on) {
+    return Set(keys::kOptions, keys::kCloseToStay, on ? "1" : "0");
+}
+
+SettingsChanges& SettingsChanges::LaunchBySys(bool on) {
+    return Set(keys::kOptions, keys::kLaunchBySys, on ? "1" : "0");
+}
+
+SettingsChanges& SettingsChanges::LoadDefaultPxy(bool on) {
+    return Set(keys::kOptions, keys::kLoadDefaultPxy, on ? "1" : "0");
+}
+
+SettingsChanges& SettingsChanges::MaxTaskNum(std::string_view text) {
+    return Set(keys::kOptions, keys::kMaxTaskNum, text);
+}
+
+SettingsChanges& SettingsChanges::MaxConnections(int count) {
+    count = std::clamp(count, keys::kFewestConnections, keys::kMostConnections);
+    return Set(keys::kOptions, keys::kMaxConnections, std::to_string(count));
+}
+
+SettingsChanges& SettingsChanges::DefaultPath(std::string_view folder) {
+    return Set(keys::kOptions, keys::kDefaultPath, folder);
+}
+
+SettingsChanges& SettingsChanges::DefaultProxy(const ProxySettings& proxy) {
+    return SetProxy(keys::kDefaultPxy, proxy);
+}
+
+SettingsChanges& SettingsChanges::LastProxy(const ProxySettings& proxy) {
+    return SetProxy(keys::kLastPxy, proxy);
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/settings_file.h"
 
@@ -14,6 +15,10 @@ struct ProxySettings {
     std::string userName;
     std::string userPwd;
 };
+
+// The connection limit a stored or typed text stands for: its leading number (blanks and a sign
+// allowed) kept within 1 to 16; 8 when the text has none.
+int MaxConnectionsFromText(std::string_view text);
 
 // config.ini of a program folder, one accessor per key with its section, default and buffer size.
 // Nothing is held between calls: every read asks the file, every write rewrites it. The flags read as
@@ -29,6 +34,7 @@ public:
     int LaunchBySys() const;
     int LoadDefaultPxy() const;
     int MaxTaskNum() const;
+    int MaxConnections() const;
     // The stored folder, else `fallback` (the desktop folder, or "" to tell an unset one).
     std::string DefaultPath(std::string_view fallback) const;
     ProxySettings DefaultProxy() const;
@@ -40,12 +46,40 @@ public:
     bool SetLaunchBySys(bool on) const;
     bool SetLoadDefaultPxy(bool on) const;
     bool SetMaxTaskNum(std::string_view text) const;
+    bool SetMaxConnections(int count) const;
     bool SetDefaultPath(std::string_view folder) const;
     bool SetDefaultProxy(const ProxySettings& proxy) const;
     bool SetLastProxy(const ProxySettings& proxy) const;
 
 private:
     SettingsFile file_;
+};
+
+// Changes to config.ini gathered and then written in one replace of the file, so that they are stored
+// all together or not at all. Values take the forms of Settings' setters.
+class SettingsChanges {
+public:
+    explicit SettingsChanges(const Settings& settings) : file_(settings.file()) {}
+
+    SettingsChanges& PlayAudioCmp(bool on);
+    SettingsChanges& CloseToStay(bool on);
+    SettingsChanges& LaunchBySys(bool on);
+    SettingsChanges& LoadDefaultPxy(bool on);
+    SettingsChanges& MaxTaskNum(std::string_view text);
+    SettingsChanges& MaxConnections(int count);  // kept within 1 to 16
+    SettingsChanges& DefaultPath(std::string_view folder);
+    SettingsChanges& DefaultProxy(const ProxySettings& proxy);
+    SettingsChanges& LastProxy(const ProxySettings& proxy);
+
+    // 0 when stored, else the errno of SettingsFile::WriteStrings.
+    int Save() const { return file_.WriteStrings(entries_); }
+
+private:
+    SettingsChanges& Set(std::string_view section, std::string_view key, std::string_view value);
+    SettingsChanges& SetProxy(std::string_view section, const ProxySettings& proxy);
+
+    SettingsFile file_;
+    std::vector<IniEntry> entries_;
 };
 
 }  // namespace platform

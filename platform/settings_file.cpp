@@ -1,5 +1,6 @@
 #include "platform/settings_file.h"
 
+#include <cerrno>
 #include <climits>
 #include <optional>
 
@@ -50,16 +51,30 @@ std::string SettingsFile::ReadString(std::string_view section, std::string_view 
 }
 
 bool SettingsFile::WriteString(std::string_view section, std::string_view key, std::string_view value) const {
-    if (!IsWritableIniEntry(section, key, value)) {
-        return false;
+    return WriteStrings({{std::string(section), std::string(key), std::string(value)}}) == 0;
+}
+
+int SettingsFile::WriteStrings(const std::vector<IniEntry>& entries) const {
+    for (const IniEntry& entry : entries) {
+        if (!IsWritableIniEntry(entry.section, entry.key, entry.value)) {
+            return EINVAL;
+        }
     }
     std::string utf8Path = Utf8FromAnsi(path_);
     bool missing = false;
+    errno = 0;
     std::optional<std::string> text = ReadWholeFile(utf8Path, &missing);
     if (!text && !missing) {
-        return false;
+        return errno != 0 ? errno : EIO;
     }
-    return ReplaceFileContents(utf8Path, SetIniValue(text.value_or(""), section, key, value));
+    std::string updated = text.value_or("");
+    for (const IniEntry& entry : entries) {
+        updated = SetIniValue(updated, entry.section, entry.key, entry.value);
+    }
+    if (text && updated == *text) {
+        return 0;
+    }
+    return ReplaceFileContents(utf8Path, updated) ? 0 : (errno != 0 ? errno : EIO);
 }
 
 }  // namespace platform

@@ -4,8 +4,16 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace platform {
+
+// One key to set, for SettingsFile::WriteStrings.
+struct IniEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
 
 // Read and write access to one initialization file, holding nothing between calls: every read asks
 // the file, every write rewrites it at once. Paths, names and values are code page 936 text; the file
@@ -31,6 +39,11 @@ public:
     // could not read back as this one key (line breaks, NUL, ']' in a section name, '=' in a key name,
     // an empty key name) or when an existing file cannot be read.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) const;
+
+    // Sets every key, in order, in one replace of the file: all of them are stored or none is. A file
+    // that holds them all already is left alone. 0 when done; EINVAL when an entry would not read
+    // back as its one key; else the errno of the read or the replace that failed.
+    int WriteStrings(const std::vector<IniEntry>& entries) const;
 
 private:
     std::string path_;

@@ -20,11 +20,16 @@ inline constexpr std::string_view kLaunchBySys = "launchBySys";
 inline constexpr std::string_view kLoadDefaultPxy = "loadDefaultPxy";
 inline constexpr std::string_view kMaxTaskNum = "maxTaskNum";
 inline constexpr std::string_view kDefaultPath = "defaultPath";
+inline constexpr std::string_view kMaxConnections = "maxConnections";
 inline constexpr int kDefaultPlayAudioCmp = 1;
 inline constexpr int kDefaultCloseToStay = 1;
 inline constexpr int kDefaultLaunchBySys = 0;
 inline constexpr int kDefaultLoadDefaultPxy = 0;
 inline constexpr int kDefaultMaxTaskNum = 5;
+// Connections one task may open at once.
+inline constexpr int kDefaultMaxConnections = 8;
+inline constexpr int kFewestConnections = 1;
+inline constexpr int kMostConnections = 16;
 
 // "defaultPxy" and "lastPxy" hold the same four keys.
 inline constexpr std::string_view kDefaultPxy = "defaultPxy";

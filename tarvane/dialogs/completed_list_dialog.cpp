@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTableWidget>
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -249,15 +250,27 @@ void CompletedListDialog::Delete() {
     }
     std::string page = PageOf(row);
     std::string path = FilePathOf(page);
-    ports_.files.DeleteItem(CompletedFile(), "frmPge", page);
+    // An item that stays keeps its row and its file; one already gone from the file loses its row.
+    if (!ports_.files.DeleteItem(CompletedFile(), "frmPge", page) &&
+        ports_.files.ItemExists(CompletedFile(), "frmPge", page)) {
+        ports_.messages.Warn(AnsiLiteral("无法从已完成列表中删除这一项：无法写入 ") + CompletedFile() +
+                                 AnsiLiteral("（程序文件夹只读或磁盘已满）。"),
+                             environment_.applicationName);
+        return;
+    }
     rows_.DeleteRow(row);
     // The list moves its selection to a neighbour; the mark follows what is shown selected.
     QModelIndexList selected = list_->selectionModel()->selectedRows();
     selectionMark_ = selected.isEmpty() ? -1 : selected.first().row();
-    if (answer == kDeleteWithFile && !path.empty()) {
-        // Only a file: a path that names a folder stays.
-        ::unlink(platform::Utf8FromAnsi(path).c_str());
+    // Only a file: a path that names a folder stays. One that is gone already is no failure.
+    if (answer != kDeleteWithFile || path.empty() || ::unlink(platform::Utf8FromAnsi(path).c_str()) == 0 ||
+        errno == ENOENT) {
+        return;
     }
+    std::string why = FileErrorText(errno);
+    ports_.messages.Warn(
+        AnsiLiteral("已从列表中删除，但文件无法删除：") + path + AnsiLiteral("（") + why + AnsiLiteral("）。"),
+        environment_.applicationName);
 }
 
 }  // namespace tarvane

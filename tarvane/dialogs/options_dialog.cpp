@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "platform/settings.h"
+#include "platform/settings_keys.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/task_count_text.h"
@@ -29,7 +30,9 @@ void OptionsDialog::Build() {
     setWindowTitle(QString::fromUtf8("选项"));
     setFont(DialogTemplateFont());
     DialogUnits units;
-    setFixedSize(units.X(322), units.Y(246));
+    // The connection limit's row below the task limit moves what follows down by kRow.
+    constexpr int kRow = 18;
+    setFixedSize(units.X(322), units.Y(246 + kRow));
 
     auto place = [&](int id, QWidget* widget, int x, int y, int width, int height) {
         widget->setGeometry(units.Rect(x, y, width, height));
@@ -75,22 +78,28 @@ void OptionsDialog::Build() {
     proxyPassword_ = edit(kIdProxyPassword, 217, 127, 53, 12);
     proxyPassword_->setEchoMode(QLineEdit::Password);
 
-    label("最多同时进行的任务数：", 22, 160);
-    maxTasks_ = edit(kIdMaxTasks, 121, 159, 40, 12);
-    arrows_ = new UpDownButtons(maxTasks_, this);
-    // The arrows sit against the right edge of their field.
-    QRect field = maxTasks_->geometry();
-    arrows_->setGeometry(field.right() + 1, field.y(), units.X(10), field.height());
-    controls_[kIdMaxTasksArrows] = arrows_;
-    arrows_->SetRange(1, 20);
+    // A number field with arrows against its right edge.
+    auto count = [&](int id, int arrowsId, const char* text, int y, int lower, int upper) {
+        label(text, 22, y + 1);
+        QLineEdit* field = edit(id, 121, y, 40, 12);
+        auto* arrows = new UpDownButtons(field, this);
+        QRect rect = field->geometry();
+        arrows->setGeometry(rect.right() + 1, rect.y(), units.X(10), rect.height());
+        controls_[arrowsId] = arrows;
+        arrows->SetRange(lower, upper);
+        return field;
+    };
+    maxTasks_ = count(kIdMaxTasks, kIdMaxTasksArrows, "最多同时进行的任务数：", 159, 1, 20);
+    maxConnections_ = count(kIdMaxConnections, kIdMaxConnectionsArrows, "每个任务最多连接数：", 159 + kRow,
+                            platform::settings::kFewestConnections, platform::settings::kMostConnections);
 
-    label("文件默认保存到：", 22, 180);
-    defaultPath_ = edit(kIdDefaultPath, 22, 198, 215, 15);
-    QPushButton* browse = button(kIdBrowse, "浏览…", 249, 198, 48, 15);
+    label("文件默认保存到：", 22, 180 + kRow);
+    defaultPath_ = edit(kIdDefaultPath, 22, 198 + kRow, 215, 15);
+    QPushButton* browse = button(kIdBrowse, "浏览…", 249, 198 + kRow, 48, 15);
 
-    QPushButton* ok = button(kIdOk, "确定", 204, 226, 43, 13);
+    QPushButton* ok = button(kIdOk, "确定", 204, 226 + kRow, 43, 13);
     ok->setDefault(true);
-    QPushButton* cancel = button(kIdCancel, "取消", 254, 226, 43, 13);
+    QPushButton* cancel = button(kIdCancel, "取消", 254, 226 + kRow, 43, 13);
 
     connect(browse, &QPushButton::clicked, this, &OptionsDialog::Browse);
     connect(launchBySys_, &QCheckBox::clicked, this, &OptionsDialog::AutostartClicked);
@@ -105,6 +114,7 @@ void OptionsDialog::LoadSettings() {
     launchBySys_->setChecked(settings.LaunchBySys() != 0);
     loadDefaultProxy_->setChecked(settings.LoadDefaultPxy() != 0);
     maxTasks_->setText(QString::number(settings.MaxTaskNum()));
+    maxConnections_->setText(QString::number(settings.MaxConnections()));
 
     platform::ProxySettings proxy = settings.DefaultProxy();
     proxyHost_->setText(UiText(proxy.ip));
@@ -142,14 +152,23 @@ void OptionsDialog::AutostartClicked(bool checked) {
 
 void OptionsDialog::accept() {
     platform::Settings settings(environment_.programDirectory);
-    settings.SetPlayAudioCmp(playAudio_->isChecked());
-    settings.SetCloseToStay(closeToStay_->isChecked());
-    settings.SetLaunchBySys(launchBySys_->isChecked());
-    settings.SetLoadDefaultPxy(loadDefaultProxy_->isChecked());
-    settings.SetMaxTaskNum(ClampTaskCountText(AnsiText(maxTasks_->text())));
-    settings.SetDefaultPath(AnsiText(defaultPath_->text()));
-    settings.SetDefaultProxy({AnsiText(proxyHost_->text()), AnsiText(proxyPort_->text()), AnsiText(proxyUser_->text()),
-                              AnsiText(proxyPassword_->text())});
+    platform::SettingsChanges changes(settings);
+    changes.PlayAudioCmp(playAudio_->isChecked())
+        .CloseToStay(closeToStay_->isChecked())
+        .LaunchBySys(launchBySys_->isChecked())
+        .LoadDefaultPxy(loadDefaultProxy_->isChecked())
+        .MaxTaskNum(ClampTaskCountText(AnsiText(maxTasks_->text())))
+        .MaxConnections(platform::MaxConnectionsFromText(AnsiText(maxConnections_->text())))
+        .DefaultPath(AnsiText(defaultPath_->text()))
+        .DefaultProxy({AnsiText(proxyHost_->text()), AnsiText(proxyPort_->text()), AnsiText(proxyUser_->text()),
+                       AnsiText(proxyPassword_->text())});
+    // All or nothing: on a refusal the file is as it was and the dialog keeps what was typed.
+    if (int error = changes.Save(); error != 0) {
+        ports_.messages.Show(AnsiLiteral("设置无法保存：无法写入 ") + settings.file().path() + AnsiLiteral("（") +
+                                 FileErrorText(error) + AnsiLiteral("）。"),
+                             environment_.applicationName, MessageButtons::Ok);
+        return;
+    }
     QDialog::accept();
 }
 

@@ -14,16 +14,14 @@ class QLineEdit;
 
 namespace tarvane {
 
-class UpDownButtons;
-
 struct OptionsPorts {
     MessageBoxes& messages;
     FolderPicker& folders;
     AutostartEntry& autostart;
 };
 
-// "选项": the options and default proxy of config.ini, written on OK only; the autostart entry
-// changes at once when its box is clicked.
+// "选项": the options and default proxy of config.ini, written together on OK only (a refused save
+// is reported and leaves the dialog open); the autostart entry changes at once when its box is clicked.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 
@@ -43,6 +41,8 @@ public:
         kIdProxyPassword = 1031,
         kIdMaxTasks = 1033,
         kIdMaxTasksArrows = 1034,
+        kIdMaxConnections = 1037,
+        kIdMaxConnectionsArrows = 1038,
     };
 
     OptionsDialog(DialogEnvironment environment, OptionsPorts ports, QWidget* parent = nullptr);
@@ -71,7 +71,7 @@ private:
     QLineEdit* proxyUser_ = nullptr;
     QLineEdit* proxyPassword_ = nullptr;
     QLineEdit* maxTasks_ = nullptr;
-    UpDownButtons* arrows_ = nullptr;
+    QLineEdit* maxConnections_ = nullptr;
     QLineEdit* defaultPath_ = nullptr;
 };
 

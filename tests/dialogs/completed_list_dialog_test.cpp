@@ -129,7 +129,7 @@ TEST_F(CompletedListDialogTest, CommandsActOnTheFirstItemOfTheRowsPage) {
     EXPECT_EQ(desktop_.webPages, std::vector<std::string>{Page(3)});
 }
 
-TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerAndRemovesTheClickedRowAndThePagesFirstItem) {
+TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerRemovesTheClickedRowAndThePagesFirstItemAndSaysWhatItCannot) {
     AddItem(1, "keep", "zip", true);
     AddItem(2, "remove", "zip", true);
     AddItem(3, "older", "zip", true);
@@ -158,6 +158,21 @@ TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerAndRemovesTheClickedRowAnd
     EXPECT_FALSE(std::filesystem::exists(FileOf("newer.zip")));
     EXPECT_TRUE(std::filesystem::exists(FileOf("older.zip")));
     EXPECT_EQ(confirmation_.asked, 4);
+
+    // An item that cannot be removed keeps its row and its file; a file that cannot be removed is
+    // named once its item has gone.
+    WithFilesLimitedTo(10, [&] { remove(0, kDeleteWithFile); });
+    EXPECT_EQ(pane_->List()->rowCount(), 1);
+    EXPECT_TRUE(std::filesystem::exists(FileOf("older.zip")));
+    std::filesystem::remove(FileOf("older.zip"));
+    std::filesystem::create_directory(FileOf("older.zip"));
+    remove(0, kDeleteWithFile);
+    EXPECT_EQ(pane_->List()->rowCount(), 0);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{AnsiLiteral("无法从已完成列表中删除这一项：无法写入 ") + Completed() +
+                                            AnsiLiteral("（程序文件夹只读或磁盘已满）。"),
+                                        AnsiLiteral("已从列表中删除，但文件无法删除：") + FileOf("older.zip") +
+                                            AnsiLiteral("（这是一个文件夹）。")}));
 }
 
 TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,17 @@ protected:
             texts.push_back(message.text);
         }
         return texts;
+    }
+
+    // Runs `act` while no file can grow beyond `bytes`, as on a nearly full disk (root ignores modes).
+    static void WithFilesLimitedTo(rlim_t bytes, const std::function<void()>& act) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limited{bytes, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limited);
+        act();
+        setrlimit(RLIMIT_FSIZE, &saved);
     }
 
     DialogEnvironment environment_;

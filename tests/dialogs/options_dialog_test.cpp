@@ -53,7 +53,7 @@ TEST(TaskCountTextTest, ClampsToOneToTwentyAndKeepsOtherTextAsTyped) {
     }
 }
 
-TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
+TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWhyNot) {
     struct Field {
         int id;
         QString shown;  // without a config.ini
@@ -68,6 +68,7 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
         {OptionsDialog::kIdLaunchBySys, "off", "off", "options", "launchBySys", "0"},
         {OptionsDialog::kIdLoadDefaultProxy, "off", "on", "options", "loadDefaultPxy", "1"},
         {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
+        {OptionsDialog::kIdMaxConnections, "8", "12", "options", "maxConnections", "12"},
         {OptionsDialog::kIdDefaultPath, QString::fromUtf8("/home/user/桌面"), QString::fromUtf8("/data/游戏"),
          "options", "defaultPath", "/data/" + AnsiLiteral("游戏")},
         {OptionsDialog::kIdProxyHost, "127.0.0.1", "proxy.localhost", "defaultPxy", "ip", "proxy.localhost"},
@@ -80,7 +81,14 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryField) {
         EXPECT_EQ(Shown(*dialog, field.id), field.shown) << field.key;
         Type(*dialog, field.id, field.typed);
     }
-    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
+    // Room for a few keys only: nothing is stored, the dialog says so and stays with what was typed.
+    auto* ok = Get<QPushButton>(*dialog, OptionsDialog::kIdOk);
+    WithFilesLimitedTo(60, [&] { ok->click(); });
+    EXPECT_FALSE(std::filesystem::exists(Config()));
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{AnsiLiteral("设置无法保存：无法写入 ") + Config() +
+                                                       AnsiLiteral("（磁盘已满）。")});
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    ok->click();
     // The next opening shows what was stored.
     dialog = Open();
     for (const Field& field : fields) {
@@ -97,17 +105,18 @@ TEST_F(OptionsDialogTest, CancelWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(Config()));
 }
 
-TEST_F(OptionsDialogTest, ArrowsStepTheTaskCountWithinOneToTwenty) {
+TEST_F(OptionsDialogTest, ArrowsStepTheCountsWithinTheirRanges) {
     auto dialog = Open();
-    auto* count = Edit(*dialog, OptionsDialog::kIdMaxTasks);
-    auto* arrows = Get<UpDownButtons>(*dialog, OptionsDialog::kIdMaxTasksArrows);
-    // {typed, step, shown}: a text that is no number steps on from the arrows' own position.
-    const std::vector<std::tuple<QString, int, QString>> steps = {
-        {"1", -1, "1"}, {"19", 1, "20"}, {"20", 1, "20"}, {"abc", -1, "19"}};
-    for (const auto& [typed, step, expected] : steps) {
-        count->setText(typed);
+    // {field, typed, step, shown}: a text that is no number steps on from the arrows' own position.
+    const std::vector<std::tuple<int, QString, int, QString>> steps = {
+        {OptionsDialog::kIdMaxTasks, "1", -1, "1"},        {OptionsDialog::kIdMaxTasks, "19", 1, "20"},
+        {OptionsDialog::kIdMaxTasks, "20", 1, "20"},       {OptionsDialog::kIdMaxTasks, "abc", -1, "19"},
+        {OptionsDialog::kIdMaxConnections, "16", 1, "16"}, {OptionsDialog::kIdMaxConnections, "1", -1, "1"}};
+    for (const auto& [id, typed, step, expected] : steps) {  // the arrows' id follows the field's
+        auto* arrows = Get<UpDownButtons>(*dialog, id + 1);
+        Edit(*dialog, id)->setText(typed);
         (step > 0 ? arrows->UpButton() : arrows->DownButton())->click();
-        EXPECT_EQ(count->text(), expected) << typed.toStdString();
+        EXPECT_EQ(Edit(*dialog, id)->text(), expected) << id << typed.toStdString();
     }
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_replace.h"
+#include "platform/settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace platform {
@@ -82,6 +84,17 @@ TEST_F(SettingsFileTest, NamesIgnoreCaseAndBlanksValuesLoseBlanksAndQuotesAndAre
     EXPECT_EQ(file.ReadString("defaultPxy", "missing", std::string(300, 'x'), 260), std::string(259, 'x'));
 }
 
+TEST_F(SettingsFileTest, MaxConnectionsIsEightWithoutANumberAndStaysWithinOneToSixteen) {
+    Settings settings(temp_.Directory());
+    const std::vector<std::pair<std::string, int>> stored = {
+        {"", 8}, {"abc", 8}, {" 12 ", 12}, {"3x", 3}, {"17", 16}, {"0", 1}, {"-3", 1}, {"99999999999999999999", 16},
+    };
+    for (const auto& [text, count] : stored) {
+        WriteFile(Path(), "[options]\nmaxConnections=" + text + "\n");
+        EXPECT_EQ(settings.MaxConnections(), count) << text;
+    }
+}
+
 TEST_F(SettingsFileTest, WriteCreatesAUserOnlyFileAndReadsBackGbkBytes) {
     SettingsFile file = File();
     ASSERT_TRUE(file.WriteString("options", "defaultPath", "/home/u/" + kGbk));
@@ -140,6 +153,8 @@ TEST_F(SettingsFileTest, LineBreaksAndSeparatorsCannotInjectKeysOrSections) {
     EXPECT_FALSE(file.WriteString("defaultPxy", "[main", "1"));
     EXPECT_FALSE(file.WriteString("main]\n[options", "Ver", "1"));
     EXPECT_FALSE(file.WriteString("a\x81", "Ver", "1"));  // the ']' would become a trail byte
+    // A batch with one such entry stores none of them.
+    EXPECT_EQ(file.WriteStrings({{"main", "Ver", "7"}, {"defaultPxy", "userPwd", "x\ny"}}), EINVAL);
     EXPECT_EQ(ReadFile(Path()), before);
     // '=' and '[' inside a value are plain text.
     ASSERT_TRUE(file.WriteString("defaultPxy", "userPwd", "a=b[c]"));
