@@ -1,6 +1,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <thread>
 
 #include "tarvane/store/task_file_repair.h"
 #include "tests/download/engine_harness.h"
@@ -26,6 +27,47 @@ TEST_F(DownloadTest, DeleteAnsweredWhileAnotherTaskCompletesDeletesTheTaskThatWa
     EXPECT_EQ(Stored(b, "frmPge"), "");
     EXPECT_EQ(Stored(c, "frmPge"), c);
     EXPECT_TRUE(IsCompleted(a));
+}
+
+// Commands by id against workers on their own threads: a start of a waiting task keeps its one place
+// in the queue, and a delete answered while its task finishes either wins (no item, no file) or gives
+// way to the finished list (entry and whole file), never both and never neither.
+TEST_F(DownloadTest, StartsOfWaitingTasksAndDeletesDuringCompletionKeepEveryTaskWhole) {
+    WriteConfig("[options]\nmaxTaskNum=3\n");
+    constexpr int kTasks = 9;
+    std::vector<std::string> pages;
+    for (int i = 0; i < kTasks; ++i) {
+        site_.AddSlowFile("/files/r" + std::to_string(i) + ".bin", MakeFileBytes(30000, i), 150000);
+        pages.push_back(Add("/files/r" + std::to_string(i) + ".bin", "r" + std::to_string(i)));
+    }
+    int waiting = engine_->tables.WaitingCount();
+    EXPECT_GT(waiting, 0);
+    for (const std::string& page : pages) {
+        engine_->commands.StartTask(engine_->commands.FindTask(page));
+    }
+    EXPECT_LE(engine_->tables.WaitingCount(), waiting);
+    // Every other delete is answered the moment its task's worker starts to finish it.
+    for (int i = 0; i < kTasks; ++i) {
+        TaskId id = engine_->commands.FindTask(pages[static_cast<std::size_t>(i)]);
+        engine_->ports.whileShown = [&, id, i] {
+            WaitFor([&] {
+                auto state = engine_->tables.WorkerStateOf(id);
+                return i % 2 == 1 || state == kStateCompleted || (!state && !engine_->tables.IsWaiting(id));
+            });
+        };
+        engine_->commands.DeleteTask(id);
+    }
+    ASSERT_TRUE(engine_->WaitIdle());
+    for (int i = 0; i < kTasks; ++i) {
+        const std::string& page = pages[static_cast<std::size_t>(i)];
+        std::string file = "r" + std::to_string(i) + ".bin";
+        EXPECT_EQ(engine_->commands.FindTask(page), kNoTask) << i;
+        EXPECT_EQ(Stored(page, "frmPge"), "") << i;
+        EXPECT_EQ(IsCompleted(page), std::filesystem::exists(games_ + "/" + file)) << i;
+        if (IsCompleted(page)) {
+            EXPECT_TRUE(Game(file) == MakeFileBytes(30000, i)) << i;
+        }
+    }
 }
 
 TEST_F(DownloadTest, TwoPagesOfOneFileNeverShareAWriter) {
