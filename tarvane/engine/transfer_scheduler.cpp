@@ -1,5 +1,9 @@
 #include "tarvane/engine/transfer_scheduler.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace tarvane {
 
 TransferScheduler::~TransferScheduler() {
@@ -36,6 +40,8 @@ void TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
 }
 
 void TransferScheduler::ThreadBody(Running* running) {
+    // Downloads are background work: when the processor is short, the window's thread goes first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNiceness);
     running->worker->Run();
     std::lock_guard lock(mutex_);
     --liveWorkers_;
