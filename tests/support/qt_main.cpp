@@ -6,6 +6,29 @@
 #include <QApplication>
 #include <cstdlib>
 
+#if defined(__SANITIZE_THREAD__)
+#include <dlfcn.h>
+#include <sched.h>
+
+#include <cstdarg>
+// QProcess starts programs with clone(CLONE_VM | CLONE_VFORK). ThreadSanitizer's clone does its
+// after-fork work in that child, on the parent's memory and thread state: the parent then checks
+// nothing more on its main thread and dies at its next new thread. Such a child only execs, so it
+// goes to the C library's clone directly.
+extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...) {
+    va_list rest;
+    va_start(rest, arg);
+    auto* parentTid = va_arg(rest, pid_t*);
+    auto* tls = va_arg(rest, void*);
+    auto* childTid = va_arg(rest, pid_t*);
+    va_end(rest);
+    using Clone = int (*)(int (*)(void*), void*, int, void*, ...);
+    static auto sanitizer = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
+    static auto library = reinterpret_cast<Clone>(dlsym(dlopen("libc.so.6", RTLD_NOLOAD | RTLD_LAZY), "clone"));
+    return ((flags & CLONE_VM) != 0 ? library : sanitizer)(fn, stack, flags, arg, parentTid, tls, childTid);
+}
+#endif
+
 #if defined(__SANITIZE_ADDRESS__)
 // Qt WebEngine frees some of its own objects with a sized delete of another type, and leaves objects
 // of its own, of udev and of fontconfig behind at exit; that is the library's business, not ours.
