@@ -11,21 +11,18 @@
 #include <sched.h>
 
 #include <cstdarg>
-// QProcess starts programs with clone(CLONE_VM | CLONE_VFORK). ThreadSanitizer's clone does its
-// after-fork work in that child, on the parent's memory and thread state: the parent then checks
-// nothing more on its main thread and dies at its next new thread. Such a child only execs, so it
-// goes to the C library's clone directly.
+// QProcess starts programs with clone(CLONE_VM | CLONE_VFORK); ThreadSanitizer's clone then does its
+// after-fork work in that child on the parent's memory: the parent stops checking its main thread and
+// dies at its next new thread. Such a child only execs, so it gets the C library's clone.
 extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...) {
     va_list rest;
     va_start(rest, arg);
-    auto* parentTid = va_arg(rest, pid_t*);
-    auto* tls = va_arg(rest, void*);
-    auto* childTid = va_arg(rest, pid_t*);
+    void* ids[3] = {va_arg(rest, void*), va_arg(rest, void*), va_arg(rest, void*)};
     va_end(rest);
     using Clone = int (*)(int (*)(void*), void*, int, void*, ...);
-    static auto sanitizer = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
-    static auto library = reinterpret_cast<Clone>(dlsym(dlopen("libc.so.6", RTLD_NOLOAD | RTLD_LAZY), "clone"));
-    return ((flags & CLONE_VM) != 0 ? library : sanitizer)(fn, stack, flags, arg, parentTid, tls, childTid);
+    static auto checked = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
+    static auto plain = reinterpret_cast<Clone>(dlsym(dlopen("libc.so.6", RTLD_NOLOAD | RTLD_LAZY), "clone"));
+    return ((flags & CLONE_VM) != 0 ? plain : checked)(fn, stack, flags, arg, ids[0], ids[1], ids[2]);
 }
 #endif
 
