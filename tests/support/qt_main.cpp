@@ -6,6 +6,26 @@
 #include <QApplication>
 #include <cstdlib>
 
+#if defined(__SANITIZE_THREAD__)
+#include <dlfcn.h>
+#include <sched.h>
+
+#include <cstdarg>
+// QProcess starts programs with clone(CLONE_VM | CLONE_VFORK); ThreadSanitizer's clone then does its
+// after-fork work in that child on the parent's memory: the parent stops checking its main thread and
+// dies at its next new thread. Such a child only execs, so it gets the C library's clone.
+extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...) {
+    va_list rest;
+    va_start(rest, arg);
+    void* ids[3] = {va_arg(rest, void*), va_arg(rest, void*), va_arg(rest, void*)};
+    va_end(rest);
+    using Clone = int (*)(int (*)(void*), void*, int, void*, ...);
+    static auto checked = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
+    static auto plain = reinterpret_cast<Clone>(dlsym(dlopen("libc.so.6", RTLD_NOLOAD | RTLD_LAZY), "clone"));
+    return ((flags & CLONE_VM) != 0 ? plain : checked)(fn, stack, flags, arg, ids[0], ids[1], ids[2]);
+}
+#endif
+
 #if defined(__SANITIZE_ADDRESS__)
 // Qt WebEngine frees some of its own objects with a sized delete of another type, and leaves objects
 // of its own, of udev and of fontconfig behind at exit; that is the library's business, not ours.
