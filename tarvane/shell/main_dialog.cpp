@@ -119,28 +119,22 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     BuildControls();
     // Reported on this thread, whichever thread met the failure.
     engine_.store.OnUnsaved([this](const std::string& file) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, file] {
-                ports_.messages.Show(Ansi("无法写入任务文件 ") + file +
-                                         Ansi("（程序文件夹只读或磁盘已满）。任务的状态暂时保存在内存中，"
-                                              "能写入时会自动保存；在此之前请不要退出程序。"),
-                                     kCaption, MessageButtons::Ok);
-            },
-            Qt::QueuedConnection);
+        mailbox_.Post([this, file] {
+            ports_.messages.Show(Ansi("无法写入任务文件 ") + file +
+                                     Ansi("（程序文件夹只读或磁盘已满）。任务的状态暂时保存在内存中，"
+                                          "能写入时会自动保存；在此之前请不要退出程序。"),
+                                 kCaption, MessageButtons::Ok);
+        });
     });
     engine_.files.OnSetAside([this](const SetAsideFile& damaged) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, damaged] {
-                std::string what = damaged.setAsideAs.empty() ? Ansi(" 在程序运行时被删除；程序中的 ")
-                                                              : Ansi(" 在程序运行时被损坏，已改名为 ") +
-                                                                    damaged.setAsideAs + Ansi(" 留在原处；程序中的 ");
-                ports_.messages.Show(Ansi("任务文件 ") + damaged.file + what +
-                                         std::to_string(damaged.itemsCarriedOver) + Ansi(" 个任务已写入新的任务文件。"),
-                                     kCaption, MessageButtons::Ok);
-            },
-            Qt::QueuedConnection);
+        mailbox_.Post([this, damaged] {
+            std::string what = damaged.setAsideAs.empty() ? Ansi(" 在程序运行时被删除；程序中的 ")
+                                                          : Ansi(" 在程序运行时被损坏，已改名为 ") +
+                                                                damaged.setAsideAs + Ansi(" 留在原处；程序中的 ");
+            ports_.messages.Show(Ansi("任务文件 ") + damaged.file + what + std::to_string(damaged.itemsCarriedOver) +
+                                     Ansi(" 个任务已写入新的任务文件。"),
+                                 kCaption, MessageButtons::Ok);
+        });
     });
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/thread_mailbox.h"
 #include "platform/link_handoff.h"
 #include "platform/url_scheme.h"
 #include "tarvane/core/engine_assembly.h"
@@ -186,6 +187,8 @@ private:
     TaskListModel model_;
     ShellActions actions_;
     LinkIntake intake_;
+    // What other threads have to say reaches this thread here.
+    ThreadMailbox mailbox_;
     // Links are taken into the task files off this thread, in the order they came.
     JobQueue intakeJobs_;
     MainActions windowActions_;

@@ -1,10 +1,10 @@
 #include "tarvane/shell/task_list_model.h"
 
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "desktop/qt_text.h"
 #include "tarvane/engine/task_columns.h"
@@ -19,10 +19,13 @@ constexpr int kRefreshIntervalMs = 200;
 }  // namespace
 
 // What the book's change callback reaches the model through: a model that is gone is not called.
+// Other threads only mark the rows stale; nothing crosses to the model's thread through Qt's event
+// queue, whose lock the thread checker cannot see.
 struct TaskListModel::Relay {
     std::mutex mutex;
     TaskListModel* model = nullptr;
-    std::atomic<bool> scheduled{false};
+    std::thread::id owner = std::this_thread::get_id();
+    std::atomic<bool> stale{false};
 };
 
 TaskListModel::TaskListModel(TaskBook& book, std::array<QIcon, 3> images, QObject* parent)
@@ -30,29 +33,20 @@ TaskListModel::TaskListModel(TaskBook& book, std::array<QIcon, 3> images, QObjec
     relay_->model = this;
     book_.OnChange([relay = relay_] {
         std::unique_lock lock(relay->mutex);
-        if (relay->model == nullptr) {
-            return;
-        }
-        if (QThread::currentThread() == relay->model->thread()) {
+        if (relay->model != nullptr && std::this_thread::get_id() == relay->owner) {
             TaskListModel* model = relay->model;
             lock.unlock();  // only this thread ends the model
             model->Refresh();
             return;
         }
-        if (!relay->scheduled.exchange(true)) {
-            TaskListModel* model = relay->model;
-            // Queued to the model's thread; a model destroyed first drops the event with it.
-            QMetaObject::invokeMethod(
-                model,
-                [model, relay] {
-                    QTimer::singleShot(kRefreshIntervalMs, model, [model, relay] {
-                        relay->scheduled = false;
-                        model->Refresh();
-                    });
-                },
-                Qt::QueuedConnection);
+        relay->stale = true;
+    });
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        if (relay_->stale.exchange(false)) {
+            Refresh();
         }
     });
+    timer_.start(kRefreshIntervalMs);
     Refresh();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QTimer>
 #include <array>
 #include <memory>
 #include <string>
@@ -53,6 +54,7 @@ private:
     std::vector<TaskEntry> rows_;  // in id order, which is the list's
     uint64_t version_ = 0;
     std::shared_ptr<Relay> relay_;
+    QTimer timer_;
 };
 
 }  // namespace tarvane
