@@ -2,16 +2,15 @@
 
 #include <QDBusConnection>
 #include <QProcess>
-#include <QString>
 
 namespace tarvane::test {
 
-// A dbus-daemon of our own for one test, and connections to it by name; stopped with the test.
+// A dbus-daemon of our own for one test; each named connection to it stands for another process.
 class PrivateBus {
 public:
     PrivateBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        if (daemon_.waitForStarted() && daemon_.waitForReadyRead(10000)) {
+        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+        if (daemon_.waitForReadyRead(10000)) {
             address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
         }
     }
@@ -22,14 +21,15 @@ public:
         daemon_.kill();
         daemon_.waitForFinished();
     }
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
-
-    const QString& address() const { return address_; }
-    // A connection of its own under `name`, like one of another process.
     QDBusConnection Connect(const QString& name) {
         names_ << name;
         return QDBusConnection::connectToBus(address_, name);
+    }
+    // Serves `object` at `path` under the well-known `service` name.
+    bool Serve(const QString& service, const QString& path, QObject* object) {
+        QDBusConnection connection = Connect(service);
+        return connection.registerObject(path, object, QDBusConnection::ExportAllSlots) &&
+               connection.registerService(service);
     }
 
 private:
