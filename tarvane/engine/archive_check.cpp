@@ -11,13 +11,12 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <vector>
 
 #include "platform/codepage.h"
 #include "platform/unique_fd.h"
-#include "tarvane/engine/gzip_stream_check.h"
+#include "tarvane/engine/whole_file_checks.h"
 
 namespace tarvane {
 
@@ -32,11 +31,7 @@ class Source {
 public:
     Source(platform::UniqueFd fd, std::int64_t size, const ExpectedDigest& digest, bool gzip,
            const std::atomic<bool>& stop, const ArchiveCheck::Progress& progress)
-        : fd_(std::move(fd)), size_(size), digest_(digest), stop_(stop), progress_(progress), buffer_(kBlock) {
-        if (gzip) {
-            gzip_.emplace();
-        }
-    }
+        : fd_(std::move(fd)), size_(size), checks_(digest, gzip), stop_(stop), progress_(progress), buffer_(kBlock) {}
 
     int fd() const { return fd_.get(); }
     bool stopped() const { return stop_.load(); }
@@ -66,7 +61,7 @@ public:
 
     // Feeds what the reader never asked for; false when stopped or unreadable.
     bool FeedRest() {
-        if (!digest_.Active() && !gzip_) {
+        if (!checks_.Active()) {
             return true;
         }
         while (fed_ < size_) {
@@ -82,7 +77,7 @@ public:
         return true;
     }
 
-    bool WholeFileChecksPass() { return digest_.Matches() && (!gzip_ || gzip_->Passed()); }
+    bool WholeFileChecksPass() { return checks_.Passed(); }
 
 private:
     void Feed(std::int64_t at, const unsigned char* bytes, std::size_t size) {
@@ -92,10 +87,7 @@ private:
         }
         const unsigned char* fresh = bytes + (fed_ - at);
         std::size_t count = static_cast<std::size_t>(end - fed_);
-        digest_.Update(fresh, count);
-        if (gzip_) {
-            gzip_->Feed(fresh, count);
-        }
+        checks_.Feed(fresh, count);
         fed_ = end;
         if (progress_) {
             progress_(fed_, size_);
@@ -104,8 +96,7 @@ private:
 
     platform::UniqueFd fd_;
     std::int64_t size_;
-    DigestMatcher digest_;
-    std::optional<GzipStreamCheck> gzip_;
+    WholeFileChecks checks_;
     const std::atomic<bool>& stop_;
     const ArchiveCheck::Progress& progress_;
     std::vector<unsigned char> buffer_;

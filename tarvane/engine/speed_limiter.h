@@ -40,7 +40,7 @@ private:
     struct Consumer {
         double served = 0;  // bytes counted, moved forward so that idling banks no credit
         double lastAskMs = -1e18;
-        bool waiting = false;      // refused at its last question
+        bool waiting = false;  // refused at its last question
     };
 
     void Refill(double now);
