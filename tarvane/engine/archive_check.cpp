@@ -160,8 +160,9 @@ bool HasVolumeName(const std::string& utf8Path) {
 
 enum class ZipEnd { Missing, Single, Volume };
 
-// A whole zip ends with its end-of-central-directory record; the reader does not insist on it, so a
-// zip cut off after its last entry would pass. A non-zero disk number marks one part of a split zip.
+// A whole zip ends with its end-of-central-directory record (bytes after it are not our concern);
+// the reader does not insist on it, so a zip cut off after its last entry would pass. A disk number
+// other than 0 (or 0xffff, which defers to the zip64 record) marks one part of a split zip.
 ZipEnd FindZipEnd(int fd, std::int64_t size) {
     std::int64_t length = std::min<std::int64_t>(size, 22 + 65535);
     std::vector<unsigned char> tail(static_cast<std::size_t>(length));
@@ -169,9 +170,9 @@ ZipEnd FindZipEnd(int fd, std::int64_t size) {
         return ZipEnd::Missing;
     }
     for (std::size_t at = tail.size() - 22 + 1; at-- > 0;) {
-        if (tail[at] == 'P' && tail[at + 1] == 'K' && tail[at + 2] == 5 && tail[at + 3] == 6 &&
-            at + 22 + (tail[at + 20] | tail[at + 21] << 8) == tail.size()) {
-            return (tail[at + 4] | tail[at + 5] << 8) != 0 ? ZipEnd::Volume : ZipEnd::Single;
+        if (tail[at] == 'P' && tail[at + 1] == 'K' && tail[at + 2] == 5 && tail[at + 3] == 6) {
+            int disk = tail[at + 4] | tail[at + 5] << 8;
+            return disk != 0 && disk != 0xffff ? ZipEnd::Volume : ZipEnd::Single;
         }
     }
     return ZipEnd::Missing;
