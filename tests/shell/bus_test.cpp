@@ -83,7 +83,7 @@ TEST(SleepInhibitor, HeldWhileBusyKeptOverShortGapsReleasedAfterAndSilentWithout
     QtMessageHandler previous =
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) { ++messages; });
     test::PrivateBus empty;
-    SleepInhibitor alone(empty.Connect("tarvane-alone"), 100);
+    SleepInhibitor alone(empty.Connect("tarvane"), 100);
     alone.SetBusy(true);
     Linger(500);
     alone.SetBusy(false);
@@ -131,7 +131,7 @@ TEST(DoneNotifier, EndsCloseTogetherMakeOneNoticeWhoseClickOpensTheFolderOrTheWi
     EXPECT_EQ(stand.notices.size(), 2);
 
     test::PrivateBus empty;  // no notification service: the tray says it
-    DoneNotifier alone(empty.Connect("tarvane-alone"), {{}, {}, {}, [&](const QString& s, const QString&) { tray << s; }},
+    DoneNotifier alone(empty.Connect("tarvane"), {{}, {}, {}, [&](const QString& s, const QString&) { tray << s; }},
                        50);
     alone.TaskFinished(QString::fromUtf8("仙剑"), "/games");
     EXPECT_TRUE(SpinUntil([&] { return tray == QStringList{QString::fromUtf8("下载完成")}; }));

@@ -15,16 +15,11 @@ public:
         }
     }
     ~PrivateBus() {
-        for (const QString& name : names_) {
-            QDBusConnection::disconnectFromBus(name);
-        }
         daemon_.kill();
         daemon_.waitForFinished();
     }
-    QDBusConnection Connect(const QString& name) {
-        names_ << name;
-        return QDBusConnection::connectToBus(address_, name);
-    }
+    // Named after the bus as well, so that a later test's bus gets connections of its own.
+    QDBusConnection Connect(const QString& name) { return QDBusConnection::connectToBus(address_, address_ + name); }
     // Serves `object` at `path` under the well-known `service` name.
     bool Serve(const QString& service, const QString& path, QObject* object) {
         QDBusConnection connection = Connect(service);
@@ -35,7 +30,6 @@ public:
 private:
     QProcess daemon_;
     QString address_;
-    QStringList names_;
 };
 
 }  // namespace tarvane::test
