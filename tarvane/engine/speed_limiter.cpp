@@ -11,7 +11,7 @@ namespace {
 // What may go at once after a quiet moment: enough to cover a connection's late return, small
 // against 10 s.
 constexpr double kBurstMs = 100;
-// How far one connection may run ahead of one that waits; more than one write, so turns are few.
+// How far one connection may run ahead of one that waits at least; more than one write.
 constexpr double kMinLeadBytes = 32 * 1024;
 // A connection that has not asked for this long is idle (or gone without leaving): it neither
 // holds the others back nor keeps its place.
@@ -68,18 +68,21 @@ double SpeedLimiter::Ask(ConsumerId id, std::size_t bytes) {
     double now = clock_.NowMs();
     Refill(now);
     Consumer& self = found->second;
-    double lead = std::max(kMinLeadBytes, bytesPerMs_ * kBurstMs);
+    int active = 1;
     double mostServed = 0;
     double leastWaiting = std::numeric_limits<double>::infinity();
     for (const auto& [otherId, other] : consumers_) {
         if (otherId == id || now - other.lastAskMs > kIdleMs) {
             continue;
         }
+        ++active;
         mostServed = std::max(mostServed, other.served);
         if (other.waiting) {
             leastWaiting = std::min(leastWaiting, other.served);
         }
     }
+    // Small against each one's share, so many connections still get even parts.
+    double lead = std::max(kMinLeadBytes, bytesPerMs_ * kBurstMs / active);
     // A connection that was idle or slow keeps no credit beyond one lead: it goes first, not for long.
     self.served = std::max(self.served, mostServed - 2 * lead);
     self.lastAskMs = now;
