@@ -51,6 +51,14 @@ std::string ReasonKeepsChanging() {
     return Ansi("文件在服务器上不断变化");
 }
 
+std::string ReasonArchiveDamaged() {
+    return Ansi("文件已损坏（校验未通过）");
+}
+
+std::string ReasonChecking() {
+    return Ansi("校验中");
+}
+
 std::string ReasonNotContinuation() {
     return Ansi("重新下载的数据与已下载的部分不一致");
 }

@@ -18,6 +18,10 @@ std::string ReasonLookupFailed(const std::string& officialHost);
 // Shown while the parse service is asked (not a failure).
 std::string ReasonLookingUp();
 std::string ReasonKeepsChanging();
+// A finished archive whose CRC or digest did not match, or that was cut off.
+std::string ReasonArchiveDamaged();
+// Shown while a finished archive is read through (not a failure).
+std::string ReasonChecking();
 // Bytes fetched again differ from those on disk.
 std::string ReasonNotContinuation();
 std::string ReasonBadLink();
