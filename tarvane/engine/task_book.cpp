@@ -46,6 +46,19 @@ TaskId TaskBook::Add(TaskEntry entry) {
     return id;
 }
 
+void TaskBook::AddAll(std::vector<TaskEntry> entries) {
+    {
+        std::lock_guard lock(mutex_);
+        ++version_;
+        for (TaskEntry& entry : entries) {
+            entry.id = ++lastId_;
+            entry.version = version_;
+            entries_.emplace_hint(entries_.end(), entry.id, std::move(entry));
+        }
+    }
+    Changed();
+}
+
 bool TaskBook::Remove(TaskId id) {
     {
         std::lock_guard lock(mutex_);

@@ -52,6 +52,8 @@ class TaskBook {
 public:
     // Lists a task at the end; answers its new id.
     TaskId Add(TaskEntry entry);
+    // Lists tasks at the end, in their order, as one change (the program's start: thousands at once).
+    void AddAll(std::vector<TaskEntry> entries);
     // False when the task is not listed (any more).
     bool Remove(TaskId id);
     // Changes the task under the lock; false when it is not listed. `change` must not call out.

@@ -37,9 +37,11 @@ TaskCommands::TaskCommands(EngineContext& context, TransferScheduler& scheduler,
       applicationTitle_(std::move(applicationTitle)) {}
 
 void TaskCommands::ListStoredTasks() {
+    std::vector<TaskEntry> entries;
     for (const DownloadTask& task : context_.store.ListDownloads()) {
-        context_.book.Add(EntryFromStored(task));
+        entries.push_back(EntryFromStored(task));
     }
+    context_.book.AddAll(std::move(entries));
 }
 
 TaskId TaskCommands::AddTask(const AddTaskRequest& request) {
