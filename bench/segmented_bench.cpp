@@ -91,7 +91,7 @@ uint64_t SentBytes(const fs::path& log) {
 }
 
 struct EngineTimes {
-    double seconds = 0;   // to the finished file
+    double seconds = 0;    // to the finished file
     double lastShare = 0;  // speed of the last 5 % over the average
 };
 
@@ -215,9 +215,10 @@ int main(int argc, char** argv) {
         fs::create_directories(out);
         curl = std::min(curl, RunPeer({"curl", "-s", "-o", (out / "c.bin").string(), open}));
     }
-    std::printf("  tarvane (8) %7.1f   tarvane (1) %7.1f   curl %7.1f   segmented/one %.2f (goal >= 1.00)   "
-                "last 5 %%: %.2f\n",
-                MiBps(size, segmented), MiBps(size, single), MiBps(size, curl), single / segmented, lastShare);
+    std::printf(
+        "  tarvane (8) %7.1f   tarvane (1) %7.1f   curl %7.1f   segmented/one %.2f (goal >= 1.00)   "
+        "last 5 %%: %.2f\n",
+        MiBps(size, segmented), MiBps(size, single), MiBps(size, curl), single / segmented, lastShare);
     std::printf("(c) last 5 %% over the average: goal >= 0.80 (the figures above)\n");
 
     kill(nginx, SIGTERM);

@@ -69,7 +69,6 @@ struct SegmentedTransfer::Connection {
     int64_t last = 0;
     int64_t refetchFrom = -1;  // after other bytes than the disk's: the same place once more
     DataFile::Cursor cursor;
-    int attempts = 0;  // in a row without new bytes
     int64_t lastMismatchAt = -1;
     // The answer under way.
     bool checked = false;
@@ -220,7 +219,6 @@ bool SegmentedTransfer::Open() {
         return false;
     }
     idle->segment = segment;
-    idle->attempts = 0;
     idle->lastMismatchAt = -1;
     idle->refetchFrom = -1;
     Start(*idle);
@@ -277,9 +275,9 @@ void SegmentedTransfer::Release(Connection& c) {
 void SegmentedTransfer::Ended(Connection& c, int code) {
     // A body too short to tell whether it is a web page has waited for its end.
     if (c.verdict == Verdict::None && code == CURLE_OK && c.markup && !c.accepted) {
-        c.markup = StartsWithMarkup(c.head, true) != MarkupCheck::Markup;
+        bool page = StartsWithMarkup(c.head, true) == MarkupCheck::Markup;
         std::string held = std::move(c.head);
-        c.verdict = !c.markup ? Verdict::WebPage
+        c.verdict = page      ? Verdict::WebPage
                     : c.whole ? (c.sameFile ? Verdict::RangesIgnored : Verdict::Changed)
                               : Verdict::None;
         if (c.verdict == Verdict::None && !Take(c, held.data(), held.size())) {
@@ -328,7 +326,8 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
     bool others = std::any_of(connections_.begin(), connections_.end(), [&](const auto& other) {
         return other.get() != &c && (other->active || other->waiting);
     });
-    bool badRange = c.verdict == Verdict::BadRange || c.status == 416;
+    // 416 or 403 before any range of this run brought a byte: the server will not serve such ranges.
+    bool badRange = c.verdict == Verdict::BadRange || c.status == 416 || (c.status == 403 && !rangesServed_);
     if (!others) {
         // The last connection: a server that will not answer ranges over several connections gets one;
         // anything else is the worker's to mend as with a single connection.
@@ -356,8 +355,8 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
             badRange ? SegmentedResult::Fallback::RangesRefused : SegmentedResult::Fallback::ConnectionsRefused;
         return;
     }
-    // Cut or stalled after bringing bytes: this connection tries again from the disk after a wait.
-    c.attempts = 1;
+    // Cut or stalled after bringing bytes: this connection tries again from the disk after the first
+    // wait; cut again before a byte, it is one too many for the server and ends above.
     if (setup_.waits.empty() || !IsRetryable(code)) {
         Release(c);
         return;
@@ -451,7 +450,7 @@ bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
     }
     if (c.cursor.writePos > segment->next) {
         segment->next = c.cursor.writePos;
-        c.brought = true;
+        c.brought = rangesServed_ = true;
     }
     if (taken < bytes) {
         c.verdict = Verdict::SegmentEnd;

@@ -83,6 +83,7 @@ private:
     std::vector<std::unique_ptr<Connection>> connections_;
     ConnectionRamp ramp_;
     bool ended_ = false;
+    bool rangesServed_ = false;  // a range of this run brought bytes
     SegmentedResult result_;
 };
 
