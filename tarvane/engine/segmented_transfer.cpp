@@ -19,6 +19,8 @@ namespace {
 constexpr long kReceiveBufferBytes = 100 * 1024;
 // How often the worker hears of the bytes done (and may stop the transfer).
 constexpr auto kProgressEvery = std::chrono::milliseconds(50);
+// How often the first connection of a run is asked again when the server turns it away.
+constexpr size_t kFirstRefusals = 2;
 
 // A segment's resume fetches some of its bytes on disk again and compares them.
 int64_t SegmentOverlap(int64_t done) {
@@ -273,6 +275,11 @@ void SegmentedTransfer::Release(Connection& c) {
 }
 
 void SegmentedTransfer::Ended(Connection& c, int code) {
+    // An error page without a body never reached Write.
+    if (!c.checked) {
+        curl_easy_getinfo(c.easy.get(), CURLINFO_RESPONSE_CODE, &c.status);
+        c.verdict = c.status >= 400 ? Verdict::Status : c.verdict;
+    }
     // A body too short to tell whether it is a web page has waited for its end.
     if (c.verdict == Verdict::None && code == CURLE_OK && c.markup && !c.accepted) {
         bool page = StartsWithMarkup(c.head, true) == MarkupCheck::Markup;
@@ -333,6 +340,19 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
         // anything else is the worker's to mend as with a single connection.
         if (badRange) {
             result_.fallback = SegmentedResult::Fallback::RangesRefused;
+            End(Outcome::Single);
+            return;
+        }
+        // Turned away before any range of this run was served: the server may not yet have seen the
+        // answer that this run took over go. Asked again a while later, then one connection as before.
+        bool refused = (c.verdict == Verdict::Status && IsBusyStatus(c.status)) || code == CURLE_COULDNT_CONNECT;
+        if (refused && !rangesServed_) {
+            if (firstRefusals_ < std::min<size_t>(kFirstRefusals, setup_.waits.size())) {
+                c.waiting = true;
+                c.retryAt = Clock::now() + setup_.waits[firstRefusals_++];
+                return;
+            }
+            result_.fallback = SegmentedResult::Fallback::ConnectionsRefused;
             End(Outcome::Single);
             return;
         }

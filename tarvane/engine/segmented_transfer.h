@@ -84,6 +84,7 @@ private:
     ConnectionRamp ramp_;
     bool ended_ = false;
     bool rangesServed_ = false;  // a range of this run brought bytes
+    size_t firstRefusals_ = 0;
     SegmentedResult result_;
 };
 

@@ -29,7 +29,10 @@ int TransferWorker::ConnectionLimit() const {
 }
 
 bool TransferWorker::SplitWanted() const {
-    return !noRanges_ && progress_.totalSize >= static_cast<double>(kSplitMinBytes) && ConnectionLimit() > 1;
+    // Down to one connection, a file with a segment map still goes by the map: what it holds is not
+    // fetched again.
+    return !noRanges_ && progress_.totalSize >= static_cast<double>(kSplitMinBytes) &&
+           (ConnectionLimit() > 1 || map_.has_value());
 }
 
 bool TransferWorker::SplitReady() const {
