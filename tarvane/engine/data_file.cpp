@@ -29,7 +29,7 @@ void DataFile::Adopt(platform::UniqueFd fd, std::string path, int64_t count) {
 
 DataFile::Cursor DataFile::Cursor::At(int64_t offset, int64_t compareEnd) {
     Cursor cursor;
-    cursor.writePos = cursor.blockStart = cursor.writeBackFrom = offset;
+    cursor.writePos = cursor.blockStart = offset;
     cursor.compareEnd = compareEnd;
     return cursor;
 }
@@ -94,10 +94,12 @@ DataFile::PutResult DataFile::PutAt(Cursor& cursor, const char* data, size_t byt
         return PutResult::Failed;
     }
     cursor.writePos += static_cast<int64_t>(bytes);
-    // Write-back starts as the bytes come, so the syncs that claim them have little left to wait for.
-    if (cursor.writePos - cursor.writeBackFrom >= kWriteBackBytes) {
-        sync_file_range(fd_.get(), cursor.writeBackFrom, cursor.writePos - cursor.writeBackFrom, SYNC_FILE_RANGE_WRITE);
-        cursor.writeBackFrom = cursor.writePos;
+    // Write-back starts as the bytes come, however many answers write them, so the syncs that claim
+    // them have little left to wait for.
+    unsentBytes_ += static_cast<int64_t>(bytes);
+    if (unsentBytes_ >= kWriteBackBytes) {
+        sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        unsentBytes_ = 0;
     }
     return PutResult::Ok;
 }

@@ -28,7 +28,6 @@ public:
         int64_t blockStart = 0;
         std::string block;  // bytes of the block being gathered for the compare
         int64_t mismatchAt = -1;
-        int64_t writeBackFrom = 0;  // where the written bytes not yet sent to the disk begin
 
         static Cursor At(int64_t offset, int64_t compareEnd);
     };
@@ -85,6 +84,7 @@ private:
     int64_t count_ = 0;
     Cursor cursor_;  // of the one answer that appends
     int64_t answerOffset_ = 0;
+    int64_t unsentBytes_ = 0;  // written since write-back was last started
     bool startOver_ = false;
     int error_ = 0;
 };

@@ -43,6 +43,10 @@ void ConnectionRamp::StepMeasured(double bytesPerSecond) {
     if (settled_) {
         return;
     }
+    if (target_ == 1 && bytesPerSecond >= kUnlimitedBytesPerSecond) {
+        settled_ = true;  // no server limits a connection this fast: more would only load it
+        return;
+    }
     if (target_ > 1 && bytesPerSecond < lastSpeed_ * 1.25) {
         // The last step brought too little: the server or the line is the limit, not the connections.
         target_ = std::max(1, target_ / 2);

@@ -8,6 +8,8 @@ namespace tarvane {
 
 // A connection is not opened for less than this, nor is a segment halved below it.
 inline constexpr int64_t kMinStealBytes = 1024 * 1024;
+// One connection this fast is faster than most lines: a server that allows it limits nothing.
+inline constexpr double kUnlimitedBytesPerSecond = 100.0 * 1024 * 1024;
 
 // Work for connection `owner`: a segment nobody works on, else the second half of the segment with
 // most left (while at least kMinStealBytes are left in it). Answers the start of the segment it now

@@ -18,7 +18,7 @@ namespace {
 
 constexpr long kReceiveBufferBytes = 100 * 1024;
 // How often the worker hears of the bytes done (and may stop the transfer).
-constexpr auto kProgressEvery = std::chrono::milliseconds(50);
+constexpr auto kProgressEvery = std::chrono::milliseconds(25);
 // How often the first connection of a run is asked again when the server turns it away.
 constexpr size_t kFirstRefusals = 2;
 
@@ -195,6 +195,7 @@ SegmentedResult SegmentedTransfer::Run() {
             } else if (stepSampled && elapsed >= setup_.stepTime) {
                 double seconds = std::chrono::duration<double>(now - sampleTime).count();
                 ramp_.StepMeasured(static_cast<double>(map_.DoneBytes() - sampleBytes) / seconds);
+                StopBeyondTarget();
             }
         }
         curl_multi_poll(multi, nullptr, 0, 50, nullptr);
@@ -264,6 +265,20 @@ void SegmentedTransfer::Start(Connection& c) {
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_multi_add_handle(static_cast<CURLM*>(multi_), easy);
     c.active = true;
+}
+
+void SegmentedTransfer::StopBeyondTarget() {
+    // The newest connections go; their segments are left for those that stay.
+    for (auto it = connections_.rbegin(); it != connections_.rend() && Running() > ramp_.Target(); ++it) {
+        Connection& c = **it;
+        if (c.active) {
+            curl_multi_remove_handle(static_cast<CURLM*>(multi_), c.easy.get());
+            c.active = false;
+        }
+        if (c.segment >= 0) {
+            Release(c);
+        }
+    }
 }
 
 void SegmentedTransfer::Release(Connection& c) {

@@ -27,7 +27,7 @@ struct SegmentedSetup {
     // Called often: shows and records the bytes done; false stops the transfer (a pause, a file gone).
     std::function<bool(int64_t done, int connections)> progress;
     // How long each step of the connection ramp runs before its speed is taken.
-    std::chrono::milliseconds stepTime{600};
+    std::chrono::milliseconds stepTime{300};
 };
 
 struct SegmentedResult {
@@ -73,6 +73,8 @@ private:
     bool CheckHeaders(Connection& connection);
     bool Take(Connection& connection, const char* data, size_t bytes);
     void Release(Connection& connection);
+    // Closes connections beyond the ramp's count.
+    void StopBeyondTarget();
     int Running() const;
     void End(SegmentedResult::Outcome outcome, int code = 0);
 
