@@ -530,7 +530,7 @@ int TransferWorker::Transfer() {
 }
 
 void TransferWorker::StartAnswer() {
-    rangeRejected_ = responseChecked_ = httpError_ = accepted_ = markupCheck_ = wholeAnswer_ = false;
+    rangeRejected_ = responseChecked_ = httpError_ = accepted_ = markupCheck_ = wholeAnswer_ = splitNow_ = false;
     status_ = 0;
     writeError_ = 0;
     refusal_ = Refusal::None;
