@@ -1,5 +1,7 @@
 #include "tarvane/core/engine_assembly.h"
 
+#include "platform/settings.h"
+
 namespace tarvane {
 
 EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
@@ -9,6 +11,9 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
       context{tables, book, store, ports.sound, clock, programDirectory, 3000, &resolver, std::move(setup.retry)},
       scheduler(context),
       commands(context, scheduler, resolver, TaskCommands::Ports{ports.messages, ports.clipboard, ports.desktop},
-               "tarvane") {}
+               "tarvane") {
+    // Read at each start of a large file, so a change in the options counts from the next start.
+    context.connectionLimit = [directory = programDirectory] { return platform::Settings(directory).MaxConnections(); };
+}
 
 }  // namespace tarvane

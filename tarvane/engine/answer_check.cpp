@@ -66,4 +66,11 @@ bool IsUsableValidator(std::string_view value) {
     return std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
+bool ValidatorsAgree(std::string_view etagA, std::string_view dateA, std::string_view etagB, std::string_view dateB) {
+    if (!etagA.empty() && !etagB.empty()) {
+        return etagA == etagB;
+    }
+    return dateA.empty() || dateB.empty() || dateA == dateB;
+}
+
 }  // namespace tarvane

@@ -17,5 +17,7 @@ bool IsWebPageFileType(std::string_view type);
 
 // Whether a validator (ETag, Last-Modified) can be kept and sent back: visible ASCII and spaces only.
 bool IsUsableValidator(std::string_view value);
+// Whether two sets of validators can describe the same file: they differ only where both have one.
+bool ValidatorsAgree(std::string_view etagA, std::string_view dateA, std::string_view etagB, std::string_view dateB);
 
 }  // namespace tarvane

@@ -27,18 +27,25 @@ void DataFile::Adopt(platform::UniqueFd fd, std::string path, int64_t count) {
     ContinueAt(count);
 }
 
+DataFile::Cursor DataFile::Cursor::At(int64_t offset, int64_t compareEnd) {
+    Cursor cursor;
+    cursor.writePos = cursor.blockStart = offset;
+    cursor.compareEnd = compareEnd;
+    return cursor;
+}
+
 void DataFile::ContinueAt(int64_t offset) {
     startOver_ = false;
-    answerOffset_ = writePos_ = blockStart_ = writeBackFrom_ = std::clamp<int64_t>(offset, 0, count_);
-    compareEnd_ = count_;
-    block_.clear();
-    mismatchAt_ = -1;
+    answerOffset_ = std::clamp<int64_t>(offset, 0, count_);
+    cursor_ = Cursor::At(answerOffset_, count_);
 }
 
 void DataFile::StartOver() {
     startOver_ = true;
-    answerOffset_ = writePos_ = blockStart_ = compareEnd_ = writeBackFrom_ = 0;
-    block_.clear();
+    answerOffset_ = 0;
+    int64_t mismatchAt = cursor_.mismatchAt;
+    cursor_ = Cursor::At(0, 0);
+    cursor_.mismatchAt = mismatchAt;
 }
 
 bool DataFile::Accept() {
@@ -57,56 +64,76 @@ bool DataFile::Accept() {
 }
 
 DataFile::PutResult DataFile::Put(const char* data, size_t bytes) {
-    while (bytes > 0 && writePos_ < compareEnd_) {
+    PutResult result = PutAt(cursor_, data, bytes);
+    count_ = std::max(count_, cursor_.writePos);
+    return result;
+}
+
+DataFile::PutResult DataFile::PutAt(Cursor& cursor, const char* data, size_t bytes) {
+    while (bytes > 0 && cursor.writePos < cursor.compareEnd) {
         // Blocks follow the file's pages: a power cut loses whole pages of write-back.
-        auto blockLength =
-            static_cast<size_t>(std::min(compareEnd_, (blockStart_ / kBlockBytes + 1) * kBlockBytes) - blockStart_);
-        size_t take = std::min(bytes, blockLength - block_.size());
-        block_.append(data, take);
+        auto blockLength = static_cast<size_t>(
+            std::min(cursor.compareEnd, (cursor.blockStart / kBlockBytes + 1) * kBlockBytes) - cursor.blockStart);
+        size_t take = std::min(bytes, blockLength - cursor.block.size());
+        cursor.block.append(data, take);
         data += take;
         bytes -= take;
-        writePos_ += static_cast<int64_t>(take);
-        if (block_.size() == blockLength) {
-            if (!CompareBlock()) {
-                return mismatchAt_ >= 0 ? PutResult::Mismatch : PutResult::Failed;
+        cursor.writePos += static_cast<int64_t>(take);
+        if (cursor.block.size() == blockLength) {
+            if (!CompareBlock(cursor)) {
+                return cursor.mismatchAt >= 0 ? PutResult::Mismatch : PutResult::Failed;
             }
-            blockStart_ += static_cast<int64_t>(blockLength);
-            block_.clear();
+            cursor.blockStart += static_cast<int64_t>(blockLength);
+            cursor.block.clear();
         }
     }
     if (bytes == 0) {
         return PutResult::Ok;
     }
-    if (!WriteAt(data, bytes, writePos_)) {
+    if (!WriteAt(data, bytes, cursor.writePos)) {
         return PutResult::Failed;
     }
-    writePos_ += static_cast<int64_t>(bytes);
-    count_ = std::max(count_, writePos_);
-    // Write-back starts as the bytes come, so the syncs that claim them have little left to wait for.
-    if (writePos_ - writeBackFrom_ >= kWriteBackBytes) {
-        sync_file_range(fd_.get(), writeBackFrom_, writePos_ - writeBackFrom_, SYNC_FILE_RANGE_WRITE);
-        writeBackFrom_ = writePos_;
+    cursor.writePos += static_cast<int64_t>(bytes);
+    // Write-back starts as the bytes come, however many answers write them, so the syncs that claim
+    // them have little left to wait for.
+    unsentBytes_ += static_cast<int64_t>(bytes);
+    if (unsentBytes_ >= kWriteBackBytes) {
+        sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        unsentBytes_ = 0;
     }
     return PutResult::Ok;
 }
 
-bool DataFile::CompareBlock() {
+bool DataFile::CompareBlock(Cursor& cursor) {
     char disk[kBlockBytes];
-    ssize_t got = pread(fd_.get(), disk, block_.size(), blockStart_);
+    std::string& block = cursor.block;
+    ssize_t got = pread(fd_.get(), disk, block.size(), cursor.blockStart);
     if (got < 0) {
         error_ = errno;
         return false;
     }
     // What the disk never got reads as zeros, as a block that a power cut kept from the disk does.
-    std::memset(disk + got, 0, block_.size() - static_cast<size_t>(got));
-    if (std::memcmp(disk, block_.data(), block_.size()) == 0) {
+    std::memset(disk + got, 0, block.size() - static_cast<size_t>(got));
+    if (std::memcmp(disk, block.data(), block.size()) == 0) {
         return true;
     }
-    if (AllZero(disk, block_.size())) {
-        return WriteAt(block_.data(), block_.size(), blockStart_);
+    if (AllZero(disk, block.size())) {
+        return WriteAt(block.data(), block.size(), cursor.blockStart);
     }
-    mismatchAt_ = blockStart_;
+    cursor.mismatchAt = cursor.blockStart;
     return false;
+}
+
+DataFile::ReserveResult DataFile::Reserve(int64_t size) {
+    // Mode 0 allocates what is missing and keeps every byte there; no fallback writes zeros.
+    while (fallocate(fd_.get(), 0, 0, size) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? ReserveResult::NoRoom
+                                                                    : ReserveResult::Unsupported;
+    }
+    return ReserveResult::Reserved;
 }
 
 bool DataFile::WriteAt(const char* data, size_t bytes, int64_t offset) {

@@ -19,6 +19,18 @@ public:
     static constexpr int64_t kWriteBackBytes = 8 * 1024 * 1024;
 
     enum class PutResult { Ok, Mismatch, Failed };
+    enum class ReserveResult { Reserved, NoRoom, Unsupported };
+
+    // Where one answer's bytes go: those below `compareEnd` are compared with the disk, the rest written.
+    struct Cursor {
+        int64_t writePos = 0;
+        int64_t compareEnd = 0;
+        int64_t blockStart = 0;
+        std::string block;  // bytes of the block being gathered for the compare
+        int64_t mismatchAt = -1;
+
+        static Cursor At(int64_t offset, int64_t compareEnd);
+    };
 
     // Takes the open file at `path` (code page 936), of which the first `count` bytes are known good.
     void Adopt(platform::UniqueFd fd, std::string path, int64_t count);
@@ -36,13 +48,21 @@ public:
     bool Accept();
     // Appends the answer's next bytes at their place.
     PutResult Put(const char* data, size_t bytes);
+    // The same for one of several answers that go on side by side; the count is the caller's.
+    PutResult PutAt(Cursor& cursor, const char* data, size_t bytes);
+    // The whole file is reserved on the disk before its first byte; never by writing it.
+    ReserveResult Reserve(int64_t size);
+    // The bytes from the start without a gap, as the answers that fill the file side by side found them.
+    void SetCount(int64_t count) { count_ = count; }
 
     // Bytes from the start of the file on disk without a gap, of the version the task knows.
     int64_t Count() const { return count_; }
     // Whether the answer under way has run past the bytes that were on disk before it.
-    bool PastCompare() const { return writePos_ >= compareEnd_; }
+    bool PastCompare() const { return cursor_.writePos >= cursor_.compareEnd; }
+    // Where the answer under way puts its next byte.
+    int64_t WritePos() const { return cursor_.writePos; }
     // Where the last compare found other bytes than the disk's.
-    int64_t MismatchAt() const { return mismatchAt_; }
+    int64_t MismatchAt() const { return cursor_.mismatchAt; }
     // The errno of the last failed write, read or sync.
     int Error() const { return error_; }
 
@@ -56,19 +76,15 @@ public:
     bool Close();
 
 private:
-    bool CompareBlock();
+    bool CompareBlock(Cursor& cursor);
     bool WriteAt(const char* data, size_t bytes, int64_t offset);
 
     platform::UniqueFd fd_;
     std::string path_;
     int64_t count_ = 0;
-    int64_t writePos_ = 0;
-    int64_t compareEnd_ = 0;  // bytes below this are on disk: compared, not written
+    Cursor cursor_;  // of the one answer that appends
     int64_t answerOffset_ = 0;
-    std::string block_;  // bytes of the block being gathered for the compare
-    int64_t blockStart_ = 0;
-    int64_t mismatchAt_ = -1;
-    int64_t writeBackFrom_ = 0;  // where the written bytes not yet sent to the disk begin
+    int64_t unsentBytes_ = 0;  // written since write-back was last started
     bool startOver_ = false;
     int error_ = 0;
 };

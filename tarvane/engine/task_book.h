@@ -38,8 +38,9 @@ struct TaskEntry {
     TaskNote note = TaskNote::None;
     int retry = 0;
     int retries = 0;
-    std::string failure;   // why the task failed; shown when the pointer rests on it
-    uint64_t version = 0;  // of the book's last change to it
+    std::string failure;      // why the task failed; shown when the pointer rests on it
+    std::string connections;  // while it runs: over how many connections, and why only one
+    uint64_t version = 0;     // of the book's last change to it
 };
 
 // The entry a stored task is listed with at the program's start.

@@ -73,4 +73,8 @@ TaskImage TaskImageOf(const TaskEntry& task) {
     return task.state == kStateFailed ? kImageFailed : kImageIdle;
 }
 
+std::string TaskTipText(const TaskEntry& task) {
+    return !task.failure.empty() ? task.failure : task.running ? task.connections : "";
+}
+
 }  // namespace tarvane

@@ -12,6 +12,7 @@
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/folder_of_path.h"
+#include "tarvane/engine/segment_map.h"
 
 namespace tarvane {
 
@@ -143,7 +144,9 @@ void TaskCommands::DeleteTask(TaskId id) {
     context_.book.Remove(id);
     // A task that never reached its transfer has no data file of its own.
     if (!stored.type.empty() && !stored.name.empty()) {
-        unlink(platform::Utf8FromAnsi(DataFilePath(stored.path, stored.name, stored.type)).c_str());
+        std::string file = DataFilePath(stored.path, stored.name, stored.type);
+        unlink(platform::Utf8FromAnsi(file).c_str());
+        RemoveSegmentMap(file);
     }
 }
 

@@ -104,15 +104,6 @@ void ReadValidators(CURL* handle, std::string& etag, std::string& lastModified) 
     }
 }
 
-// Whether two sets of validators can describe the same file: they differ only where both have one.
-bool ValidatorsAgree(const std::string& etagA, const std::string& dateA, const std::string& etagB,
-                     const std::string& dateB) {
-    if (!etagA.empty() && !etagB.empty()) {
-        return etagA == etagB;
-    }
-    return dateA.empty() || dateB.empty() || dateA == dateB;
-}
-
 // A resume after a failed attempt of the same start compares this much of the disk again.
 int64_t RetryOverlap(int64_t count) {
     return std::min(count, std::clamp<int64_t>(count / 20, 64 * 1024, 1024 * 1024));
@@ -163,6 +154,10 @@ int64_t ParseByteCount(const std::string& text) {
     return value;
 }
 
+bool TransferWorker::ConfigureConnection(void* handle) {
+    return SetRequestOptions(static_cast<CURL*>(handle), launch_, agent_, context_.retry) == CURLE_OK;
+}
+
 TransferWorker::TransferWorker(EngineContext& context, const TaskLaunch& launch, const std::atomic<bool>* stopAll)
     : context_(context), stopAll_(stopAll), launch_(launch), agent_(launch.agent) {}
 
@@ -202,6 +197,7 @@ int TransferWorker::Run() {
         EndUnfinished(kStateFailed);
         return state;
     }
+    AdoptSegmentMap();
     PlanAttempt(true);
     if (!RoomForTheRest()) {
         failure_ = ReasonNoRoom();
@@ -405,6 +401,7 @@ bool TransferWorker::OpenDataFile() {
     if (!begun) {
         // An empty new file is of the version just probed; recorded so, it is the task's own from now on.
         recorded = 0;
+        freshFile_ = true;
         storedSize_ = sizeText_;
         storedEtag_ = etag_;
         storedDate_ = lastModified_;
@@ -450,19 +447,25 @@ void TransferWorker::PlanAttempt(bool startOfRun) {
         } else {
             data_.ContinueAt(0);
         }
-        rangeRequested_ = false;
+        // A file that may be split is asked for as a range: a 206 shows that ranges work.
+        rangeRequested_ = SplitWanted();
     }
     progress_.resumeBase = static_cast<double>(data_.AnswerOffset());
 }
 
 bool TransferWorker::RoomForTheRest() {
-    struct statvfs info {};
-    if (progress_.totalSize <= 0 ||
-        statvfs(platform::Utf8FromAnsi(std::string(FolderOfPath(data_.path()))).c_str(), &info) != 0) {
+    if (progress_.totalSize <= 0) {
         return true;
     }
+    // The reservation itself tells whether the disk has room; where it cannot be made, the free space.
+    DataFile::ReserveResult reserved = data_.Reserve(static_cast<int64_t>(progress_.totalSize));
+    struct statvfs info {};
+    if (reserved != DataFile::ReserveResult::Unsupported ||
+        statvfs(platform::Utf8FromAnsi(std::string(FolderOfPath(data_.path()))).c_str(), &info) != 0) {
+        return reserved != DataFile::ReserveResult::NoRoom;
+    }
     double free = static_cast<double>(info.f_bavail) * static_cast<double>(info.f_frsize);
-    return progress_.totalSize - progress_.resumeBase <= free;
+    return progress_.totalSize - static_cast<double>(BytesOnDisk()) <= free;
 }
 
 int TransferWorker::Transfer() {
@@ -502,6 +505,11 @@ int TransferWorker::Transfer() {
     RecordProgress(true);
     state = kStateDownloading;
     CURLcode code = curl_easy_perform(handle);
+    if (splitNow_) {
+        splitNow_ = false;
+        handle_ = nullptr;
+        return TransferSegmented();
+    }
     if (code == CURLE_WRITE_ERROR && rangeRejected_) {
         // The server's 206 does not answer the range asked for: fetch the whole file instead.
         rangeRequested_ = false;
@@ -528,7 +536,7 @@ int TransferWorker::Transfer() {
 }
 
 void TransferWorker::StartAnswer() {
-    rangeRejected_ = responseChecked_ = httpError_ = accepted_ = markupCheck_ = wholeAnswer_ = false;
+    rangeRejected_ = responseChecked_ = httpError_ = accepted_ = markupCheck_ = wholeAnswer_ = splitNow_ = false;
     status_ = 0;
     writeError_ = 0;
     refusal_ = Refusal::None;
@@ -537,7 +545,7 @@ void TransferWorker::StartAnswer() {
 
 int TransferWorker::TransferWithRetries() {
     for (;;) {
-        int64_t before = data_.Count();
+        int64_t before = Fetched();
         int code = Transfer();
         if (refusal_ == Refusal::FileGone) {
             failure_ = ReasonForTransfer(CURLE_WRITE_ERROR, writeError_);
@@ -545,6 +553,13 @@ int TransferWorker::TransferWithRetries() {
         }
         if (pauseRequested.load() != 0 || code == CURLE_ABORTED_BY_CALLBACK) {
             return CURLE_ABORTED_BY_CALLBACK;
+        }
+        if (resume_ != Resume::No) {
+            if (resume_ == Resume::Plan) {
+                PlanAttempt(false);
+            }
+            resume_ = Resume::No;
+            continue;
         }
         if (code == CURLE_OK && !httpError_ && WholeOnDisk()) {
             return CURLE_OK;
@@ -588,7 +603,7 @@ int TransferWorker::TransferWithRetries() {
             stalled = cause == CURLE_OPERATION_TIMEDOUT;
         }
         // After the file changed on the server, only a whole file is progress.
-        if (!WaitToRetry(data_.Count() > before && !noCredit_, reason, stalled)) {
+        if (!WaitToRetry(Fetched() > before && !noCredit_, reason, stalled)) {
             if (pauseRequested.load() != 0) {
                 return CURLE_ABORTED_BY_CALLBACK;
             }
@@ -675,6 +690,10 @@ bool TransferWorker::CheckAnswerHeaders() {
     answerEtag_.clear();
     answerDate_.clear();
     ReadValidators(handle, answerEtag_, answerDate_);
+    // The same file whole to a range: the server ignores ranges.
+    if (wholeAnswer_ && rangeRequested_ && ValidatorsAgree(etag_, lastModified_, answerEtag_, answerDate_)) {
+        noRanges_ = true;
+    }
     char* contentType = nullptr;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
     markupCheck_ = contentType != nullptr && IsWebPageType(contentType) && !IsWebPageFileType(type_);
@@ -706,6 +725,10 @@ bool TransferWorker::TakeAnswerBytes(const char* data, size_t bytes, bool wholeB
     if (!validatorsAdopted_ && data_.PastCompare()) {
         AdoptAnswerValidators();
     }
+    if (SplitReady()) {
+        splitNow_ = true;  // the rest goes over several connections
+        return false;
+    }
     return true;
 }
 
@@ -720,6 +743,11 @@ bool TransferWorker::AcceptAnswer() {
     if (!data_.Accept()) {
         writeError_ = data_.Error();
         return false;
+    }
+    if (startsOver) {
+        // What the map says of the old bytes is void; the file cut to nothing is reserved again.
+        DropSegmentMap();
+        data_.Reserve(static_cast<int64_t>(progress_.totalSize));
     }
     accepted_ = true;
     validatorsAdopted_ = false;
@@ -763,7 +791,7 @@ void TransferWorker::RecordProgress(bool force) {
         return;
     }
     int64_t count = data_.Count();
-    if ((!force && count == recordedCount_) || !context_.tables.WorkerListed(this)) {
+    if ((!force && Fetched() == recordedCount_) || !context_.tables.WorkerListed(this)) {
         return;
     }
     lastRecordMs_ = now;
@@ -773,13 +801,17 @@ void TransferWorker::RecordProgress(bool force) {
         refusal_ = Refusal::FileGone;
         return;
     }
-    // Written bytes reach the disk before the count that claims them.
+    // Written bytes reach the disk before the count and the map that claim them.
     if (!data_.Sync()) {
         writeError_ = data_.Error();
         refusal_ = Refusal::FileGone;
         return;
     }
-    recordedCount_ = count;
+    if (map_) {
+        map_->MarkDoneTo(count);
+        SaveSegmentMap(data_.path(), *map_);
+    }
+    recordedCount_ = Fetched();
     context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
 }
 
@@ -824,6 +856,12 @@ void TransferWorker::Finish(int code) {
     if (data_.IsOpen()) {
         // The count saved with the outcome claims only bytes that are on the disk.
         bool kept = data_.Sync();
+        if (map_ && completed) {
+            RemoveSegmentMap(data_.path());
+        } else if (map_ && kept) {
+            map_->MarkDoneTo(data_.Count());
+            SaveSegmentMap(data_.path(), *map_);
+        }
         if (completed && !data_.InPlace()) {
             // The folder or file went away meanwhile: there is nothing to call finished.
             kept = false;
@@ -863,6 +901,7 @@ void TransferWorker::EndUnfinished(int finalState) {
             task.secondsLeft = -1;
             task.note = TaskNote::None;
             task.failure = finalState == kStateFailed ? failure_ : "";
+            task.connections.clear();
         });
     }
     ReleaseAfterEnd();
@@ -873,6 +912,7 @@ void TransferWorker::ReleaseAfterEnd() {
     // made or opened the file takes it away.
     if (!context_.tables.ReleaseWorker(this) && dataOpened_) {
         unlink(platform::Utf8FromAnsi(data_.path()).c_str());
+        RemoveSegmentMap(data_.path());
     }
 }
 

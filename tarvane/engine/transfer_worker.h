@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "tarvane/engine/desktop_ports.h"
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/progress.h"
+#include "tarvane/engine/segment_map.h"
 #include "tarvane/engine/task_book.h"
 #include "tarvane/engine/task_record.h"
 #include "tarvane/engine/task_store.h"
@@ -43,6 +45,8 @@ struct EngineContext {
     // Asked again for a game page whose stored file link has expired; none: links are not renewed.
     const LinkResolver* resolver = nullptr;
     RetrySettings retry;
+    // How many connections one large file may use at once (1-16); unset: 8.
+    std::function<int()> connectionLimit{};
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.
@@ -67,6 +71,20 @@ private:
     // Probes until the file answers, renewing an expired link once and trying again what may mend.
     ProbeResult ProbeWithRetries();
     bool OpenDataFile();
+    // Takes the segment map beside the data file when it still describes the bytes on disk.
+    void AdoptSegmentMap();
+    void DropSegmentMap();
+    int ConnectionLimit() const;
+    // Whether the file is large enough and the server fit to fetch it over several connections.
+    bool SplitWanted() const;
+    bool SplitReady() const;
+    // The rest of the file over several connections, once an answer has shown that ranges work.
+    int TransferSegmented();
+    bool ConfigureConnection(void* handle);
+    void ShowConnections(int connections);
+    // Bytes on disk of the file the task knows; and a measure that grows with every byte fetched.
+    int64_t BytesOnDisk() const;
+    int64_t Fetched() const;
     // Where the next attempt begins: on from the disk when its bytes are still the server's file,
     // else the whole file (the bytes on disk stay until an answer has passed its checks).
     void PlanAttempt(bool startOfRun);
@@ -146,6 +164,16 @@ private:
     std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;
     double lastRecordMs_ = 0;
+    // Several connections.
+    std::optional<SegmentMap> map_;
+    bool freshFile_ = false;  // created by this start: any map beside it is another download's
+    bool splitNow_ = false;   // the answer under way showed that the rest can be split
+    bool noRanges_ = false;   // one connection for this task
+    int connectionCap_ = 0;   // the most connections the server took, when it turned some away
+    std::string fallbackWhy_;
+    std::string shownTip_;
+    // After a transfer over several connections: the next attempt without counting one.
+    enum class Resume { No, Plan, AsPlanned } resume_ = Resume::No;
 };
 
 // Parses a stored byte count: leading decimal digits, 0 for anything else (64-bit).

@@ -129,8 +129,9 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) {
         return UiText(TaskCellText(task, index.column()));
     }
-    if (role == Qt::ToolTipRole && !task.failure.empty()) {
-        return UiText(task.failure);
+    if (role == Qt::ToolTipRole) {
+        std::string tip = TaskTipText(task);
+        return tip.empty() ? QVariant() : QVariant(UiText(tip));
     }
     if (role == Qt::DecorationRole && index.column() == 0) {
         return images_[static_cast<std::size_t>(TaskImageOf(task))];

@@ -2,10 +2,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <optional>
 #include <random>
 #include <thread>
 
+#include "tarvane/engine/segment_map.h"
 #include "tests/download/engine_harness.h"
 
 extern char** environ;
@@ -34,18 +36,18 @@ int RunChild(const std::vector<std::string>& arguments, std::optional<std::chron
     return status;
 }
 
-// The program killed at random moments of a download: after each restart the task goes on, and the
-// finished file is the server's, byte for byte.
+// The program killed at random moments of a download over several connections: after each restart
+// the task goes on, and the finished file is the server's, byte for byte, with no segment map left.
 TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile) {
-    std::string bytes = MakeFileBytes(6 * 1024 * 1024, 21);
-    site_.AddSlowFile("/files/crash.bin", bytes, 2 * 1024 * 1024);
+    std::string bytes = MakeFileBytes(24 * 1024 * 1024, 21);
+    site_.AddSlowFile("/files/crash.bin", bytes, 3 * 1024 * 1024);  // per connection
     const std::vector<std::string> arguments{temp_.Directory(), site_.Host(), Page("/files/crash.bin", "crash"),
                                              games_};
     engine_.reset();  // the child processes own the files now
 
     std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> moment(100, 1500);
-    for (int round = 0; round < 4; ++round) {
+    std::uniform_int_distribution<int> moment(100, 2000);
+    for (int round = 0; round < 5; ++round) {
         ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
     }
     int status = RunChild(arguments, {});
@@ -56,6 +58,7 @@ TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile
     EXPECT_TRUE(check.files.GetItemField(check.CompletedFile(), "frmPge", arguments[2], "path") ==
                 games_ + "/crash.bin");
     EXPECT_TRUE(Game("crash.bin") == bytes);
+    EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/crash.bin")));
 }
 
 }  // namespace

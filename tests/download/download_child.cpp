@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         tarvane::test::EngineHarness engine(argv[1], argv[2]);
+        // Saved often, so that kills fall between saves of the count and the segment map alike.
+        engine.context.saveIntervalMs = 200;
         if (engine.files.LocatePage(argv[1], argv[3]) == tarvane::kPageNew) {
             engine.AddPage(argv[3], argv[4]);
         } else {

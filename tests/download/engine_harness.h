@@ -63,7 +63,7 @@ public:
     }
     std::string Tip(int row) const {
         auto task = book_.Get(KeyOfRow(row));
-        return task ? task->failure : "";
+        return task ? TaskTipText(*task) : "";
     }
 
 private:

@@ -192,7 +192,7 @@ TEST_F(DownloadTest, FilesBeyondTwoGibibytesResumeAtTheirOffset) {
     std::filesystem::resize_file(file, 2990000000ULL);  // sparse
     engine_->commands.StartTask(engine_->Task(0));
     ASSERT_TRUE(WaitFor([&] { return IsCompleted(page); }, 120s));
-    EXPECT_EQ(site_.RangeHeaders("/files/big.bin").back(), "bytes=2840500000-");
+    EXPECT_EQ(site_.RangeHeaders("/files/big.bin")[1], "bytes=2840500000-");
     EXPECT_EQ(std::filesystem::file_size(file), size);
     std::ifstream in(file, std::ios::binary);
     for (uint64_t offset : {uint64_t{2840500000}, uint64_t{2900000001}, size - 1}) {

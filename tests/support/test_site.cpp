@@ -25,22 +25,34 @@ std::string MakeFileBytes(size_t size, unsigned seed) {
 
 TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
     // Workers that stall must not starve the rest of the site.
-    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    server_->new_task_queue = [] { return new httplib::ThreadPool(96); };
     server_->Get(kParsePath, [this](const httplib::Request& req, httplib::Response& res) { ServeParse(req, res); });
     server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         auto answer =
             std::make_shared<Answer>(Answer{.bytes = "<html><body>404 Not Found</body></html>", .status = 404});
+        const std::string path = req.path;
+        bool counted = false;  // toward the ranges under way at once
         {
             std::lock_guard lock(mutex_);
-            const std::string& path = req.path;
             ranges_[path].push_back(req.get_header_value("Range"));
             agents_[path] = req.get_header_value("User-Agent");
             if (auto found = scripts_.find(path); found != scripts_.end()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
             }
+            if ((answer->status == 200 || answer->status == 206) && req.has_header("Range")) {
+                if (answer->maxConnections > 0 && active_[path] >= static_cast<int>(answer->maxConnections)) {
+                    *answer = Answer{.status = 503};
+                } else {
+                    peak_[path] = std::max(peak_[path], ++active_[path]);
+                    counted = true;
+                }
+            }
         }
-        Serve(req, res, answer);
+        Serve(req, res, answer, [this, path, counted](bool) {
+            std::lock_guard lock(mutex_);
+            active_[path] -= counted ? 1 : 0;
+        });
     });
     port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : server_->bind_to_port("127.0.0.1", port) ? port : 0;
     if (port_ <= 0) {
@@ -78,7 +90,8 @@ void TestSite::ServeParse(const httplib::Request& req, httplib::Response& res) {
     res.set_content(reply->second[std::min(served, reply->second.size() - 1)], "text/html");
 }
 
-void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer) {
+void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer,
+                     std::function<void(bool)> ended) {
     // Clearing the parsed ranges makes the library answer with the whole content.
     auto& ranges = const_cast<httplib::Request&>(req).ranges;
     for (const auto& [name, value] : answer->headers) {
@@ -126,17 +139,19 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
     };
     const size_t size = answer->virtualSize > 0 ? answer->virtualSize : answer->bytes.size();
     if (!answer->chunked) {
-        res.set_content_provider(size, answer->contentType.c_str(), provide);
+        res.set_content_provider(size, answer->contentType.c_str(), provide, ended);
         return;
     }
-    res.set_chunked_content_provider(answer->contentType.c_str(),
-                                     [provide, size](size_t offset, httplib::DataSink& sink) {
-                                         if (offset >= size) {
-                                             sink.done();
-                                             return true;
-                                         }
-                                         return provide(offset, size - offset, sink);
-                                     });
+    res.set_chunked_content_provider(
+        answer->contentType.c_str(),
+        [provide, size](size_t offset, httplib::DataSink& sink) {
+            if (offset >= size) {
+                sink.done();
+                return true;
+            }
+            return provide(offset, size - offset, sink);
+        },
+        ended);
 }
 
 bool TestSite::WaitForRelease(std::chrono::milliseconds limit) {
@@ -190,6 +205,12 @@ std::vector<std::string> TestSite::RangeHeaders(const std::string& path) const {
 std::vector<std::string> TestSite::ParseRequestLinks() const {
     std::lock_guard lock(mutex_);
     return parseLinks_;
+}
+
+int TestSite::PeakConnections(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto found = peak_.find(path);
+    return found == peak_.end() ? 0 : found->second;
 }
 
 std::string TestSite::LastUserAgent(const std::string& path) const {

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,7 @@ public:
         bool ignoreRange = false;                      // always 200 with the whole content, as some servers do
         size_t bytesPerSecond = 0;                     // sent about this fast, so a test can act while it is under way
         uint64_t virtualSize = 0;                      // made up on the fly (VirtualByte), for sizes beyond memory
+        size_t maxConnections = 0;                     // a range asked beyond this many at once gets 503
     };
     // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
@@ -96,6 +98,8 @@ public:
     std::vector<std::string> RangeHeaders(const std::string& path) const;
     std::vector<std::string> ParseRequestLinks() const;  // decoded page links asked for
     std::string LastUserAgent(const std::string& path) const;
+    // The most ranges of `path` under way at once.
+    int PeakConnections(const std::string& path) const;
 
 private:
     struct Script {
@@ -104,7 +108,8 @@ private:
     };
 
     void ServeParse(const httplib::Request& req, httplib::Response& res);
-    void Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer);
+    void Serve(const httplib::Request& req, httplib::Response& res, std::shared_ptr<Answer> answer,
+               std::function<void(bool)> ended);
     // Waits up to `limit` for ReleaseStalls; answers whether it came.
     bool WaitForRelease(std::chrono::milliseconds limit);
 
@@ -118,6 +123,8 @@ private:
     std::vector<std::string> parseLinks_;
     std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
     std::map<std::string, std::string> agents_;
+    std::map<std::string, int> active_;  // ranges under way
+    std::map<std::string, int> peak_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
     bool parseHeld_ = false;
