@@ -165,7 +165,7 @@ void TransferWorker::Show(const std::function<void(TaskEntry&)>& change) {
     context_.book.Update(launch_.id, change);
 }
 
-int TransferWorker::Run() {
+TransferWorker::RunOutcome TransferWorker::Run() {
     if (stopAll_ != nullptr && stopAll_->load()) {
         pauseRequested = 1;
     }
@@ -183,33 +183,43 @@ int TransferWorker::Run() {
 
     // A page taken before the service named its file is looked up first, on this thread.
     if (launch_.fileLink.empty() && !LookUpFile()) {
-        EndUnfinished(pauseRequested.load() != 0 ? kStatePaused : kStateFailed);
-        return state;
+        return End(Stopped(failure_));
     }
     ProbeResult probe = ProbeWithRetries();
     if (probe != ProbeResult::Ok) {
-        EndUnfinished(probe == ProbeResult::Paused ? kStatePaused : kStateFailed);
-        return state;
+        return End(probe == ProbeResult::Paused ? RunOutcome{RunOutcome::Kind::Paused, ""} : Stopped(failure_));
     }
     Show([this](TaskEntry& task) { task.size = static_cast<int64_t>(progress_.totalSize); });
     if (!OpenDataFile()) {
-        failure_ = ReasonNotWritable();
-        EndUnfinished(kStateFailed);
-        return state;
+        return End(Stopped(ReasonNotWritable()));
     }
     AdoptSegmentMap();
     PlanAttempt(true);
     if (!RoomForTheRest()) {
         failure_ = ReasonNoRoom();
-        Finish(CURLE_WRITE_ERROR);
-        return state;
+        return End(Conclude(CURLE_WRITE_ERROR));
     }
     Show([this](TaskEntry& task) {
         task.type = type_;
         task.nameShowsType = true;
     });
-    Finish(TransferWithRetries());
-    return state;
+    return End(Conclude(TransferWithRetries()));
+}
+
+TransferWorker::RunOutcome TransferWorker::Stopped(const std::string& reason) const {
+    if (pauseRequested.load() != 0) {
+        return {RunOutcome::Kind::Paused, ""};
+    }
+    return {RunOutcome::Kind::Failed, reason};
+}
+
+TransferWorker::RunOutcome TransferWorker::End(RunOutcome outcome) {
+    if (outcome.kind == RunOutcome::Kind::Completed) {
+        Complete();
+    } else {
+        EndUnfinished(outcome);
+    }
+    return outcome;
 }
 
 TransferWorker::ProbeResult TransferWorker::ProbeWithRetries() {
@@ -815,7 +825,7 @@ void TransferWorker::RecordProgress(bool force) {
     context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
 }
 
-DownloadTask TransferWorker::StateRecord(int flag) const {
+DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) const {
     // Every field but the agent, which the stored task keeps.
     DownloadTask record;
     record.name = launch_.name;
@@ -833,7 +843,7 @@ DownloadTask TransferWorker::StateRecord(int flag) const {
     record.etag = storedEtag_;
     record.lastModified = storedDate_;
     if (flag == kStateFailed) {
-        record.error = failure_;
+        record.error = reason;
     }
     return record;
 }
@@ -851,7 +861,7 @@ bool TransferWorker::WholeOnDisk() {
     return data_.Count() == total && data_.CutTo(total) && data_.Size() == total;
 }
 
-void TransferWorker::Finish(int code) {
+TransferWorker::RunOutcome TransferWorker::Conclude(int code) {
     bool completed = code == CURLE_OK && !httpError_ && WholeOnDisk();
     if (data_.IsOpen()) {
         // The count saved with the outcome claims only bytes that are on the disk.
@@ -876,21 +886,20 @@ void TransferWorker::Finish(int code) {
     }
 
     if (completed) {
-        Complete();
-        return;
+        return {RunOutcome::Kind::Completed, ""};
     }
-    bool paused = code == CURLE_ABORTED_BY_CALLBACK;
-    if (!paused && failure_.empty()) {
-        failure_ = ReasonForTransfer(code, writeError_);
+    if (code == CURLE_ABORTED_BY_CALLBACK) {
+        return {RunOutcome::Kind::Paused, ""};
     }
-    EndUnfinished(paused ? kStatePaused : kStateFailed);
+    return {RunOutcome::Kind::Failed, failure_.empty() ? ReasonForTransfer(code, writeError_) : failure_};
 }
 
-void TransferWorker::EndUnfinished(int finalState) {
+void TransferWorker::EndUnfinished(const RunOutcome& outcome) {
+    int finalState = outcome.kind == RunOutcome::Kind::Paused ? kStatePaused : kStateFailed;
     state = finalState;
     // Recorded while still in the table: a second start of the task waits until its state is saved.
     if (context_.tables.WorkerListed(this)) {
-        context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState));
+        context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState, outcome.reason));
         int64_t count = dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize);
         // A task that stopped has no speed, no time left and no retry under way.
         Show([&](TaskEntry& task) {
@@ -900,7 +909,7 @@ void TransferWorker::EndUnfinished(int finalState) {
             task.speedKBps = -1;
             task.secondsLeft = -1;
             task.note = TaskNote::None;
-            task.failure = finalState == kStateFailed ? failure_ : "";
+            task.failure = outcome.reason;
             task.connections.clear();
         });
     }

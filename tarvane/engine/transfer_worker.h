@@ -57,9 +57,16 @@ public:
     TransferWorker(const TransferWorker&) = delete;
     TransferWorker& operator=(const TransferWorker&) = delete;
 
+    // How a run ended, and why when it failed.
+    struct RunOutcome {
+        enum class Kind { Completed, Paused, Failed };
+        Kind kind = Kind::Failed;
+        std::string reason;  // plain Chinese, code page 936; empty unless the run failed
+    };
+
     // Runs the transfer and records its outcome (the thread body without the start of the next
-    // waiting task). The worker is registered in the tables before. Answers the final state.
-    int Run();
+    // waiting task). The worker is registered in the tables before.
+    RunOutcome Run();
 
     // For the libcurl callbacks.
     size_t WriteData(const char* data, size_t bytes);
@@ -110,15 +117,21 @@ private:
     bool TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody);
     bool AcceptAnswer();
     void AdoptAnswerValidators();
-    void Finish(int code);
-    // Ends a task that did not complete: records its state unless its row was deleted meanwhile.
-    void EndUnfinished(int finalState);
+    // What the transfer's end means, once the data file is synced and closed.
+    RunOutcome Conclude(int code);
+    // The task's outcome, when the run stops short of a transfer: paused, or failed for `reason`.
+    RunOutcome Stopped(const std::string& reason) const;
+    // Records the outcome in the task files and the task; answers it.
+    RunOutcome End(RunOutcome outcome);
+    // Ends a task that did not complete: records its state unless it was deleted meanwhile.
+    void EndUnfinished(const RunOutcome& outcome);
     void Complete();
     // Takes the worker out of the tables; removes the data file of a task deleted meanwhile.
     void ReleaseAfterEnd();
     // Completion check: the count holds the whole-file size the server announced.
     bool WholeOnDisk();
-    DownloadTask StateRecord(int flag) const;
+    // The stored task as it stands, with the state `flag` and, for a failure, its reason.
+    DownloadTask StateRecord(int flag, const std::string& reason = "") const;
     void RecordProgress(bool force);
     // Publishes a change of the task's figures; the window is never waited for.
     void Show(const std::function<void(TaskEntry&)>& change);

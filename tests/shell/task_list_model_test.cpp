@@ -14,11 +14,18 @@ namespace {
 
 // Workers change their tasks without waiting for the interface thread; the rows show the last state
 // of each task a moment later, a task that left goes, and the selected task stays selected.
+TaskEntry Named(const std::string& name) {
+    TaskEntry entry;
+    entry.page = "p" + name;
+    entry.name = name;
+    return entry;
+}
+
 TEST(TaskListModel, ShowsWhatWorkersChangedWithoutHoldingThemAndKeepsTheSelection) {
     TaskBook book;
-    TaskId a = book.Add({.page = "pa", .name = "a"});
+    TaskId a = book.Add(Named("a"));
     TaskListModel model(book, {QIcon(), QIcon(), QIcon()});
-    TaskId b = book.Add({.page = "pb", .name = "b"});  // on this thread: shown at once
+    TaskId b = book.Add(Named("b"));  // on this thread: shown at once
     ASSERT_EQ(model.rowCount(), 2);
     QItemSelectionModel selection(&model);
     selection.setCurrentIndex(model.index(model.RowOf(b), 0),
@@ -26,16 +33,16 @@ TEST(TaskListModel, ShowsWhatWorkersChangedWithoutHoldingThemAndKeepsTheSelectio
 
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        for (int64_t done = 1; done <= 1000; ++done) {
-            book.Update(b, [done](TaskEntry& task) {
+        for (int64_t count = 1; count <= 1000; ++count) {
+            book.Update(b, [count](TaskEntry& task) {
                 task.size = 1000;
-                task.done = done;
+                task.done = count;
                 task.running = true;
             });
         }
         book.Remove(a);
         book.Update(a, [](TaskEntry& task) { task.name = "gone"; });
-        book.Add({.page = "pc", .name = "c"});
+        book.Add(Named("c"));
         done = true;
     });
     // Nothing is served meanwhile, and the worker is not held.
