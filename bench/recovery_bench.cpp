@@ -16,6 +16,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
 #include "tests/support/test_site.h"
@@ -41,19 +42,8 @@ std::vector<test::TestSite::Answer> Script(const std::string& bytes, size_t cut,
 }
 
 int Run(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) {
+    pid_t pid = bench::SpawnQuiet(std::move(args));
+    if (pid < 0) {
         return -1;
     }
     int status = 0;

@@ -19,9 +19,9 @@
 
 #include <curl/curl.h>
 
+#include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
-#include "tests/support/memory_list_view.h"
 
 extern char** environ;
 
@@ -35,26 +35,10 @@ double Since(SteadyClock::time_point start) {
     return std::chrono::duration<double>(SteadyClock::now() - start).count();
 }
 
-pid_t Spawn(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return started == 0 ? pid : -1;
-}
-
 // Runs a peer to its end, or for `limit` seconds when one is given; answers the seconds it ran.
 double RunPeer(std::vector<std::string> args, double limit = 0) {
     auto start = SteadyClock::now();
-    pid_t pid = Spawn(std::move(args));
+    pid_t pid = bench::SpawnQuiet(std::move(args));
     if (pid < 0) {
         return -1;
     }
@@ -103,9 +87,8 @@ EngineTimes EngineRun(const fs::path& root, const std::string& link, int connect
     fs::create_directories(root / "out");
     std::string dir = (root / "home").string() + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\n";
-    test::MemoryListView list;
     bench::SilentPorts ports;
-    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}}, list,
+    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
                           EnginePorts{ports, ports, ports, ports});
     engine.context.connectionLimit = [connections] { return connections; };
     engine.files.EnsureTaskFiles(dir);
@@ -116,11 +99,11 @@ EngineTimes EngineRun(const fs::path& root, const std::string& link, int connect
     request.task.path = (root / "out").string();
     request.resolve = 1;
     auto start = SteadyClock::now();
-    engine.commands.AddTask(request);
+    TaskId id = engine.commands.AddTask(request);
     double at95 = -1;
     while (engine.scheduler.LiveWorkers() > 0) {
-        std::string percent = list.RowCount() > 0 ? list.SubItemText(0, kColumnPercent) : "";
-        if (at95 < 0 && !percent.empty() && std::atof(percent.c_str()) >= 95) {
+        auto task = engine.book.Get(id);
+        if (at95 < 0 && task && task->size > 0 && task->done * 100 >= task->size * 95) {
             at95 = Since(start);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -161,7 +144,7 @@ int main(int argc, char** argv) {
         << " sent; sendfile on; tcp_nopush on;\n  server { listen 127.0.0.1:" << port << "; root "
         << (root / "www").string() << "; limit_rate " << limit << "; }\n  server { listen 127.0.0.1:" << port + 1
         << "; root " << (root / "www").string() << "; } }\n";
-    pid_t nginx = Spawn({"nginx", "-c", (root / "nginx.conf").string()});
+    pid_t nginx = bench::SpawnQuiet({"nginx", "-c", (root / "nginx.conf").string()});
     if (nginx < 0) {
         std::cerr << "nginx is not installed\n";
         return 1;

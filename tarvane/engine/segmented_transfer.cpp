@@ -7,6 +7,7 @@
 
 #include "platform/curl_easy.h"
 #include "tarvane/engine/answer_check.h"
+#include "tarvane/engine/content_range.h"
 #include "tarvane/engine/failure_reason.h"
 
 namespace tarvane {
@@ -32,19 +33,8 @@ enum class Verdict { None, SegmentEnd, Status, BadRange, RangesIgnored, Changed,
 
 // Whether a 206 carries just the bytes first..last of a file of `size` bytes.
 bool RangeMatches(CURL* handle, int64_t first, int64_t last, int64_t size) {
-    curl_header* header = nullptr;
-    if (curl_easy_header(handle, "Content-Range", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
-        return false;
-    }
-    long long from = -1, to = -1, whole = -1;
-    int consumed = 0;
-    if (std::sscanf(header->value, " bytes %lld-%lld/%lld%n", &from, &to, &whole, &consumed) != 3 ||
-        header->value[consumed] != '\0') {
-        return false;
-    }
-    curl_off_t length = -1;
-    curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    return from == first && to == last && whole == size && (length < 0 || length == last - first + 1);
+    auto range = AnsweredRange(handle);
+    return range && range->first == first && range->last == last && range->total == size;
 }
 
 std::string HeaderValue(CURL* handle, const char* name) {

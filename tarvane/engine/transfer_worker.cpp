@@ -16,6 +16,7 @@
 #include "platform/curl_easy.h"
 #include "platform/settings.h"
 #include "tarvane/engine/answer_check.h"
+#include "tarvane/engine/content_range.h"
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/file_types.h"
@@ -74,20 +75,8 @@ std::string NumberedName(const std::string& name, int number) {
 // Whether a 206 carries the bytes from `offset` to the end of a file of `total` bytes (any total when
 // none was announced): "Content-Range: bytes offset-(total-1)/total", and a body of just that length.
 bool RangeAnswersFrom(CURL* handle, int64_t offset, int64_t total) {
-    curl_header* header = nullptr;
-    if (curl_easy_header(handle, "Content-Range", 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
-        return false;
-    }
-    long long first = -1, last = -1, whole = -1;
-    int consumed = 0;
-    if (std::sscanf(header->value, " bytes %lld-%lld/%lld%n", &first, &last, &whole, &consumed) != 3 ||
-        header->value[consumed] != '\0') {
-        return false;
-    }
-    curl_off_t length = -1;
-    curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    return first == offset && last == whole - 1 && (total <= 0 || whole == total) &&
-           (length < 0 || length == last - first + 1);
+    auto range = AnsweredRange(handle);
+    return range && range->first == offset && range->last == range->total - 1 && (total <= 0 || range->total == total);
 }
 
 // The response's validators, where it sends them (after redirects, those of the last response).
