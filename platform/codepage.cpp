@@ -99,7 +99,9 @@ constexpr CodePageName kCodePageNames[] = {
     {65001, "UTF-8"},
 };
 
-// Whether iconv on this machine knows a name; asked once per name.
+// Whether iconv on this machine knows a name; asked once per name. The probe of a known name stays
+// open for the life of the process: its converter module stays loaded, so the conversions that follow
+// on every thread never load and unload it (nor pay for doing so each time).
 bool IconvKnows(const char* name) {
     static std::mutex mutex;
     static std::map<std::string, bool> known;
@@ -108,9 +110,6 @@ bool IconvKnows(const char* name) {
     if (inserted) {
         iconv_t probe = iconv_open("UTF-16LE", name);
         it->second = probe != reinterpret_cast<iconv_t>(-1);
-        if (it->second) {
-            iconv_close(probe);
-        }
     }
     return it->second;
 }

@@ -14,7 +14,7 @@
 namespace tarvane {
 
 // How much lower than the program's other threads a worker runs (a nice value).
-inline constexpr int kWorkerNiceness = 10;
+inline constexpr int kWorkerNiceness = 5;
 
 // Starts workers on threads of their own under the limit of running tasks, lets the others wait,
 // and hands a finishing worker's place to the first waiting task. Owns its threads, so the program
