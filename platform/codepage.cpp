@@ -99,9 +99,7 @@ constexpr CodePageName kCodePageNames[] = {
     {65001, "UTF-8"},
 };
 
-// Whether iconv on this machine knows a name; asked once per name. The probe of a known name stays
-// open for the life of the process: its converter module stays loaded, so the conversions that follow
-// on every thread never load and unload it (nor pay for doing so each time).
+// Whether iconv on this machine knows a name; asked once per name.
 bool IconvKnows(const char* name) {
     static std::mutex mutex;
     static std::map<std::string, bool> known;
@@ -110,6 +108,9 @@ bool IconvKnows(const char* name) {
     if (inserted) {
         iconv_t probe = iconv_open("UTF-16LE", name);
         it->second = probe != reinterpret_cast<iconv_t>(-1);
+        if (it->second) {
+            iconv_close(probe);
+        }
     }
     return it->second;
 }
