@@ -160,8 +160,9 @@ protected:
         return WaitFor(
             [&] { return std::ranges::all_of(pages, [&](auto& page) { return Stored(page, "flag") == flag; }); });
     }
-    bool WaitCompleted(const std::vector<std::string>& pages) {
-        return WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); });
+    bool WaitCompleted(const std::vector<std::string>& pages, std::chrono::milliseconds limit = 30s) {
+        return WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); },
+                       limit);
     }
     // The file `name` in the games folder.
     std::string Game(const std::string& name) { return ReadFile(platform::Utf8FromAnsi(games_ + "/" + name)); }
