@@ -89,8 +89,13 @@ void TaskListModel::Refresh() {
     }
 }
 
+const TaskEntry* TaskListModel::At(int row) const {
+    return row >= 0 && row < static_cast<int>(rows_.size()) ? &rows_[static_cast<std::size_t>(row)] : nullptr;
+}
+
 TaskId TaskListModel::IdOfRow(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<std::size_t>(row)].id : kNoTask;
+    const TaskEntry* task = At(row);
+    return task != nullptr ? task->id : kNoTask;
 }
 
 int TaskListModel::RowOf(TaskId id) const {
@@ -100,17 +105,19 @@ int TaskListModel::RowOf(TaskId id) const {
 }
 
 std::string TaskListModel::Text(int row, int column) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? TaskCellText(rows_[static_cast<std::size_t>(row)], column)
-                                                            : std::string();
+    const TaskEntry* task = At(row);
+    return task != nullptr ? TaskCellText(*task, column) : std::string();
 }
 
 int TaskListModel::Image(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? TaskImageOf(rows_[static_cast<std::size_t>(row)]) : -1;
+    const TaskEntry* task = At(row);
+    return task != nullptr ? TaskImageOf(*task) : -1;
 }
 
+// The same text the pointer shows: why it failed, or how it is being fetched.
 std::string TaskListModel::Tip(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[static_cast<std::size_t>(row)].failure
-                                                            : std::string();
+    const TaskEntry* task = At(row);
+    return task != nullptr ? TaskTipText(*task) : std::string();
 }
 
 int TaskListModel::rowCount(const QModelIndex& parent) const {

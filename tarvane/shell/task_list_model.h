@@ -46,8 +46,8 @@ public:
 private:
     struct Relay;
 
-    // From any thread, after the book changed.
-    void BookChanged();
+    // The shown task in `row`, or nullptr.
+    const TaskEntry* At(int row) const;
 
     TaskBook& book_;
     std::array<QIcon, 3> images_;
