@@ -161,8 +161,21 @@ protected:
             [&] { return std::ranges::all_of(pages, [&](auto& page) { return Stored(page, "flag") == flag; }); });
     }
     bool WaitCompleted(const std::vector<std::string>& pages, std::chrono::milliseconds limit = 30s) {
-        return WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); },
-                       limit);
+        if (WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); },
+                    limit)) {
+            return true;
+        }
+        // What each unfinished task was doing, so a failure far away says where it stopped.
+        for (TaskId id : engine_->book.Ids()) {
+            if (auto task = engine_->book.Get(id)) {
+                ADD_FAILURE() << "unfinished: " << task->page << " state " << task->state << " running "
+                              << task->running << " done " << task->done << "/" << task->size << " retry "
+                              << task->retry << "/" << task->retries << " failure '"
+                              << platform::Utf8FromAnsi(task->failure) << "' tip '"
+                              << platform::Utf8FromAnsi(TaskTipText(*task)) << "'";
+            }
+        }
+        return false;
     }
     // The file `name` in the games folder.
     std::string Game(const std::string& name) { return ReadFile(platform::Utf8FromAnsi(games_ + "/" + name)); }
