@@ -1,6 +1,7 @@
 #include "tests/support/test_site.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <random>
@@ -54,10 +55,19 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
             active_[path] -= counted ? 1 : 0;
         });
     });
+    int listening = -1;
+    server_->set_socket_options([&listening](int socket) {
+        int on = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+        listening = socket;
+    });
     port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : server_->bind_to_port("127.0.0.1", port) ? port : 0;
     if (port_ <= 0) {
         throw std::runtime_error("test site: cannot listen on 127.0.0.1");
     }
+    // The library's backlog of 5 drops the connections of a burst (many tasks of many connections)
+    // while a slow build's accepting thread lags: they time out at the client as if the site were down.
+    listen(listening, 1024);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() before the loop runs would be lost and the join would wait for ever.
     for (int i = 0; i < 500 && !server_->is_running(); ++i) {
