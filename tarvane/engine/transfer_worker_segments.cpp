@@ -143,9 +143,15 @@ int TransferWorker::TransferSegmented() {
         case Outcome::Stopped:
             return CURLE_ABORTED_BY_CALLBACK;
         case Outcome::Single:
-            // One connection from here on; a server that ignores ranges is remembered with the map.
-            noRanges_ = true;
-            map_->noRanges = result.fallback == Fallback::RangesIgnored;
+            if (result.fallback == Fallback::ConnectionsRefused) {
+                // Ranges work, just not several at once: one connection still goes by the map, so
+                // nothing it holds is fetched again.
+                connectionCap_ = 1;
+            } else {
+                // One connection from here on; a server that ignores ranges is remembered with the map.
+                noRanges_ = true;
+                map_->noRanges = result.fallback == Fallback::RangesIgnored;
+            }
             ShowConnections(1);
             resume_ = Resume::Plan;
             return CURLE_PARTIAL_FILE;

@@ -80,7 +80,12 @@ TEST_F(DownloadTest, ATaskGoesOnFromItsSegmentMapAndSurvivesOneThatCannotBeBelie
         pages.push_back(Store(name, "/m/" + name, size, std::to_string(2 * kMiB), partial));
         WriteFile(SegmentMapPath(games_ + "/" + name + ".bin"), map);
     }
-    for (int row = 0; row < 4; ++row) {
+    // A server that turns away the run over several connections: one connection goes on, still by the map.
+    const TestSite::Answer whole{.bytes = served}, busy{.status = 503};
+    site_.AddScriptedFile("/m/refused", {whole, whole, busy, busy, busy, whole});
+    pages.push_back(Store("refused", "/m/refused", size, std::to_string(2 * kMiB), partial));
+    WriteFile(SegmentMapPath(games_ + "/refused.bin"), kept.Text());
+    for (int row = 0; row < 5; ++row) {
         engine_->commands.StartTask(engine_->Task(row));
     }
     // Slow builds (the sanitizers) need longer for four files at once.
@@ -88,6 +93,7 @@ TEST_F(DownloadTest, ATaskGoesOnFromItsSegmentMapAndSurvivesOneThatCannotBeBelie
     for (const auto& [name, map] : cases) {
         EXPECT_TRUE(Game(name + ".bin") == bytes) << name;
     }
+    EXPECT_TRUE(Game("refused.bin") == bytes);
 }
 
 }  // namespace
