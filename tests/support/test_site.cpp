@@ -126,7 +126,7 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
         res.status = answer->status;
     }
     auto sent = std::make_shared<size_t>(0);
-    auto provide = [this, answer, sent](size_t offset, size_t length, httplib::DataSink& sink) {
+    auto provide = [this, answer, sent, path = req.path](size_t offset, size_t length, httplib::DataSink& sink) {
         // A slow file sends a tenth of a second's worth at a time.
         const size_t chunk = answer->bytesPerSecond > 0 ? std::max<size_t>(answer->bytesPerSecond / 10, 1) : 65536;
         const size_t room = answer->cutAfter > *sent ? answer->cutAfter - *sent : 0;
@@ -138,6 +138,10 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
             return false;  // ends the connection mid-body
         }
         *sent += n;
+        {
+            std::lock_guard lock(mutex_);
+            sent_[path] += n;
+        }
         if (answer->virtualSize == 0) {
             return sink.write(answer->bytes.data() + offset, n);
         }
@@ -221,6 +225,12 @@ int TestSite::PeakConnections(const std::string& path) const {
     std::lock_guard lock(mutex_);
     auto found = peak_.find(path);
     return found == peak_.end() ? 0 : found->second;
+}
+
+uint64_t TestSite::BytesSent(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto found = sent_.find(path);
+    return found == sent_.end() ? 0 : found->second;
 }
 
 std::string TestSite::LastUserAgent(const std::string& path) const {

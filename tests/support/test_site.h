@@ -100,6 +100,8 @@ public:
     std::string LastUserAgent(const std::string& path) const;
     // The most ranges of `path` under way at once.
     int PeakConnections(const std::string& path) const;
+    // Bytes of `path` handed to the network, cut and repeated answers included.
+    uint64_t BytesSent(const std::string& path) const;
 
 private:
     struct Script {
@@ -125,6 +127,7 @@ private:
     std::map<std::string, std::string> agents_;
     std::map<std::string, int> active_;  // ranges under way
     std::map<std::string, int> peak_;
+    std::map<std::string, uint64_t> sent_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
     bool parseHeld_ = false;
