@@ -8,8 +8,10 @@
 #include <QDBusUnixFileDescriptor>
 #include <QVariantMap>
 
+#include "platform/codepage.h"
 #include "tarvane/shell/bus/done_notifier.h"
 #include "tarvane/shell/bus/sleep_inhibitor.h"
+#include "tests/shell/shell_fixture.h"
 #include "tests/support/private_bus.h"
 #include "tests/support/spin.h"
 
@@ -57,6 +59,8 @@ public slots:
 namespace {
 
 using test::SpinUntil;
+
+using ShellBusTest = test::ShellTest;
 
 void Linger(int ms) {
     SpinUntil([] { return false; }, std::chrono::milliseconds(ms));
@@ -135,6 +139,36 @@ TEST(DoneNotifier, EndsCloseTogetherMakeOneNoticeWhoseClickOpensTheFolderOrTheWi
                        50);
     alone.TaskFinished(QString::fromUtf8("仙剑"), "/games");
     EXPECT_TRUE(SpinUntil([&] { return tray == QStringList{QString::fromUtf8("下载完成")}; }));
+}
+
+// The main window on the bus: awake while its task runs, free again soon after, a notice at the end
+// whose click opens the folder.
+TEST_F(ShellBusTest, MainWindowHoldsTheInhibitorWhileATaskRunsAndTellsOfItsEnd) {
+    test::PrivateBus bus;
+    StandInLoginManager manager;
+    StandInNotifications stand;
+    ASSERT_TRUE(bus.Serve("org.freedesktop.login1", "/org/freedesktop/login1", &manager));
+    ASSERT_TRUE(bus.Serve("org.freedesktop.Notifications", "/org/freedesktop/Notifications", &stand));
+    bus_ = bus.Connect("tarvane");
+    auto dialog = MakeDialog("tarvane://>" + StallingPage(1) + "<");
+    dialog->Initialize();
+    ASSERT_TRUE(SpinUntil([&] { return manager.calls.size() == 1; }));
+    Linger(300);
+    EXPECT_FALSE(manager.Released());
+    dialog->engine().commands.PauseTask(dialog->model().IdOfRow(0));
+    ASSERT_TRUE(SpinUntil([&] { return !dialog->model().AnyRunning(); }));
+    EXPECT_TRUE(SpinUntil([&] { return manager.Released(); }, std::chrono::seconds(8)));
+
+    site_.AddFile("/files/small.rar", test::MakeFileBytes(3000, 7));
+    site_.SetParseReply(Page(2), site_.Url("/files/small.rar"), platform::AnsiFromUtf8("仙剑"));
+    dialog->OnCopyData(0, {Page(2), "", "", 0});
+    ASSERT_TRUE(SpinUntil([&] { return stand.notices.size() == 1; }));
+    EXPECT_EQ(stand.notices[0], QString::fromUtf8("tarvane|下载完成|仙剑.rar|default,打开"));
+    QDBusMessage click =
+        QDBusMessage::createSignal("/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+    bus.Connect("org.freedesktop.Notifications").send(click << 1u << QStringLiteral("default"));
+    EXPECT_TRUE(SpinUntil([&] { return !shell_.desktop.empty(); }));
+    EXPECT_EQ(shell_.desktop, std::vector<std::string>{"folder:" + temp_.File("saved")});
 }
 
 }  // namespace
