@@ -175,7 +175,8 @@ protected:
             [&] { return std::ranges::all_of(pages, [&](auto& page) { return Stored(page, "flag") == flag; }); });
     }
     bool WaitCompleted(const std::vector<std::string>& pages, std::chrono::milliseconds limit = 30s) {
-        if (WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); }, limit)) {
+        if (WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); },
+                    limit)) {
             return true;
         }
         // What each unfinished task was doing, so a failure far away says where it stopped.
