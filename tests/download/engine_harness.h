@@ -40,17 +40,13 @@ struct RecordingPorts : SoundPlayer, TaskEnds, FakeMessages, FakeClipboard, Fake
     void PlayCompletionSound() override { ++sounds; }
     void Finished(const std::string& file, const std::string& folder) override { Ended(file + " in " + folder); }
     void FailedForGood(const std::string& name, const std::string& reason) override { Ended(name + ": " + reason); }
-    void Ended(const std::string& what) {
+    void Ended(const std::string& end) {
         std::lock_guard lock(endsMutex);
-        ends.insert(what);
-    }
-    std::multiset<std::string> Ends() {
-        std::lock_guard lock(endsMutex);
-        return ends;
+        ends.insert(end);
     }
     std::atomic<int> sounds{0};
     std::mutex endsMutex;
-    std::multiset<std::string> ends;  // in no particular order: workers end side by side
+    std::multiset<std::string> ends;  // read once the workers are idle
 };
 
 // The engine's tasks read as the rows of the window's list would show them.

@@ -58,8 +58,7 @@ protected:
     // Autostart entries go to a folder of the test, never to the user's.
     std::unique_ptr<XdgAutostart> autostart_;
     std::string directory_;
-    // Where the window asks the login manager and the notification service: none, unless a test
-    // gives it a bus of its own.
+    // The window's D-Bus: none, unless a test gives it a bus of its own.
     QDBusConnection bus_{QStringLiteral("no bus")};
 };
 
