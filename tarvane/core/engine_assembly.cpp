@@ -12,6 +12,7 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
       scheduler(context),
       commands(context, scheduler, resolver, TaskCommands::Ports{ports.messages, ports.clipboard, ports.desktop},
                "tarvane") {
+    context.ends = ports.ends;
     // Read at each start of a large file, so a change in the options counts from the next start.
     context.connectionLimit = [directory = programDirectory] { return platform::Settings(directory).MaxConnections(); };
 }

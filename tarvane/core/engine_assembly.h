@@ -21,6 +21,7 @@ struct EnginePorts {
     Clipboard& clipboard;
     Desktop& desktop;
     SoundPlayer& sound;
+    TaskEnds* ends = nullptr;
 };
 
 // The download engine on the task files of the program directory, keeping its tasks in `book`: the

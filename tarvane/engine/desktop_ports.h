@@ -13,6 +13,16 @@ public:
     virtual void PlayCompletionSound() = 0;
 };
 
+// The end of a task, told on the worker's thread as it happens. Text in code page 936.
+class TaskEnds {
+public:
+    virtual ~TaskEnds() = default;
+    // `file` is the name with its type, `folder` where it lies.
+    virtual void Finished(const std::string& file, const std::string& folder) = 0;
+    // The last word on a task: its retries are used up or nothing can mend it. Not a pause.
+    virtual void FailedForGood(const std::string& name, const std::string& reason) = 0;
+};
+
 enum class MessageButtons { Ok, OkCancel };
 enum class MessageAnswer { Ok, Cancel };
 

@@ -901,6 +901,10 @@ void TransferWorker::EndUnfinished(const RunOutcome& outcome) {
             task.failure = outcome.reason;
             task.connections.clear();
         });
+        if (finalState == kStateFailed && context_.ends != nullptr) {
+            // A task taken before the service named its file has only its page to go by.
+            context_.ends->FailedForGood(launch_.name.empty() ? launch_.frmPge : launch_.name, outcome.reason);
+        }
     }
     ReleaseAfterEnd();
 }
@@ -941,6 +945,9 @@ void TransferWorker::Complete() {
     context_.tables.ReleaseWorker(this);
     if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();
+    }
+    if (context_.ends != nullptr) {
+        context_.ends->Finished(launch_.name + "." + type_, launch_.path);
     }
 }
 

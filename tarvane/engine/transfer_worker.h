@@ -47,6 +47,8 @@ struct EngineContext {
     RetrySettings retry;
     // How many connections one large file may use at once (1-16); unset: 8.
     std::function<int()> connectionLimit{};
+    // Told of every task that finishes or fails for good; none: nobody is.
+    TaskEnds* ends = nullptr;
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.

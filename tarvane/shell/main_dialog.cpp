@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "desktop/qt_text.h"
 #include "platform/caption.h"
 #include "platform/codepage.h"
 #include "platform/settings.h"
@@ -76,6 +77,10 @@ constexpr ToolbarButton kToolbar[] = {
 constexpr const char* kCategories[] = {"射击游戏", "角色扮演", "动作游戏", "即时战略", "策略战棋", "体育竞技",
                                        "赛车竞速", "模拟经营", "桌面棋牌", "音乐游戏", "休闲益智", "解谜冒险"};
 
+QDBusConnection BusOr(const std::optional<QDBusConnection>& given, QDBusConnection (*standard)()) {
+    return given ? *given : standard();
+}
+
 std::array<QIcon, 3> RowImages() {
     return {QIcon(QString::fromLatin1(artwork::kRowIdle)), QIcon(QString::fromLatin1(artwork::kRowFailed)),
             QIcon(QString::fromLatin1(artwork::kRowDownloading))};
@@ -97,6 +102,14 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
       model_(engine_.book, RowImages()),
       actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
       intake_(engine_.files, engine_.commands, setup_.programDirectory),
+      watch_(
+          {BusOr(setup_.systemBus, &QDBusConnection::systemBus),
+           BusOr(setup_.sessionBus, &QDBusConnection::sessionBus),
+           [this] { return model_.AnyRunning(); },
+           {[this] { return isVisible() && !isMinimized() && isActiveWindow(); },
+            [this](const QString& folder) { ports_.desktop.OpenFolder(AnsiText(folder)); }, [this] { BringForward(); },
+            [this](const QString& summary, const QString& body) { tray_->showMessage(summary, body); }}},
+          mailbox_),
       launcher_(ports.desktop) {
     dialogEnvironment_.programDirectory = setup_.programDirectory;
     dialogEnvironment_.applicationName =
@@ -115,6 +128,8 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     if (!setup_.trayAvailable) {
         setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     }
+    // The watch is made after the engine, and before any worker runs.
+    engine_.context.ends = &watch_;
     CreateActions();
     BuildControls();
     // Reported on this thread, whichever thread met the failure.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QDialog>
 #include <QPixmap>
 #include <QPoint>
@@ -24,6 +25,7 @@
 #include "tarvane/engine/job_queue.h"
 #include "tarvane/shell/controls/button_skin.h"
 #include "tarvane/shell/controls/open_url.h"
+#include "tarvane/shell/download_watch.h"
 #include "tarvane/shell/link_intake.h"
 #include "tarvane/shell/shell_actions.h"
 #include "tarvane/shell/shell_ports.h"
@@ -52,6 +54,10 @@ struct MainDialogSetup {
     FolderPicker* folderPicker = nullptr;
     DeleteConfirmation* deleteConfirmation = nullptr;
     AutostartEntry* autostart = nullptr;
+    // Where the login manager and the notification service are asked; the system and the session
+    // bus when unset.
+    std::optional<QDBusConnection> systemBus;
+    std::optional<QDBusConnection> sessionBus;
 };
 
 // Control ids.
@@ -189,6 +195,8 @@ private:
     LinkIntake intake_;
     // What other threads have to say reaches this thread here.
     ThreadMailbox mailbox_;
+    // Keeps the machine awake while tasks run and tells of the tasks that end.
+    DownloadWatch watch_;
     // Links are taken into the task files off this thread, in the order they came.
     JobQueue intakeJobs_;
     MainActions windowActions_;

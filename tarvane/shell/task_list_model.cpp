@@ -104,6 +104,10 @@ int TaskListModel::RowOf(TaskId id) const {
     return found != rows_.end() && found->id == id ? static_cast<int>(found - rows_.begin()) : -1;
 }
 
+bool TaskListModel::AnyRunning() const {
+    return std::ranges::any_of(rows_, &TaskEntry::running);
+}
+
 std::string TaskListModel::Text(int row, int column) const {
     const TaskEntry* task = At(row);
     return task != nullptr ? TaskCellText(*task, column) : std::string();

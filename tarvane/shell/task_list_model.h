@@ -30,6 +30,8 @@ public:
     TaskId IdOfRow(int row) const;
     // -1 when the task is not shown.
     int RowOf(TaskId id) const;
+    // Whether a worker has any shown task: it looks its file up, downloads or waits to retry.
+    bool AnyRunning() const;
     // The text of a cell as shown (code page 936), the row's image and its tip.
     std::string Text(int row, int column) const;
     int Image(int row) const;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -34,9 +36,17 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
 }
 
 // Desktop ports that record what the engine asked for.
-struct RecordingPorts : SoundPlayer, FakeMessages, FakeClipboard, FakeDesktop {
+struct RecordingPorts : SoundPlayer, TaskEnds, FakeMessages, FakeClipboard, FakeDesktop {
     void PlayCompletionSound() override { ++sounds; }
+    void Finished(const std::string& file, const std::string& folder) override { Ended(file + " in " + folder); }
+    void FailedForGood(const std::string& name, const std::string& reason) override { Ended(name + ": " + reason); }
+    void Ended(const std::string& end) {
+        std::lock_guard lock(endsMutex);
+        ends.insert(end);
+    }
     std::atomic<int> sounds{0};
+    std::mutex endsMutex;
+    std::multiset<std::string> ends;  // read once the workers are idle
 };
 
 // The engine's tasks read as the rows of the window's list would show them.
@@ -83,7 +93,7 @@ public:
     EngineHarness(const std::string& directory, const std::string& officialHost)
         : EngineAssembly(
               EngineSetup{directory, officialHost, "quellora.localhost", {1s, {50ms, 100ms, 150ms, 200ms, 250ms}}},
-              EnginePorts{ports, ports, ports, ports}) {
+              EnginePorts{ports, ports, ports, ports, &ports}) {
         files.EnsureTaskFiles(directory);
     }
     ~EngineHarness() { scheduler.Shutdown(std::chrono::seconds(5)); }

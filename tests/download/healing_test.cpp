@@ -76,6 +76,8 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_EQ(Stored(down, "error"), platform::AnsiFromUtf8("服务器返回 504，已重试 5 次"));
     EXPECT_EQ(engine_->list.SubItemText(0, kColumnSpeed) + engine_->list.SubItemText(0, kColumnTimeLeft), "");
     EXPECT_EQ(engine_->ports.sounds.load(), 0);
+    const std::multiset<std::string>& ends = engine_->ports.ends;  // each told once, after its last attempt
+    EXPECT_TRUE(ends.size() == 9 && ends.contains("silent: " + reason) && ends.contains("same.bin in " + games_));
     EXPECT_EQ(site_.RequestCount("/silent.bin"), 7);
     // The next start forgets the reason.
     site_.AddSlowFile("/silent.bin", silent, 50000);
@@ -84,6 +86,8 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_EQ(Stored(page, "error"), "");
     EXPECT_EQ(engine_->list.Tip(0), "");
     engine_->commands.PauseTask(engine_->Task(0));
+    ASSERT_TRUE(engine_->WaitIdle());
+    EXPECT_EQ(ends.size(), 9u);  // a pause is no end
 }
 
 TEST_F(DownloadTest, FullDiskFailsTheTaskAndKeepsItsData) {

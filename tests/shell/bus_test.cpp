@@ -8,8 +8,10 @@
 #include <QDBusUnixFileDescriptor>
 #include <QVariantMap>
 
+#include "platform/codepage.h"
 #include "tarvane/shell/bus/done_notifier.h"
 #include "tarvane/shell/bus/sleep_inhibitor.h"
+#include "tests/shell/shell_fixture.h"
 #include "tests/support/private_bus.h"
 #include "tests/support/spin.h"
 
@@ -58,11 +60,13 @@ namespace {
 
 using test::SpinUntil;
 
+using ShellBusTest = test::ShellTest;
+
 void Linger(int ms) {
     SpinUntil([] { return false; }, std::chrono::milliseconds(ms));
 }
 
-TEST(SleepInhibitor, HeldWhileBusyKeptOverShortGapsReleasedAfterAndSilentWithoutALoginManager) {
+TEST(SleepInhibitor, HeldWhileBusyKeptOverShortGapsAndSilentWithoutALoginManager) {
     test::PrivateBus bus;
     StandInLoginManager manager;
     ASSERT_TRUE(bus.Serve("org.freedesktop.login1", "/org/freedesktop/login1", &manager));
@@ -75,9 +79,6 @@ TEST(SleepInhibitor, HeldWhileBusyKeptOverShortGapsReleasedAfterAndSilentWithout
     inhibitor.SetBusy(true);
     Linger(600);
     EXPECT_TRUE(inhibitor.Holding() && !manager.Released() && manager.calls.size() == 1);
-    inhibitor.SetBusy(false);
-    EXPECT_TRUE(SpinUntil([&] { return manager.Released(); }));
-    EXPECT_FALSE(inhibitor.Holding());
 
     static int messages = 0;
     QtMessageHandler previous =
@@ -135,6 +136,27 @@ TEST(DoneNotifier, EndsCloseTogetherMakeOneNoticeWhoseClickOpensTheFolderOrTheWi
                        50);
     alone.TaskFinished(QString::fromUtf8("仙剑"), "/games");
     EXPECT_TRUE(SpinUntil([&] { return tray == QStringList{QString::fromUtf8("下载完成")}; }));
+}
+
+// The main window on the bus: awake while its task runs, free again after, a notice when one ends.
+TEST_F(ShellBusTest, MainWindowHoldsTheInhibitorWhileATaskRunsAndTellsOfItsEnd) {
+    test::PrivateBus bus;
+    StandInLoginManager manager;
+    StandInNotifications stand;
+    ASSERT_TRUE(bus.Serve("org.freedesktop.login1", "/org/freedesktop/login1", &manager) &&
+                bus.Serve("org.freedesktop.Notifications", "/org/freedesktop/Notifications", &stand));
+    bus_ = bus.Connect("tarvane");
+    auto dialog = MakeDialog("tarvane://>" + StallingPage(1) + "<");
+    dialog->Initialize();
+    ASSERT_TRUE(SpinUntil([&] { return manager.calls.size() == 1; }));
+    dialog->engine().commands.PauseTask(dialog->model().IdOfRow(0));
+    EXPECT_TRUE(SpinUntil([&] { return manager.Released(); }, std::chrono::seconds(10)));
+
+    site_.AddFile("/files/small.rar", test::MakeFileBytes(3000, 7));
+    site_.SetParseReply(Page(2), site_.Url("/files/small.rar"), platform::AnsiFromUtf8("仙剑"));
+    dialog->OnCopyData(0, {Page(2), "", "", 0});
+    ASSERT_TRUE(SpinUntil([&] { return stand.notices.size() == 1; }));
+    EXPECT_EQ(stand.notices[0], QString::fromUtf8("tarvane|下载完成|仙剑.rar|default,打开"));
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ std::unique_ptr<MainDialog> ShellTest::MakeDialog(const std::string& commandLine
     setup.trayAvailable = [] { return true; };
     autostart_ = std::make_unique<XdgAutostart>(temp_.File("autostart"), temp_.File("tarvane"));
     setup.autostart = autostart_.get();
+    setup.systemBus = setup.sessionBus = bus_;
     return std::make_unique<MainDialog>(setup, shell_.Ports());
 }
 

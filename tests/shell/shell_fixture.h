@@ -58,6 +58,8 @@ protected:
     // Autostart entries go to a folder of the test, never to the user's.
     std::unique_ptr<XdgAutostart> autostart_;
     std::string directory_;
+    // The window's D-Bus: none, unless a test gives it a bus of its own.
+    QDBusConnection bus_{QStringLiteral("no bus")};
 };
 
 }  // namespace tarvane::test
