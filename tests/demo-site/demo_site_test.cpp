@@ -48,8 +48,7 @@ TEST(DemoSite, ParseServiceNamesAGameFileThatDownloadsInRangesAndTheVersionFileN
     ASSERT_EQ(file.body.size(), game.size);
     EXPECT_EQ(Sha256Hex(file.body), GameFileSha256(game));
     EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    // The digest it is sent with is one the downloader takes, and it matches.
-    ExpectedDigest digest;
+    ExpectedDigest digest;  // the downloader takes the digest the file is sent with, and it matches
     NoteDigestHeader(digest, "Repr-Digest", file.get_header_value("Repr-Digest"));
     DigestMatcher matcher(digest);
     matcher.Update(file.body.data(), file.body.size());

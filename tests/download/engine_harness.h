@@ -134,7 +134,7 @@ protected:
     // A task stored as after a pause, `count` bytes of `size` counted, its file holding `partial` and
     // its link `path` on the site; then the list is loaded, as at the program's start. Answers its page.
     std::string Store(const std::string& name, const std::string& path, uint64_t size, const std::string& count,
-                      const std::string& partial, const std::string& type = "bin", const std::string& digest = "") {
+                      const std::string& partial, const std::string& type = "bin") {
         DownloadTask task{.frmPge = GamePage(path.substr(path.rfind('/') + 1)),
                           .name = name,
                           .path = games_,
@@ -142,8 +142,7 @@ protected:
                           .downloadedSize = count,
                           .fileLink = site_.Url(path),
                           .flag = "2",
-                          .type = type,
-                          .digest = digest};
+                          .type = type};
         WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + "." + type), partial);
         engine_->files.AddItem(engine_->DownloadFile(), task, false);
         engine_->book.Add(EntryFromStored(task));
@@ -162,7 +161,8 @@ protected:
             [&] { return std::ranges::all_of(pages, [&](auto& page) { return Stored(page, "flag") == flag; }); });
     }
     bool WaitCompleted(const std::vector<std::string>& pages, std::chrono::milliseconds limit = 30s) {
-        if (WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); }, limit)) {
+        if (WaitFor([&] { return std::ranges::all_of(pages, [&](auto& page) { return IsCompleted(page); }); },
+                    limit)) {
             return true;
         }
         // What each unfinished task was doing, so a failure far away says where it stopped.

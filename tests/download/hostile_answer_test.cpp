@@ -2,7 +2,6 @@
 
 #include "tarvane/engine/answer_check.h"
 #include "tests/download/engine_harness.h"
-#include "tests/support/make_archive.h"
 
 namespace tarvane::test {
 namespace {
@@ -115,29 +114,29 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
     EXPECT_FALSE(IsCompleted(removed));
 }
 
-// Finished files read through before they count: a damaged archive, or a file whose digest (sent by
-// the server, or stored before a kill cut its check) does not match, fails; its file stays and its
-// next start fetches it whole.
+// A damaged archive, or a file whose digest (sent, or stored before a kill cut its check) does not
+// match, fails at its check; its file stays, and its next start fetches it whole.
 TEST_F(DownloadTest, ADamagedArchiveOrAWrongDigestFailsKeepsTheFileAndStartsOverWhole) {
     std::string zip = MakeArchive("zip", {{"game.bin", MakeFileBytes(300000, 40)}, {"readme.txt", "hi"}}),
-                seven = MakeArchive("7z", {{"game.bin", MakeFileBytes(300000, 41)}}), wrong = ReprDigest("other");
+                seven = MakeArchive("7z", {{"game.bin", MakeFileBytes(300000, 41)}}), size = std::to_string(zip.size()),
+                wrong = "sha-256=:eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHg=:";
     auto flip = [](std::string bytes) { return bytes.replace(bytes.size() / 2, 1, 1, bytes[bytes.size() / 2] ^ 1); };
     // As a kill during the check leaves them: the whole count stored, the file on disk.
     site_.AddFile("/d/killed.zip", zip);
     site_.AddFile("/d/stored.bin", zip);
-    std::string size = std::to_string(zip.size());
     std::vector<std::string> pages{Store("killed", "/d/killed.zip", zip.size(), size, flip(zip), "zip"),
-                                   Store("stored", "/d/stored.bin", zip.size(), size, zip, "bin", wrong)};
-    engine_->commands.StartTask(engine_->Task(0));
-    engine_->commands.StartTask(engine_->Task(1));
+                                   Store("stored", "/d/stored.bin", zip.size(), size, zip)};
+    engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", pages[1], "digest", wrong);
     // The probe and the first transfer get the damaged bytes, every later request the good ones.
     site_.AddScriptedFile("/d/bad.zip", {{flip(zip)}, {flip(zip)}, {zip}});
     site_.AddScriptedFile("/d/bad7.7z", {{flip(seven)}, {flip(seven)}, {seven}});
     site_.Add("/d/lying.zip", {.bytes = zip, .headers = {{"Repr-Digest", wrong}}});
     site_.Add("/d/md5.bin", {.bytes = zip, .headers = {{"Content-MD5", "AAAAAAAAAAAAAAAAAAAAAA=="}}});
-    for (std::string name : {"bad", "bad7", "lying", "md5"}) {
-        pages.push_back(Add("/d/" + name + (name == "bad7" ? ".7z" : name == "md5" ? ".bin" : ".zip"), name));
+    for (std::string path : {"/d/bad.zip", "/d/bad7.7z", "/d/lying.zip", "/d/md5.bin"}) {
+        pages.push_back(Add(path, path.substr(3, path.find('.') - 3)));
     }
+    engine_->commands.StartTask(engine_->Task(0));
+    engine_->commands.StartTask(engine_->Task(1));
     ASSERT_TRUE(WaitFlag(pages) && engine_->WaitIdle());
     std::string reason = platform::AnsiFromUtf8("文件已损坏（校验未通过）");
     for (int row = 0; row < 6; ++row) {
