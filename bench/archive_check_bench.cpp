@@ -79,7 +79,9 @@ int main(int argc, char** argv) {
     std::filesystem::path folder(pattern);
     std::string zip = (folder / "game.zip").string();
     std::printf("making a %d MiB zip in %s\n", mib, folder.c_str());
-    MakeSources(folder / "src", mib);
+    // Deflate keeps the packed half whole and shrinks the text half to about 57 %: sources of 1.274
+    // times the size make a zip of about the size asked for.
+    MakeSources(folder / "src", mib * 1274 / 1000);
     Shell("bsdtar -cf " + zip + " --format zip -C " + (folder / "src").string() + " .");
     std::filesystem::remove_all(folder / "src");
     std::printf("zip: %.0f MiB\n", static_cast<double>(std::filesystem::file_size(zip)) / (1 << 20));
