@@ -57,7 +57,7 @@ public:
     std::string FileSha256(const Game& game);
     // The Repr-Digest header value that the game's file is sent with: "sha-256=:BASE64:".
     std::string FileDigest(const Game& game);
-    // Works out every game's hash on a thread of its own, so that downloads do not wait for it.
+    // Works out every game's hash on a thread of its own from the start, so downloads seldom wait for it.
     void HashGameFiles();
 
 private:
