@@ -66,6 +66,29 @@ void NoteDigestHeader(ExpectedDigest& best, std::string_view name, std::string_v
     }
 }
 
+std::string DigestText(const ExpectedDigest& digest) {
+    switch (digest.kind) {
+        case ExpectedDigest::Kind::Sha256:
+            return "sha-256=:" + Base64Encode(digest.bytes) + ":";
+        case ExpectedDigest::Kind::Md5:
+            return "md5=:" + Base64Encode(digest.bytes) + ":";
+        case ExpectedDigest::Kind::None:
+            break;
+    }
+    return "";
+}
+
+ExpectedDigest DigestFromText(std::string_view text) {
+    ExpectedDigest digest;
+    constexpr std::string_view kMd5 = "md5=:";
+    if (text.starts_with(kMd5) && text.size() > kMd5.size() && text.back() == ':') {
+        NoteDigestHeader(digest, "Content-MD5", text.substr(kMd5.size(), text.size() - kMd5.size() - 1));
+    } else {
+        NoteDigestHeader(digest, "Repr-Digest", text);
+    }
+    return digest;
+}
+
 struct DigestMatcher::Context {
     EVP_MD_CTX* md = EVP_MD_CTX_new();
     ~Context() { EVP_MD_CTX_free(md); }

@@ -19,6 +19,10 @@ struct ExpectedDigest {
 // algorithms and malformed values leave `best` as it was.
 void NoteDigestHeader(ExpectedDigest& best, std::string_view name, std::string_view value);
 
+// A digest as the task keeps it ("sha-256=:BASE64:" or "md5=:BASE64:"; empty for none), and back.
+std::string DigestText(const ExpectedDigest& digest);
+ExpectedDigest DigestFromText(std::string_view text);
+
 // Hashes bytes as they come and answers whether they match.
 class DigestMatcher {
 public:

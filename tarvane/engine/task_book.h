@@ -18,6 +18,7 @@ enum class TaskNote {
     Starting,   // a task just added, before its first bytes: "00:00:00"
     LookingUp,  // the parse service has not named the file yet
     Retrying,   // waiting before attempt `retry` of `retries`
+    Checking,   // the finished file is read through; `checkedPercent` of it so far
 };
 
 // One task as the engine keeps it: the stored task's key and the figures of its transfer.
@@ -38,6 +39,7 @@ struct TaskEntry {
     TaskNote note = TaskNote::None;
     int retry = 0;
     int retries = 0;
+    double checkedPercent = 0;
     std::string failure;      // why the task failed; shown when the pointer rests on it
     std::string connections;  // while it runs: over how many connections, and why only one
     uint64_t version = 0;     // of the book's last change to it

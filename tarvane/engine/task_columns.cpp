@@ -20,6 +20,9 @@ std::string PercentText(const TaskEntry& task) {
     if (task.fresh) {
         return "0%";
     }
+    if (task.note == TaskNote::Checking) {
+        return Format("%.2f%%", task.checkedPercent);
+    }
     // Without a known size the quotient means nothing: the received bytes are shown instead.
     if (task.size <= 0) {
         return FormatSize(static_cast<double>(task.done));
@@ -35,6 +38,8 @@ std::string TimeLeftText(const TaskEntry& task) {
             return platform::AnsiFromUtf8("重试 ") + std::to_string(task.retry) + "/" + std::to_string(task.retries);
         case TaskNote::Starting:
             return "00:00:00";
+        case TaskNote::Checking:
+            return ReasonChecking();
         case TaskNote::None:
             break;
     }

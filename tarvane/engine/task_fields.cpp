@@ -20,8 +20,8 @@ TaskField Text(const char* name, FieldPlace place = FieldPlace::Always) {
 
 }  // namespace
 
-const std::array<TaskField, 16>& TaskFields() {
-    static const std::array<TaskField, 16> fields = {
+const std::array<TaskField, 17>& TaskFields() {
+    static const std::array<TaskField, 17> fields = {
         Text<&DownloadTask::name>("name"),
         Text<&DownloadTask::frmPge>("frmPge"),
         Text<&DownloadTask::fileLink>("fileLink"),
@@ -39,6 +39,7 @@ const std::array<TaskField, 16>& TaskFields() {
         Text<&DownloadTask::etag>("etag", FieldPlace::Extra),
         Text<&DownloadTask::lastModified>("lastModified", FieldPlace::Extra),
         Text<&DownloadTask::error>("error", FieldPlace::Extra),
+        Text<&DownloadTask::digest>("digest", FieldPlace::Extra),
     };
     return fields;
 }

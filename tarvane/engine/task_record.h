@@ -37,10 +37,11 @@ struct DownloadTask {
     std::string type;      // extension without the point, or "未知" in 936
     std::string agent;     // user-agent of every request of the task
     // Written after the others, only when known: the file's validators, so that a resume never mixes
-    // two versions of a file, and why the task failed last.
+    // two versions of a file, why the task failed last, and the server's digest of the whole file.
     std::string etag;
     std::string lastModified;
-    std::string error;  // plain Chinese, code page 936; empty unless the task failed
+    std::string error;   // plain Chinese, code page 936; empty unless the task failed
+    std::string digest;  // "sha-256=:BASE64:" or "md5=:BASE64:"
 };
 
 // The argument of task creation: a new task (resolve != 0) or a restart of the task `id`.

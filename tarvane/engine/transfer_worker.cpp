@@ -20,6 +20,7 @@
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/file_types.h"
+#include "tarvane/engine/finished_file_check.h"
 #include "tarvane/engine/folder_of_path.h"
 #include "tarvane/engine/format_size.h"
 
@@ -91,6 +92,24 @@ void ReadValidators(CURL* handle, std::string& etag, std::string& lastModified) 
         IsUsableValidator(header->value)) {
         lastModified = header->value;
     }
+}
+
+// The server's digest of the whole file among the last response's headers; an MD5 only where the
+// response carried the whole file, since it describes the body.
+ExpectedDigest ReadDigest(CURL* handle, bool withMd5) {
+    ExpectedDigest digest;
+    for (const char* name : {"Repr-Digest", "Digest", "Content-MD5"}) {
+        if (!withMd5 && std::string_view(name) == "Content-MD5") {
+            continue;
+        }
+        curl_header* header = nullptr;
+        for (size_t index = 0, count = 1;
+             index < count && curl_easy_header(handle, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
+            count = header->amount;
+            NoteDigestHeader(digest, name, header->value);
+        }
+    }
+    return digest;
 }
 
 // A resume after a failed attempt of the same start compares this much of the disk again.
@@ -168,6 +187,7 @@ TransferWorker::RunOutcome TransferWorker::Run() {
     etag_ = storedEtag_ = IsUsableValidator(launch_.etag) ? launch_.etag : "";
     lastModified_ = storedDate_ = IsUsableValidator(launch_.lastModified) ? launch_.lastModified : "";
     type_ = launch_.type;
+    digest_ = DigestFromText(launch_.digest);
     progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
 
     // A page taken before the service named its file is looked up first, on this thread.
@@ -203,6 +223,9 @@ TransferWorker::RunOutcome TransferWorker::Stopped(const std::string& reason) co
 }
 
 TransferWorker::RunOutcome TransferWorker::End(RunOutcome outcome) {
+    if (outcome.kind == RunOutcome::Kind::Completed) {
+        outcome = CheckWholeFile();
+    }
     if (outcome.kind == RunOutcome::Kind::Completed) {
         Complete();
     } else {
@@ -353,6 +376,7 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
         etag_.clear();
         lastModified_.clear();
         ReadValidators(probe, etag_, lastModified_);
+        probeDigest_ = ReadDigest(probe, false);
         curl_off_t length = -1;
         progress_.totalSize =
             (curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
@@ -404,6 +428,7 @@ bool TransferWorker::OpenDataFile() {
         storedSize_ = sizeText_;
         storedEtag_ = etag_;
         storedDate_ = lastModified_;
+        digest_ = probeDigest_;
         type_ = probedType_;
         std::string name = launch_.name;
         for (int number = 1; number <= kMaxFreeNameTries; ++number) {
@@ -689,6 +714,7 @@ bool TransferWorker::CheckAnswerHeaders() {
     answerEtag_.clear();
     answerDate_.clear();
     ReadValidators(handle, answerEtag_, answerDate_);
+    answerDigest_ = ReadDigest(handle, status_ == 200);
     // The same file whole to a range: the server ignores ranges.
     if (wholeAnswer_ && rangeRequested_ && ValidatorsAgree(etag_, lastModified_, answerEtag_, answerDate_)) {
         noRanges_ = true;
@@ -761,6 +787,9 @@ bool TransferWorker::AcceptAnswer() {
         }
         storedSize_ = sizeText_;
         AdoptAnswerValidators();
+        digest_ = answerDigest_.kind != ExpectedDigest::Kind::None ? answerDigest_ : probeDigest_;
+    } else if (answerDigest_.kind != ExpectedDigest::Kind::None) {
+        digest_ = answerDigest_;  // of the whole file, which the range goes on with
     }
     return true;
 }
@@ -831,6 +860,7 @@ DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) co
     record.flag = std::to_string(flag);
     record.etag = storedEtag_;
     record.lastModified = storedDate_;
+    record.digest = DigestText(digest_);
     if (flag == kStateFailed) {
         record.error = reason;
     }
@@ -881,6 +911,56 @@ TransferWorker::RunOutcome TransferWorker::Conclude(int code) {
         return {RunOutcome::Kind::Paused, ""};
     }
     return {RunOutcome::Kind::Failed, failure_.empty() ? ReasonForTransfer(code, writeError_) : failure_};
+}
+
+TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
+    if (!NeedsFinishedCheck(type_, digest_)) {
+        return {RunOutcome::Kind::Completed, ""};
+    }
+    // The whole count is stored first: a check cut short by a kill runs again at the next start.
+    if (context_.tables.WorkerListed(this)) {
+        context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
+    }
+    shownCheckTenths_ = -1;
+    Show([](TaskEntry& task) {
+        task.note = TaskNote::Checking;
+        task.checkedPercent = 0;
+        task.speedKBps = -1;
+        task.secondsLeft = -1;
+        task.connections.clear();
+    });
+    std::atomic<bool> stop = false;
+    auto progress = [this, &stop](std::int64_t done, std::int64_t total) {
+        // A pause, a delete or the program's end stops the check at its next block.
+        if (pauseRequested.load() != 0 || !context_.tables.WorkerListed(this)) {
+            stop = true;
+        }
+        ShowCheckProgress(done, total);
+    };
+    switch (CheckFinishedFile(data_.path(), type_, digest_, stop, progress)) {
+        case ArchiveVerdict::Good:
+        case ArchiveVerdict::Untestable:
+            return {RunOutcome::Kind::Completed, ""};
+        case ArchiveVerdict::Stopped:
+            return {RunOutcome::Kind::Paused, ""};
+        case ArchiveVerdict::Damaged:
+            break;
+    }
+    // The file stays for the user to look at; nothing of it is trusted, so the next start fetches it
+    // whole, of whatever version the server has then.
+    data_.SetCount(0);
+    storedEtag_.clear();
+    storedDate_.clear();
+    digest_ = {};
+    return {RunOutcome::Kind::Failed, ReasonArchiveDamaged()};
+}
+
+void TransferWorker::ShowCheckProgress(std::int64_t done, std::int64_t total) {
+    int tenths = total > 0 ? static_cast<int>(std::min<std::int64_t>(done * 1000 / total, 1000)) : 1000;
+    if (tenths != shownCheckTenths_) {
+        shownCheckTenths_ = tenths;
+        Show([tenths](TaskEntry& task) { task.checkedPercent = tenths / 10.0; });
+    }
 }
 
 void TransferWorker::EndUnfinished(const RunOutcome& outcome) {

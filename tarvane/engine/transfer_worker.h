@@ -11,6 +11,7 @@
 #include "tarvane/engine/clock.h"
 #include "tarvane/engine/data_file.h"
 #include "tarvane/engine/desktop_ports.h"
+#include "tarvane/engine/file_digest.h"
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/progress.h"
 #include "tarvane/engine/segment_map.h"
@@ -121,6 +122,9 @@ private:
     void AdoptAnswerValidators();
     // What the transfer's end means, once the data file is synced and closed.
     RunOutcome Conclude(int code);
+    // Reads a whole file through before it counts as finished; completed, damaged or stopped.
+    RunOutcome CheckWholeFile();
+    void ShowCheckProgress(std::int64_t done, std::int64_t total);
     // The task's outcome, when the run stops short of a transfer: paused, or failed for `reason`.
     RunOutcome Stopped(const std::string& reason) const;
     // Records the outcome in the task files and the task; answers it.
@@ -175,6 +179,11 @@ private:
     bool noCredit_ = false;                  // the file changed on the server: only a whole file is progress now
     std::chrono::milliseconds askedWait_{};  // a busy server's Retry-After, for the next wait
     std::string etag_;                       // the file's validators as the server last named them
+    // The server's digest of the whole file: of the bytes on disk, from the last probe, of the answer.
+    ExpectedDigest digest_;
+    ExpectedDigest probeDigest_;
+    ExpectedDigest answerDigest_;
+    int shownCheckTenths_ = -1;
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "tarvane/engine/file_digest.h"
 #include "tarvane/engine/link_resolver.h"
 #include "tools/demo-site/game_content.h"
 #include "tools/demo-site/pages.h"
@@ -47,6 +48,11 @@ TEST(DemoSite, ParseServiceNamesAGameFileThatDownloadsInRangesAndTheVersionFileN
     ASSERT_EQ(file.body.size(), game.size);
     EXPECT_EQ(Sha256Hex(file.body), GameFileSha256(game));
     EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    ExpectedDigest digest;  // the downloader takes the digest the file is sent with, and it matches
+    NoteDigestHeader(digest, "Repr-Digest", file.get_header_value("Repr-Digest"));
+    DigestMatcher matcher(digest);
+    matcher.Update(file.body.data(), file.body.size());
+    EXPECT_TRUE(matcher.Active() && matcher.Matches());
     // A range holds the bytes of the whole file; none starts past its end.
     httplib::Response part = Get(resolved.realLink, {{"Range", "bytes=1000-1999"}});
     EXPECT_EQ(part.status, 206);

@@ -114,5 +114,46 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
     EXPECT_FALSE(IsCompleted(removed));
 }
 
+// A damaged archive, or a file whose digest (sent, or stored before a kill cut its check) does not
+// match, fails at its check; its file stays, and its next start fetches it whole.
+TEST_F(DownloadTest, ADamagedArchiveOrAWrongDigestFailsKeepsTheFileAndStartsOverWhole) {
+    std::string zip = MakeArchive("zip", {{"game.bin", MakeFileBytes(300000, 40)}, {"readme.txt", "hi"}}),
+                seven = MakeArchive("7z", {{"game.bin", MakeFileBytes(300000, 41)}}), size = std::to_string(zip.size()),
+                wrong = "sha-256=:eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHg=:";
+    auto flip = [](std::string bytes) { return bytes.replace(bytes.size() / 2, 1, 1, bytes[bytes.size() / 2] ^ 1); };
+    // As a kill during the check leaves them: the whole count stored, the file on disk.
+    site_.AddFile("/d/killed.zip", zip);
+    site_.AddFile("/d/stored.bin", zip);
+    std::vector<std::string> pages{Store("killed", "/d/killed.zip", zip.size(), size, flip(zip), "zip"),
+                                   Store("stored", "/d/stored.bin", zip.size(), size, zip)};
+    engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", pages[1], "digest", wrong);
+    // The probe and the first transfer get the damaged bytes, every later request the good ones.
+    site_.AddScriptedFile("/d/bad.zip", {{flip(zip)}, {flip(zip)}, {zip}});
+    site_.AddScriptedFile("/d/bad7.7z", {{flip(seven)}, {flip(seven)}, {seven}});
+    site_.Add("/d/lying.zip", {.bytes = zip, .headers = {{"Repr-Digest", wrong}}});
+    site_.Add("/d/md5.bin", {.bytes = zip, .headers = {{"Content-MD5", "AAAAAAAAAAAAAAAAAAAAAA=="}}});
+    for (std::string path : {"/d/bad.zip", "/d/bad7.7z", "/d/lying.zip", "/d/md5.bin"}) {
+        pages.push_back(Add(path, path.substr(3, path.find('.') - 3)));
+    }
+    engine_->commands.StartTask(engine_->Task(0));
+    engine_->commands.StartTask(engine_->Task(1));
+    ASSERT_TRUE(WaitFlag(pages) && engine_->WaitIdle());
+    std::string reason = platform::AnsiFromUtf8("文件已损坏（校验未通过）");
+    for (int row = 0; row < 6; ++row) {
+        EXPECT_EQ(Stored(pages[row], "error") + Stored(pages[row], "downloadedSize") + engine_->list.Tip(row),
+                  reason + "0" + reason)
+            << row;
+    }
+    EXPECT_TRUE(Game("killed.zip") == flip(zip) && Game("bad.zip") == flip(zip) && Game("bad7.7z") == flip(seven));
+    for (int row : {0, 2, 3}) {
+        engine_->commands.StartTask(engine_->Task(row));
+    }
+    ASSERT_TRUE(WaitCompleted({pages[0], pages[2], pages[3]}));
+    EXPECT_TRUE(Game("killed.zip") == zip && Game("bad.zip") == zip && Game("bad7.7z") == seven);
+    for (const char* path : {"/d/killed.zip", "/d/bad.zip", "/d/bad7.7z"}) {
+        EXPECT_EQ(site_.RangeHeaders(path).back(), "") << path;
+    }
+}
+
 }  // namespace
 }  // namespace tarvane::test

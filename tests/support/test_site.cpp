@@ -1,5 +1,7 @@
 #include "tests/support/test_site.h"
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <httplib.h>
 #include <sys/socket.h>
 
@@ -22,6 +24,30 @@ std::string MakeFileBytes(size_t size, unsigned seed) {
         byte = static_cast<char>(generator() & 0xFF);
     }
     return bytes;
+}
+
+// A result that is no archive shows in the tests: their damaged archives would not fail.
+std::string MakeArchive(const std::string& format, const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::string out;
+    archive* a = archive_write_new();
+    (format == "7z" ? archive_write_set_format_7zip : archive_write_set_format_zip)(a);
+    archive_write_set_bytes_in_last_block(a, 1);
+    auto append = [](archive*, void* to, const void* bytes, size_t size) {
+        static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), size);
+        return static_cast<la_ssize_t>(size);
+    };
+    archive_write_open(a, &out, nullptr, append, nullptr);
+    for (const auto& [name, bytes] : entries) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, name.c_str());
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_size(entry, static_cast<la_int64_t>(bytes.size()));
+        archive_write_header(a, entry);
+        archive_write_data(a, bytes.data(), bytes.size());
+        archive_entry_free(entry);
+    }
+    archive_write_free(a);  // closes it: the end of the archive is written
+    return out;
 }
 
 TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {

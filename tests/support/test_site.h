@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace httplib {
@@ -22,6 +23,9 @@ namespace tarvane::test {
 
 // Deterministic file content: the same size and seed always give the same bytes.
 std::string MakeFileBytes(size_t size, unsigned seed = 1);
+// A "zip" or "7z" archive of (name, bytes) entries, made by libarchive's writer. Rar cannot be made
+// with free tools, so tests have none.
+std::string MakeArchive(const std::string& format, const std::vector<std::pair<std::string, std::string>>& entries);
 // The byte at `offset` of a virtual file.
 inline char VirtualByte(uint64_t offset) {
     return static_cast<char>((offset * 2654435761u >> 13) & 0xFF);

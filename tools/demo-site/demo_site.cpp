@@ -6,8 +6,10 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <future>
 #include <thread>
 
+#include "tarvane/engine/base64.h"
 #include "tools/demo-site/game_content.h"
 #include "tools/demo-site/pages.h"
 #include "tools/demo-site/parse_service.h"
@@ -125,24 +127,53 @@ void DemoSite::Start() {
 }
 
 void DemoSite::Stop() {
+    stopping_ = true;
     server_->stop();
     if (thread_.joinable()) {
         thread_.join();
     }
+    if (hasher_.joinable()) {
+        hasher_.join();
+    }
 }
 
 std::string DemoSite::FileSha256(const Game& game) {
+    // The first to ask works it out; whoever asks meanwhile waits for that one.
+    std::promise<std::string> promise;
+    std::shared_future<std::string> hash;
+    bool first = false;
     {
         std::lock_guard lock(hashMutex_);
-        auto found = hashes_.find(game.id);
-        if (found != hashes_.end()) {
-            return found->second;
+        auto [found, added] = hashes_.try_emplace(game.id);
+        if (added) {
+            found->second = promise.get_future().share();
         }
+        first = added;
+        hash = found->second;
     }
-    std::string hash = GameFileSha256(game);
-    std::lock_guard lock(hashMutex_);
-    hashes_[game.id] = hash;
-    return hash;
+    if (first) {
+        promise.set_value(GameFileSha256(game));
+    }
+    return hash.get();
+}
+
+std::string DemoSite::FileDigest(const Game& game) {
+    std::string hex = FileSha256(game), bytes;
+    for (std::size_t at = 0; at + 1 < hex.size(); at += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16)));
+    }
+    return "sha-256=:" + Base64Encode(bytes) + ":";
+}
+
+void DemoSite::HashGameFiles() {
+    hasher_ = std::thread([this] {
+        for (const Game& game : Games()) {
+            if (stopping_) {
+                return;
+            }
+            FileSha256(game);
+        }
+    });
 }
 
 void DemoSite::Handle(const httplib::Request& request, httplib::Response& response) {
@@ -189,6 +220,8 @@ bool DemoSite::HandlePortal(const httplib::Request& request, httplib::Response& 
     } else if (const Game* file = GameOfFilePath(path); file != nullptr) {
         const Game& served = *file;
         response.set_header("Accept-Ranges", "bytes");
+        // Of the whole file, also with a range: a download can be checked once it is whole.
+        response.set_header("Repr-Digest", FileDigest(served));
         for (const auto& [first, last] : request.ranges) {
             // A range that starts past the end cannot be satisfied; say so rather than send nothing.
             if (first >= 0 && static_cast<std::uint64_t>(first) >= served.size) {

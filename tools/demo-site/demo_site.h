@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,6 +55,10 @@ public:
 
     // Lower-case hex SHA-256 of a game's file, worked out once per game.
     std::string FileSha256(const Game& game);
+    // The Repr-Digest header value that the game's file is sent with: "sha-256=:BASE64:".
+    std::string FileDigest(const Game& game);
+    // Works out every game's hash on a thread of its own from the start, so downloads seldom wait for it.
+    void HashGameFiles();
 
 private:
     void Handle(const httplib::Request& request, httplib::Response& response);
@@ -66,7 +72,9 @@ private:
     int port_ = -1;
     SiteLinks links_;
     std::mutex hashMutex_;
-    std::map<int, std::string> hashes_;
+    std::map<int, std::shared_future<std::string>> hashes_;
+    std::thread hasher_;
+    std::atomic<bool> stopping_ = false;
 };
 
 // The host name of "NAME[:PORT]", lower-cased.

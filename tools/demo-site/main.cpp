@@ -75,5 +75,6 @@ int main(int argc, char** argv) {
     std::printf("demo-site on 127.0.0.1:%d\n  official site  %s/\n  game portal    %s/\n  small games    %s/\n",
                 site.port(), links.official.c_str(), links.portal.c_str(), links.minigame.c_str());
     std::fflush(stdout);
+    site.HashGameFiles();
     return site.Serve() ? 0 : 1;
 }
