@@ -14,6 +14,7 @@
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/progress.h"
 #include "tarvane/engine/segment_map.h"
+#include "tarvane/engine/speed_limiter.h"
 #include "tarvane/engine/task_book.h"
 #include "tarvane/engine/task_record.h"
 #include "tarvane/engine/task_store.h"
@@ -47,6 +48,8 @@ struct EngineContext {
     RetrySettings retry;
     // How many connections one large file may use at once (1-16); unset: 8.
     std::function<int()> connectionLimit{};
+    // The one limit of all transfers together; none: no limit.
+    SpeedLimiter* speedLimiter = nullptr;
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.
@@ -115,6 +118,8 @@ private:
     bool CheckAnswerHeaders();
     // Checks the answer's first bytes, then writes or compares them; false ends the answer.
     bool TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody);
+    // Holds the bytes back until the speed limit lets them in.
+    void Throttle(size_t bytes);
     bool AcceptAnswer();
     void AdoptAnswerValidators();
     // What the transfer's end means, once the data file is synced and closed.
@@ -145,7 +150,8 @@ private:
     std::string sizeText_;    // what the last probe found
     DataFile data_;
     bool dataOpened_ = false;
-    void* handle_ = nullptr;  // CURL*
+    void* handle_ = nullptr;         // CURL*
+    LimiterShare* share_ = nullptr;  // while the transfer runs
     TransferProgress progress_;
     // What download.xml says the bytes on disk are: replaced only by an answer that passed its checks.
     std::string storedSize_;
