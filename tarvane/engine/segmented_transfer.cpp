@@ -150,6 +150,7 @@ SegmentedResult SegmentedTransfer::Run() {
         if (int64_t current = setup_.share != nullptr ? setup_.share->Limit() : 0; current != limit) {
             limit = current;
             ramp_ = ConnectionRamp(ConnectionsUnder(limit, setup_.limit));
+            lastTarget = 0;  // its first step is measured anew
             StopBeyondTarget();
         }
         if (ramp_.Target() != lastTarget) {

@@ -677,6 +677,11 @@ void TransferWorker::Throttle(size_t bytes) {
         if (pauseRequested.load() != 0 || (stopAll_ != nullptr && stopAll_->load())) {
             return;
         }
+        // libcurl reports progress between its runs of reads, which the waits make seconds long.
+        curl_off_t total = 0, received = 0;
+        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_SIZE_DOWNLOAD_T, &received);
+        OnProgress(static_cast<double>(std::max<curl_off_t>(total, 0)), static_cast<double>(received));
         std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(std::min(wait, kStepMs)));
     }
 }
