@@ -671,17 +671,19 @@ void TransferWorker::Throttle(size_t bytes) {
         return;
     }
     // The wait is taken here, not by pausing the handle: libcurl looks at a paused easy transfer only
-    // about once a second, far too seldom to keep up with the limit. A pause is never held up by it.
+    // about once a second, far too seldom to keep up with the limit.
     constexpr double kStepMs = 50;
     for (double wait = share_->Ask(bytes); wait > 0; wait = share_->Ask(bytes)) {
-        if (pauseRequested.load() != 0 || (stopAll_ != nullptr && stopAll_->load())) {
-            return;
-        }
-        // libcurl reports progress between its runs of reads, which the waits make seconds long.
+        // libcurl reports progress between its runs of reads, which the waits make seconds long. A
+        // pause or a delete is not held up: the bytes go, and libcurl's next report ends the transfer.
         curl_off_t total = 0, received = 0;
         curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
         curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_SIZE_DOWNLOAD_T, &received);
-        OnProgress(static_cast<double>(std::max<curl_off_t>(total, 0)), static_cast<double>(received));
+        if (OnProgress(static_cast<double>(std::max<curl_off_t>(total, 0)), static_cast<double>(received)) !=
+                kProgressContinue ||
+            (stopAll_ != nullptr && stopAll_->load())) {
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(std::min(wait, kStepMs)));
     }
 }

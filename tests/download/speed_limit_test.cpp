@@ -47,9 +47,12 @@ TEST_F(DownloadTest, OneSpeedLimitHoldsForAllTasksTogetherAndFollowsEveryChange)
     }
     engine_->limiter.SetLimit(512);
     EXPECT_LE(window(1, 4).back(), 1.3 * 512 * kKiB * 4);
+    // A throttled task is not held back from a pause.
+    engine_->commands.PauseTask(engine_->commands.FindTask(pages[2]));
+    EXPECT_TRUE(WaitFlag({pages[2]}, "2"));
     engine_->limiter.SetLimit(0);
     EXPECT_GE(window(1, 3).back(), 2 * 512 * kKiB * 3);
-    ASSERT_TRUE(WaitCompleted(pages, 120s));
+    ASSERT_TRUE(WaitCompleted({pages[0], pages[1]}, 120s));
 }
 
 }  // namespace
