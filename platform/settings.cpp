@@ -32,6 +32,13 @@ int MaxConnectionsFromText(std::string_view text) {
     return static_cast<int>(std::clamp<long long>(count, keys::kFewestConnections, keys::kMostConnections));
 }
 
+long long MaxSpeedFromText(std::string_view text) {
+    std::string copy(text);
+    char* end = nullptr;
+    long long speed = std::strtoll(copy.c_str(), &end, 10);
+    return end == copy.c_str() ? 0 : std::clamp<long long>(speed, 0, keys::kMostSpeed);
+}
+
 Settings::Settings(const std::string& programDirectory) : file_(programDirectory + std::string(keys::kFileName)) {}
 
 int Settings::PlayAudioCmp() const {
@@ -56,6 +63,14 @@ int Settings::MaxTaskNum() const {
 
 int Settings::MaxConnections() const {
     return MaxConnectionsFromText(file_.ReadString(keys::kOptions, keys::kMaxConnections, "", keys::kProxyBufferSize));
+}
+
+long long Settings::MaxSpeed() const {
+    return MaxSpeedFromText(file_.ReadString(keys::kOptions, keys::kMaxSpeed, "", keys::kProxyBufferSize));
+}
+
+long long Settings::LastMaxSpeed() const {
+    return MaxSpeedFromText(file_.ReadString(keys::kOptions, keys::kLastMaxSpeed, "", keys::kProxyBufferSize));
 }
 
 std::string Settings::DefaultPath(std::string_view fallback) const {
@@ -96,6 +111,10 @@ bool Settings::SetMaxTaskNum(std::string_view text) const {
 
 bool Settings::SetMaxConnections(int count) const {
     return SettingsChanges(*this).MaxConnections(count).Save() == 0;
+}
+
+bool Settings::SetMaxSpeed(long long kbPerSecond) const {
+    return SettingsChanges(*this).MaxSpeed(kbPerSecond).Save() == 0;
 }
 
 bool Settings::SetDefaultPath(std::string_view folder) const {
@@ -145,6 +164,14 @@ SettingsChanges& SettingsChanges::MaxTaskNum(std::string_view text) {
 SettingsChanges& SettingsChanges::MaxConnections(int count) {
     count = std::clamp(count, keys::kFewestConnections, keys::kMostConnections);
     return Set(keys::kOptions, keys::kMaxConnections, std::to_string(count));
+}
+
+SettingsChanges& SettingsChanges::MaxSpeed(long long kbPerSecond) {
+    kbPerSecond = std::clamp<long long>(kbPerSecond, 0, keys::kMostSpeed);
+    if (kbPerSecond > 0) {
+        Set(keys::kOptions, keys::kLastMaxSpeed, std::to_string(kbPerSecond));
+    }
+    return Set(keys::kOptions, keys::kMaxSpeed, std::to_string(kbPerSecond));
 }
 
 SettingsChanges& SettingsChanges::DefaultPath(std::string_view folder) {

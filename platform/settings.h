@@ -19,6 +19,9 @@ struct ProxySettings {
 // The connection limit a stored or typed text stands for: its leading number (blanks and a sign
 // allowed) kept within 1 to 16; 8 when the text has none.
 int MaxConnectionsFromText(std::string_view text);
+// The speed limit (KB/s) a stored or typed text stands for: its leading number kept within 0 to
+// kMostSpeed; 0 (no limit) when the text has none.
+long long MaxSpeedFromText(std::string_view text);
 
 // config.ini of a program folder, one accessor per key with its section, default and buffer size.
 // Nothing is held between calls: every read asks the file, every write rewrites it. The flags read as
@@ -35,6 +38,9 @@ public:
     int LoadDefaultPxy() const;
     int MaxTaskNum() const;
     int MaxConnections() const;
+    long long MaxSpeed() const;
+    // The last limit other than none, for switching the limit back on.
+    long long LastMaxSpeed() const;
     // The stored folder, else `fallback` (the desktop folder, or "" to tell an unset one).
     std::string DefaultPath(std::string_view fallback) const;
     ProxySettings DefaultProxy() const;
@@ -47,6 +53,7 @@ public:
     bool SetLoadDefaultPxy(bool on) const;
     bool SetMaxTaskNum(std::string_view text) const;
     bool SetMaxConnections(int count) const;
+    bool SetMaxSpeed(long long kbPerSecond) const;
     bool SetDefaultPath(std::string_view folder) const;
     bool SetDefaultProxy(const ProxySettings& proxy) const;
     bool SetLastProxy(const ProxySettings& proxy) const;
@@ -67,6 +74,8 @@ public:
     SettingsChanges& LoadDefaultPxy(bool on);
     SettingsChanges& MaxTaskNum(std::string_view text);
     SettingsChanges& MaxConnections(int count);  // kept within 1 to 16
+    // Kept within 0 to kMostSpeed; a limit other than none is also kept as the last one.
+    SettingsChanges& MaxSpeed(long long kbPerSecond);
     SettingsChanges& DefaultPath(std::string_view folder);
     SettingsChanges& DefaultProxy(const ProxySettings& proxy);
     SettingsChanges& LastProxy(const ProxySettings& proxy);

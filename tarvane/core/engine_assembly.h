@@ -36,6 +36,8 @@ public:
     TaskTables tables;
     TaskBook book;
     SystemClock clock;
+    // Set from config.ini at the start; the window sets it again whenever the user changes it.
+    SpeedLimiter limiter;
     LinkResolver resolver;
     EngineContext context;
     TransferScheduler scheduler;

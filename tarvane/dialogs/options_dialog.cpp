@@ -30,9 +30,9 @@ void OptionsDialog::Build() {
     setWindowTitle(QString::fromUtf8("选项"));
     setFont(DialogTemplateFont());
     DialogUnits units;
-    // The connection limit's row below the task limit moves what follows down by kRow.
+    // The rows of the connection and speed limits below the task limit move what follows down.
     constexpr int kRow = 18;
-    setFixedSize(units.X(322), units.Y(246 + kRow));
+    setFixedSize(units.X(322), units.Y(246 + 2 * kRow));
 
     auto place = [&](int id, QWidget* widget, int x, int y, int width, int height) {
         widget->setGeometry(units.Rect(x, y, width, height));
@@ -92,14 +92,16 @@ void OptionsDialog::Build() {
     maxTasks_ = count(kIdMaxTasks, kIdMaxTasksArrows, "最多同时进行的任务数：", 159, 1, 20);
     maxConnections_ = count(kIdMaxConnections, kIdMaxConnectionsArrows, "每个任务最多连接数：", 159 + kRow,
                             platform::settings::kFewestConnections, platform::settings::kMostConnections);
+    label("总下载限速（KB/s，0 为不限）：", 22, 160 + 2 * kRow);
+    maxSpeed_ = edit(kIdMaxSpeed, 160, 159 + 2 * kRow, 50, 12);
 
-    label("文件默认保存到：", 22, 180 + kRow);
-    defaultPath_ = edit(kIdDefaultPath, 22, 198 + kRow, 215, 15);
-    QPushButton* browse = button(kIdBrowse, "浏览…", 249, 198 + kRow, 48, 15);
+    label("文件默认保存到：", 22, 180 + 2 * kRow);
+    defaultPath_ = edit(kIdDefaultPath, 22, 198 + 2 * kRow, 215, 15);
+    QPushButton* browse = button(kIdBrowse, "浏览…", 249, 198 + 2 * kRow, 48, 15);
 
-    QPushButton* ok = button(kIdOk, "确定", 204, 226 + kRow, 43, 13);
+    QPushButton* ok = button(kIdOk, "确定", 204, 226 + 2 * kRow, 43, 13);
     ok->setDefault(true);
-    QPushButton* cancel = button(kIdCancel, "取消", 254, 226 + kRow, 43, 13);
+    QPushButton* cancel = button(kIdCancel, "取消", 254, 226 + 2 * kRow, 43, 13);
 
     connect(browse, &QPushButton::clicked, this, &OptionsDialog::Browse);
     connect(launchBySys_, &QCheckBox::clicked, this, &OptionsDialog::AutostartClicked);
@@ -115,6 +117,7 @@ void OptionsDialog::LoadSettings() {
     loadDefaultProxy_->setChecked(settings.LoadDefaultPxy() != 0);
     maxTasks_->setText(QString::number(settings.MaxTaskNum()));
     maxConnections_->setText(QString::number(settings.MaxConnections()));
+    maxSpeed_->setText(QString::number(settings.MaxSpeed()));
 
     platform::ProxySettings proxy = settings.DefaultProxy();
     proxyHost_->setText(UiText(proxy.ip));
@@ -159,6 +162,7 @@ void OptionsDialog::accept() {
         .LoadDefaultPxy(loadDefaultProxy_->isChecked())
         .MaxTaskNum(ClampTaskCountText(AnsiText(maxTasks_->text())))
         .MaxConnections(platform::MaxConnectionsFromText(AnsiText(maxConnections_->text())))
+        .MaxSpeed(platform::MaxSpeedFromText(AnsiText(maxSpeed_->text())))
         .DefaultPath(AnsiText(defaultPath_->text()))
         .DefaultProxy({AnsiText(proxyHost_->text()), AnsiText(proxyPort_->text()), AnsiText(proxyUser_->text()),
                        AnsiText(proxyPassword_->text())});

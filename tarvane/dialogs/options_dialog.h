@@ -43,6 +43,7 @@ public:
         kIdMaxTasksArrows = 1034,
         kIdMaxConnections = 1037,
         kIdMaxConnectionsArrows = 1038,
+        kIdMaxSpeed = 1039,
     };
 
     OptionsDialog(DialogEnvironment environment, OptionsPorts ports, QWidget* parent = nullptr);
@@ -72,6 +73,7 @@ private:
     QLineEdit* proxyPassword_ = nullptr;
     QLineEdit* maxTasks_ = nullptr;
     QLineEdit* maxConnections_ = nullptr;
+    QLineEdit* maxSpeed_ = nullptr;
     QLineEdit* defaultPath_ = nullptr;
 };
 

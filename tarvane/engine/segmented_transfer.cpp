@@ -12,7 +12,7 @@
 
 namespace tarvane {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using Outcome = SegmentedResult::Outcome;
 
 namespace {
@@ -55,7 +55,9 @@ struct SegmentedTransfer::Connection {
     std::string range;
     bool active = false;  // in the multi handle
     bool waiting = false;
-    Clock::time_point retryAt;
+    SteadyClock::time_point retryAt;
+    bool paused = false;  // by the speed limit, until resumeAt
+    SteadyClock::time_point resumeAt;
     int64_t segment = -1;  // start of the segment it owns
     int64_t from = 0;      // the range asked for
     int64_t last = 0;
@@ -122,13 +124,15 @@ SegmentedResult SegmentedTransfer::Run() {
         segment.owner = -1;
     }
     // Each step of the ramp is measured after its first third, when its connections are under way.
-    Clock::time_point stepStart = Clock::now(), lastProgress{};
+    SteadyClock::time_point stepStart = SteadyClock::now(), lastProgress{};
     bool stepSampled = false;
     int64_t sampleBytes = 0;
-    Clock::time_point sampleTime;
+    SteadyClock::time_point sampleTime;
     int lastTarget = 0;
+    int64_t limit = setup_.share != nullptr ? setup_.share->Limit() : 0;
+    ramp_ = ConnectionRamp(ConnectionsUnder(limit, setup_.limit));
     while (!ended_) {
-        auto now = Clock::now();
+        auto now = SteadyClock::now();
         if (map_.Finished()) {
             End(Outcome::Done);
             break;
@@ -141,6 +145,13 @@ SegmentedResult SegmentedTransfer::Run() {
                 End(Outcome::Stopped, CURLE_ABORTED_BY_CALLBACK);
                 break;
             }
+        }
+        // A new limit wants another number of connections: the ramp starts over under it.
+        if (int64_t current = setup_.share != nullptr ? setup_.share->Limit() : 0; current != limit) {
+            limit = current;
+            ramp_ = ConnectionRamp(ConnectionsUnder(limit, setup_.limit));
+            lastTarget = 0;  // its first step is measured anew
+            StopBeyondTarget();
         }
         if (ramp_.Target() != lastTarget) {
             lastTarget = ramp_.Target();
@@ -188,9 +199,36 @@ SegmentedResult SegmentedTransfer::Run() {
                 StopBeyondTarget();
             }
         }
-        curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+        auto nextResume = Unpause();
+        if (ended_) {
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<int64_t>(50, nextResume.count())), nullptr);
     }
     return result_;
+}
+
+std::chrono::milliseconds SegmentedTransfer::Unpause() {
+    auto now = SteadyClock::now();
+    auto next = std::chrono::milliseconds(50);
+    for (auto& connection : connections_) {
+        Connection& c = *connection;
+        if (!c.active || !c.paused) {
+            continue;
+        }
+        if (now < c.resumeAt) {
+            next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(c.resumeAt - now));
+            continue;
+        }
+        c.paused = false;
+        // The bytes held while paused are handed over at once, and may end the answer.
+        if (CURLcode code = curl_easy_pause(c.easy.get(), CURLPAUSE_CONT); code != CURLE_OK) {
+            curl_multi_remove_handle(static_cast<CURLM*>(multi_), c.easy.get());
+            c.active = false;
+            Ended(c, code);
+        }
+    }
+    return next;
 }
 
 bool SegmentedTransfer::Open() {
@@ -219,7 +257,7 @@ bool SegmentedTransfer::Open() {
 }
 
 void SegmentedTransfer::Start(Connection& c) {
-    c.waiting = false;
+    c.waiting = c.paused = false;
     Segment* segment = map_.Find(c.segment);
     c.from = c.refetchFrom >= 0        ? c.refetchFrom
              : segment->checkFrom >= 0 ? segment->checkFrom
@@ -252,7 +290,8 @@ void SegmentedTransfer::Start(Connection& c) {
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteThunk);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &c);
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &c);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE,
+                     ReceiveBufferUnder(setup_.share != nullptr ? setup_.share->Limit() : 0, kReceiveBufferBytes));
     curl_multi_add_handle(static_cast<CURLM*>(multi_), easy);
     c.active = true;
 }
@@ -354,7 +393,7 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
         if (refused && !rangesServed_) {
             if (firstRefusals_ < std::min<size_t>(kFirstRefusals, setup_.waits.size())) {
                 c.waiting = true;
-                c.retryAt = Clock::now() + setup_.waits[firstRefusals_++];
+                c.retryAt = SteadyClock::now() + setup_.waits[firstRefusals_++];
                 return;
             }
             result_.fallback = SegmentedResult::Fallback::ConnectionsRefused;
@@ -387,7 +426,7 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
         return;
     }
     c.waiting = true;
-    c.retryAt = Clock::now() + setup_.waits.front();
+    c.retryAt = SteadyClock::now() + setup_.waits.front();
 }
 
 size_t SegmentedTransfer::Write(Connection& c, const char* data, size_t bytes) {
@@ -395,6 +434,17 @@ size_t SegmentedTransfer::Write(Connection& c, const char* data, size_t bytes) {
         c.checked = true;
         if (!CheckHeaders(c)) {
             return 0;
+        }
+    }
+    if (c.verdict != Verdict::None) {
+        return 0;  // an answer that ended while its bytes were held by a pause
+    }
+    if (setup_.share != nullptr) {
+        if (double wait = setup_.share->Ask(bytes); wait > 0) {
+            c.paused = true;
+            c.resumeAt = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
+                                                  std::chrono::duration<double, std::milli>(wait));
+            return CURL_WRITEFUNC_PAUSE;
         }
     }
     if (c.markup && !c.accepted) {

@@ -10,6 +10,7 @@
 #include "tarvane/engine/data_file.h"
 #include "tarvane/engine/segment_map.h"
 #include "tarvane/engine/segment_plan.h"
+#include "tarvane/engine/speed_limiter.h"
 
 namespace tarvane {
 
@@ -28,6 +29,8 @@ struct SegmentedSetup {
     std::function<bool(int64_t done, int connections)> progress;
     // How long each step of the connection ramp runs before its speed is taken.
     std::chrono::milliseconds stepTime{300};
+    // Asked before every write of every connection; none: no limit.
+    LimiterShare* share = nullptr;
 };
 
 struct SegmentedResult {
@@ -75,6 +78,8 @@ private:
     void Release(Connection& connection);
     // Closes connections beyond the ramp's count.
     void StopBeyondTarget();
+    // Lets paused connections go on once their wait has passed; answers the time to the next such.
+    std::chrono::milliseconds Unpause();
     int Running() const;
     void End(SegmentedResult::Outcome outcome, int code = 0);
 

@@ -100,4 +100,17 @@ double SpeedLimiter::Ask(ConsumerId id, std::size_t bytes) {
     return wait;
 }
 
+long ReceiveBufferUnder(std::int64_t kbPerSecond, long unlimitedBytes) {
+    if (kbPerSecond <= 0) {
+        return unlimitedBytes;
+    }
+    // An eighth of a second of the whole limit; libcurl takes no less than 1 KiB.
+    return static_cast<long>(std::clamp<std::int64_t>(kbPerSecond * 1024 / 8, 1024, unlimitedBytes));
+}
+
+int ConnectionsUnder(std::int64_t kbPerSecond, int limit) {
+    limit = std::max(limit, 1);
+    return kbPerSecond > 0 ? static_cast<int>(std::clamp<std::int64_t>(kbPerSecond / 16, 1, limit)) : limit;
+}
+
 }  // namespace tarvane

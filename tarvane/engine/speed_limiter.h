@@ -54,4 +54,33 @@ private:
     std::unordered_map<ConsumerId, Consumer> consumers_;
 };
 
+// A transfer's place at the limiter, from its start to its end. All connections of one task ask
+// through the one share, so that tasks get equal parts whatever their number of connections.
+class LimiterShare {
+public:
+    explicit LimiterShare(SpeedLimiter* limiter) : limiter_(limiter), id_(limiter != nullptr ? limiter->Join() : 0) {}
+    ~LimiterShare() {
+        if (limiter_ != nullptr) {
+            limiter_->Leave(id_);
+        }
+    }
+    LimiterShare(const LimiterShare&) = delete;
+    LimiterShare& operator=(const LimiterShare&) = delete;
+
+    // As SpeedLimiter::Ask: 0 when the bytes may be written now, else the milliseconds to wait.
+    double Ask(std::size_t bytes) { return limiter_ != nullptr ? limiter_->Ask(id_, bytes) : 0; }
+    std::int64_t Limit() const { return limiter_ != nullptr ? limiter_->Limit() : 0; }
+
+private:
+    SpeedLimiter* limiter_;
+    SpeedLimiter::ConsumerId id_;
+};
+
+// The receive buffer of a connection under `kbPerSecond` (0: none): one write stays a fraction of a
+// second of the limit, so the total does not overshoot by a large write.
+long ReceiveBufferUnder(std::int64_t kbPerSecond, long unlimitedBytes);
+// The connections a task may open under `kbPerSecond`: each gets at least about 16 KB/s, so that a
+// throttled connection still brings data often.
+int ConnectionsUnder(std::int64_t kbPerSecond, int limit);
+
 }  // namespace tarvane

@@ -212,7 +212,11 @@ TransferWorker::RunOutcome TransferWorker::Run() {
         task.type = type_;
         task.nameShowsType = true;
     });
-    return End(Conclude(TransferWithRetries()));
+    LimiterShare share(context_.speedLimiter);
+    share_ = &share;
+    int code = TransferWithRetries();
+    share_ = nullptr;
+    return End(Conclude(code));
 }
 
 TransferWorker::RunOutcome TransferWorker::Stopped(const std::string& reason) const {
@@ -518,7 +522,8 @@ int TransferWorker::Transfer() {
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, ProgressThunk);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE,
+                     ReceiveBufferUnder(share_ != nullptr ? share_->Limit() : 0, kReceiveBufferBytes));
     if (passwordResult != CURLE_OK) {
         handle_ = nullptr;
         return passwordResult;
@@ -672,6 +677,7 @@ size_t TransferWorker::WriteData(const char* data, size_t bytes) {
             return 0;
         }
     }
+    Throttle(bytes);
     if (!accepted_ && markupCheck_) {
         // Held back until the first bytes tell whether the answer is a web page.
         head_.append(data, bytes);
@@ -683,6 +689,28 @@ size_t TransferWorker::WriteData(const char* data, size_t bytes) {
         return TakeAnswerBytes(held.data(), held.size(), false) ? bytes : 0;
     }
     return TakeAnswerBytes(data, bytes, false) ? bytes : 0;
+}
+
+void TransferWorker::Throttle(size_t bytes) {
+    if (share_ == nullptr) {
+        return;
+    }
+    // The wait is taken here, not by pausing the handle: libcurl looks at a paused easy transfer only
+    // about once a second, far too seldom to keep up with the limit.
+    constexpr double kStepMs = 50;
+    for (double wait = share_->Ask(bytes); wait > 0; wait = share_->Ask(bytes)) {
+        // libcurl reports progress between its runs of reads, which the waits make seconds long. A
+        // pause or a delete is not held up: the bytes go, and libcurl's next report ends the transfer.
+        curl_off_t total = 0, received = 0;
+        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_SIZE_DOWNLOAD_T, &received);
+        if (OnProgress(static_cast<double>(std::max<curl_off_t>(total, 0)), static_cast<double>(received)) !=
+                kProgressContinue ||
+            (stopAll_ != nullptr && stopAll_->load())) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(std::min(wait, kStepMs)));
+    }
 }
 
 bool TransferWorker::CheckAnswerHeaders() {

@@ -15,6 +15,7 @@
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/progress.h"
 #include "tarvane/engine/segment_map.h"
+#include "tarvane/engine/speed_limiter.h"
 #include "tarvane/engine/task_book.h"
 #include "tarvane/engine/task_record.h"
 #include "tarvane/engine/task_store.h"
@@ -50,6 +51,8 @@ struct EngineContext {
     std::function<int()> connectionLimit{};
     // Told of every task that finishes or fails for good; none: nobody is.
     TaskEnds* ends = nullptr;
+    // The one limit of all transfers together; none: no limit.
+    SpeedLimiter* speedLimiter = nullptr;
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.
@@ -118,6 +121,8 @@ private:
     bool CheckAnswerHeaders();
     // Checks the answer's first bytes, then writes or compares them; false ends the answer.
     bool TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody);
+    // Holds the bytes back until the speed limit lets them in.
+    void Throttle(size_t bytes);
     bool AcceptAnswer();
     void AdoptAnswerValidators();
     // What the transfer's end means, once the data file is synced and closed.
@@ -151,7 +156,8 @@ private:
     std::string sizeText_;    // what the last probe found
     DataFile data_;
     bool dataOpened_ = false;
-    void* handle_ = nullptr;  // CURL*
+    void* handle_ = nullptr;         // CURL*
+    LimiterShare* share_ = nullptr;  // while the transfer runs
     TransferProgress progress_;
     // What download.xml says the bytes on disk are: replaced only by an answer that passed its checks.
     std::string storedSize_;

@@ -105,6 +105,7 @@ int TransferWorker::TransferSegmented() {
 
     SegmentedSetup setup;
     setup.limit = ConnectionLimit();
+    setup.share = share_;
     setup.ifRange = validator;
     setup.etag = etag_;
     setup.lastModified = lastModified_;

@@ -271,6 +271,8 @@ void MainDialog::CreateActions() {
     a.officialSite = make("访问官网", [this] { actions_.OpenOfficialSite(); });
     a.checkUpdate = make("检查升级", [this] { actions_.LaunchUpdater(); });
     a.exit = make("退出", [this] { OnTrayExit(); });
+    a.speedLimit = make("限速", [this] { ToggleSpeedLimit(); });
+    a.speedLimit->setCheckable(true);
 }
 
 void MainDialog::ConfigureSkin() {
@@ -440,7 +442,21 @@ void MainDialog::TakeTask(const AddTaskRequest& request) {
 
 void MainDialog::RunOptionsDialog() {
     OptionsDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, *setup_.autostart}, this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) {
+        engine_.limiter.SetLimit(platform::Settings(engine_.programDirectory).MaxSpeed());
+    }
+}
+
+void MainDialog::ToggleSpeedLimit() {
+    platform::Settings settings(engine_.programDirectory);
+    if (settings.MaxSpeed() == 0 && settings.LastMaxSpeed() == 0) {
+        RunOptionsDialog();
+        return;
+    }
+    long long limit = settings.MaxSpeed() > 0 ? 0 : settings.LastMaxSpeed();
+    // The running transfers follow at once, even if config.ini cannot keep the choice.
+    settings.SetMaxSpeed(limit);
+    engine_.limiter.SetLimit(limit);
 }
 
 void MainDialog::SelectTaskRow(const std::string& page) {
@@ -564,6 +580,8 @@ std::unique_ptr<QMenu> MainDialog::BuildTrayMenu() {
     menu->addActions({a.chooseGame, a.help, a.officialSite});
     menu->addSeparator();
     menu->addAction(a.checkUpdate);
+    a.speedLimit->setChecked(engine_.limiter.Limit() > 0);
+    menu->addAction(a.speedLimit);
     menu->addSeparator();
     menu->addAction(a.exit);
     return menu;

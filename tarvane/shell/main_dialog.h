@@ -95,6 +95,7 @@ struct MainActions {
     QAction* chooseGame = nullptr;
     QAction* officialSite = nullptr;
     QAction* checkUpdate = nullptr;
+    QAction* speedLimit = nullptr;
     QAction* exit = nullptr;
 };
 
@@ -137,6 +138,8 @@ public:
     // Takes a task of the new-task dialog in its turn after the links before it.
     void TakeTask(const AddTaskRequest& request);
     void RunOptionsDialog();
+    // Switches between no speed limit and the last one set; with none set yet, asks for one.
+    void ToggleSpeedLimit();
 
     TaskListModel& model() { return model_; }
     JobQueue& intakeJobs() { return intakeJobs_; }

@@ -69,6 +69,7 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWh
         {OptionsDialog::kIdLoadDefaultProxy, "off", "on", "options", "loadDefaultPxy", "1"},
         {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
         {OptionsDialog::kIdMaxConnections, "8", "12", "options", "maxConnections", "12"},
+        {OptionsDialog::kIdMaxSpeed, "0", "300", "options", "maxSpeed", "300"},
         {OptionsDialog::kIdDefaultPath, QString::fromUtf8("/home/user/桌面"), QString::fromUtf8("/data/游戏"),
          "options", "defaultPath", "/data/" + AnsiLiteral("游戏")},
         {OptionsDialog::kIdProxyHost, "127.0.0.1", "proxy.localhost", "defaultPxy", "ip", "proxy.localhost"},
@@ -95,6 +96,11 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWh
         EXPECT_EQ(Read(field.section, field.key), field.stored) << field.key;
         EXPECT_EQ(Shown(*dialog, field.id), field.typed) << field.key;
     }
+    // A speed that is no number or below none is none; the last limit stays for the tray's switch.
+    Edit(*dialog, OptionsDialog::kIdMaxSpeed)->setText("-5");
+    Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
+    EXPECT_EQ(Read("options", "maxSpeed"), "0");
+    EXPECT_EQ(Read("options", "lastMaxSpeed"), "300");
 }
 
 TEST_F(OptionsDialogTest, CancelWritesNothing) {

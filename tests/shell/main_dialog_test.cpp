@@ -10,6 +10,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "platform/settings.h"
 #include "platform/settings_file.h"
 #include "tarvane/dialogs/options_dialog.h"
 #include "tarvane/shell/controls/link_label.h"
@@ -201,6 +202,19 @@ TEST_F(MainDialogTest, TrayIconAndItsMenu) {
     EXPECT_EQ(shell_.started[1].second, std::vector<std::string>{"http://127.0.0.1:" + std::to_string(site_.port()) +
                                                                  "/soft/help/downloader_help.htm"});
     EXPECT_EQ(shell_.started[2].first, temp_.File("updater"));
+
+    // "限速" without a limit set yet asks for one, which the transfers take at once; from then on it
+    // switches between none and the last one, and shows which.
+    WhenModal<OptionsDialog>([](OptionsDialog* d) {
+        qobject_cast<QLineEdit*>(d->Control(OptionsDialog::kIdMaxSpeed))->setText("300");
+        d->accept();
+    });
+    for (int expected : {300, 0, 300}) {
+        dialog->BuildTrayMenu()->actions()[7]->trigger();
+        EXPECT_EQ(dialog->engine().limiter.Limit(), expected);
+        EXPECT_EQ(platform::Settings(directory_).MaxSpeed(), expected);
+        EXPECT_EQ(dialog->BuildTrayMenu()->actions()[7]->isChecked(), expected > 0);
+    }
 
     // Exit while a task runs asks first; Cancel leaves everything as it was.
     const MainActions& actions = dialog->windowActions();
