@@ -93,7 +93,11 @@ Result KilledRuns(const std::vector<std::string>& command, const std::vector<dou
         if (!ended) {
             waitpid(pid, &status, 0);
         }
-        result.seconds += std::chrono::duration<double>(SteadyClock::now() - start).count();
+        double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+        result.seconds += seconds;
+        uint64_t sent = site.BytesSent("/game.bin");
+        std::printf("    run %zu: %5.2f s, %s, %7.1f MiB sent in all\n", run + 1, seconds,
+                    ended || run == moments.size() ? "ended" : "killed", static_cast<double>(sent) / (1 << 20));
         if (ended) {
             break;  // finished before the kill
         }
@@ -111,7 +115,11 @@ int main(int argc, char** argv) {
     }
     size_t mib = argc > 1 ? std::stoul(argv[1]) : 768;
     int kills = argc > 2 ? std::stoi(argv[2]) : 5;
-    std::string bytes = test::MakeFileBytes(mib << 20, 7);
+    // Made up on the fly: a file held in memory would be copied for every request the site answers.
+    std::string bytes(mib << 20, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = test::VirtualByte(i);
+    }
     char pattern[] = "/tmp/tarvane-kill-XXXXXX";
     fs::path root = mkdtemp(pattern);
     std::string self = fs::canonical("/proc/self/exe").string();
@@ -148,7 +156,7 @@ int main(int argc, char** argv) {
     std::printf("%-24s %6s %9s %12s %14s %8s\n", "", "kills", "seconds", "MiB again", "s lost a kill", "whole");
     for (const Peer& peer : peers) {
         test::TestSite site;
-        site.Add("/game.bin", {.bytes = bytes, .etag = "\"kill\"", .bytesPerSecond = peer.bytesPerSecond});
+        site.Add("/game.bin", {.etag = "\"kill\"", .bytesPerSecond = peer.bytesPerSecond, .virtualSize = bytes.size()});
         fs::path folder = root / "out";
         fs::remove_all(folder);
         fs::remove_all(root / "home");
