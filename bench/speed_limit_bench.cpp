@@ -1,7 +1,8 @@
 // The speed limit on the real engine and a local site: 1 task and 20 tasks of up to 8 connections,
 // each connection of the site slower than a task's share (a task needs several to reach it), each file
-// larger than the run can fetch. Prints the worst 10 s window of the total against the limit, above
-// and below, and the lowest task's part against an equal share of the limit.
+// larger than the run can fetch; aria2c with the same overall limit on the same files in the same run.
+// Prints the worst 10 s window of the total against the limit, above and below, and the lowest
+// task's part against an equal share of the limit, counted as the downloads write them.
 //   speed_limit_bench [KB/s] [seconds]
 #include <algorithm>
 #include <chrono>
@@ -12,8 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <curl/curl.h>
 
+#include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
 #include "tests/support/test_site.h"
@@ -28,48 +34,99 @@ constexpr int kWindowSlices = 10'000 / kSliceMs;
 // The connection ramp settles within these first seconds; they are not measured.
 constexpr int kSettleSlices = 3'000 / kSliceMs;
 
-void Run(int tasks, int64_t kbps, int seconds) {
-    char pattern[] = "/tmp/tarvane-limit-XXXXXX";
-    fs::path root = mkdtemp(pattern);
-    std::string dir = root.string() + "/";
-    fs::create_directories(root / "out");
+// Downloads under way: the bytes each has written so far, and what stops them.
+struct Downloads {
+    std::function<std::vector<double>()> written;
+    std::function<void()> stop;
+};
+// Starts the downloads of `urls` into `out` under an overall limit.
+using Starter = std::function<Downloads(const std::vector<std::string>& urls, const fs::path& out, int64_t kbps)>;
+
+Downloads StartTarvane(const std::vector<std::string>& urls, const fs::path& out, int64_t kbps) {
+    std::string dir = out.parent_path().string() + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\nmaxTaskNum=20\nmaxConnections=8\nmaxSpeed=" << kbps
                                       << "\n";
+    auto ports = std::make_shared<bench::SilentPorts>();
+    auto engine = std::make_shared<EngineAssembly>(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
+                                                   EnginePorts{*ports, *ports, *ports, *ports});
+    engine->files.EnsureTaskFiles(dir);
+    for (size_t t = 0; t < urls.size(); ++t) {
+        AddTaskRequest request;
+        request.task.frmPge = "page" + std::to_string(t);
+        request.task.fileLink = urls[t];
+        request.task.name = "game" + std::to_string(t);
+        request.task.path = out.string();
+        request.resolve = 1;
+        engine->commands.AddTask(request);
+    }
+    auto written = [engine] {
+        std::vector<double> bytes;
+        for (TaskId id : engine->book.Ids()) {
+            bytes.push_back(static_cast<double>(engine->book.Get(id).value_or(TaskEntry{}).done));
+        }
+        return bytes;
+    };
+    auto stop = [engine, ports]() mutable {
+        engine->tables.PauseAllWorkers();
+        engine->scheduler.Shutdown(std::chrono::seconds(10));
+        engine.reset();  // before the ports it uses
+    };
+    return {written, stop};
+}
+
+Downloads StartAria2(const std::vector<std::string>& urls, const fs::path& out, int64_t kbps) {
+    fs::path list = out.parent_path() / "aria2.txt";
+    std::ofstream file(list);
+    for (size_t t = 0; t < urls.size(); ++t) {
+        file << urls[t] << "\n  out=aria2-" << t << ".bin\n";
+    }
+    file.close();
+    pid_t pid =
+        bench::SpawnQuiet({"aria2c", "-q", "-x8", "-s8", "-j", std::to_string(urls.size()),
+                           "--max-overall-download-limit=" + std::to_string(kbps) + "K", "--file-allocation=none",
+                           "--disk-cache=0", "-d", out.string(), "-i", list.string()});
+    // Its files are written without reserving, so the blocks they hold are the bytes written.
+    auto written = [out, count = urls.size()] {
+        std::vector<double> bytes;
+        for (size_t t = 0; t < count; ++t) {
+            struct stat info {};
+            bool found = stat((out / ("aria2-" + std::to_string(t) + ".bin")).c_str(), &info) == 0;
+            bytes.push_back(found ? static_cast<double>(info.st_blocks) * 512 : 0);
+        }
+        return bytes;
+    };
+    auto stop = [pid] {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    };
+    return {written, stop};
+}
+
+void Run(const char* name, const Starter& start, int tasks, int64_t kbps, int seconds) {
+    char pattern[] = "/tmp/tarvane-limit-XXXXXX";
+    fs::path root = mkdtemp(pattern);
+    fs::create_directories(root / "out");
     const double limitBytes = static_cast<double>(kbps) * 1024;
     const auto perConnection = static_cast<size_t>(limitBytes / tasks / 4);
     const auto size = std::max<uint64_t>(32 << 20, static_cast<uint64_t>(limitBytes * seconds * 2 / tasks));
     test::TestSite site;
-    bench::SilentPorts ports;
-    std::vector<TaskId> ids;
-    std::vector<std::vector<double>> done;  // of each slice, of each task
-    {
-        EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
-                              EnginePorts{ports, ports, ports, ports});
-        engine.files.EnsureTaskFiles(dir);
-        for (int t = 0; t < tasks; ++t) {
-            std::string path = "/game" + std::to_string(t) + ".bin";
-            site.Add(path, {.bytesPerSecond = perConnection, .virtualSize = size});
-            AddTaskRequest request;
-            request.task.frmPge = "page" + std::to_string(t);
-            request.task.fileLink = site.Url(path);
-            request.task.name = "game" + std::to_string(t);
-            request.task.path = (root / "out").string();
-            request.resolve = 1;
-            engine.commands.AddTask(request);
-        }
-        ids = engine.book.Ids();
-        auto start = std::chrono::steady_clock::now();
-        for (int slice = 0; slice <= seconds * 1000 / kSliceMs; ++slice) {
-            std::this_thread::sleep_until(start + std::chrono::milliseconds(slice * kSliceMs));
-            std::vector<double>& row = done.emplace_back();
-            for (TaskId id : ids) {
-                auto task = engine.book.Get(id);
-                row.push_back(task ? static_cast<double>(task->done) : 0);
-            }
-        }
-        engine.tables.PauseAllWorkers();
-        engine.scheduler.Shutdown(std::chrono::seconds(10));
+    std::vector<std::string> paths, urls;
+    for (int t = 0; t < tasks; ++t) {
+        paths.push_back("/game" + std::to_string(t) + ".bin");
+        site.Add(paths.back(), {.bytesPerSecond = perConnection, .virtualSize = size});
+        urls.push_back(site.Url(paths.back()));
     }
+    std::vector<std::vector<double>> done;  // of each slice, of each task
+    Downloads downloads = start(urls, root / "out", kbps);
+    auto begin = std::chrono::steady_clock::now();
+    for (int slice = 0; slice <= seconds * 1000 / kSliceMs; ++slice) {
+        std::this_thread::sleep_until(begin + std::chrono::milliseconds(slice * kSliceMs));
+        done.push_back(downloads.written());
+        done.back().resize(paths.size());
+    }
+    downloads.stop();
     auto total = [&](int slice) {
         double sum = 0;
         for (double bytes : done[static_cast<size_t>(slice)]) {
@@ -85,13 +142,13 @@ void Run(int tasks, int64_t kbps, int seconds) {
         least = std::min(least, ratio);
     }
     double measured = (last - kSettleSlices) * kSliceMs / 1000.0, lowest = 1e300;
-    for (size_t t = 0; t < ids.size(); ++t) {
+    for (size_t t = 0; t < paths.size(); ++t) {
         lowest = std::min(lowest, done.back()[t] - done[kSettleSlices][t]);
     }
     std::printf(
-        "%2d task(s), limit %lld KB/s, site %zu KB/s a connection: any 10 s between %.3f and %.3f of the limit; "
+        "%-8s %2d task(s), limit %lld KB/s, site %zu KB/s a connection: any 10 s between %.3f and %.3f of the limit; "
         "lowest task %.2f of an equal share; most connections of one task %d\n",
-        tasks, static_cast<long long>(kbps), perConnection / 1024, least, most,
+        name, tasks, static_cast<long long>(kbps), perConnection / 1024, least, most,
         lowest / (limitBytes * measured / tasks), site.PeakConnections("/game0.bin"));
     fs::remove_all(root);
 }
@@ -102,7 +159,9 @@ int main(int argc, char** argv) {
     int64_t kbps = argc > 1 ? std::atoll(argv[1]) : 2048;
     int seconds = argc > 2 ? std::atoi(argv[2]) : 40;
     curl_global_init(CURL_GLOBAL_ALL);
-    Run(1, kbps, seconds);
-    Run(20, kbps, seconds);
+    for (int tasks : {1, 20}) {
+        Run("tarvane", StartTarvane, tasks, kbps, seconds);
+        Run("aria2c", StartAria2, tasks, kbps, seconds);
+    }
     return 0;
 }
