@@ -90,9 +90,9 @@ struct EngineViews {
 // is where the parse service answers.
 class EngineHarness : public EngineViews, public EngineAssembly {
 public:
-    EngineHarness(const std::string& directory, const std::string& officialHost)
+    EngineHarness(const std::string& directory, const std::string& officialHost, std::chrono::seconds stall = 1s)
         : EngineAssembly(
-              EngineSetup{directory, officialHost, "quellora.localhost", {1s, {50ms, 100ms, 150ms, 200ms, 250ms}}},
+              EngineSetup{directory, officialHost, "quellora.localhost", {stall, {50ms, 100ms, 150ms, 200ms, 250ms}}},
               EnginePorts{ports, ports, ports, ports, &ports}) {
         files.EnsureTaskFiles(directory);
     }
