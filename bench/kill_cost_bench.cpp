@@ -17,6 +17,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/file_task.h"
 #include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
@@ -39,13 +40,7 @@ int Child(const std::string& home, const std::string& link, const std::string& f
                           EnginePorts{ports, ports, ports, ports});
     engine.files.EnsureTaskFiles(dir);
     if (engine.files.LocatePage(dir, "page") == kPageNew) {
-        AddTaskRequest request;
-        request.task.frmPge = "page";
-        request.task.fileLink = link;
-        request.task.name = "tarvane";
-        request.task.path = folder;
-        request.resolve = 1;
-        engine.commands.AddTask(request);
+        engine.commands.AddTask(bench::FileTask("page", link, "tarvane", folder));
     } else {
         engine.commands.ListStoredTasks();
         engine.commands.StartTask(engine.book.Ids().front());

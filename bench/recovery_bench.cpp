@@ -16,6 +16,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/file_task.h"
 #include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
@@ -65,13 +66,7 @@ bool EngineRun(const fs::path& home, const std::string& link, const fs::path& fo
     EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
                           EnginePorts{ports, ports, ports, ports});
     engine.files.EnsureTaskFiles(dir);
-    AddTaskRequest request;
-    request.task.frmPge = "page";
-    request.task.fileLink = link;
-    request.task.name = "tarvane";
-    request.task.path = folder.string();
-    request.resolve = 1;
-    engine.commands.AddTask(request);
+    engine.commands.AddTask(bench::FileTask("page", link, "tarvane", folder.string()));
     while (engine.scheduler.LiveWorkers() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

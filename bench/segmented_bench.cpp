@@ -19,6 +19,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/file_task.h"
 #include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
@@ -92,14 +93,8 @@ EngineTimes EngineRun(const fs::path& root, const std::string& link, int connect
                           EnginePorts{ports, ports, ports, ports});
     engine.context.connectionLimit = [connections] { return connections; };
     engine.files.EnsureTaskFiles(dir);
-    AddTaskRequest request;
-    request.task.frmPge = "page";
-    request.task.fileLink = link;
-    request.task.name = "tarvane";
-    request.task.path = (root / "out").string();
-    request.resolve = 1;
     auto start = SteadyClock::now();
-    TaskId id = engine.commands.AddTask(request);
+    TaskId id = engine.commands.AddTask(bench::FileTask("page", link, "tarvane", (root / "out").string()));
     double at95 = -1;
     double at100 = -1;  // every byte in: the task shows 100 % or has moved to the finished list
     while (engine.scheduler.LiveWorkers() > 0) {

@@ -19,6 +19,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/file_task.h"
 #include "bench/quiet_process.h"
 #include "bench/silent_ports.h"
 #include "tarvane/core/engine_assembly.h"
@@ -51,13 +52,8 @@ Downloads StartTarvane(const std::vector<std::string>& urls, const fs::path& out
                                                    EnginePorts{*ports, *ports, *ports, *ports});
     engine->files.EnsureTaskFiles(dir);
     for (size_t t = 0; t < urls.size(); ++t) {
-        AddTaskRequest request;
-        request.task.frmPge = "page" + std::to_string(t);
-        request.task.fileLink = urls[t];
-        request.task.name = "game" + std::to_string(t);
-        request.task.path = out.string();
-        request.resolve = 1;
-        engine->commands.AddTask(request);
+        engine->commands.AddTask(
+            bench::FileTask("page" + std::to_string(t), urls[t], "game" + std::to_string(t), out.string()));
     }
     auto written = [engine] {
         std::vector<double> bytes;

@@ -22,6 +22,7 @@
 #include <random>
 #include <thread>
 
+#include "bench/file_task.h"
 #include "bench/silent_ports.h"
 #include "tarvane/engine/task_commands.h"
 #include "tarvane/store/task_file_store.h"
@@ -126,13 +127,8 @@ double EngineRun(const fs::path& home, const std::vector<std::string>& links, co
     double cpuBefore = CpuSeconds();
     auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < links.size(); ++i) {
-        AddTaskRequest request;
-        request.task.frmPge = "page-" + std::to_string(i);
-        request.task.fileLink = links[i];
-        request.task.name = "engine" + std::to_string(i);
-        request.task.path = folder.string();
-        request.resolve = 1;
-        commands.AddTask(request);
+        commands.AddTask(
+            bench::FileTask("page-" + std::to_string(i), links[i], "engine" + std::to_string(i), folder.string()));
     }
     while (scheduler.LiveWorkers() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
