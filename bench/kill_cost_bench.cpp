@@ -36,19 +36,18 @@ int Child(const std::string& home, const std::string& link, const std::string& f
     std::string dir = home + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\nmaxConnections=" << connections << "\n";
     bench::SilentPorts ports;
-    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
-                          EnginePorts{ports, ports, ports, ports});
+    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}}, EnginePorts{ports, ports, ports});
     engine.files.EnsureTaskFiles(dir);
-    if (engine.files.LocatePage(dir, "page") == kPageNew) {
+    engine.LoadTasks();
+    if (engine.LocatePage("page") == kPageNew) {
         engine.commands.AddTask(bench::FileTask("page", link, "tarvane", folder));
     } else {
-        engine.commands.ListStoredTasks();
         engine.commands.StartTask(engine.book.Ids().front());
     }
     while (engine.scheduler.LiveWorkers() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return engine.files.LocatePage(dir, "page") == kPageCompleted ? 0 : 1;
+    return engine.LocatePage("page") == kPageCompleted ? 0 : 1;
 }
 
 std::string ReadAll(const fs::path& path) {

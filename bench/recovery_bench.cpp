@@ -63,14 +63,14 @@ bool EngineRun(const fs::path& home, const std::string& link, const fs::path& fo
     std::string dir = home.string() + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\n";
     Silent ports;
-    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
-                          EnginePorts{ports, ports, ports, ports});
+    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}}, EnginePorts{ports, ports, ports});
     engine.files.EnsureTaskFiles(dir);
+    engine.LoadTasks();
     engine.commands.AddTask(bench::FileTask("page", link, "tarvane", folder.string()));
     while (engine.scheduler.LiveWorkers() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return engine.files.LocatePage(dir, "page") == kPageCompleted;
+    return engine.LocatePage("page") == kPageCompleted;
 }
 
 }  // namespace

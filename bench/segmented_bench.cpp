@@ -89,10 +89,10 @@ EngineTimes EngineRun(const fs::path& root, const std::string& link, int connect
     std::string dir = (root / "home").string() + "/";
     std::ofstream(dir + "config.ini") << "[options]\nplayAudioCmp=0\n";
     bench::SilentPorts ports;
-    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
-                          EnginePorts{ports, ports, ports, ports});
+    EngineAssembly engine(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}}, EnginePorts{ports, ports, ports});
     engine.context.connectionLimit = [connections] { return connections; };
     engine.files.EnsureTaskFiles(dir);
+    engine.LoadTasks();
     auto start = SteadyClock::now();
     TaskId id = engine.commands.AddTask(bench::FileTask("page", link, "tarvane", (root / "out").string()));
     double at95 = -1;

@@ -49,8 +49,9 @@ Downloads StartTarvane(const std::vector<std::string>& urls, const fs::path& out
                                       << "\n";
     auto ports = std::make_shared<bench::SilentPorts>();
     auto engine = std::make_shared<EngineAssembly>(EngineSetup{dir, "127.0.0.1:1", "quellora.localhost", {}},
-                                                   EnginePorts{*ports, *ports, *ports, *ports});
+                                                   EnginePorts{*ports, *ports, *ports});
     engine->files.EnsureTaskFiles(dir);
+    engine->LoadTasks();
     for (size_t t = 0; t < urls.size(); ++t) {
         engine->commands.AddTask(
             bench::FileTask("page" + std::to_string(t), urls[t], "game" + std::to_string(t), out.string()));

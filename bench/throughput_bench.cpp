@@ -25,7 +25,7 @@
 #include "bench/file_task.h"
 #include "bench/silent_ports.h"
 #include "tarvane/engine/task_commands.h"
-#include "tarvane/store/task_file_store.h"
+#include "tarvane/store/task_file_writer.h"
 
 extern char** environ;
 
@@ -115,15 +115,16 @@ double EngineRun(const fs::path& home, const std::vector<std::string>& links, co
     std::ofstream(dir + "config.ini") << "[options]\nmaxTaskNum=20\nplayAudioCmp=0\n";
     TaskFiles files;
     files.EnsureTaskFiles(dir);
-    TaskFileStore store(files, dir);
     TaskTables tables;
     FollowedBook list;
+    TaskFileWriter writer(list.book, files, dir);
+    writer.Start();
     Silent ports;
     SystemClock clock;
-    EngineContext context{tables, list.book, store, ports, clock, dir, 3000, nullptr, {}};
+    EngineContext context{tables, list.book, ports, clock, dir, 3000, nullptr, {}};
     LinkResolver resolver({"127.0.0.1:1", "quellora.localhost"});
     TransferScheduler scheduler(context);
-    TaskCommands commands(context, scheduler, resolver, {ports, ports, ports}, "tarvane");
+    TaskCommands commands(context, scheduler, resolver, {ports, ports});
     double cpuBefore = CpuSeconds();
     auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < links.size(); ++i) {

@@ -14,7 +14,9 @@
 #include "platform/codepage.h"
 #include "tarvane/dialogs/dialog_text.h"
 #include "tarvane/dialogs/dialog_units.h"
+#include "tarvane/engine/byte_count.h"
 #include "tarvane/engine/folder_of_path.h"
+#include "tarvane/engine/format_size.h"
 
 namespace tarvane {
 
@@ -95,7 +97,14 @@ void CompletedListDialog::resizeEvent(QResizeEvent* event) {
 void CompletedListDialog::ReloadList() {
     list_->setRowCount(0);
     selectionMark_ = -1;
-    ports_.files.LoadCompletedList(CompletedFile(), rows_);
+    std::vector<CompletedItem> items = ports_.tasks.FinishedTasks();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        int row = rows_.InsertRow(static_cast<int>(i), items[i].name);
+        rows_.SetSubItemText(row, 1, FormatSize(static_cast<double>(ParseByteCount(items[i].size))));
+        rows_.SetSubItemText(row, 2, items[i].type);
+        rows_.SetSubItemText(row, 3, items[i].frmPge);
+        rows_.SetSubItemText(row, 4, items[i].cmpTime);
+    }
 }
 
 void CompletedListDialog::SelectBySourcePage(const std::string& page) {
@@ -186,8 +195,17 @@ void CompletedListDialog::RunCommand(int command) {
     }
 }
 
+CompletedItem CompletedListDialog::FinishedEntry(const std::string& page) const {
+    for (CompletedItem& item : ports_.tasks.FinishedTasks()) {
+        if (item.frmPge == page) {
+            return std::move(item);
+        }
+    }
+    return {};
+}
+
 std::string CompletedListDialog::FilePathOf(const std::string& page) {
-    return ports_.files.GetItemField(CompletedFile(), "frmPge", page, "path");
+    return FinishedEntry(page).path;
 }
 
 bool CompletedListDialog::CheckFileExists(const std::string& path) {
@@ -232,7 +250,7 @@ void CompletedListDialog::OpenFolder(int row) {
 }
 
 void CompletedListDialog::CopyLink(int row) {
-    ports_.clipboard.PutText(ports_.files.GetItemField(CompletedFile(), "frmPge", PageOf(row), "fileLink"));
+    ports_.clipboard.PutText(FinishedEntry(PageOf(row)).fileLink);
 }
 
 void CompletedListDialog::BrowsePage(int row) {
@@ -250,14 +268,8 @@ void CompletedListDialog::Delete() {
     }
     std::string page = PageOf(row);
     std::string path = FilePathOf(page);
-    // An item that stays keeps its row and its file; one already gone from the file loses its row.
-    if (!ports_.files.DeleteItem(CompletedFile(), "frmPge", page) &&
-        ports_.files.ItemExists(CompletedFile(), "frmPge", page)) {
-        ports_.messages.Warn(AnsiLiteral("无法从已完成列表中删除这一项：无法写入 ") + CompletedFile() +
-                                 AnsiLiteral("（程序文件夹只读或磁盘已满）。"),
-                             environment_.applicationName);
-        return;
-    }
+    // The engine keeps the list; completed.xml follows it (and the user hears if it cannot).
+    ports_.tasks.RemoveFinished(page);
     rows_.DeleteRow(row);
     // The list moves its selection to a neighbour; the mark follows what is shown selected.
     QModelIndexList selected = list_->selectionModel()->selectedRows();

@@ -9,7 +9,7 @@
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/dialog_environment.h"
 #include "tarvane/engine/desktop_ports.h"
-#include "tarvane/store/task_files.h"
+#include "tarvane/engine/engine.h"
 
 class QMenu;
 class QTableWidget;
@@ -17,7 +17,7 @@ class QTableWidget;
 namespace tarvane {
 
 struct CompletedListPorts {
-    TaskFiles& files;
+    TaskDirectory& tasks;
     MessageBoxes& messages;
     Clipboard& clipboard;
     Desktop& desktop;
@@ -67,8 +67,9 @@ protected:
 
 private:
     void ShowContextMenu();
-    std::string CompletedFile() const { return environment_.programDirectory + kCompletedFileName; }
     std::string PageOf(int row) const { return rows_.SubItemText(row, 3); }
+    // The finished entry of the page; an empty one when it has none (any more).
+    CompletedItem FinishedEntry(const std::string& page) const;
     std::string FilePathOf(const std::string& page);
     bool CheckFileExists(const std::string& path);
     void Play(int row);

@@ -205,7 +205,7 @@ void NewTaskDialog::accept() {
         return;
     }
 
-    switch (ports_.files.LocatePage(environment_.programDirectory, task.frmPge)) {
+    switch (ports_.tasks.LocatePage(task.frmPge)) {
         case kPageInDownloadList:
             ShowMessage("该网址已存在于正在下载任务列表中！");
             if (callbacks_.selectTaskRow) {

@@ -8,8 +8,8 @@
 #include "tarvane/dialogs/dialog_environment.h"
 #include "tarvane/dialogs/folder_picker.h"
 #include "tarvane/engine/desktop_ports.h"
+#include "tarvane/engine/engine.h"
 #include "tarvane/engine/task_record.h"
-#include "tarvane/store/task_files.h"
 
 class QCheckBox;
 class QComboBox;
@@ -31,7 +31,7 @@ struct NewTaskCallbacks {
 struct NewTaskPorts {
     MessageBoxes& messages;
     FolderPicker& folders;
-    TaskFiles& files;
+    TaskDirectory& tasks;
 };
 
 // "新建任务": a page address, a save name and folder, optionally a proxy, turned into a new task.

@@ -67,6 +67,10 @@ std::string ReasonBadLink() {
     return Ansi("下载地址无效");
 }
 
+std::string ReasonNoThread() {
+    return Ansi("系统资源不足，无法开始下载");
+}
+
 std::string ReasonStalled(long stallSeconds, int retries) {
     return std::to_string(stallSeconds) + Ansi(" 秒没有收到数据，已重试 ") + std::to_string(retries) + Ansi(" 次");
 }

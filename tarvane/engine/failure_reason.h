@@ -25,6 +25,8 @@ std::string ReasonChecking();
 // Bytes fetched again differ from those on disk.
 std::string ReasonNotContinuation();
 std::string ReasonBadLink();
+// The system gave no thread to run the download on.
+std::string ReasonNoThread();
 std::string ReasonStalled(long stallSeconds, int retries);
 std::string ReasonAfterRetries(const std::string& reason, int retries);
 

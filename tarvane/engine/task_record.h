@@ -42,6 +42,8 @@ struct DownloadTask {
     std::string lastModified;
     std::string error;   // plain Chinese, code page 936; empty unless the task failed
     std::string digest;  // "sha-256=:BASE64:" or "md5=:BASE64:"
+
+    bool operator==(const DownloadTask&) const = default;
 };
 
 // The argument of task creation: a new task (resolve != 0) or a restart of the task `id`.
@@ -54,6 +56,24 @@ struct AddTaskRequest {
 // What starts one worker: the stored task and its id; also the entry of the waiting queue.
 struct TaskLaunch : DownloadTask {
     TaskId id = kNoTask;
+};
+
+// One finished download, as stored in an item of completed.xml. All texts are code page 936.
+struct CompletedItem {
+    std::string name;
+    std::string size;
+    std::string type;
+    std::string frmPge;
+    std::string fileLink;
+    std::string path;     // the finished file: folder, "/", name, ".", type
+    std::string cmpTime;  // "%Y-%m-%d %H:%M:%S", local time
+};
+
+// Where a page link is known: a listed task, a finished download, or neither.
+enum PageLocation : int {
+    kPageNew = 0,
+    kPageInDownloadList = 1,
+    kPageCompleted = 2,
 };
 
 // Columns of the task list view.

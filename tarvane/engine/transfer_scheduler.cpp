@@ -4,7 +4,18 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <system_error>
+
+#include "tarvane/engine/failure_reason.h"
+
 namespace tarvane {
+
+TransferScheduler::TransferScheduler(EngineContext& context, ThreadStarter startThread)
+    : context_(context), startThread_(std::move(startThread)) {
+    if (!startThread_) {
+        startThread_ = [](std::function<void()> body) { return std::thread(std::move(body)); };
+    }
+}
 
 TransferScheduler::~TransferScheduler() {
     Shutdown(std::chrono::seconds(3));
@@ -21,22 +32,38 @@ TransferScheduler::Start TransferScheduler::StartOrWait(const TaskLaunch& launch
         return Start::AlreadyActive;
     }
     if (liveWorkers_ < limit) {
-        LaunchLocked(launch);
-        return Start::Started;
+        return LaunchLocked(launch) ? Start::Started : Start::NoThread;
     }
     return context_.tables.Enqueue(launch) ? Start::Waiting : Start::QueueFull;
 }
 
-void TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
+bool TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
     Running& running = running_.emplace_back();
     running.worker = std::make_unique<TransferWorker>(context_, launch, &stopping_);
     // Registered before its thread exists: a second start of the task sees it at once.
     if (!context_.tables.RegisterWorker(running.worker.get(), launch.id)) {
         running_.pop_back();
-        return;
+        return false;
+    }
+    try {
+        running.thread = startThread_([this, &running] { ThreadBody(&running); });
+    } catch (const std::system_error&) {
+        // A worker that never runs must not hold a slot, nor keep the program's end waiting for it.
+        context_.tables.ReleaseWorker(running.worker.get());
+        running_.pop_back();
+        context_.book.Update(
+            launch.id,
+            [](TaskEntry& task) {
+                task.running = false;
+                task.state = kStateFailed;
+                task.note = TaskNote::None;
+                task.failure = ReasonNoThread();
+            },
+            Saving::Now);
+        return false;
     }
     ++liveWorkers_;
-    running.thread = std::thread([this, &running] { ThreadBody(&running); });
+    return true;
 }
 
 void TransferScheduler::ThreadBody(Running* running) {
@@ -49,9 +76,7 @@ void TransferScheduler::ThreadBody(Running* running) {
     // Whatever the outcome, the first waiting task takes this worker's place.
     if (!stopping_) {
         while (auto next = context_.tables.TakeNextWaiting()) {
-            std::size_t before = running_.size();
-            LaunchLocked(*next);
-            if (running_.size() > before) {
+            if (LaunchLocked(*next)) {
                 break;
             }
         }

@@ -22,9 +22,12 @@ inline constexpr int kWorkerNiceness = 5;
 // join every one before anything they use goes away.
 class TransferScheduler {
 public:
-    enum class Start { Started, Waiting, QueueFull, Stopping, AlreadyActive };
+    enum class Start { Started, Waiting, QueueFull, Stopping, AlreadyActive, NoThread };
 
-    explicit TransferScheduler(EngineContext& context) : context_(context) {}
+    // Starts a thread that runs `body`; throws std::system_error when the system has none to give.
+    using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
+
+    explicit TransferScheduler(EngineContext& context, ThreadStarter startThread = {});
     ~TransferScheduler();
     TransferScheduler(const TransferScheduler&) = delete;
     TransferScheduler& operator=(const TransferScheduler&) = delete;
@@ -53,12 +56,14 @@ private:
         bool ended = false;
     };
 
-    void LaunchLocked(const TaskLaunch& launch);
+    // False when no thread could be had: nothing of the worker stays, and its task has failed.
+    bool LaunchLocked(const TaskLaunch& launch);
     void ThreadBody(Running* running);
     // Joins the threads whose body has returned; under the lock.
     void ReapLocked();
 
     EngineContext& context_;
+    ThreadStarter startThread_;
     mutable std::mutex mutex_;
     std::condition_variable workerEnded_;
     std::list<Running> running_;

@@ -21,6 +21,7 @@
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/file_types.h"
 #include "tarvane/engine/finished_file_check.h"
+#include "tarvane/engine/finished_item.h"
 #include "tarvane/engine/folder_of_path.h"
 #include "tarvane/engine/format_size.h"
 
@@ -151,17 +152,6 @@ CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::st
 
 }  // namespace
 
-int64_t ParseByteCount(const std::string& text) {
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9' || value > (INT64_MAX - 9) / 10) {
-            break;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 bool TransferWorker::ConfigureConnection(void* handle) {
     return SetRequestOptions(static_cast<CURL*>(handle), launch_, agent_, context_.retry) == CURLE_OK;
 }
@@ -277,12 +267,8 @@ bool TransferWorker::LookUpFile() {
     launch_.name = PlainFileName(!parsed.fileName.empty() ? parsed.fileName
                                  : !launch_.name.empty()  ? launch_.name
                                                           : NameFromUrl(parsed.realLink));
-    context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
-    Show([this](TaskEntry& task) {
-        task.name = launch_.name;
-        task.fileLink = launch_.fileLink;
-        task.note = TaskNote::Starting;
-    });
+    SaveRecord(kStateDownloading);
+    Show([](TaskEntry& task) { task.note = TaskNote::Starting; });
     return true;
 }
 
@@ -306,8 +292,7 @@ bool TransferWorker::RenewLink() {
         return false;
     }
     launch_.fileLink = parsed.realLink;
-    context_.store.SetDownloadField(launch_.frmPge, "fileLink", launch_.fileLink);
-    Show([this](TaskEntry& task) { task.fileLink = launch_.fileLink; });
+    SaveRecord(kStateDownloading);
     return true;
 }
 
@@ -420,7 +405,7 @@ bool TransferWorker::OpenDataFile() {
         path = DataFilePath(launch_.path, launch_.name, type_);
         // A finished download's file is never reopened; a missing one is started anew like a new
         // task's, since another task may have taken its name meanwhile.
-        if (context_.tables.ClaimPath(this, path) && !context_.store.IsCompletedFile(path)) {
+        if (context_.tables.ClaimPath(this, path) && !context_.book.IsFinishedFile(path)) {
             fd = open(platform::Utf8FromAnsi(path).c_str(), O_RDWR | O_CLOEXEC);
         }
         begun = fd >= 0;
@@ -863,12 +848,35 @@ void TransferWorker::RecordProgress(bool force) {
         refusal_ = Refusal::FileGone;
         return;
     }
+    // Progress goes beside the data file, so a running task never costs a rewrite of every stored
+    // one; download.xml takes its count when it stops, and whatever else changed at once.
+    auto total = static_cast<int64_t>(progress_.totalSize);
     if (map_) {
         map_->MarkDoneTo(count);
         SaveSegmentMap(data_.path(), *map_);
+    } else if (total > 0 && !data_.StartOverPlanned()) {
+        SaveSegmentMap(data_.path(), SegmentMap::Whole(total, count, !storedEtag_.empty() ? storedEtag_ : storedDate_));
     }
     recordedCount_ = Fetched();
-    context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
+    DownloadTask record = StateRecord(kStateDownloading);
+    record.downloadedSize = lastSaved_.downloadedSize;
+    // Without a size the count has no map to go in.
+    if (total <= 0 || !(record == lastSaved_)) {
+        SaveRecord(kStateDownloading);
+    }
+}
+
+bool TransferWorker::SaveRecord(int flag, const std::string& reason) {
+    DownloadTask record = StateRecord(flag, reason);
+    bool listed = context_.book.Update(
+        launch_.id,
+        [&](TaskEntry& task) {
+            TakeStored(task, record);
+            task.state = static_cast<TaskState>(flag);
+        },
+        Saving::Now);
+    lastSaved_ = std::move(record);
+    return listed;
 }
 
 DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) const {
@@ -913,7 +921,7 @@ TransferWorker::RunOutcome TransferWorker::Conclude(int code) {
     if (data_.IsOpen()) {
         // The count saved with the outcome claims only bytes that are on the disk.
         bool kept = data_.Sync();
-        if (map_ && completed) {
+        if (completed) {
             RemoveSegmentMap(data_.path());
         } else if (map_ && kept) {
             map_->MarkDoneTo(data_.Count());
@@ -946,9 +954,7 @@ TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
         return {RunOutcome::Kind::Completed, ""};
     }
     // The whole count is stored first: a check cut short by a kill runs again at the next start.
-    if (context_.tables.WorkerListed(this)) {
-        context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateDownloading));
-    }
+    SaveRecord(kStateDownloading);
     shownCheckTenths_ = -1;
     Show([](TaskEntry& task) {
         task.note = TaskNote::Checking;
@@ -977,6 +983,7 @@ TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
     // The file stays for the user to look at; nothing of it is trusted, so the next start fetches it
     // whole, of whatever version the server has then.
     data_.SetCount(0);
+    map_.reset();
     storedEtag_.clear();
     storedDate_.clear();
     digest_ = {};
@@ -995,20 +1002,26 @@ void TransferWorker::EndUnfinished(const RunOutcome& outcome) {
     int finalState = outcome.kind == RunOutcome::Kind::Paused ? kStatePaused : kStateFailed;
     state = finalState;
     // Recorded while still in the table: a second start of the task waits until its state is saved.
-    if (context_.tables.WorkerListed(this)) {
-        context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState, outcome.reason));
-        int64_t count = dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize);
-        // A task that stopped has no speed, no time left and no retry under way.
-        Show([&](TaskEntry& task) {
+    // By id: a task deleted meanwhile, or deleted and added again, is not this worker's any more.
+    DownloadTask record = StateRecord(finalState, outcome.reason);
+    // The row shows every byte the task holds, wherever in the file they lie.
+    int64_t held = dataOpened_ ? BytesOnDisk() : ParseByteCount(launch_.downloadedSize);
+    bool listed = context_.book.Update(
+        launch_.id,
+        [&](TaskEntry& task) {
+            TakeStored(task, record);
+            // A task that stopped has no speed, no time left and no retry under way.
             task.running = false;
             task.state = static_cast<TaskState>(finalState);
-            task.done = count;
+            task.done = std::max(held, task.counted);
             task.speedKBps = -1;
             task.secondsLeft = -1;
             task.note = TaskNote::None;
             task.failure = outcome.reason;
             task.connections.clear();
-        });
+        },
+        Saving::Now);
+    if (listed) {
         if (finalState == kStateFailed && context_.ends != nullptr) {
             // A task taken before the service named its file has only its page to go by.
             context_.ends->FailedForGood(launch_.name.empty() ? launch_.frmPge : launch_.name, outcome.reason);
@@ -1042,14 +1055,7 @@ void TransferWorker::Complete() {
     // Without a length from the server, what arrived is the size.
     record.size = progress_.totalSize > 0 ? sizeText_ : std::to_string(data_.Count());
     record.fileLink = launch_.fileLink;
-    // The finished entry is written before the unfinished one goes, so that an end in between
-    // leaves the task in both files (tidied at the next start), never in neither.
-    if (context_.store.AddCompleted(record)) {
-        context_.store.DeleteDownload(launch_.frmPge);
-    } else {
-        context_.store.UpdateDownload(launch_.frmPge, StateRecord(kStateCompleted));
-    }
-    context_.book.Remove(launch_.id);
+    context_.book.Finish(launch_.id, FinishedItem(record, LocalTimeNow()));
     context_.tables.ReleaseWorker(this);
     if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tarvane/engine/byte_count.h"
 #include "tarvane/engine/clock.h"
 #include "tarvane/engine/data_file.h"
 #include "tarvane/engine/desktop_ports.h"
@@ -18,7 +19,6 @@
 #include "tarvane/engine/speed_limiter.h"
 #include "tarvane/engine/task_book.h"
 #include "tarvane/engine/task_record.h"
-#include "tarvane/engine/task_store.h"
 #include "tarvane/engine/worker_control.h"
 #include "tarvane/engine/worker_table.h"
 
@@ -37,8 +37,8 @@ struct RetrySettings {
 // What every worker shares with the program; owned by the program, outliving all workers.
 struct EngineContext {
     TaskTables& tables;
+    // The tasks: every change of a task, and the files written behind it.
     TaskBook& book;
-    TaskStore& store;
     SoundPlayer& sound;
     const Clock& clock;
     std::string programDirectory;  // ends in "/": config.ini and tmp.txt live there
@@ -132,7 +132,10 @@ private:
     void ShowCheckProgress(std::int64_t done, std::int64_t total);
     // The task's outcome, when the run stops short of a transfer: paused, or failed for `reason`.
     RunOutcome Stopped(const std::string& reason) const;
-    // Records the outcome in the task files and the task; answers it.
+    // Saves the task's stored fields as they stand, in state `flag`; false when the task has left
+    // the list (deleted, or deleted and added again: its id is another's then).
+    bool SaveRecord(int flag, const std::string& reason = "");
+    // Records the outcome in the task; answers it.
     RunOutcome End(RunOutcome outcome);
     // Ends a task that did not complete: records its state unless it was deleted meanwhile.
     void EndUnfinished(const RunOutcome& outcome);
@@ -193,6 +196,7 @@ private:
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;
+    DownloadTask lastSaved_;  // the record saved last: progress alone goes beside the data file
     double lastRecordMs_ = 0;
     // Several connections.
     std::optional<SegmentMap> map_;
@@ -205,8 +209,5 @@ private:
     // After a transfer over several connections: the next attempt without counting one.
     enum class Resume { No, Plan, AsPlanned } resume_ = Resume::No;
 };
-
-// Parses a stored byte count: leading decimal digits, 0 for anything else (64-bit).
-int64_t ParseByteCount(const std::string& text);
 
 }  // namespace tarvane

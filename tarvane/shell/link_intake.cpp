@@ -10,9 +10,8 @@
 namespace tarvane {
 
 bool LinkIntake::Accepts(const std::string& link) {
-    // Listed or kept in memory counts as known too: the files may not have taken it.
-    return IsSupportedLink(link) && files_.LocatePage(programDirectory_, link) == kPageNew &&
-           !commands_.KnowsPage(link);
+    // A page listed or finished is known, whether or not the task files have taken it yet.
+    return IsSupportedLink(link) && engine_.LocatePage(link) == kPageNew;
 }
 
 AddTaskRequest LinkIntake::RequestFor(const std::string& link) const {
@@ -44,7 +43,7 @@ bool LinkIntake::OnCopyData(const platform::LinkHandoffRecord& record) {
         request.task.prxName = proxy.userName;
         request.task.prxPwd = proxy.userPwd;
     }
-    commands_.AddTask(request);
+    engine_.AddTask(request);
     return true;
 }
 
@@ -55,7 +54,7 @@ bool LinkIntake::AddTaskFromLink(const std::string& commandLineLink) {
     }
     AddTaskRequest request = RequestFor(link);
     request.task.agent = kDefaultAgent;
-    commands_.AddTask(request);
+    engine_.AddTask(request);
     return true;
 }
 

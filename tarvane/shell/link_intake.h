@@ -3,8 +3,7 @@
 #include <string>
 
 #include "platform/link_handoff.h"
-#include "tarvane/engine/task_commands.h"
-#include "tarvane/store/task_files.h"
+#include "tarvane/engine/engine.h"
 
 namespace tarvane {
 
@@ -12,8 +11,8 @@ namespace tarvane {
 // program does not take, and pages already listed or already downloaded, are dropped silently.
 class LinkIntake {
 public:
-    LinkIntake(TaskFiles& files, TaskCommands& commands, std::string programDirectory)
-        : files_(files), commands_(commands), programDirectory_(std::move(programDirectory)) {}
+    LinkIntake(Engine& engine, std::string programDirectory)
+        : engine_(engine), programDirectory_(std::move(programDirectory)) {}
 
     // True when the link went on to AddTask.
     bool OnCopyData(const platform::LinkHandoffRecord& record);
@@ -23,8 +22,7 @@ private:
     bool Accepts(const std::string& link);
     AddTaskRequest RequestFor(const std::string& link) const;
 
-    TaskFiles& files_;
-    TaskCommands& commands_;
+    Engine& engine_;
     std::string programDirectory_;
 };
 

@@ -39,6 +39,8 @@ namespace tarvane {
 namespace {
 
 using platform::kCaption;
+// The caption of the task menu's notices.
+constexpr const char* kApplicationTitle = "tarvane";
 
 // The window's palette.
 constexpr QRgb kBackgroundOrange = qRgb(248, 124, 0);
@@ -97,11 +99,11 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
       setup_(std::move(setup)),
       ports_(ports),
-      engine_(EngineSetup{setup_.programDirectory, platform::OfficialHost(), platform::SiteDomain(), {}},
-              EnginePorts{ports.messages, ports.clipboard, ports.desktop, ports.sound}),
-      model_(engine_.book, RowImages()),
+      assembly_(EngineSetup{setup_.programDirectory, platform::OfficialHost(), platform::SiteDomain(), {}},
+                EnginePorts{ports.clipboard, ports.desktop, ports.sound}),
+      model_(engine_.Tasks(), RowImages()),
       actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
-      intake_(engine_.files, engine_.commands, setup_.programDirectory),
+      intake_(engine_, setup_.programDirectory),
       watch_(
           {BusOr(setup_.systemBus, &QDBusConnection::systemBus),
            BusOr(setup_.sessionBus, &QDBusConnection::sessionBus),
@@ -129,11 +131,11 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
         setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     }
     // The watch is made after the engine, and before any worker runs.
-    engine_.context.ends = &watch_;
+    assembly_.context.ends = &watch_;
     CreateActions();
     BuildControls();
     // Reported on this thread, whichever thread met the failure.
-    engine_.store.OnUnsaved([this](const std::string& file) {
+    assembly_.writer.OnUnsaved([this](const std::string& file) {
         mailbox_.Post([this, file] {
             ports_.messages.Show(Ansi("无法写入任务文件 ") + file +
                                      Ansi("（程序文件夹只读或磁盘已满）。任务的状态暂时保存在内存中，"
@@ -141,7 +143,7 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
                                  kCaption, MessageButtons::Ok);
         });
     });
-    engine_.files.OnSetAside([this](const SetAsideFile& damaged) {
+    assembly_.files.OnSetAside([this](const SetAsideFile& damaged) {
         mailbox_.Post([this, damaged] {
             std::string what = damaged.setAsideAs.empty() ? Ansi(" 在程序运行时被删除；程序中的 ")
                                                           : Ansi(" 在程序运行时被损坏，已改名为 ") +
@@ -256,9 +258,9 @@ void MainDialog::CreateActions() {
     };
     MainActions& a = windowActions_;
     a.newTask = make("新建", [this] { RunNewTaskDialog(); });
-    a.start = make("开始", [this] { engine_.commands.StartTask(SelectedTask()); });
-    a.pause = make("暂停", [this] { engine_.commands.PauseTask(SelectedTask()); });
-    a.remove = make("删除", [this] { engine_.commands.DeleteTask(SelectedTask()); });
+    a.start = make("开始", [this] { engine_.StartTask(SelectedTask()); });
+    a.pause = make("暂停", [this] { engine_.PauseTask(SelectedTask()); });
+    a.remove = make("删除", [this] { DeleteTask(SelectedTask()); });
     a.options = make("配置", [this] { RunOptionsDialog(); });
     a.help = make("下载帮助", [this] { actions_.OpenInGameBrowser(OfficialPage("/soft/help/downloader_help.htm")); });
     a.about = make("关于", [this] { RunAbout(); });
@@ -332,8 +334,7 @@ void MainDialog::Initialize() {
     tabs_[0]->setEnabled(false);
     completed_ = new CompletedListDialog(
         dialogEnvironment_,
-        {engine_.files, ports_.messages, ports_.clipboard, ports_.desktop, ports_.starter, *setup_.deleteConfirmation},
-        this);
+        {engine_, ports_.messages, ports_.clipboard, ports_.desktop, ports_.starter, *setup_.deleteConfirmation}, this);
     completed_->setObjectName(QStringLiteral("completedPane"));
     completed_->setGeometry(list_->geometry());
     completed_->hide();
@@ -346,13 +347,12 @@ void MainDialog::Initialize() {
                      2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1) + 4;
     list_->setColumnWidth(kColumnSpeed, std::max(list_->columnWidth(kColumnSpeed), speedWidth));
 
-    for (const SetAsideFile& damaged : RepairTaskFiles(engine_.files, setup_.programDirectory)) {
+    for (const SetAsideFile& damaged : assembly_.LoadTasks()) {
         ports_.messages.Show(Ansi("任务文件 ") + damaged.file + Ansi(" 已损坏，已改名为 ") + damaged.setAsideAs +
                                  Ansi(" 留在原处；其中完好的 ") + std::to_string(damaged.itemsCarriedOver) +
                                  Ansi(" 个任务已转入新的任务文件。"),
                              kCaption, MessageButtons::Ok);
     }
-    engine_.commands.ListStoredTasks();
 
     initialized_ = true;
     if (auto link = ExtractCommandLineLink(setup_.commandLine)) {
@@ -381,9 +381,7 @@ void MainDialog::Finish() {
     finished_ = true;
     // Links already taken are stored before the workers stop; none is started any more.
     intakeJobs_.Stop();
-    engine_.scheduler.Shutdown(kShutdownLimit);
-    engine_.scheduler.JoinAll();
-    engine_.store.SaveKept();
+    assembly_.Shutdown(kShutdownLimit);
     tray_->hide();
 }
 
@@ -423,7 +421,7 @@ QWidget* MainDialog::completedPane() const {
 }
 
 void MainDialog::RunNewTaskDialog() {
-    NewTaskDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, engine_.files},
+    NewTaskDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, engine_},
                          {IsSupportedLink, [this](const AddTaskRequest& request) { TakeTask(request); },
                           [this](const std::string& page) { SelectTaskRow(page); },
                           [this](const std::string& page) { ShowCompletedItem(page); }},
@@ -434,8 +432,8 @@ void MainDialog::RunNewTaskDialog() {
 void MainDialog::TakeTask(const AddTaskRequest& request) {
     intakeJobs_.Post([this, request] {
         // A link handed over meanwhile may have made the same task.
-        if (!engine_.commands.KnowsPage(request.task.frmPge)) {
-            engine_.commands.AddTask(request);
+        if (engine_.LocatePage(request.task.frmPge) == kPageNew) {
+            engine_.AddTask(request);
         }
     });
 }
@@ -443,12 +441,12 @@ void MainDialog::TakeTask(const AddTaskRequest& request) {
 void MainDialog::RunOptionsDialog() {
     OptionsDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, *setup_.autostart}, this);
     if (dialog.exec() == QDialog::Accepted) {
-        engine_.limiter.SetLimit(platform::Settings(engine_.programDirectory).MaxSpeed());
+        engine_.SetSpeedLimit(platform::Settings(setup_.programDirectory).MaxSpeed());
     }
 }
 
 void MainDialog::ToggleSpeedLimit() {
-    platform::Settings settings(engine_.programDirectory);
+    platform::Settings settings(setup_.programDirectory);
     if (settings.MaxSpeed() == 0 && settings.LastMaxSpeed() == 0) {
         RunOptionsDialog();
         return;
@@ -456,11 +454,11 @@ void MainDialog::ToggleSpeedLimit() {
     long long limit = settings.MaxSpeed() > 0 ? 0 : settings.LastMaxSpeed();
     // The running transfers follow at once, even if config.ini cannot keep the choice.
     settings.SetMaxSpeed(limit);
-    engine_.limiter.SetLimit(limit);
+    engine_.SetSpeedLimit(limit);
 }
 
 void MainDialog::SelectTaskRow(const std::string& page) {
-    int row = model_.RowOf(engine_.commands.FindTask(page));
+    int row = model_.RowOf(engine_.FindTask(page));
     if (row < 0) {
         return;
     }
@@ -510,13 +508,13 @@ void MainDialog::OnCloseButton() {
         HideToTray();
         return;
     }
-    if (!engine_.tables.AnyWorkerRunning()) {
+    if (!engine_.AnyRunning()) {
         accept();
         return;
     }
     if (ports_.messages.Show(Ansi("有任务正在进行中，您确定要关闭程序吗？点击\"取消\"程序将最小化。"), kCaption,
                              MessageButtons::OkCancel) == MessageAnswer::Ok) {
-        engine_.tables.PauseAllWorkers();
+        engine_.PauseAll();
         accept();
     } else {
         HideToTray();
@@ -538,12 +536,12 @@ void MainDialog::setVisible(bool visible) {
 }
 
 void MainDialog::OnTrayExit() {
-    if (engine_.tables.AnyWorkerRunning()) {
+    if (engine_.AnyRunning()) {
         if (ports_.messages.Show(Ansi("有任务正在进行中，您确定要关闭程序吗？"), kCaption, MessageButtons::OkCancel) !=
             MessageAnswer::Ok) {
             return;
         }
-        engine_.tables.PauseAllWorkers();
+        engine_.PauseAll();
     }
     done(QDialog::Accepted);
 }
@@ -580,7 +578,7 @@ std::unique_ptr<QMenu> MainDialog::BuildTrayMenu() {
     menu->addActions({a.chooseGame, a.help, a.officialSite});
     menu->addSeparator();
     menu->addAction(a.checkUpdate);
-    a.speedLimit->setChecked(engine_.limiter.Limit() > 0);
+    a.speedLimit->setChecked(engine_.SpeedLimit() > 0);
     menu->addAction(a.speedLimit);
     menu->addSeparator();
     menu->addAction(a.exit);
@@ -599,8 +597,12 @@ std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
     if (task == kNoTask) {
         return nullptr;
     }
-    std::vector<TaskMenuItem> items = engine_.commands.MenuFor(task);
+    if (!engine_.Tasks().Get(task)) {
+        return nullptr;
+    }
+    std::vector<TaskMenuItem> items = engine_.MenuFor(task);
     if (items.empty()) {
+        ports_.messages.Show(Ansi("正在计算右键数据……，请稍后再试"), kApplicationTitle, MessageButtons::Ok);
         return nullptr;
     }
     auto menu = std::make_unique<QMenu>(this);
@@ -613,9 +615,38 @@ std::unique_ptr<QMenu> MainDialog::BuildTaskMenu() {
         action->setEnabled(item.enabled);
         // The task the menu was opened on, wherever its row is when the command runs.
         connect(action, &QAction::triggered, this,
-                [this, command = item.command, task] { engine_.commands.RunMenuCommand(command, task); });
+                [this, command = item.command, task] { RunTaskCommand(command, task); });
     }
     return menu;
+}
+
+void MainDialog::DeleteTask(TaskId task) {
+    if (!engine_.Tasks().Get(task)) {
+        return;
+    }
+    // The question runs a nested event loop in which tasks may finish or go: the engine looks for the
+    // task again after the answer, and leaves one that is finishing to the finished list.
+    if (ports_.messages.Show(Ansi("您确定要删除选中的任务吗？"), kCaption, MessageButtons::OkCancel) ==
+        MessageAnswer::Ok) {
+        engine_.DeleteTask(task);
+    }
+}
+
+void MainDialog::RunTaskCommand(int command, TaskId task) {
+    if (command == kCommandDelete) {
+        DeleteTask(task);
+        return;
+    }
+    if (engine_.RunMenuCommand(command, task)) {
+        return;
+    }
+    const char* notice = command == kCommandPlay         ? "播放"
+                         : command == kCommandOpenFile   ? "打开文件"
+                         : command == kCommandProperties ? "任务属性暂未实施！"
+                                                         : nullptr;
+    if (notice != nullptr) {
+        ports_.messages.Show(Ansi(notice), kApplicationTitle, MessageButtons::Ok);
+    }
 }
 
 void MainDialog::ShowTaskMenu(const QPoint& at) {

@@ -143,7 +143,8 @@ public:
 
     TaskListModel& model() { return model_; }
     JobQueue& intakeJobs() { return intakeJobs_; }
-    EngineAssembly& engine() { return engine_; }
+    // The engine's parts, for tests; the window itself goes through the engine's interface.
+    EngineAssembly& engine() { return assembly_; }
     QTableView* taskList() const { return list_; }
     QWidget* completedPane() const;
     CompletedListDialog* completedList() const { return completed_; }
@@ -179,6 +180,10 @@ private:
     void OnTrayExit();
     void RunAbout();
     void RegisterUrlProtocol();
+    // Asks first; then deletes the task with its data file.
+    void DeleteTask(TaskId task);
+    // A command of the task menu on `task`.
+    void RunTaskCommand(int command, TaskId task);
 
     // Link labels open pages through the desktop port.
     class PortLauncher : public UrlLauncher {
@@ -192,7 +197,8 @@ private:
 
     MainDialogSetup setup_;
     ShellPorts ports_;
-    EngineAssembly engine_;
+    EngineAssembly assembly_;
+    Engine& engine_ = assembly_;
     TaskListModel model_;
     ShellActions actions_;
     LinkIntake intake_;

@@ -1,5 +1,7 @@
 #include "tarvane/store/task_files.h"
 
+#include "tarvane/engine/finished_item.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,15 +67,6 @@ bool FindItem(XmlDocument& document, const std::string& keyName, const std::stri
 }
 
 // Decimal text as a number of bytes; anything else (also "inf" or "nan") reads as 0.
-double SizeValue(const std::string& text) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    double value = std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value)) {
-        return 0;
-    }
-    return value;
-}
 
 DownloadTask ReadTask(const XmlDocument& document) {
     DownloadTask task;
@@ -266,10 +259,7 @@ TaskFiles::FileEntry& TaskFiles::EntryFor(const std::string& file) {
 }
 
 std::tm TaskFiles::SystemLocalTime() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
+    return LocalTimeNow();
 }
 
 bool TaskFiles::EnsureTaskFiles(const std::string& programDirectory) {
@@ -352,36 +342,96 @@ void WriteTaskFields(XmlDocument& document, const DownloadTask& task, bool addin
     }
 }
 
+// Appends a download.xml item after the last one.
+bool AppendTask(XmlDocument& document, const DownloadTask& task) {
+    while (document.FindElement(kItem)) {
+    }
+    if (!document.AppendElement(kItem)) {
+        return false;
+    }
+    WriteTaskFields(document, task, true);
+    return true;
+}
+
 }  // namespace
 
 bool TaskFiles::AddItem(const std::string& file, const DownloadTask& task, bool completed) {
+    if (completed) {
+        return AddCompletedItem(file, MakeCompletedItem(task));
+    }
+    Session session(*this, file);
+    XmlDocument* document = session.Open(true);
+    if (document == nullptr || !AppendTask(*document, task)) {
+        return false;
+    }
+    return session.Save();
+}
+
+bool TaskFiles::AddCompletedItem(const std::string& file, const CompletedItem& item) {
     Session session(*this, file);
     XmlDocument* document = session.Open(true);
     if (document == nullptr) {
         return false;
     }
-    if (completed) {
-        document->FindElement(kItem);
-        if (!document->InsertElement(kItem)) {
-            return false;
+    document->FindElement(kItem);
+    if (!document->InsertElement(kItem)) {
+        return false;
+    }
+    document->SetAttribute("name", item.name);
+    document->SetAttribute("size", item.size);
+    document->SetAttribute("type", item.type);
+    document->SetAttribute("frmPge", item.frmPge);
+    document->SetAttribute("fileLink", item.fileLink);
+    document->SetAttribute("path", item.path);
+    document->SetAttribute("cmpTime", item.cmpTime);
+    return session.Save();
+}
+
+bool TaskFiles::ApplyDownloadChanges(const std::string& file, const std::vector<DownloadChange>& changes) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open(true);
+    if (document == nullptr) {
+        return false;
+    }
+    for (const DownloadChange& change : changes) {
+        document->Rewind();
+        document->FindElement();
+        document->EnterElement();
+        switch (change.kind) {
+            case DownloadChange::Kind::Add:
+                if (!AppendTask(*document, change.task)) {
+                    return false;
+                }
+                break;
+            case DownloadChange::Kind::Update:
+                if (FindItem(*document, "frmPge", change.task.frmPge)) {
+                    WriteTaskFields(*document, change.task, false);
+                }
+                break;
+            case DownloadChange::Kind::Delete:
+                if (FindItem(*document, "frmPge", change.task.frmPge)) {
+                    document->RemoveElement();
+                }
+                break;
         }
-        CompletedItem item = MakeCompletedItem(task);
-        document->SetAttribute("name", item.name);
-        document->SetAttribute("size", item.size);
-        document->SetAttribute("type", item.type);
-        document->SetAttribute("frmPge", item.frmPge);
-        document->SetAttribute("fileLink", item.fileLink);
-        document->SetAttribute("path", item.path);
-        document->SetAttribute("cmpTime", item.cmpTime);
-    } else {
-        while (document->FindElement(kItem)) {
-        }
-        if (!document->AppendElement(kItem)) {
-            return false;
-        }
-        WriteTaskFields(*document, task, true);
     }
     return session.Save();
+}
+
+std::vector<CompletedItem> TaskFiles::ListCompleted(const std::string& file) {
+    std::vector<CompletedItem> items;
+    Session session(*this, file);
+    XmlDocument* document = session.Open();
+    while (document != nullptr && document->FindElement(kItem)) {
+        items.push_back({.name = document->GetAttribute("name"),
+                         .size = document->GetAttribute("size"),
+                         .type = document->GetAttribute("type"),
+                         .frmPge = document->GetAttribute("frmPge"),
+                         .fileLink = document->GetAttribute("fileLink"),
+                         .path = document->GetAttribute("path"),
+                         .cmpTime = document->GetAttribute("cmpTime")});
+    }
+    return items;
 }
 
 bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
@@ -405,57 +455,8 @@ std::vector<DownloadTask> TaskFiles::ListTasks(const std::string& file) {
     return tasks;
 }
 
-void TaskFiles::LoadCompletedList(const std::string& file, ListView& view) {
-    std::vector<CompletedItem> items;
-    {
-        Session session(*this, file);
-        XmlDocument* document = session.Open();
-        while (document != nullptr && document->FindElement(kItem)) {
-            items.push_back({.name = document->GetAttribute("name"),
-                             .size = document->GetAttribute("size"),
-                             .type = document->GetAttribute("type"),
-                             .frmPge = document->GetAttribute("frmPge"),
-                             .fileLink = {},
-                             .path = {},
-                             .cmpTime = document->GetAttribute("cmpTime")});
-        }
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        int row = view.InsertRow(static_cast<int>(i), items[i].name);
-        view.SetSubItemText(row, 1, FormatSize(SizeValue(items[i].size)));
-        view.SetSubItemText(row, 2, items[i].type);
-        view.SetSubItemText(row, 3, items[i].frmPge);
-        view.SetSubItemText(row, 4, items[i].cmpTime);
-    }
-}
-
-PageLocation TaskFiles::LocatePage(const std::string& programDirectory, const std::string& pageLink) {
-    if (ItemExists(programDirectory + kDownloadFileName, "frmPge", pageLink)) {
-        return kPageInDownloadList;
-    }
-    if (ItemExists(programDirectory + kCompletedFileName, "frmPge", pageLink)) {
-        return kPageCompleted;
-    }
-    return kPageNew;
-}
-
 CompletedItem TaskFiles::MakeCompletedItem(const DownloadTask& task) const {
-    CompletedItem item;
-    item.name = task.name;
-    item.size = task.size;
-    item.type = task.type;
-    item.frmPge = task.frmPge;
-    item.fileLink = task.fileLink;
-    item.path = task.path;
-    if (item.path.empty() || item.path.back() != '/') {
-        item.path += '/';
-    }
-    item.path += task.name + "." + task.type;
-    std::tm now = clock_();
-    char stamp[64];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &now);
-    item.cmpTime = stamp;
-    return item;
+    return FinishedItem(task, clock_());
 }
 
 }  // namespace tarvane

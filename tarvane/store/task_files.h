@@ -16,26 +16,8 @@ namespace tarvane {
 class ListView;
 class XmlDocument;
 
-// One finished download, as stored in an item of completed.xml. All texts are code page 936.
-struct CompletedItem {
-    std::string name;
-    std::string size;
-    std::string type;
-    std::string frmPge;
-    std::string fileLink;
-    std::string path;     // the finished file: folder, "/", name, ".", type
-    std::string cmpTime;  // "%Y-%m-%d %H:%M:%S", local time
-};
-
 inline constexpr char kDownloadFileName[] = "download.xml";
 inline constexpr char kCompletedFileName[] = "completed.xml";
-
-// Where LocatePage finds a page link.
-enum PageLocation : int {
-    kPageNew = 0,
-    kPageInDownloadList = 1,  // also when download.xml cannot be loaded
-    kPageCompleted = 2,
-};
 
 // The two task files: download.xml (one item per unfinished task) and completed.xml (one item
 // per finished download, newest first). Every operation takes the whole file, does one lookup or
@@ -84,13 +66,21 @@ public:
     // nothing matches.
     bool UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
                     const DownloadTask& task);
+    // One change of download.xml among several saved at once.
+    struct DownloadChange {
+        enum class Kind { Add, Update, Delete };
+        Kind kind = Kind::Update;
+        DownloadTask task;  // Delete: its page
+    };
+    // Makes the changes in order and saves once. A change whose item is missing is passed over. False
+    // when the file could not be written; then none of them is in it.
+    bool ApplyDownloadChanges(const std::string& file, const std::vector<DownloadChange>& changes);
+    // Inserts a finished entry before the first one, as it is.
+    bool AddCompletedItem(const std::string& file, const CompletedItem& item);
+    // Every entry of completed.xml, in file order.
+    std::vector<CompletedItem> ListCompleted(const std::string& file);
     // Every item of download.xml, in file order.
     std::vector<DownloadTask> ListTasks(const std::string& file);
-    // Adds one row per item of completed.xml (five columns), in file order.
-    void LoadCompletedList(const std::string& file, ListView& view);
-    // Whether a page link is already a task (1), already downloaded (2) or new (0). The program
-    // directory ends in "/".
-    PageLocation LocatePage(const std::string& programDirectory, const std::string& pageLink);
 
     // The completed.xml record a finished task becomes.
     CompletedItem MakeCompletedItem(const DownloadTask& task) const;

@@ -1,4 +1,5 @@
 #include "tarvane/dialogs/completed_list_dialog.h"
+#include "tarvane/engine/finished_item.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ namespace {
 class CompletedListDialogTest : public DialogTest {
 protected:
     static std::string Page(int n) { return "http://game.localhost/" + std::to_string(n) + ".htm"; }
-    std::string Completed() const { return temp_.File("completed.xml"); }
+    bool Listed(int page) const { return tasks_.LocatePage(Page(page)) == kPageCompleted; }
     std::string FileOf(const std::string& name) const { return temp_.path().string() + "/" + name; }
 
     // Items go in at the top, so the last one added is row 0.
@@ -36,12 +37,13 @@ protected:
         if (fileExists) {
             WriteFile(platform::Utf8FromAnsi(task.path + "/" + name + "." + type), "data");
         }
-        ASSERT_TRUE(files_.AddItem(Completed(), task, true));
+        // As a task that finishes: on top.
+        tasks_.Finish(tasks_.Add(EntryFromStored(task)), FinishedItem(task, {}));
     }
 
     void Open() {
         pane_ = std::make_unique<CompletedListDialog>(
-            environment_, CompletedListPorts{files_, messages_, clipboard_, desktop_, starter_, confirmation_});
+            environment_, CompletedListPorts{tasks_, messages_, clipboard_, desktop_, starter_, confirmation_});
     }
     void Run(int row, int command) {
         pane_->List()->selectRow(row);
@@ -141,38 +143,32 @@ TEST_F(CompletedListDialogTest, DeleteFollowsTheAnswerRemovesTheClickedRowAndThe
     };
     remove(2, kDeleteCancel);
     EXPECT_EQ(pane_->List()->rowCount(), 4);
-    EXPECT_TRUE(files_.ItemExists(Completed(), "frmPge", Page(2)));
+    EXPECT_TRUE(Listed(2));
     remove(2, kDeleteWithFile);
     EXPECT_EQ(pane_->List()->rowCount(), 3);
-    EXPECT_FALSE(files_.ItemExists(Completed(), "frmPge", Page(2)));
+    EXPECT_FALSE(Listed(2));
     EXPECT_FALSE(std::filesystem::exists(FileOf("remove.zip")));
     remove(2, kDeleteKeepFile);
     EXPECT_EQ(pane_->List()->rowCount(), 2);
-    EXPECT_FALSE(files_.ItemExists(Completed(), "frmPge", Page(1)));
+    EXPECT_FALSE(Listed(1));
     EXPECT_TRUE(std::filesystem::exists(FileOf("keep.zip")));
 
     remove(1, kDeleteWithFile);
     ASSERT_EQ(pane_->List()->rowCount(), 1);
     EXPECT_EQ(pane_->List()->item(0, 0)->text(), QStringLiteral("newer"));
-    EXPECT_EQ(files_.GetItemField(Completed(), "frmPge", Page(3), "name"), "older");
+    EXPECT_EQ(tasks_.FinishedTasks().front().name, "older");
     EXPECT_FALSE(std::filesystem::exists(FileOf("newer.zip")));
     EXPECT_TRUE(std::filesystem::exists(FileOf("older.zip")));
     EXPECT_EQ(confirmation_.asked, 4);
 
-    // An item that cannot be removed keeps its row and its file; a file that cannot be removed is
-    // named once its item has gone.
-    WithFilesLimitedTo(10, [&] { remove(0, kDeleteWithFile); });
-    EXPECT_EQ(pane_->List()->rowCount(), 1);
-    EXPECT_TRUE(std::filesystem::exists(FileOf("older.zip")));
+    // A file that cannot be removed is named once its entry has gone.
     std::filesystem::remove(FileOf("older.zip"));
     std::filesystem::create_directory(FileOf("older.zip"));
     remove(0, kDeleteWithFile);
     EXPECT_EQ(pane_->List()->rowCount(), 0);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{AnsiLiteral("无法从已完成列表中删除这一项：无法写入 ") + Completed() +
-                                            AnsiLiteral("（程序文件夹只读或磁盘已满）。"),
-                                        AnsiLiteral("已从列表中删除，但文件无法删除：") + FileOf("older.zip") +
-                                            AnsiLiteral("（这是一个文件夹）。")}));
+    EXPECT_FALSE(Listed(3));
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{AnsiLiteral("已从列表中删除，但文件无法删除：") +
+                                                        FileOf("older.zip") + AnsiLiteral("（这是一个文件夹）。")}));
 }
 
 TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {

@@ -12,7 +12,7 @@
 #include "platform/settings_file.h"
 #include "tarvane/dialogs/dialog_environment.h"
 #include "tarvane/dialogs/dialog_text.h"
-#include "tarvane/store/task_files.h"
+#include "tarvane/engine/task_book.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarvane::test {
@@ -24,7 +24,6 @@ protected:
         environment_.programDirectory = temp_.Directory();
         environment_.applicationName = "tarvane";
         environment_.desktopFolder = "/home/user/" + AnsiLiteral("桌面");
-        files_.EnsureTaskFiles(temp_.Directory());
     }
 
     std::string Config() const { return temp_.File("config.ini"); }
@@ -65,7 +64,7 @@ protected:
     }
 
     DialogEnvironment environment_;
-    TaskFiles files_;
+    TaskBook tasks_;
     FakeMessages messages_;
     FakeFolderPicker folders_;
 };

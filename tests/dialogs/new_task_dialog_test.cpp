@@ -1,4 +1,5 @@
 #include "tarvane/dialogs/new_task_dialog.h"
+#include "tarvane/engine/finished_item.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@ protected:
         callbacks.selectTaskRow = [this](const std::string& page) { selected_.push_back(page); };
         callbacks.showCompletedItem = [this](const std::string& page) { shownCompleted_.push_back(page); };
         auto dialog =
-            std::make_unique<NewTaskDialog>(environment_, NewTaskPorts{messages_, folders_, files_}, callbacks);
+            std::make_unique<NewTaskDialog>(environment_, NewTaskPorts{messages_, folders_, tasks_}, callbacks);
         dialog->show();
         return dialog;
     }
@@ -95,9 +96,9 @@ TEST_F(NewTaskDialogTest, KnownAddressesCloseTheDialogAndStillReorderTheRecentFo
     const std::string completed = "http://game.quellora.localhost/2.htm";
     DownloadTask task;
     task.frmPge = kPage;
-    ASSERT_TRUE(files_.AddItem(temp_.File("download.xml"), task, false));
+    tasks_.Load({EntryFromStored(task)}, {});
     task.frmPge = completed;
-    ASSERT_TRUE(files_.AddItem(temp_.File("completed.xml"), task, true));
+    tasks_.Load({}, {FinishedItem(task, {})});
     SetRecent({"/first", "/second", "/third"});
 
     auto dialog = Open();

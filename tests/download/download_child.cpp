@@ -16,11 +16,10 @@ int main(int argc, char** argv) {
         tarvane::test::EngineHarness engine(argv[1], argv[2]);
         // Saved often, so that kills fall between saves of the count and the segment map alike.
         engine.context.saveIntervalMs = 200;
-        if (engine.files.LocatePage(argv[1], argv[3]) == tarvane::kPageNew) {
+        if (engine.LocatePage(argv[3]) == tarvane::kPageNew) {
             engine.AddPage(argv[3], argv[4]);
         } else {
-            engine.commands.ListStoredTasks();
-            engine.commands.StartTask(engine.Task(0));
+            engine.StartTask(engine.Task(0));
         }
         status = engine.WaitIdle(std::chrono::seconds(120)) ? 0 : 1;
     }

@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "tarvane/core/engine_assembly.h"
 #include "tarvane/engine/task_columns.h"
+#include "tarvane/engine/task_fields.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_site.h"
@@ -36,7 +37,7 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
 }
 
 // Desktop ports that record what the engine asked for.
-struct RecordingPorts : SoundPlayer, TaskEnds, FakeMessages, FakeClipboard, FakeDesktop {
+struct RecordingPorts : SoundPlayer, TaskEnds, FakeClipboard, FakeDesktop {
     void PlayCompletionSound() override { ++sounds; }
     void Finished(const std::string& file, const std::string& folder) override { Ended(file + " in " + folder); }
     void FailedForGood(const std::string& name, const std::string& reason) override { Ended(name + ": " + reason); }
@@ -93,10 +94,10 @@ public:
     EngineHarness(const std::string& directory, const std::string& officialHost, std::chrono::seconds stall = 1s)
         : EngineAssembly(
               EngineSetup{directory, officialHost, "quellora.localhost", {stall, {50ms, 100ms, 150ms, 200ms, 250ms}}},
-              EnginePorts{ports, ports, ports, ports, &ports}) {
+              EnginePorts{ports, ports, ports, &ports}) {
         files.EnsureTaskFiles(directory);
+        LoadTasks();
     }
-    ~EngineHarness() { scheduler.Shutdown(std::chrono::seconds(5)); }
 
     // The task in `row` of the list.
     TaskId Task(int row) const { return list.KeyOfRow(row); }
@@ -155,13 +156,35 @@ protected:
                           .type = type};
         WriteFile(platform::Utf8FromAnsi(games_ + "/" + name + "." + type), partial);
         engine_->files.AddItem(engine_->DownloadFile(), task, false);
-        engine_->book.Add(EntryFromStored(task));
+        engine_->book.Load({EntryFromStored(task)}, {});
         return task.frmPge;
     }
+    // Sets a stored field of a listed task, in the book and in download.xml, as a hand-edited or
+    // older file would have it at the start.
+    void SetStored(const std::string& page, const std::string& field, const std::string& value) {
+        engine_->book.Update(engine_->FindTask(page), [&](TaskEntry& entry) {
+            DownloadTask record = StoredForm(entry);
+            for (const TaskField& stored : TaskFields()) {
+                if (field == stored.name) {
+                    stored.set(record, value);
+                }
+            }
+            TakeStored(entry, record);
+        });
+        engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", page, field, value);
+    }
+    // The program ended in order and started again on its files.
+    void Restart() {
+        engine_.reset();
+        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host());
+    }
+    // A field of the task files, once they hold every change made so far.
     std::string Stored(const std::string& page, const std::string& field) {
+        engine_->Flush();
         return engine_->files.GetItemField(engine_->DownloadFile(), "frmPge", page, field);
     }
     std::string Completed(const std::string& page, const std::string& field) {
+        engine_->Flush();
         return engine_->files.GetItemField(engine_->CompletedFile(), "frmPge", page, field);
     }
     bool IsCompleted(const std::string& page) { return !Completed(page, "frmPge").empty(); }

@@ -42,7 +42,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
         site_.AddScriptedFile("/h/" + c.name, c.answers);
         size_t size = c.partial.empty() ? c.answers.front().bytes.size() : bytes.size();
         pages.push_back(Store(c.name, "/h/" + c.name, size, std::to_string(c.partial.size()), c.partial, c.type));
-        engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", pages.back(), "etag", "\"t\"");
+        SetStored(pages.back(), "etag", "\"t\"");
     }
     for (int row = 0; row < 6; ++row) {
         engine_->commands.StartTask(engine_->Task(row));
@@ -101,7 +101,7 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
         return Stored(deleted, "fileLink") == site_.Url("/new/g2.zip") &&
                ParseByteCount(Stored(deleted, "downloadedSize")) > 120000;
     }));
-    engine_->commands.DeleteTask(engine_->commands.FindTask(deleted));
+    EXPECT_EQ(engine_->commands.DeleteTask(engine_->commands.FindTask(deleted)), DeleteOutcome::Deleted);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/g2.rar"));
     for (const char* name : {"g1.zip", "g2.zip"}) {
         EXPECT_EQ(Game(name), mine);
@@ -126,7 +126,7 @@ TEST_F(DownloadTest, ADamagedArchiveOrAWrongDigestFailsKeepsTheFileAndStartsOver
     site_.AddFile("/d/stored.bin", zip);
     std::vector<std::string> pages{Store("killed", "/d/killed.zip", zip.size(), size, flip(zip), "zip"),
                                    Store("stored", "/d/stored.bin", zip.size(), size, zip)};
-    engine_->files.SetItemField(engine_->DownloadFile(), "frmPge", pages[1], "digest", wrong);
+    SetStored(pages[1], "digest", wrong);
     // The probe and the first transfer get the damaged bytes, every later request the good ones.
     site_.AddScriptedFile("/d/bad.zip", {{flip(zip)}, {flip(zip)}, {zip}});
     site_.AddScriptedFile("/d/bad7.7z", {{flip(seven)}, {flip(seven)}, {seven}});

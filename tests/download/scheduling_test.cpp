@@ -89,13 +89,13 @@ TEST_F(DownloadTest, LinksAreTakenAtOnceAndLookedUpByTheirWorkers) {
     ASSERT_TRUE(WaitFlag({failing}) && engine_->WaitIdle());
     EXPECT_NE(Stored(failing, "error").find(site_.Host()), std::string::npos);
     EXPECT_EQ(engine_->list.Tip(0), Stored(failing, "error"));
-    EXPECT_TRUE(engine_->ports.shown.empty());
 
     site_.AddFile("/files/held.rar", MakeFileBytes(5000, 40));
     site_.HoldParseReplies();
     std::string page = Add("/files/held.rar", "held");
     EXPECT_EQ(engine_->list.SubItemText(1, kColumnTimeLeft), platform::AnsiFromUtf8("解析中"));
-    EXPECT_EQ(engine_->files.LocatePage(temp_.Directory(), page), kPageInDownloadList);
+    // Saved before the service answers.
+    EXPECT_EQ(Stored(page, "frmPge"), page);
     site_.ReleaseStalls();
     ASSERT_TRUE(WaitCompleted({page}));
     EXPECT_EQ(Completed(page, "path"), games_ + "/held.rar");
@@ -112,9 +112,17 @@ TEST_F(DownloadTest, CommandsOnStoredTasks) {
     task.frmPge += "?empty";
     task.flag = "";
     engine_->files.AddItem(engine_->DownloadFile(), task, false);
-    engine_->commands.ListStoredTasks();
+    task.frmPge += "?failed";
+    task.flag = "3";
+    engine_->files.AddItem(engine_->DownloadFile(), task, false);
+    Restart();
+    // Not running at the start: paused, whatever the stored flag said, unless it failed. A failed
+    // task can be started again.
     EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(0)), 2);
-    EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(1)), -1);
+    EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(1)), 2);
+    EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(2)), 3);
+    ASSERT_FALSE(engine_->commands.MenuFor(engine_->Task(2)).empty());
+    EXPECT_TRUE(engine_->commands.MenuFor(engine_->Task(2))[0].enabled);
 
     engine_->commands.CopyLink(engine_->Task(0));
     EXPECT_EQ(engine_->ports.texts, std::vector<std::string>{"http://files.example.localhost/stored.rar"});
@@ -125,17 +133,14 @@ TEST_F(DownloadTest, CommandsOnStoredTasks) {
     EXPECT_EQ(engine_->ports.webPages, std::vector<std::string>{GamePage("9")});
     EXPECT_EQ(engine_->ports.openedFolders, std::vector<std::string>{games_ + "/"});
     EXPECT_EQ(engine_->ports.shownFiles, std::vector<std::string>{games_ + "/stored.rar"});
-    EXPECT_EQ(engine_->list.RowOf(engine_->commands.FindTask(task.frmPge)), 1);
+    EXPECT_EQ(engine_->list.RowOf(engine_->commands.FindTask(task.frmPge)), 2);
 
-    // Cancel keeps everything; OK removes item, row and file.
-    engine_->ports.answer = MessageAnswer::Cancel;
-    engine_->commands.DeleteTask(engine_->Task(0));
+    // A delete removes item, row and file.
+    EXPECT_EQ(engine_->commands.DeleteTask(engine_->Task(0)), DeleteOutcome::Deleted);
     EXPECT_EQ(engine_->list.RowCount(), 2);
-    engine_->ports.answer = MessageAnswer::Ok;
-    engine_->commands.DeleteTask(engine_->Task(0));
-    EXPECT_EQ(engine_->list.RowCount(), 1);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/stored.rar"));
-    EXPECT_EQ(engine_->list.RowOf(engine_->commands.FindTask(task.frmPge)), 0);
+    EXPECT_EQ(Stored(GamePage("9"), "frmPge"), "");
+    EXPECT_EQ(engine_->list.RowOf(engine_->commands.FindTask(task.frmPge)), 1);
 }
 
 TEST_F(DownloadTest, ProxyWithTheRightPasswordDownloadsAndTheWrongOneFails) {

@@ -114,6 +114,7 @@ TEST_F(HandoffTest, RecordWithDefaultProxyTakesItFromTheSettings) {
     std::string page = StallingPage(4);
     dialog_->OnCopyData(0, {page, "named", "agent/1", 1});
     ASSERT_TRUE(SpinUntil([&] { return dialog_->intakeJobs().Idle(); }));
+    ASSERT_TRUE(dialog_->engine().Flush());
     TaskFiles& files = dialog_->engine().files;
     std::string download = directory_ + kDownloadFileName;
     EXPECT_EQ(files.GetItemField(download, "frmPge", page, "prxIP"), "127.0.0.9");
@@ -139,7 +140,7 @@ TEST_F(HandoffTest, BurstOfSecondStartsWhileDownloadsFinishKeepsEveryTaskOnce) {
     TaskFiles& files = dialog_->engine().files;
     auto allCompleted = [&] {
         for (int i = 0; i < kLinks; ++i) {
-            if (files.LocatePage(directory_, Page(100 + i)) != kPageCompleted) {
+            if (dialog_->engine().LocatePage(Page(100 + i)) != kPageCompleted) {
                 return false;
             }
         }
@@ -152,7 +153,9 @@ TEST_F(HandoffTest, BurstOfSecondStartsWhileDownloadsFinishKeepsEveryTaskOnce) {
     }
     // The finished rows leave with the list's next repaint.
     EXPECT_TRUE(SpinUntil([&] { return dialog_->model().rowCount() == 0; }));
+    ASSERT_TRUE(dialog_->engine().Flush());
     EXPECT_TRUE(files.ListTasks(directory_ + kDownloadFileName).empty());
+    EXPECT_EQ(files.ListCompleted(directory_ + kCompletedFileName).size(), static_cast<std::size_t>(kLinks));
     for (int i = 0; i < kLinks; ++i) {
         EXPECT_TRUE(ReadFile(games + "/burst" + std::to_string(i) + ".bin") ==
                     MakeFileBytes(30000 + 1000 * i, static_cast<unsigned>(i)))

@@ -51,6 +51,7 @@ TEST_F(MainDialogTest, StartUpOrder) {
     EXPECT_EQ(dialog->model().Text(0, kColumnPage), Page(9));
     EXPECT_EQ(dialog->model().Text(1, kColumnPage), page);
     EXPECT_EQ(dialog->model().Text(2, kColumnPage), handedOver);
+    ASSERT_TRUE(dialog->engine().Flush());
     EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", page, "agent"),
               kDefaultAgent);
 }
@@ -77,11 +78,11 @@ TEST_F(MainDialogTest, DamagedTaskFileAndUnwritableSchemeHandlerAreSaidAndLinksA
         });
     }));
     WriteFile(directory_ + kDownloadFileName, "garbage");
-    WriteFile(directory_ + kCompletedFileName, "garbage");
     dialog->OnCopyData(0, {StallingPage(5), "", "", 0});
     EXPECT_TRUE(SpinUntil([&] { return dialog->model().rowCount() == 3; }));
-    ASSERT_TRUE(SpinUntil([&] { return shell_.messages.size() == 4; }));
-    EXPECT_NE(shell_.messages[3].find("completed.xml 在程序运行时被损坏"), std::string::npos);
+    ASSERT_TRUE(SpinUntil([&] { return shell_.messages.size() == 3; }));
+    EXPECT_NE(shell_.messages[2].find("download.xml 在程序运行时被损坏"), std::string::npos);
+    ASSERT_TRUE(dialog->engine().Flush());
     for (int page : {3, 4, 5}) {
         EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", Page(page), "frmPge"),
                   Page(page));

@@ -192,7 +192,7 @@ TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
             WriteFile(download_, broken);
         }
         EXPECT_TRUE(files_.ItemExists(download_, "frmPge", "p"));
-        EXPECT_EQ(files_.LocatePage(temp_.Directory(), "p"), kPageInDownloadList);
+        EXPECT_FALSE(files_.ApplyDownloadChanges(download_, {{TaskFiles::DownloadChange::Kind::Add, SampleTask("q")}}));
         EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "p", "flag", "2"));
         EXPECT_FALSE(files_.AddItem(download_, SampleTask("q"), false));
         EXPECT_FALSE(files_.UpdateTask(download_, "frmPge", "p", SampleTask("p")));
@@ -246,18 +246,18 @@ TEST_F(TaskFilesTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(files_.GetItemField(download_, "frmPge", "q", "flag"), "2");
     RepairTaskFiles(files_, temp_.Directory());  // as at start: completed.xml is held from now on
     WriteFile(completed_, "garbage");
-    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "new"), kPageNew);
+    EXPECT_FALSE(files_.ItemExists(completed_, "frmPge", "new"));
     EXPECT_EQ(aside.size(), 2u);
 
     // Removed meanwhile: written again with what the program holds.
     std::filesystem::remove(download_);
-    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "new"), kPageNew);
+    EXPECT_FALSE(files_.ItemExists(download_, "frmPge", "new"));
     EXPECT_TRUE(files_.SetItemField(download_, "frmPge", "q", "flag", "3"));
     EXPECT_EQ(files_.ListTasks(download_).size(), 2u);
     EXPECT_EQ(aside.size(), 3u);
 }
 
-TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFilesAndPagesAreFoundInBoth) {
+TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFilesAndChangesGoInOneSave) {
     WriteFile(completed_, "<completed>\r\n<item frmPge=\"kept\"/>\r\n</completed>");
     WriteFile(download_ + ".tmp-abc123", "left by a killed save");
     WriteFile(download_ + ".tmp-keep", "not a save's temporary");
@@ -270,9 +270,19 @@ TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFilesAndPagesAreFoundInBo
     ASSERT_EQ(stat(download_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
 
-    ASSERT_TRUE(files_.AddItem(download_, SampleTask("p"), false));
-    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "p"), kPageInDownloadList);
-    EXPECT_EQ(files_.LocatePage(temp_.Directory(), "kept"), kPageCompleted);
+    // Several changes in one save, in order; an item that is not there is passed over.
+    using Kind = TaskFiles::DownloadChange::Kind;
+    DownloadTask changed = SampleTask("p");
+    changed.flag = "3";
+    ASSERT_TRUE(files_.ApplyDownloadChanges(download_, {{Kind::Add, SampleTask("p")},
+                                                        {Kind::Add, SampleTask("gone")},
+                                                        {Kind::Update, changed},
+                                                        {Kind::Delete, SampleTask("gone")},
+                                                        {Kind::Update, SampleTask("missing")},
+                                                        {Kind::Delete, SampleTask("missing")}}));
+    ASSERT_EQ(files_.ListTasks(download_).size(), 1u);
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p", "flag"), "3");
+    EXPECT_EQ(files_.ListCompleted(completed_).front().frmPge, "kept");
     EXPECT_FALSE(files_.EnsureTaskFiles(temp_.Directory() + "missing-folder/"));
 }
 

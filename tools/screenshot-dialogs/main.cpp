@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     app.processEvents();
     bool ok = Save(main, output + "/completed-pane.png");
 
-    NewTaskDialog dialog(DialogEnvironment{directory, "tarvane", directory + "games"}, {quiet, folders, files}, {},
-                         &main);
+    NewTaskDialog dialog(DialogEnvironment{directory, "tarvane", directory + "games"}, {quiet, folders, main.engine()},
+                         {}, &main);
     qobject_cast<QLineEdit*>(dialog.Control(NewTaskDialog::kIdAddress))
         ->setText("http://game.quellora.localhost:8717/game/101.htm");
     dialog.show();

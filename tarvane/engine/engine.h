@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tarvane/engine/task_book.h"
+#include "tarvane/engine/task_commands.h"
+#include "tarvane/engine/task_menu.h"
+
+namespace tarvane {
+
+// The download engine as the window sees it: commands by task id, the tasks to follow, the settings
+// that reach running transfers. It answers with outcomes; the texts and the questions are the window's.
+class Engine : public TaskDirectory {
+public:
+    virtual TaskId AddTask(const AddTaskRequest& request) = 0;
+    virtual void StartTask(TaskId id) = 0;
+    virtual void PauseTask(TaskId id) = 0;
+    virtual DeleteOutcome DeleteTask(TaskId id) = 0;
+    // Empty when the task is not listed.
+    virtual std::vector<TaskMenuItem> MenuFor(TaskId id) const = 0;
+    // False for a command that is not the engine's (delete, play, open, properties).
+    virtual bool RunMenuCommand(int command, TaskId id) = 0;
+    virtual TaskId FindTask(const std::string& page) const = 0;
+    // The tasks, to follow by version.
+    virtual TaskBook& Tasks() = 0;
+
+    // KB/s for all transfers together; 0: none.
+    virtual void SetSpeedLimit(int64_t kilobytesPerSecond) = 0;
+    virtual int64_t SpeedLimit() const = 0;
+    virtual bool AnyRunning() const = 0;
+    virtual void PauseAll() = 0;
+};
+
+}  // namespace tarvane

@@ -1,0 +1,113 @@
+#include "tarvane/engine/task_book.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace tarvane::test {
+namespace {
+
+using Kind = StoreChange::Kind;
+
+TaskEntry Entry(const std::string& page) {
+    TaskEntry entry;
+    entry.page = page;
+    entry.name = page;
+    return entry;
+}
+
+std::vector<std::pair<Kind, std::string>> Taken(TaskBook& book) {
+    std::vector<std::pair<Kind, std::string>> taken;
+    for (const StoreChange& change : book.TakeStoreChanges(std::chrono::milliseconds(0))) {
+        taken.emplace_back(change.kind,
+                           change.kind == Kind::RemoveFinished ? change.finished.frmPge : change.task.frmPge);
+    }
+    return taken;
+}
+
+// Every follower sees every removal, whatever the others asked; the store changes come in the order
+// the book made them, and a change to a task that left the list (even if its page came back) is none.
+TEST(TaskBookTest, FollowersAndTheTaskFilesSeeEveryChangeInOrderByTaskId) {
+    TaskBook book;
+    book.Load({Entry("stored")}, {{.frmPge = "done", .path = "/games/done.bin"}});
+    uint64_t first = book.ChangesSince(0).version, second = first;
+    TaskId stored = book.Ids().front();
+    TaskId added = book.Add(Entry("page"));
+    EXPECT_TRUE(book.Update(added, [](TaskEntry& task) { task.done = 5; }));  // shown only
+    EXPECT_TRUE(book.Update(
+        added, [](TaskEntry& task) { task.counted = 7; }, Saving::Now));
+    EXPECT_TRUE(book.Remove(added));
+    TaskId again = book.Add(Entry("page"));
+    EXPECT_FALSE(book.Update(
+        added, [](TaskEntry& task) { task.name = "old worker"; }, Saving::Now));
+    EXPECT_TRUE(book.Finish(stored, {.frmPge = "stored", .path = "/games/stored.bin"}));
+    EXPECT_TRUE(book.RemoveFinished("done"));
+    EXPECT_FALSE(book.RemoveFinished("done"));
+
+    EXPECT_EQ(Taken(book), (std::vector<std::pair<Kind, std::string>>{{Kind::Add, "page"},
+                                                                      {Kind::Save, "page"},
+                                                                      {Kind::Remove, "page"},
+                                                                      {Kind::Add, "page"},
+                                                                      {Kind::Finish, "stored"},
+                                                                      {Kind::RemoveFinished, "done"}}));
+    auto seen = book.ChangesSince(first);
+    EXPECT_EQ(seen.removed, (std::vector<TaskId>{added, stored}));
+    ASSERT_EQ(seen.changed.size(), 1u);
+    EXPECT_EQ(seen.changed[0].id, again);
+    EXPECT_EQ(seen.changed[0].name, "page");
+    // A second follower, asking later, still sees both removals.
+    EXPECT_EQ(book.ChangesSince(second).removed, (std::vector<TaskId>{added, stored}));
+    EXPECT_TRUE(book.ChangesSince(seen.version).removed.empty());
+
+    EXPECT_EQ(book.LocatePage("page"), kPageInDownloadList);
+    EXPECT_EQ(book.LocatePage("stored"), kPageCompleted);
+    EXPECT_EQ(book.LocatePage("done"), kPageNew);
+    EXPECT_TRUE(book.IsFinishedFile("/games/stored.bin"));
+    EXPECT_FALSE(book.IsFinishedFile("/games/done.bin"));
+}
+
+// What download.xml stores of a task comes back as it was, and a task that was running at the end
+// starts paused; only a failed one keeps its reason.
+TEST(TaskBookTest, StoredTasksComeBackAsTheyWereButRunningOnesArePaused) {
+    DownloadTask stored{.frmPge = "p",
+                        .name = "n",
+                        .path = "/g",
+                        .size = "1e3",
+                        .downloadedSize = "12x",
+                        .prxIP = "127.0.0.1",
+                        .prxPort = 8080,
+                        .prxName = "u",
+                        .prxPwd = "w",
+                        .fileLink = "http://f/",
+                        .flag = "1",
+                        .type = "zip",
+                        .agent = "a",
+                        .etag = "\"e\"",
+                        .lastModified = "d",
+                        .error = "old",
+                        .digest = "sha-256=:x:"};
+    TaskEntry entry = EntryFromStored(stored);
+    EXPECT_EQ(entry.state, kStatePaused);
+    EXPECT_EQ(entry.size, 1);  // one reading of a count everywhere: its leading digits
+    EXPECT_EQ(entry.counted, 12);
+    EXPECT_EQ(entry.failure, "");
+    DownloadTask back = StoredForm(entry);
+    EXPECT_EQ(back.flag, "2");
+    EXPECT_EQ(back.size, "1");
+    EXPECT_EQ(back.downloadedSize, "12");
+    back.flag = stored.flag;
+    back.size = stored.size;
+    back.downloadedSize = stored.downloadedSize;
+    back.error = stored.error;
+    EXPECT_EQ(back, stored);
+
+    stored.flag = "3";
+    stored.size = "";
+    entry = EntryFromStored(stored);
+    EXPECT_EQ(entry.state, kStateFailed);
+    EXPECT_EQ(StoredForm(entry).error, "old");
+    EXPECT_EQ(StoredForm(entry).size, "");
+}
+
+}  // namespace
+}  // namespace tarvane::test
