@@ -167,10 +167,11 @@ SettingsChanges& SettingsChanges::MaxConnections(int count) {
 }
 
 SettingsChanges& SettingsChanges::MaxSpeed(long long kbPerSecond) {
-    kbPerSecond = std::clamp<long long>(kbPerSecond, 0, keys::kMostSpeed);
-    if (kbPerSecond > 0) {
+    // Only a limit stored as asked is one the tray may switch back to.
+    if (kbPerSecond > 0 && kbPerSecond <= keys::kMostSpeed) {
         Set(keys::kOptions, keys::kLastMaxSpeed, std::to_string(kbPerSecond));
     }
+    kbPerSecond = std::clamp<long long>(kbPerSecond, 0, keys::kMostSpeed);
     return Set(keys::kOptions, keys::kMaxSpeed, std::to_string(kbPerSecond));
 }
 

@@ -74,7 +74,8 @@ public:
     SettingsChanges& LoadDefaultPxy(bool on);
     SettingsChanges& MaxTaskNum(std::string_view text);
     SettingsChanges& MaxConnections(int count);  // kept within 1 to 16
-    // Kept within 0 to kMostSpeed; a limit other than none is also kept as the last one.
+    // Kept within 0 to kMostSpeed; a limit other than none that needs no clamp is also kept as the
+    // last one.
     SettingsChanges& MaxSpeed(long long kbPerSecond);
     SettingsChanges& DefaultPath(std::string_view folder);
     SettingsChanges& DefaultProxy(const ProxySettings& proxy);

@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <string>
 
 #include "platform/settings.h"
 #include "platform/settings_keys.h"
@@ -94,6 +96,14 @@ void OptionsDialog::Build() {
                             platform::settings::kFewestConnections, platform::settings::kMostConnections);
     label("总下载限速（KB/s，0 为不限）：", 22, 160 + 2 * kRow);
     maxSpeed_ = edit(kIdMaxSpeed, 160, 159 + 2 * kRow, 50, 12);
+    // These fields take only numbers that can be stored as they are, and show which.
+    auto range = [&](QLineEdit* field, long long lower, long long upper, int x, int y) {
+        field->setValidator(new QIntValidator(static_cast<int>(lower), static_cast<int>(upper), field));
+        label(("（" + std::to_string(lower) + "-" + std::to_string(upper) + "）").c_str(), x, y);
+    };
+    range(maxConnections_, platform::settings::kFewestConnections, platform::settings::kMostConnections, 175,
+          160 + kRow);
+    range(maxSpeed_, 0, platform::settings::kMostSpeed, 214, 160 + 2 * kRow);
 
     label("文件默认保存到：", 22, 180 + 2 * kRow);
     defaultPath_ = edit(kIdDefaultPath, 22, 198 + 2 * kRow, 215, 15);
@@ -153,7 +163,24 @@ void OptionsDialog::AutostartClicked(bool checked) {
     }
 }
 
+bool OptionsDialog::InRange(QLineEdit* field, const std::string& utf8Text) {
+    if (field->hasAcceptableInput()) {
+        return true;
+    }
+    ShowMessage(utf8Text.c_str());
+    field->setFocus();
+    field->selectAll();
+    return false;
+}
+
 void OptionsDialog::accept() {
+    // A number outside its range is not stored as another one: the user corrects it.
+    namespace keys = platform::settings;
+    if (!InRange(maxConnections_, "每个任务最多连接数须在 " + std::to_string(keys::kFewestConnections) + " 到 " +
+                                      std::to_string(keys::kMostConnections) + " 之间。") ||
+        !InRange(maxSpeed_, "总下载限速须在 0 到 " + std::to_string(keys::kMostSpeed) + " KB/s 之间（0 为不限）。")) {
+        return;
+    }
     platform::Settings settings(environment_.programDirectory);
     platform::SettingsChanges changes(settings);
     changes.PlayAudioCmp(playAudio_->isChecked())

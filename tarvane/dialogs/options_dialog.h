@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <functional>
 #include <map>
+#include <string>
 
 #include "tarvane/dialogs/autostart_entry.h"
 #include "tarvane/dialogs/dialog_environment.h"
@@ -59,6 +60,8 @@ private:
     void Browse();
     void AutostartClicked(bool checked);
     void ShowMessage(const char* utf8Text);
+    // Whether the field holds a number of its range; if not, says `utf8Text` and puts the user there.
+    bool InRange(QLineEdit* field, const std::string& utf8Text);
 
     DialogEnvironment environment_;
     OptionsPorts ports_;

@@ -23,6 +23,10 @@ namespace tarvane {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
+// Entries that come to more than this many times the archive's size, and to more than the floor,
+// make a compression bomb: reading it through would hold a core, a pause and the program's end.
+constexpr std::int64_t kMostOutputRatio = 1000;
+constexpr std::int64_t kOutputFloor = std::int64_t{100} << 20;
 
 // The raw file as libarchive asks for it, with the bytes from the start onwards fed once, in order,
 // to the whole-file checks: the reader seeks (7z and zip keep their index at the end), so only the
@@ -178,15 +182,22 @@ ZipEnd FindZipEnd(int fd, std::int64_t size) {
     return ZipEnd::Missing;
 }
 
+enum class EntriesRead { Through, Stopped, TooLarge };
+
 // Reads every entry's data through; an entry the reader cannot test leaves the others to be read.
-void ReadEntries(archive* a, bool& damaged, bool& untestable) {
+// A small file is read at the start, so the stop is looked at between the blocks the entries give.
+EntriesRead ReadEntries(archive* a, const Source& source, std::int64_t mostOutput, bool& damaged, bool& untestable) {
     if (archive_read_open1(a) != ARCHIVE_OK) {
         untestable = true;
-        return;
+        return EntriesRead::Through;
     }
     archive_entry* entry = nullptr;
     int result = ARCHIVE_OK;
+    std::int64_t output = 0;
     while ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+        if (source.stopped()) {
+            return EntriesRead::Stopped;
+        }
         if (archive_entry_is_encrypted(entry)) {
             untestable = true;
             continue;
@@ -195,6 +206,13 @@ void ReadEntries(archive* a, bool& damaged, bool& untestable) {
         size_t size = 0;
         la_int64_t offset = 0;
         while ((result = archive_read_data_block(a, &block, &size, &offset)) == ARCHIVE_OK) {
+            if (source.stopped()) {
+                return EntriesRead::Stopped;
+            }
+            output += static_cast<std::int64_t>(size);
+            if (output > mostOutput) {
+                return EntriesRead::TooLarge;
+            }
         }
         if (result == ARCHIVE_FAILED) {
             untestable = true;  // a method or encryption it does not read
@@ -209,6 +227,7 @@ void ReadEntries(archive* a, bool& damaged, bool& untestable) {
         damaged = archive_format(a) != 0;
         untestable = untestable || !damaged;
     }
+    return EntriesRead::Through;
 }
 
 }  // namespace
@@ -264,7 +283,11 @@ ArchiveVerdict ArchiveCheck::Run(const std::atomic<bool>& stop, const Progress& 
     bool damaged = false;
     bool untestable = volume;  // one part of a set reads as cut off; only a digest can judge it
     if (!volume) {
-        ReadEntries(a, damaged, untestable);
+        std::int64_t mostOutput = std::max<std::int64_t>(kOutputFloor, kMostOutputRatio * info.st_size);
+        // Ended by its size before the stop was seen: the check came to its verdict.
+        if (ReadEntries(a, source, mostOutput, damaged, untestable) == EntriesRead::TooLarge) {
+            return ArchiveVerdict::Untestable;
+        }
     }
     if (source.stopped()) {
         return ArchiveVerdict::Stopped;

@@ -13,7 +13,7 @@ namespace tarvane {
 enum class ArchiveVerdict {
     Good,
     Damaged,     // a CRC or digest mismatch, or data cut off
-    Untestable,  // encrypted entries, one volume of a set, a format or method the reader lacks
+    Untestable,  // encrypted entries, one volume of a set, a format or method the reader lacks, a bomb
     Stopped,     // the stop flag was raised
 };
 

@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/codepage.h"
 
@@ -16,6 +19,21 @@ namespace {
 
 bool AllZero(const char* data, size_t bytes) {
     return std::all_of(data, data + bytes, [](char c) { return c == 0; });
+}
+
+// The stretches below `size` that hold no blocks on the disk, as [start, end).
+std::vector<std::pair<off_t, off_t>> Holes(int fd, off_t size) {
+    std::vector<std::pair<off_t, off_t>> holes;
+    for (off_t at = 0; at < size;) {
+        off_t hole = lseek(fd, at, SEEK_HOLE);
+        if (hole < 0 || hole >= size) {
+            break;
+        }
+        off_t data = lseek(fd, hole, SEEK_DATA);
+        at = data < 0 || data > size ? size : data;
+        holes.emplace_back(hole, at);
+    }
+    return holes;
 }
 
 }  // namespace
@@ -124,13 +142,35 @@ bool DataFile::CompareBlock(Cursor& cursor) {
     return false;
 }
 
+// A reservation that fails leaves the disk as it found it.
 DataFile::ReserveResult DataFile::Reserve(int64_t size) {
+    struct stat before {};
+    if (fstat(fd_.get(), &before) != 0) {
+        error_ = errno;
+        return ReserveResult::Unsupported;
+    }
+    // ext4 keeps what a refused fallocate got, so one that cannot fit is not tried.
+    int64_t missing = size - static_cast<int64_t>(before.st_blocks) * 512;
+    struct statvfs disk {};
+    if (missing > 0 && fstatvfs(fd_.get(), &disk) == 0 &&
+        missing > static_cast<int64_t>(disk.f_bavail) * static_cast<int64_t>(disk.f_frsize)) {
+        return ReserveResult::NoRoom;
+    }
+    std::vector<std::pair<off_t, off_t>> holes = Holes(fd_.get(), before.st_size);
     // Mode 0 allocates what is missing and keeps every byte there; no fallback writes zeros.
     while (fallocate(fd_.get(), 0, 0, size) != 0) {
-        if (errno == EINTR) {
+        int error = errno;
+        if (error == EINTR) {
             continue;
         }
-        return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? ReserveResult::NoRoom
+        // What it took is given back: the file's old end and its holes.
+        if (Size() > before.st_size) {
+            (void)ftruncate(fd_.get(), before.st_size);
+        }
+        for (auto [start, end] : holes) {
+            (void)fallocate(fd_.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, start, end - start);
+        }
+        return error == ENOSPC || error == EDQUOT || error == EFBIG ? ReserveResult::NoRoom
                                                                     : ReserveResult::Unsupported;
     }
     return ReserveResult::Reserved;

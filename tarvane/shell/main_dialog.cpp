@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -215,6 +216,19 @@ void MainDialog::BuildControls() {
     list_ = new QTableView(this);
     list_->setObjectName(QStringLiteral("taskList"));
     list_->setGeometry(units.Rect(150, 101, 495, 296));
+    // Before the view hears of it: it would carry the highlight to a row the user never picked, and
+    // a command would then act on that task.
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
+        QItemSelectionModel* selection = list_->selectionModel();
+        int row = selection->currentIndex().row();
+        bool pickedGoes = row >= first && row <= last;
+        for (const QModelIndex& picked : selection->selectedRows()) {
+            pickedGoes = pickedGoes || (picked.row() >= first && picked.row() <= last);
+        }
+        if (pickedGoes) {
+            selection->clear();
+        }
+    });
     list_->setModel(&model_);
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);

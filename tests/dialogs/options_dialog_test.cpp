@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
 
 #include "dialog_fixture.h"
 #include "platform/desktop_entry.h"
+#include "platform/settings.h"
 #include "tarvane/dialogs/task_count_text.h"
 #include "tarvane/dialogs/up_down_buttons.h"
 
@@ -96,10 +99,46 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWh
         EXPECT_EQ(Read(field.section, field.key), field.stored) << field.key;
         EXPECT_EQ(Shown(*dialog, field.id), field.typed) << field.key;
     }
-    // A speed that is no number or below none is none; the last limit stays for the tray's switch.
-    Edit(*dialog, OptionsDialog::kIdMaxSpeed)->setText("-5");
+
+    // The limits take only what they can store as typed, in the ranges shown beside them: a sign or a
+    // digit too many cannot be typed, and a number outside the range is said instead of stored.
+    auto typed = [&](int id, const char* keys) {
+        QLineEdit* field = Edit(*dialog, id);
+        field->clear();
+        QTest::keyClicks(field, keys);
+        return field->text();
+    };
+    EXPECT_EQ(typed(OptionsDialog::kIdMaxSpeed, "-1"), "1");
+    EXPECT_EQ(typed(OptionsDialog::kIdMaxSpeed, "99999999"), "9999999");
+    QStringList labels;
+    for (QLabel* label : dialog->findChildren<QLabel*>()) {
+        labels << label->text();
+    }
+    EXPECT_TRUE(labels.contains(QString::fromUtf8("（1-16）")) && labels.contains(QString::fromUtf8("（0-1048576）")))
+        << labels.join('|').toStdString();
+    const std::vector<std::pair<int, const char*>> outside = {{OptionsDialog::kIdMaxConnections, "0"},
+                                                              {OptionsDialog::kIdMaxConnections, "17"},
+                                                              {OptionsDialog::kIdMaxSpeed, "1048577"},
+                                                              {OptionsDialog::kIdMaxSpeed, ""}};
+    for (const auto& [id, keys] : outside) {
+        messages_.shown.clear();
+        typed(OptionsDialog::kIdMaxConnections, "12");
+        typed(OptionsDialog::kIdMaxSpeed, "300");
+        typed(id, keys);
+        Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
+        ASSERT_EQ(messages_.shown.size(), 1u) << keys;
+        const std::string range = id == OptionsDialog::kIdMaxSpeed ? "0 到 1048576" : "1 到 16";
+        EXPECT_NE(messages_.shown[0].text.find(AnsiLiteral(range.c_str())), std::string::npos) << keys;
+        EXPECT_EQ(dialog->result(), QDialog::Rejected) << keys;
+    }
+    EXPECT_EQ(Read("options", "maxConnections"), "12");
+    EXPECT_EQ(Read("options", "maxSpeed"), "300");
+    // No limit is stored as none; the last limit stays for the tray's switch, and only a limit that
+    // was in force becomes it.
+    typed(OptionsDialog::kIdMaxSpeed, "0");
     Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
     EXPECT_EQ(Read("options", "maxSpeed"), "0");
+    EXPECT_TRUE(platform::Settings(environment_.programDirectory).SetMaxSpeed(99999999));
     EXPECT_EQ(Read("options", "lastMaxSpeed"), "300");
 }
 

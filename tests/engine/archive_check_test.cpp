@@ -1,7 +1,14 @@
-// Archives made here by bsdtar, read through whole, then damaged one byte or one cut at a time.
+// Archives made here by bsdtar or libarchive's writer, read through whole, then damaged one byte or one cut at a time.
+#include <archive.h>
+#include <archive_entry.h>
 #include <openssl/evp.h>
 
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
 #include <random>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +104,102 @@ TEST_F(ArchiveCheckTest, TheServersDigestOfTheWholeFileIsCheckedInTheSameRead) {
         std::string text = DigestText(digest);  // as the task keeps it across a restart
         EXPECT_TRUE(!text.empty() && DigestText(DigestFromText(text)) == text) << text;
     }
+}
+
+// Bytes as libarchive's writer gives them, with `configure` choosing the format and filter and
+// `write` the entry's header and data.
+std::string Written(const std::function<void(archive*)>& configure, const std::function<void(archive*)>& write) {
+    std::string out;
+    archive* a = archive_write_new();
+    configure(a);
+    archive_write_set_bytes_per_block(a, 0);  // every byte reaches `out` as soon as it is written
+    auto append = [](archive*, void* to, const void* bytes, size_t size) {
+        static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), size);
+        return static_cast<la_ssize_t>(size);
+    };
+    archive_write_open(a, &out, nullptr, append, nullptr);
+    write(a);
+    archive_write_free(a);
+    return out;
+}
+
+// game.tar.bz2 whose one entry is `chunks` times 64 MiB of zeros, in a file of about 100 bytes a
+// chunk: bzip2 streams, which a reader takes one after the other, each compressed once.
+std::string MakeBomb(const std::string& path, int chunks) {
+    constexpr std::int64_t kChunk = std::int64_t{64} << 20;
+    // The tar header alone: the writer fails before it pads the entry.
+    std::string header = Written([](archive* a) { archive_write_set_format_pax_restricted(a); },
+                                 [&](archive* a) {
+                                     archive_entry* entry = archive_entry_new();
+                                     archive_entry_set_pathname(entry, "game.bin");
+                                     archive_entry_set_filetype(entry, AE_IFREG);
+                                     archive_entry_set_perm(entry, 0644);
+                                     // The last chunk holds the end of the archive.
+                                     archive_entry_set_size(entry, (chunks - 1) * kChunk);
+                                     archive_write_header(a, entry);
+                                     archive_entry_free(entry);
+                                     archive_write_fail(a);
+                                 });
+    auto compressed = [](const std::string& prefix) {
+        return Written(
+            [](archive* a) {
+                archive_write_set_format_raw(a);
+                archive_write_add_filter_bzip2(a);
+            },
+            [&](archive* a) {
+                archive_entry* entry = archive_entry_new();
+                archive_entry_set_filetype(entry, AE_IFREG);
+                archive_write_header(a, entry);
+                archive_entry_free(entry);
+                archive_write_data(a, prefix.data(), prefix.size());
+                const std::string zeros(1 << 20, '\0');
+                for (std::int64_t done = 0; done < kChunk; done += static_cast<std::int64_t>(zeros.size())) {
+                    archive_write_data(a, zeros.data(), zeros.size());
+                }
+            });
+    };
+    std::string bytes = compressed(header);
+    const std::string zeros = compressed("");
+    for (int i = 1; i < chunks; ++i) {
+        bytes += zeros;
+    }
+    test::WriteFile(path, bytes);
+    return path;
+}
+
+// A 10 GiB entry in 16 kB ends at the limit of what an archive may unpack to, as one that cannot be
+// tested; a stop raised on another thread while its entries are read ends the check at once, even
+// where the limit is out of reach (1 TiB in 1.6 MB may unpack to 1.6 GB).
+TEST_F(ArchiveCheckTest, ACompressionBombIsNotReadThroughAndAStopEndsItsRead) {
+    EXPECT_EQ(Check(MakeBomb(temp_.File("game.tar.bz2"), 160)), ArchiveVerdict::Untestable);
+
+    struct Run {
+        std::atomic<bool> stop = false;
+        std::atomic<bool> reading = false;
+        std::promise<ArchiveVerdict> verdict;
+    };
+    auto run = std::make_shared<Run>();
+    std::string path = MakeBomb(temp_.File("huge.tar.bz2"), 16384);
+    std::future<ArchiveVerdict> verdict = run->verdict.get_future();
+    // Left to itself when it never ends, so that the test can fail.
+    std::thread([run, path] {
+        // The reader takes the file's first block before its first entry; the stop comes after.
+        auto progress = [&](std::int64_t, std::int64_t) {
+            if (!run->reading) {
+                run->reading = true;
+                run->reading.notify_all();
+                run->stop.wait(false);
+            }
+        };
+        run->verdict.set_value(ArchiveCheck(path).Run(run->stop, progress));
+        run->reading = true;
+        run->reading.notify_all();
+    }).detach();
+    run->reading.wait(false);
+    run->stop = true;
+    run->stop.notify_all();
+    ASSERT_EQ(verdict.wait_for(std::chrono::minutes(5)), std::future_status::ready) << "the stop was not seen";
+    EXPECT_EQ(verdict.get(), ArchiveVerdict::Stopped);
 }
 
 }  // namespace

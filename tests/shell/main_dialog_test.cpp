@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTest>
 #include <filesystem>
+#include <thread>
 
 #include "platform/settings.h"
 #include "platform/settings_file.h"
@@ -176,6 +177,36 @@ TEST_F(MainDialogTest, TabsAndTheTaskMenuAct) {
     EXPECT_TRUE(dialog->engine().tables.AnyWorkerRunning());
     Click(*dialog, kIdPause);
     EXPECT_TRUE(SpinUntil([&] { return !dialog->engine().tables.AnyWorkerRunning(); }));
+}
+
+// A task that leaves the list takes the highlight with it: no other row becomes the target of a
+// command the user gives next.
+TEST_F(MainDialogTest, TheHighlightLeavesWithItsTaskAndNeverMovesToAnother) {
+    for (int number : {6, 7, 8}) {
+        StoreTask(number, "paused" + std::to_string(number));
+    }
+    auto dialog = MakeDialog();
+    dialog->Initialize();
+    dialog->show();
+    TaskListModel& model = dialog->model();
+    TaskBook& book = dialog->engine().book;
+    ASSERT_EQ(model.rowCount(), 3);
+    // A row the user did not pick goes: the pick stays.
+    dialog->taskList()->selectRow(1);
+    TaskId picked = model.IdOfRow(1);
+    book.Remove(model.IdOfRow(0));
+    EXPECT_EQ(dialog->SelectedTask(), picked);
+
+    // The picked task goes from a worker's thread, as a finished one does.
+    std::thread([&] { book.Remove(picked); }).join();
+    ASSERT_TRUE(SpinUntil([&] { return model.rowCount() == 1; }));
+    EXPECT_FALSE(dialog->taskList()->selectionModel()->hasSelection());
+    EXPECT_EQ(dialog->SelectedTask(), kNoTask);
+    EXPECT_EQ(dialog->BuildTaskMenu(), nullptr);
+    Click(*dialog, kIdDelete);
+    EXPECT_TRUE(shell_.messages.empty());
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(dialog->engine().files.GetItemField(directory_ + kDownloadFileName, "frmPge", Page(8), "flag"), "2");
 }
 
 TEST_F(MainDialogTest, TrayIconAndItsMenu) {
