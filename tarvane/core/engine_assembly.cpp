@@ -38,6 +38,13 @@ EngineAssembly::~EngineAssembly() {
     Shutdown(std::chrono::seconds(5));
 }
 
+void EngineAssembly::Tell(std::function<void(const std::string&)> unsaved,
+                          std::function<void(const SetAsideFile&)> setAside, TaskEnds* ends) {
+    writer.OnUnsaved(std::move(unsaved));
+    files.OnSetAside(std::move(setAside));
+    context.ends = ends;
+}
+
 std::vector<SetAsideFile> EngineAssembly::LoadTasks() {
     std::vector<SetAsideFile> damaged = RepairTaskFiles(files, programDirectory);
     std::vector<TaskEntry> entries;

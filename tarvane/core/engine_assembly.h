@@ -35,6 +35,11 @@ public:
     EngineAssembly(EngineSetup setup, EnginePorts ports);
     ~EngineAssembly() override;
 
+    // Who hears what: set before LoadTasks. `unsaved` is called on the writer's thread when the task
+    // files start to refuse changes; `setAside` on any thread when a task file damaged while the
+    // program runs was set aside; `ends` on a worker's thread when a task finishes or fails for good.
+    void Tell(std::function<void(const std::string& file)> unsaved, std::function<void(const SetAsideFile&)> setAside,
+              TaskEnds* ends);
     // The program's start: tidies the task files, loads them into the book and starts their writer.
     // Answers the files that were damaged and set aside, for the user to be told.
     std::vector<SetAsideFile> LoadTasks();

@@ -131,29 +131,30 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     if (!setup_.trayAvailable) {
         setup_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     }
-    // The watch is made after the engine, and before any worker runs.
-    assembly_.context.ends = &watch_;
     CreateActions();
     BuildControls();
-    // Reported on this thread, whichever thread met the failure.
-    assembly_.writer.OnUnsaved([this](const std::string& file) {
-        mailbox_.Post([this, file] {
-            ports_.messages.Show(Ansi("无法写入任务文件 ") + file +
-                                     Ansi("（程序文件夹只读或磁盘已满）。任务的状态暂时保存在内存中，"
-                                          "能写入时会自动保存；在此之前请不要退出程序。"),
-                                 kCaption, MessageButtons::Ok);
-        });
-    });
-    assembly_.files.OnSetAside([this](const SetAsideFile& damaged) {
-        mailbox_.Post([this, damaged] {
-            std::string what = damaged.setAsideAs.empty() ? Ansi(" 在程序运行时被删除；程序中的 ")
-                                                          : Ansi(" 在程序运行时被损坏，已改名为 ") +
-                                                                damaged.setAsideAs + Ansi(" 留在原处；程序中的 ");
-            ports_.messages.Show(Ansi("任务文件 ") + damaged.file + what + std::to_string(damaged.itemsCarriedOver) +
-                                     Ansi(" 个任务已写入新的任务文件。"),
-                                 kCaption, MessageButtons::Ok);
-        });
-    });
+    // Reported on this thread, whichever thread met them. The watch is made after the engine, and
+    // before any worker runs.
+    assembly_.Tell(
+        [this](const std::string& file) {
+            mailbox_.Post([this, file] {
+                ports_.messages.Show(Ansi("无法写入任务文件 ") + file +
+                                         Ansi("（程序文件夹只读或磁盘已满）。任务的状态暂时保存在内存中，"
+                                              "能写入时会自动保存；在此之前请不要退出程序。"),
+                                     kCaption, MessageButtons::Ok);
+            });
+        },
+        [this](const SetAsideFile& damaged) {
+            mailbox_.Post([this, damaged] {
+                std::string what = damaged.setAsideAs.empty() ? Ansi(" 在程序运行时被删除；程序中的 ")
+                                                              : Ansi(" 在程序运行时被损坏，已改名为 ") +
+                                                                    damaged.setAsideAs + Ansi(" 留在原处；程序中的 ");
+                ports_.messages.Show(Ansi("任务文件 ") + damaged.file + what +
+                                         std::to_string(damaged.itemsCarriedOver) + Ansi(" 个任务已写入新的任务文件。"),
+                                     kCaption, MessageButtons::Ok);
+            });
+        },
+        &watch_);
 }
 
 MainDialog::~MainDialog() {

@@ -1,3 +1,4 @@
+#include "tarvane/engine/segment_map.h"
 #include "tests/download/engine_harness.h"
 #include "tests/support/tinyproxy.h"
 
@@ -105,10 +106,18 @@ TEST_F(DownloadTest, CommandsOnStoredTasks) {
     DownloadTask task{.frmPge = GamePage("9"),
                       .name = "stored",
                       .path = games_,
+                      .size = "1000",
+                      .downloadedSize = "100",
                       .fileLink = "http://files.example.localhost/stored.rar",
-                      .flag = "2",
+                      .flag = "1",
                       .type = "rar"};
     engine_->files.AddItem(engine_->DownloadFile(), task, false);
+    // Several connections left more on disk than the count from the start says.
+    SegmentMap held;
+    held.size = 1000;
+    held.segments = {{0, 100, 500}, {500, 1000, 1000}};
+    SaveSegmentMap(games_ + "/stored.rar", held);
+    task.size = task.downloadedSize = "";
     task.frmPge += "?empty";
     task.flag = "";
     engine_->files.AddItem(engine_->DownloadFile(), task, false);
@@ -119,6 +128,8 @@ TEST_F(DownloadTest, CommandsOnStoredTasks) {
     // Not running at the start: paused, whatever the stored flag said, unless it failed. A failed
     // task can be started again.
     EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(0)), 2);
+    EXPECT_EQ(Stored(GamePage("9"), "flag"), "2");  // the menu, the row and the item agree
+    EXPECT_EQ(engine_->list.SubItemText(0, kColumnPercent), "60.00%");
     EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(1)), 2);
     EXPECT_EQ(engine_->commands.GetTaskState(engine_->Task(2)), 3);
     ASSERT_FALSE(engine_->commands.MenuFor(engine_->Task(2)).empty());
