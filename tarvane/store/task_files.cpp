@@ -66,8 +66,6 @@ bool FindItem(XmlDocument& document, const std::string& keyName, const std::stri
     return false;
 }
 
-// Decimal text as a number of bytes; anything else (also "inf" or "nan") reads as 0.
-
 DownloadTask ReadTask(const XmlDocument& document) {
     DownloadTask task;
     for (const TaskField& field : TaskFields()) {

@@ -144,6 +144,20 @@ TEST_F(TaskFilesTest, FirstMatchingItemWinsAndOtherElementsAreSkipped) {
     EXPECT_EQ(ReadFile(download_),
               "<download>\r\n<note frmPge=\"p\" name=\"note\"/>\r\n<item name=\"second\" frmPge=\"p\" flag=\"1\"/>\r\n"
               "</download>\r\n");
+    // A key that begins another key, or holds bytes that are not code page 936 (stored made valid),
+    // or an entity, finds only its own item.
+    for (const std::string& page : {std::string("http://g/1.htm?a&b"), std::string("http://g/1.htm"),
+                                     std::string("http://g/\xFF\x81.htm")}) {
+        DownloadTask task = SampleTask(page);
+        task.name = page;
+        ASSERT_TRUE(files_.AddItem(download_, task, false));
+    }
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "http://g/1.htm", "name"), "http://g/1.htm");
+    EXPECT_EQ(files_.GetItemField(download_, "frmPge", "http://g/1.htm?a&b", "name"), "http://g/1.htm?a&b");
+    EXPECT_FALSE(files_.GetItemField(download_, "frmPge", "http://g/\xFF\x81.htm", "name").empty());
+    EXPECT_TRUE(files_.DeleteItem(download_, "frmPge", "http://g/1.htm"));
+    EXPECT_TRUE(files_.ItemExists(download_, "frmPge", "http://g/1.htm?a&b"));
+    EXPECT_FALSE(files_.ItemExists(download_, "frmPge", "http://g/1.htm"));
 }
 
 TEST_F(TaskFilesTest, CompletedItemsAreListedNewestFirst) {
