@@ -156,6 +156,12 @@ TEST_F(HandoffTest, BurstOfSecondStartsWhileDownloadsFinishKeepsEveryTaskOnce) {
     ASSERT_TRUE(dialog_->engine().Flush());
     EXPECT_TRUE(files.ListTasks(directory_ + kDownloadFileName).empty());
     EXPECT_EQ(files.ListCompleted(directory_ + kCompletedFileName).size(), static_cast<std::size_t>(kLinks));
+    // A page whose game is finished, handed over again, is not downloaded again.
+    int requests = site_.RequestCount("/files/burst0.bin");
+    dialog_->OnCopyData(0, {Page(100), "", "", 0});
+    ASSERT_TRUE(SpinUntil([&] { return dialog_->intakeJobs().Idle(); }));
+    EXPECT_EQ(dialog_->model().rowCount(), 0);
+    EXPECT_EQ(site_.RequestCount("/files/burst0.bin"), requests);
     for (int i = 0; i < kLinks; ++i) {
         EXPECT_TRUE(ReadFile(games + "/burst" + std::to_string(i) + ".bin") ==
                     MakeFileBytes(30000 + 1000 * i, static_cast<unsigned>(i)))
