@@ -1,24 +1,8 @@
 #include "tarvane/engine/task_book.h"
 
-#include <cmath>
-#include <cstdlib>
+#include "tarvane/engine/byte_count.h"
 
 namespace tarvane {
-
-namespace {
-
-// Decimal text as a byte count; anything else (also "inf" or "nan") reads as 0.
-int64_t StoredCount(const std::string& text) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    double value = std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value) || value <= 0) {
-        return 0;
-    }
-    return value >= 9.2e18 ? INT64_MAX : static_cast<int64_t>(value);
-}
-
-}  // namespace
 
 TaskEntry EntryFromStored(const DownloadTask& task) {
     TaskEntry entry;
@@ -26,8 +10,8 @@ TaskEntry EntryFromStored(const DownloadTask& task) {
     entry.name = task.name;
     entry.type = task.type;
     entry.fileLink = task.fileLink;
-    entry.size = StoredCount(task.size);
-    entry.done = StoredCount(task.downloadedSize);
+    entry.size = ByteCount(task.size);
+    entry.done = ByteCount(task.downloadedSize);
     entry.state = task.flag == "3" ? kStateFailed : kStatePaused;
     entry.failure = task.error;
     return entry;

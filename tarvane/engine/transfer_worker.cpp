@@ -16,6 +16,7 @@
 #include "platform/curl_easy.h"
 #include "platform/settings.h"
 #include "tarvane/engine/answer_check.h"
+#include "tarvane/engine/byte_count.h"
 #include "tarvane/engine/content_range.h"
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
@@ -151,17 +152,6 @@ CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::st
 
 }  // namespace
 
-int64_t ParseByteCount(const std::string& text) {
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9' || value > (INT64_MAX - 9) / 10) {
-            break;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 bool TransferWorker::ConfigureConnection(void* handle) {
     return SetRequestOptions(static_cast<CURL*>(handle), launch_, agent_, context_.retry) == CURLE_OK;
 }
@@ -188,7 +178,7 @@ TransferWorker::RunOutcome TransferWorker::Run() {
     lastModified_ = storedDate_ = IsUsableValidator(launch_.lastModified) ? launch_.lastModified : "";
     type_ = launch_.type;
     digest_ = DigestFromText(launch_.digest);
-    progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
+    progress_.resumeBase = static_cast<double>(ByteCount(launch_.downloadedSize));
 
     // A page taken before the service named its file is looked up first, on this thread.
     if (launch_.fileLink.empty() && !LookUpFile()) {
@@ -407,7 +397,7 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
 
 bool TransferWorker::OpenDataFile() {
     launch_.name = PlainFileName(launch_.name);
-    int64_t recorded = ParseByteCount(launch_.downloadedSize);
+    int64_t recorded = ByteCount(launch_.downloadedSize);
     // A task that has begun a transfer owns the data file it began with, its stored name and type,
     // whatever type the server names now or after a renewal. A new one must not touch a file that
     // carries its name.
@@ -879,7 +869,7 @@ DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) co
     record.fileLink = launch_.fileLink;
     record.path = launch_.path;
     record.size = storedSize_;
-    record.downloadedSize = std::to_string(dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize));
+    record.downloadedSize = std::to_string(dataOpened_ ? data_.Count() : ByteCount(launch_.downloadedSize));
     record.type = type_;
     record.prxIP = launch_.prxIP;
     record.prxPort = launch_.prxPort;
@@ -997,7 +987,7 @@ void TransferWorker::EndUnfinished(const RunOutcome& outcome) {
     // Recorded while still in the table: a second start of the task waits until its state is saved.
     if (context_.tables.WorkerListed(this)) {
         context_.store.UpdateDownload(launch_.frmPge, StateRecord(finalState, outcome.reason));
-        int64_t count = dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize);
+        int64_t count = dataOpened_ ? data_.Count() : ByteCount(launch_.downloadedSize);
         // A task that stopped has no speed, no time left and no retry under way.
         Show([&](TaskEntry& task) {
             task.running = false;

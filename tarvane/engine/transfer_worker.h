@@ -206,7 +206,4 @@ private:
     enum class Resume { No, Plan, AsPlanned } resume_ = Resume::No;
 };
 
-// Parses a stored byte count: leading decimal digits, 0 for anything else (64-bit).
-int64_t ParseByteCount(const std::string& text);
-
 }  // namespace tarvane

@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "tarvane/engine/answer_check.h"
+#include "tarvane/engine/byte_count.h"
 #include "tests/download/engine_harness.h"
 
 namespace tarvane::test {
@@ -99,7 +100,7 @@ TEST_F(DownloadTest, TheTaskKnowsTheOneFileItsBytesAreIn) {
     // Renewed, and its count saved since.
     ASSERT_TRUE(WaitFor([&] {
         return Stored(deleted, "fileLink") == site_.Url("/new/g2.zip") &&
-               ParseByteCount(Stored(deleted, "downloadedSize")) > 120000;
+               ByteCount(Stored(deleted, "downloadedSize")) > 120000;
     }));
     engine_->commands.DeleteTask(engine_->commands.FindTask(deleted));
     EXPECT_FALSE(std::filesystem::exists(games_ + "/g2.rar"));
