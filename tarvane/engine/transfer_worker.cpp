@@ -8,55 +8,23 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
-#include <memory>
 #include <thread>
 
 #include "platform/codepage.h"
-#include "platform/curl_easy.h"
 #include "platform/settings.h"
 #include "tarvane/engine/answer_check.h"
-#include "tarvane/engine/answer_judge.h"
 #include "tarvane/engine/byte_count.h"
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
-#include "tarvane/engine/file_types.h"
 #include "tarvane/engine/finished_file_check.h"
 #include "tarvane/engine/folder_of_path.h"
-#include "tarvane/engine/format_size.h"
 
 namespace tarvane {
 
 namespace {
 
-// "未知" in code page 936: the type of a file whose extension could not be found.
-constexpr const char* kUnknownType = "\xCE\xB4\xD6\xAA";
 // How many "name(n).type" a new task tries before it gives up on a free name.
 constexpr int kMaxFreeNameTries = 1000;
-// A chain of redirects longer than this is a loop: the task fails instead of probing for ever.
-constexpr long kMaxRedirects = 20;
-
-std::string FormatCount(double value) {
-    char text[400];
-    std::snprintf(text, sizeof text, "%.0f", value);
-    return text;
-}
-
-size_t DiscardProbeBody(char*, size_t, size_t, void*) {
-    return 0;
-}
-
-int ProbePauseCheck(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<WorkerControl*>(user)->pauseRequested.load() != 0 ? 1 : 0;
-}
-
-// Answers the result of setting the password.
-CURLcode SetProxy(CURL* handle, const TaskLaunch& launch) {
-    curl_easy_setopt(handle, CURLOPT_PROXY, launch.prxIP.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(launch.prxPort));
-    curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, launch.prxName.c_str());
-    return curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, launch.prxPwd.c_str());
-}
 
 std::string NumberedName(const std::string& name, int number) {
     return name + "(" + std::to_string(number) + ")";
@@ -67,43 +35,7 @@ int64_t RetryOverlap(int64_t count) {
     return std::min(count, std::clamp<int64_t>(count / 20, 64 * 1024, 1024 * 1024));
 }
 
-// The wait a busy server asks for (Retry-After, in seconds or as a date), at most a minute.
-std::chrono::milliseconds AskedWait(CURL* handle) {
-    curl_off_t seconds = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK || seconds <= 0) {
-        return {};
-    }
-    return std::chrono::seconds(std::min<curl_off_t>(seconds, 60));
-}
-
-long WholeSeconds(std::chrono::milliseconds time) {
-    return std::max<long>(1, static_cast<long>((time.count() + 999) / 1000));
-}
-
-// What the probe and the transfer ask alike: the file's link through the task's proxy, with its
-// agent, redirects up to a limit, and limits that keep a request from hanging (nothing received for
-// the stall time ends it). Answers the result of setting the proxy password.
-CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::string& agent,
-                           const RetrySettings& retry) {
-    curl_easy_setopt(handle, CURLOPT_URL, launch.fileLink.c_str());
-    platform::LimitToWeb(handle);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, WholeSeconds(retry.stallTime));
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(retry.stallTime));
-    return SetProxy(handle, launch);
-}
-
 }  // namespace
-
-bool TransferWorker::ConfigureConnection(void* handle) {
-    return SetRequestOptions(static_cast<CURL*>(handle), launch_, agent_, context_.retry) == CURLE_OK;
-}
 
 TransferWorker::TransferWorker(EngineContext& context, const TaskLaunch& launch, const std::atomic<bool>* stopAll)
     : context_(context), stopAll_(stopAll), launch_(launch), agent_(launch.agent) {}
@@ -127,7 +59,6 @@ TransferWorker::RunOutcome TransferWorker::Run() {
     lastModified_ = storedDate_ = IsUsableValidator(launch_.lastModified) ? launch_.lastModified : "";
     type_ = launch_.type;
     digest_ = DigestFromText(launch_.digest);
-    progress_.resumeBase = static_cast<double>(ByteCount(launch_.downloadedSize));
 
     // A page taken before the service named its file is looked up first, on this thread.
     if (launch_.fileLink.empty() && !LookUpFile()) {
@@ -255,7 +186,7 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
     attemptsWithoutData_ = broughtData ? 1 : attemptsWithoutData_ + 1;
     if (attemptsWithoutData_ > allowed) {
         failure_ = allowed == 0 ? reason
-                   : stalled    ? ReasonStalled(WholeSeconds(retry.stallTime), allowed)
+                   : stalled    ? ReasonStalled(retry.StallSeconds(), allowed)
                                 : ReasonAfterRetries(reason, allowed);
         return false;
     }
@@ -276,70 +207,6 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return pauseRequested.load() == 0;
-}
-
-TransferWorker::ProbeResult TransferWorker::Probe() {
-    platform::CurlEasy owned(curl_easy_init());
-    CURL* probe = owned.get();
-    if (probe == nullptr) {
-        return ProbeResult::Failed;
-    }
-    // A link of another scheme, from the service or handed over, is never asked for.
-    if (!IsWebLink(launch_.fileLink)) {
-        failure_ = ReasonBadLink();
-        return ProbeResult::Failed;
-    }
-    SetRequestOptions(probe, launch_, agent_, context_.retry);
-    curl_easy_setopt(probe, CURLOPT_WRITEFUNCTION, DiscardProbeBody);
-    // A pause or the program's end must not wait for a server that never answers the probe.
-    curl_easy_setopt(probe, CURLOPT_XFERINFOFUNCTION, ProbePauseCheck);
-    curl_easy_setopt(probe, CURLOPT_XFERINFODATA, static_cast<WorkerControl*>(this));
-    CURLcode code = curl_easy_perform(probe);
-
-    ProbeResult result = ProbeResult::Ok;
-    long status = 0;
-    curl_easy_getinfo(probe, CURLINFO_RESPONSE_CODE, &status);
-    if (pauseRequested.load() != 0) {
-        result = ProbeResult::Paused;
-    } else if (status >= 400) {
-        // An error page (404, a proxy's 407) is no file to download; an expired link may be renewed,
-        // a busy server asked again.
-        failure_ = ReasonForStatus(status);
-        result = IsExpiredStatus(status) ? ProbeResult::Expired : ProbeResult::Failed;
-        if (IsBusyStatus(status)) {
-            result = ProbeResult::Retry;
-            askedWait_ = AskedWait(probe);
-        }
-    } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status == 0) {
-        failure_ = ReasonForTransfer(code, 0);
-        result = IsRetryable(code) ? ProbeResult::Retry : ProbeResult::Failed;
-    } else {
-        failure_.clear();
-        etag_ = ReadValidator(probe, "ETag");
-        lastModified_ = ReadValidator(probe, "Last-Modified");
-        probeDigest_ = ReadDigest(probe, false);
-        curl_off_t length = -1;
-        progress_.totalSize =
-            (curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
-                ? static_cast<double>(length)
-                : 0;
-        sizeText_ = FormatCount(progress_.totalSize);
-        char* effective = nullptr;
-        curl_easy_getinfo(probe, CURLINFO_EFFECTIVE_URL, &effective);
-        probedType_ = ExtensionFromUrl(effective != nullptr ? effective : "");
-        if (probedType_.empty()) {
-            char* contentType = nullptr;
-            if (curl_easy_getinfo(probe, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType != nullptr) {
-                std::string mime(contentType);
-                probedType_ = ExtensionForMimeType(mime.substr(0, mime.find(';')));
-            }
-            if (probedType_.empty()) {
-                probedType_ = kUnknownType;
-            }
-        }
-        probedType_ = PlainFileName(probedType_);
-    }
-    return result;
 }
 
 bool TransferWorker::OpenDataFile() {

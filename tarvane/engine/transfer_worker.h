@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -33,6 +34,9 @@ struct RetrySettings {
     std::vector<std::chrono::milliseconds> waits{std::chrono::seconds(2), std::chrono::seconds(4),
                                                  std::chrono::seconds(8), std::chrono::seconds(16),
                                                  std::chrono::seconds(32)};
+
+    // The stall time in whole seconds, at least one, as libcurl and the reasons take it.
+    long StallSeconds() const { return std::max<long>(1, static_cast<long>((stallTime.count() + 999) / 1000)); }
 };
 
 // What every worker shares with the program; owned by the program, outliving all workers.
