@@ -333,10 +333,17 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
             End(Outcome::Single);
             return;
         case Verdict::Changed:
-            End(Outcome::Changed);
-            return;
         case Verdict::WebPage:
-            End(Outcome::WebPage);
+            // Only the answers of a connection alone judge the file: to an extra connection, another
+            // version or a web page refuses extra connections.
+            if (!Alone(c)) {
+                Release(c);
+                oneOnly_ = true;
+                result_.cap = 1;
+                result_.fallback = SegmentedResult::Fallback::RangesRefused;
+                return;
+            }
+            End(c.verdict == Verdict::Changed ? Outcome::Changed : Outcome::WebPage);
             return;
         case Verdict::WriteFailed:
             result_.writeError = data_.Error();

@@ -24,6 +24,11 @@ std::string Validator(const std::string& etag, const std::string& date) {
 }  // namespace
 
 int TransferWorker::ConnectionLimit() const {
+    // Without a validator nothing tells two versions of the file apart (a mirror's nodes out of step):
+    // several connections could mix them.
+    if (etag_.empty() && lastModified_.empty()) {
+        return 1;
+    }
     int limit = context_.connectionLimit ? context_.connectionLimit() : kDefaultConnections;
     limit = std::clamp(limit, 1, kMostConnections);
     return connectionCap_ > 0 ? std::min(limit, connectionCap_) : limit;

@@ -69,7 +69,10 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
             }
             if ((answer->status == 200 || answer->status == 206) && req.has_header("Range")) {
                 if (answer->maxConnections > 0 && active_[path] >= static_cast<int>(answer->maxConnections)) {
-                    *answer = Answer{.status = 503};
+                    *answer =
+                        answer->beyondPage.empty()
+                            ? Answer{.status = 503}
+                            : Answer{.bytes = answer->beyondPage, .contentType = "text/html", .ignoreRange = true};
                 } else {
                     peak_[path] = std::max(peak_[path], ++active_[path]);
                     counted = true;
