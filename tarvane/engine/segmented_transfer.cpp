@@ -139,7 +139,9 @@ SegmentedResult SegmentedTransfer::Run() {
             stepStart = now;
             stepSampled = false;
         }
-        for (int running = Running(); running < (oneOnly_ ? 1 : ramp_.Target()) && Open(); ++running) {
+        // More connections only once a range has been answered with just its bytes.
+        int target = oneOnly_ || !rangeAnswered_ ? 1 : ramp_.Target();
+        for (int running = Running(); running < target && Open(); ++running) {
         }
         for (auto& connection : connections_) {
             if (connection->waiting && now >= connection->retryAt) {
@@ -168,7 +170,9 @@ SegmentedResult SegmentedTransfer::Run() {
         if (ended_) {
             break;
         }
-        if (!ramp_.Settled()) {
+        if (!ramp_.Settled() && !rangeAnswered_) {
+            stepStart = now;  // the ramp's first step begins with the first answered range
+        } else if (!ramp_.Settled()) {
             auto elapsed = now - stepStart;
             if (!stepSampled && elapsed >= setup_.stepTime / 3) {
                 stepSampled = true;
@@ -571,6 +575,7 @@ bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
     if (c.cursor.writePos > segment->next) {
         segment->next = c.cursor.writePos;
         c.brought = rangesServed_ = true;
+        rangeAnswered_ = rangeAnswered_ || !c.judge.whole();
     }
     // Past the bytes it fetched again, the answer has shown that it goes on the file on disk.
     if (!c.told && c.cursor.writePos >= c.cursor.compareEnd) {

@@ -53,8 +53,8 @@ struct SegmentedResult {
         Done,      // every segment is on disk
         Stopped,   // progress asked to stop
         Single,    // ranges cannot be had over several connections: go on with one
-        Changed,   // an answer was of another version of the file
-        WebPage,   // an answer was a web page
+        Changed,   // an answer to a connection alone was of another version of the file
+        WebPage,   // an answer to a connection alone was a web page
         Mismatch,  // bytes fetched again differed twice at one place from the disk
         Failed,    // the last connection failed: `code`, `status` (an error, or a 206 to no range), `writeError`
     };
@@ -71,9 +71,10 @@ struct SegmentedResult {
 // One file over one or several connections, on the calling thread (libcurl multi): each connection
 // fetches a segment of `map` into the data file at its own offset; one that finishes takes over the
 // second half of the segment with most left. A connection alone may get the whole file instead of its
-// range: the data file starts over from it. A planned start over of the data file is made by the first
-// answer that passes its checks. The map's `next` marks count bytes handed to the disk, not yet
-// synced: the worker syncs before it saves the map.
+// range: the data file starts over from it. Only the answers of a connection alone judge the file:
+// another version or a web page sent to an extra connection turns extra connections away. A planned
+// start over of the data file is made by the first answer that passes its checks. The map's `next` marks count bytes
+// handed to the disk, not yet synced: the worker syncs before it saves the map.
 class SegmentedTransfer {
 public:
     SegmentedTransfer(DataFile& data, SegmentMap& map, SegmentedSetup setup);
@@ -112,8 +113,9 @@ private:
     std::vector<std::unique_ptr<Connection>> connections_;
     ConnectionRamp ramp_;
     bool ended_ = false;
-    bool rangesServed_ = false;  // a range of this run brought bytes
-    bool oneOnly_ = false;       // a whole file came to a range: no more connections
+    bool rangesServed_ = false;   // a range of this run brought bytes
+    bool rangeAnswered_ = false;  // a 206 of this run brought bytes: more connections may follow
+    bool oneOnly_ = false;        // a whole file came to a range: no more connections
     size_t firstRefusals_ = 0;
     SegmentedResult result_;
 };

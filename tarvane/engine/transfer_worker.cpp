@@ -340,9 +340,10 @@ TransferWorker::RunOutcome TransferWorker::TransferWithRetries() {
                         }
                     } else if (!IsExpiredStatus(result.status) || !RenewLink() ||
                                ProbeWithRetries() != ProbeResult::Ok) {
-                        // The new link leads on from the disk to the same file; another file starts over.
                         return Stopped(failure_);
                     }
+                    // After a renewal the new link leads on from the disk to the same file; another
+                    // file starts over.
                     PlanAttempt(false);
                     continue;
                 }

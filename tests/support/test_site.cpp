@@ -67,6 +67,9 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
             }
+            if (!answer->offsetBytes.empty() && !req.ranges.empty() && req.ranges.front().first > 0) {
+                answer->bytes = answer->offsetBytes;
+            }
             if ((answer->status == 200 || answer->status == 206) && req.has_header("Range")) {
                 if (answer->maxConnections > 0 && active_[path] >= static_cast<int>(answer->maxConnections)) {
                     *answer =
