@@ -100,7 +100,7 @@ void CompletedListDialog::ReloadList() {
     std::vector<CompletedItem> items = ports_.tasks.FinishedTasks();
     for (std::size_t i = 0; i < items.size(); ++i) {
         int row = rows_.InsertRow(static_cast<int>(i), items[i].name);
-        rows_.SetSubItemText(row, 1, FormatSize(static_cast<double>(ParseByteCount(items[i].size))));
+        rows_.SetSubItemText(row, 1, FormatSize(static_cast<double>(ByteCount(items[i].size))));
         rows_.SetSubItemText(row, 2, items[i].type);
         rows_.SetSubItemText(row, 3, items[i].frmPge);
         rows_.SetSubItemText(row, 4, items[i].cmpTime);

@@ -2,7 +2,7 @@
 
 namespace tarvane {
 
-int64_t ParseByteCount(std::string_view text) {
+int64_t ByteCount(std::string_view text) {
     int64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') {

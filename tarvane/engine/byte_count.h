@@ -5,8 +5,7 @@
 
 namespace tarvane {
 
-// A stored byte count: its leading decimal digits (held at INT64_MAX), 0 for anything else. The one
-// reading of a count, so that the list and a transfer never disagree on a hand-edited file.
-int64_t ParseByteCount(std::string_view text);
+// A stored byte count: its leading decimal digits ("1e3" is 1), 0 for anything else, INT64_MAX at most.
+int64_t ByteCount(std::string_view text);
 
 }  // namespace tarvane

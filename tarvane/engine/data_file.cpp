@@ -55,15 +55,11 @@ DataFile::Cursor DataFile::Cursor::At(int64_t offset, int64_t compareEnd) {
 void DataFile::ContinueAt(int64_t offset) {
     startOver_ = false;
     answerOffset_ = std::clamp<int64_t>(offset, 0, count_);
-    cursor_ = Cursor::At(answerOffset_, count_);
 }
 
 void DataFile::StartOver() {
     startOver_ = true;
     answerOffset_ = 0;
-    int64_t mismatchAt = cursor_.mismatchAt;
-    cursor_ = Cursor::At(0, 0);
-    cursor_.mismatchAt = mismatchAt;
 }
 
 bool DataFile::Accept() {
@@ -79,12 +75,6 @@ bool DataFile::Accept() {
     startOver_ = false;
     count_ = 0;
     return true;
-}
-
-DataFile::PutResult DataFile::Put(const char* data, size_t bytes) {
-    PutResult result = PutAt(cursor_, data, bytes);
-    count_ = std::max(count_, cursor_.writePos);
-    return result;
 }
 
 DataFile::PutResult DataFile::PutAt(Cursor& cursor, const char* data, size_t bytes) {

@@ -8,11 +8,11 @@
 
 namespace tarvane {
 
-// The data file of one running task: what is on disk already and where the next byte of an answer
-// goes. An answer that goes on from the disk first runs over bytes the file holds: those are compared
-// with the disk in blocks, never written blindly, so an answer that is not this file's continuation
-// cannot mix into it. A start over is only planned until an answer is accepted: the bytes on disk stay
-// until something better has arrived.
+// The data file of one running task: what is on disk already and where the next attempt begins. An
+// answer that goes on from the disk first runs over bytes the file holds: those are compared with the
+// disk in blocks, never written blindly, so an answer that is not this file's continuation cannot mix
+// into it. A start over is only planned until an answer is accepted: the bytes on disk stay until
+// something better has arrived.
 class DataFile {
 public:
     static constexpr int64_t kBlockBytes = 4096;
@@ -37,18 +37,16 @@ public:
     bool IsOpen() const { return fd_.valid(); }
     const std::string& path() const { return path_; }
 
-    // The next answer goes on at `offset` (at most the count): bytes before the count are compared.
+    // The next attempt goes on at `offset` (at most the count): bytes before the count are compared.
     void ContinueAt(int64_t offset);
     // The next accepted answer replaces the whole file.
     void StartOver();
     bool StartOverPlanned() const { return startOver_; }
-    // Where the answer under way began.
+    // Where the next attempt begins.
     int64_t AnswerOffset() const { return answerOffset_; }
     // An answer passed its checks: a planned start over cuts the file now. False when it cannot.
     bool Accept();
-    // Appends the answer's next bytes at their place.
-    PutResult Put(const char* data, size_t bytes);
-    // The same for one of several answers that go on side by side; the count is the caller's.
+    // An answer's next bytes at the cursor's place; the count is the caller's.
     PutResult PutAt(Cursor& cursor, const char* data, size_t bytes);
     // The whole file is reserved on the disk before its first byte; never by writing it.
     ReserveResult Reserve(int64_t size);
@@ -57,12 +55,6 @@ public:
 
     // Bytes from the start of the file on disk without a gap, of the version the task knows.
     int64_t Count() const { return count_; }
-    // Whether the answer under way has run past the bytes that were on disk before it.
-    bool PastCompare() const { return cursor_.writePos >= cursor_.compareEnd; }
-    // Where the answer under way puts its next byte.
-    int64_t WritePos() const { return cursor_.writePos; }
-    // Where the last compare found other bytes than the disk's.
-    int64_t MismatchAt() const { return cursor_.mismatchAt; }
     // The errno of the last failed write, read or sync.
     int Error() const { return error_; }
 
@@ -82,7 +74,6 @@ private:
     platform::UniqueFd fd_;
     std::string path_;
     int64_t count_ = 0;
-    Cursor cursor_;  // of the one answer that appends
     int64_t answerOffset_ = 0;
     int64_t unsentBytes_ = 0;  // written since write-back was last started
     bool startOver_ = false;

@@ -6,8 +6,6 @@
 #include <cstdio>
 
 #include "platform/curl_easy.h"
-#include "tarvane/engine/answer_check.h"
-#include "tarvane/engine/content_range.h"
 #include "tarvane/engine/failure_reason.h"
 
 namespace tarvane {
@@ -31,20 +29,6 @@ int64_t SegmentOverlap(int64_t done) {
 // Why a connection's answer ended before libcurl saw it end.
 enum class Verdict { None, SegmentEnd, Status, BadRange, RangesIgnored, Changed, WebPage, Mismatch, WriteFailed };
 
-// Whether a 206 carries just the bytes first..last of a file of `size` bytes.
-bool RangeMatches(CURL* handle, int64_t first, int64_t last, int64_t size) {
-    auto range = AnsweredRange(handle);
-    return range && range->first == first && range->last == last && range->total == size;
-}
-
-std::string HeaderValue(CURL* handle, const char* name) {
-    curl_header* header = nullptr;
-    if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &header) == CURLHE_OK && IsUsableValidator(header->value)) {
-        return header->value;
-    }
-    return "";
-}
-
 }  // namespace
 
 struct SegmentedTransfer::Connection {
@@ -60,19 +44,16 @@ struct SegmentedTransfer::Connection {
     SteadyClock::time_point resumeAt;
     int64_t segment = -1;  // start of the segment it owns
     int64_t from = 0;      // the range asked for
-    int64_t last = 0;
+    int64_t last = 0;      // -1: to the end of the file
+    bool ranged = false;
     int64_t refetchFrom = -1;  // after other bytes than the disk's: the same place once more
     DataFile::Cursor cursor;
-    int64_t lastMismatchAt = -1;
+    AnswerJudge judge;
     // The answer under way.
     bool checked = false;
     bool accepted = false;
-    bool markup = false;
-    bool whole = false;
-    bool sameFile = false;  // a whole answer of the file's length and validators
+    bool told = false;  // the worker heard of it
     bool brought = false;
-    long status = 0;
-    std::string head;
     Verdict verdict = Verdict::None;
 };
 
@@ -158,7 +139,9 @@ SegmentedResult SegmentedTransfer::Run() {
             stepStart = now;
             stepSampled = false;
         }
-        for (int running = Running(); running < ramp_.Target() && Open(); ++running) {
+        // More connections only once a range has been answered with just its bytes.
+        int target = oneOnly_ || !rangeAnswered_ ? 1 : ramp_.Target();
+        for (int running = Running(); running < target && Open(); ++running) {
         }
         for (auto& connection : connections_) {
             if (connection->waiting && now >= connection->retryAt) {
@@ -187,7 +170,9 @@ SegmentedResult SegmentedTransfer::Run() {
         if (ended_) {
             break;
         }
-        if (!ramp_.Settled()) {
+        if (!ramp_.Settled() && !rangeAnswered_) {
+            stepStart = now;  // the ramp's first step begins with the first answered range
+        } else if (!ramp_.Settled()) {
             auto elapsed = now - stepStart;
             if (!stepSampled && elapsed >= setup_.stepTime / 3) {
                 stepSampled = true;
@@ -250,7 +235,7 @@ bool SegmentedTransfer::Open() {
         return false;
     }
     idle->segment = segment;
-    idle->lastMismatchAt = -1;
+    idle->judge.ForgetMismatch();
     idle->refetchFrom = -1;
     Start(*idle);
     return true;
@@ -263,11 +248,12 @@ void SegmentedTransfer::Start(Connection& c) {
              : segment->checkFrom >= 0 ? segment->checkFrom
                                        : segment->next - SegmentOverlap(segment->next - segment->start);
     c.refetchFrom = segment->checkFrom = -1;
-    c.last = segment->end - 1;
+    // A segment that runs to the end asks for the rest of the file, however long that is.
+    bool toEnd = segment->end >= map_.size;
+    c.last = toEnd ? -1 : segment->end - 1;
+    c.ranged = !(c.from == 0 && toEnd && setup_.limit == 1);
     c.cursor = DataFile::Cursor::At(c.from, segment->next);
-    c.checked = c.accepted = c.markup = c.whole = c.sameFile = c.brought = false;
-    c.status = 0;
-    c.head.clear();
+    c.checked = c.accepted = c.told = c.brought = false;
     c.verdict = Verdict::None;
     if (!c.easy) {
         c.easy.reset(curl_easy_init());
@@ -279,10 +265,10 @@ void SegmentedTransfer::Start(Connection& c) {
         End(Outcome::Failed, CURLE_FAILED_INIT);
         return;
     }
-    c.range = std::to_string(c.from) + "-" + std::to_string(c.last);
-    curl_easy_setopt(easy, CURLOPT_RANGE, c.range.c_str());
+    c.range = std::to_string(c.from) + "-" + (toEnd ? "" : std::to_string(c.last));
+    curl_easy_setopt(easy, CURLOPT_RANGE, c.ranged ? c.range.c_str() : nullptr);
     c.headers.reset();
-    if (!setup_.ifRange.empty()) {
+    if (c.ranged && !setup_.ifRange.empty()) {
         platform::AppendCurlList(c.headers, ("If-Range: " + setup_.ifRange).c_str());
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, c.headers.get());
     }
@@ -319,23 +305,29 @@ void SegmentedTransfer::Release(Connection& c) {
 }
 
 void SegmentedTransfer::Ended(Connection& c, int code) {
-    // An error page without a body never reached Write.
     if (!c.checked) {
-        curl_easy_getinfo(c.easy.get(), CURLINFO_RESPONSE_CODE, &c.status);
-        c.verdict = c.status >= 400 ? Verdict::Status : c.verdict;
+        // An answer without a body (an error page, an empty file) never reached Write.
+        c.checked = true;
+        if (code == CURLE_OK) {
+            CheckHeaders(c);
+        } else if (c.judge.ReadStatus(c.easy.get()) >= 400) {
+            c.verdict = Verdict::Status;
+        }
     }
     // A body too short to tell whether it is a web page has waited for its end.
-    if (c.verdict == Verdict::None && code == CURLE_OK && c.markup && !c.accepted) {
-        bool page = StartsWithMarkup(c.head, true) == MarkupCheck::Markup;
-        std::string held = std::move(c.head);
-        c.verdict = page      ? Verdict::WebPage
-                    : c.whole ? (c.sameFile ? Verdict::RangesIgnored : Verdict::Changed)
-                              : Verdict::None;
-        if (c.verdict == Verdict::None && !Take(c, held.data(), held.size())) {
+    if (c.verdict == Verdict::None && code == CURLE_OK && !c.accepted) {
+        std::string_view passed;
+        if (c.judge.Take({}, true, passed) == AnswerJudge::Body::WebPage) {
+            c.verdict = Verdict::WebPage;
+        } else if (std::string held(passed); Accept(c) && !Take(c, held.data(), held.size())) {
             code = CURLE_WRITE_ERROR;
         }
     }
     Segment* segment = map_.Find(c.segment);
+    // Without a size from the server, the answer's end is the file's.
+    if (code == CURLE_OK && c.verdict == Verdict::None && segment != nullptr && map_.size == kUnknownSize) {
+        map_.size = segment->end = segment->next;
+    }
     switch (c.verdict) {
         case Verdict::SegmentEnd:
             Release(c);
@@ -345,22 +337,27 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
             End(Outcome::Single);
             return;
         case Verdict::Changed:
-            End(Outcome::Changed);
-            return;
         case Verdict::WebPage:
-            End(Outcome::WebPage);
+            // Only the answers of a connection alone judge the file: to an extra connection, another
+            // version or a web page refuses extra connections.
+            if (!Alone(c)) {
+                Release(c);
+                oneOnly_ = true;
+                result_.cap = 1;
+                result_.fallback = SegmentedResult::Fallback::RangesRefused;
+                return;
+            }
+            End(c.verdict == Verdict::Changed ? Outcome::Changed : Outcome::WebPage);
             return;
         case Verdict::WriteFailed:
             result_.writeError = data_.Error();
             End(Outcome::Failed, CURLE_WRITE_ERROR);
             return;
         case Verdict::Mismatch:
-            // Twice other bytes at one place: the server's file is not the one on disk.
-            if (c.cursor.mismatchAt == c.lastMismatchAt) {
+            if (c.judge.MismatchAgain(c.cursor.mismatchAt)) {
                 End(Outcome::Mismatch);
                 return;
             }
-            c.lastMismatchAt = c.cursor.mismatchAt;
             c.refetchFrom = c.from;
             Start(c);
             return;
@@ -374,23 +371,30 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
         }
         code = CURLE_PARTIAL_FILE;  // the body ended before the range did
     }
-    bool others = std::any_of(connections_.begin(), connections_.end(), [&](const auto& other) {
-        return other.get() != &c && (other->active || other->waiting);
-    });
+    long status = c.judge.status();
     // 416 or 403 before any range of this run brought a byte: the server will not serve such ranges.
-    bool badRange = c.verdict == Verdict::BadRange || c.status == 416 || (c.status == 403 && !rangesServed_);
-    if (!others) {
-        // The last connection: a server that will not answer ranges over several connections gets one;
-        // anything else is the worker's to mend as with a single connection.
-        if (badRange) {
+    bool badRange = c.verdict == Verdict::BadRange || status == 416 || (status == 403 && !rangesServed_);
+    if (Alone(c)) {
+        if (setup_.limit == 1 && c.verdict == Verdict::BadRange && c.ranged) {
+            // One connection: a 206 from the wrong place gets the whole file asked for instead.
+            data_.StartOver();
+            map_.segments = {Segment{0, 0, map_.size, c.index}};
+            c.segment = 0;
+            c.refetchFrom = -1;
+            Start(c);
+            return;
+        }
+        // The last of several: a server that will not answer ranges over several connections gets
+        // one; anything else is the worker's to mend as with a single connection.
+        if (setup_.limit > 1 && badRange) {
             result_.fallback = SegmentedResult::Fallback::RangesRefused;
             End(Outcome::Single);
             return;
         }
         // Turned away before any range of this run was served: the server may not yet have seen the
         // answer that this run took over go. Asked again a while later, then one connection as before.
-        bool refused = (c.verdict == Verdict::Status && IsBusyStatus(c.status)) || code == CURLE_COULDNT_CONNECT;
-        if (refused && !rangesServed_) {
+        bool refused = (c.verdict == Verdict::Status && IsBusyStatus(status)) || code == CURLE_COULDNT_CONNECT;
+        if (setup_.limit > 1 && refused && !rangesServed_) {
             if (firstRefusals_ < std::min<size_t>(kFirstRefusals, setup_.waits.size())) {
                 c.waiting = true;
                 c.retryAt = SteadyClock::now() + setup_.waits[firstRefusals_++];
@@ -400,7 +404,7 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
             End(Outcome::Single);
             return;
         }
-        result_.status = c.verdict == Verdict::Status ? c.status : 0;
+        result_.status = c.verdict == Verdict::Status || c.verdict == Verdict::BadRange ? status : 0;
         if (c.easy) {
             curl_off_t seconds = 0;
             curl_easy_getinfo(c.easy.get(), CURLINFO_RETRY_AFTER, &seconds);
@@ -447,65 +451,110 @@ size_t SegmentedTransfer::Write(Connection& c, const char* data, size_t bytes) {
             return CURL_WRITEFUNC_PAUSE;
         }
     }
-    if (c.markup && !c.accepted) {
-        // Held back until the first bytes tell whether the answer is a web page.
-        c.head.append(data, bytes);
-        MarkupCheck check = StartsWithMarkup(c.head, false);
-        if (check == MarkupCheck::NeedMore) {
-            return bytes;
-        }
-        if (check == MarkupCheck::Markup || c.whole) {
-            c.verdict = check == MarkupCheck::Markup ? Verdict::WebPage
-                        : c.sameFile                 ? Verdict::RangesIgnored
-                                                     : Verdict::Changed;
-            return 0;
-        }
-        c.accepted = true;
-        std::string held = std::move(c.head);
-        c.head.clear();
-        return Take(c, held.data(), held.size()) ? bytes : 0;
+    if (c.accepted) {
+        return Take(c, data, bytes) ? bytes : 0;
     }
-    c.accepted = true;
-    return Take(c, data, bytes) ? bytes : 0;
+    std::string_view passed;
+    switch (c.judge.Take({data, bytes}, false, passed)) {
+        case AnswerJudge::Body::NeedMore:
+            return bytes;
+        case AnswerJudge::Body::WebPage:
+            c.verdict = Verdict::WebPage;
+            return 0;
+        case AnswerJudge::Body::Pass:
+            break;
+    }
+    return Accept(c) && Take(c, passed.data(), passed.size()) ? bytes : 0;
 }
 
 bool SegmentedTransfer::CheckHeaders(Connection& c) {
-    CURL* easy = c.easy.get();
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &c.status);
-    if (c.status >= 400) {
-        c.verdict = Verdict::Status;
-        return false;
-    }
-    std::string etag = HeaderValue(easy, "ETag"), date = HeaderValue(easy, "Last-Modified");
-    bool sameValidators = ValidatorsAgree(setup_.etag, setup_.lastModified, etag, date);
-    char* contentType = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
-    c.markup = contentType != nullptr && IsWebPageType(contentType) && !IsWebPageFileType(setup_.type);
-    if (c.status == 206) {
-        if (!RangeMatches(easy, c.from, c.last, map_.size)) {
+    KnownFile file = setup_.file;
+    file.size = map_.size == kUnknownSize ? -1 : map_.size;
+    switch (c.judge.Judge(c.easy.get(), file, c.from, c.last, c.ranged)) {
+        case AnswerJudge::Headers::Range:
+        case AnswerJudge::Headers::Whole:
+            return true;
+        case AnswerJudge::Headers::Status:
+            c.verdict = Verdict::Status;
+            return false;
+        case AnswerJudge::Headers::BadRange:
             c.verdict = Verdict::BadRange;
             return false;
-        }
-        if (!sameValidators) {
-            c.verdict = Verdict::Changed;  // a server that let If-Range pass for another version
+        case AnswerJudge::Headers::Changed:
+            c.verdict = Verdict::Changed;
+            return false;
+    }
+    return false;
+}
+
+bool SegmentedTransfer::Alone(const Connection& c) const {
+    return std::none_of(connections_.begin(), connections_.end(),
+                        [&](const auto& other) { return other.get() != &c && (other->active || other->waiting); });
+}
+
+bool SegmentedTransfer::Accept(Connection& c) {
+    c.accepted = true;
+    if (c.judge.whole()) {
+        // The whole file to a range, while other connections fetch theirs: the server ignores ranges,
+        // or has another version.
+        if (!Alone(c)) {
+            c.verdict = c.judge.sameVersion() ? Verdict::RangesIgnored : Verdict::Changed;
             return false;
         }
-        return true;
+        if (c.ranged && c.judge.sameVersion()) {
+            // The server ignores ranges: this one connection brings the file.
+            result_.fallback = SegmentedResult::Fallback::RangesIgnored;
+            oneOnly_ = true;
+        }
+        // From the first byte, of the known version, it goes on like a range from there.
+        if (c.from != 0 || data_.StartOverPlanned() || !c.judge.sameVersion()) {
+            return StartOver(c);
+        }
     }
-    if (c.status != 200) {
-        c.verdict = Verdict::BadRange;
-        return false;
-    }
-    // The whole file to a range: the same file from a server that ignores ranges, or another version.
-    c.whole = true;
-    curl_off_t length = -1;
-    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    c.sameFile = length == map_.size && sameValidators;
-    if (!c.markup) {
-        c.verdict = c.sameFile ? Verdict::RangesIgnored : Verdict::Changed;
-        return false;
+    if (data_.StartOverPlanned()) {
+        // Nothing was written since the start over was planned: every segment is empty.
+        if (!data_.Accept()) {
+            c.verdict = Verdict::WriteFailed;
+            return false;
+        }
+        if (map_.size != kUnknownSize) {
+            data_.Reserve(map_.size);
+        }
+        Tell(c, true);
     }
     return true;
+}
+
+bool SegmentedTransfer::StartOver(Connection& c) {
+    data_.StartOver();
+    if (!data_.Accept()) {
+        c.verdict = Verdict::WriteFailed;
+        return false;
+    }
+    // The file cut to nothing is reserved again; the map's old bytes are gone with it.
+    if (map_.size != kUnknownSize) {
+        data_.Reserve(map_.size);
+    }
+    map_.segments = {Segment{0, 0, map_.size, c.index}};
+    c.segment = 0;
+    c.from = 0;
+    c.cursor = DataFile::Cursor::At(0, 0);
+    // Further connections ask for ranges of this version.
+    if (!c.judge.etag().empty() || !c.judge.lastModified().empty()) {
+        setup_.file.etag = c.judge.etag();
+        setup_.file.lastModified = c.judge.lastModified();
+        setup_.ifRange = !setup_.file.etag.empty() ? setup_.file.etag : setup_.file.lastModified;
+    }
+    Tell(c, true);
+    return true;
+}
+
+void SegmentedTransfer::Tell(Connection& c, bool startsOver) {
+    c.told = true;
+    if (setup_.accepted) {
+        setup_.accepted(
+            {startsOver, c.judge.whole() && c.from == 0, c.judge.etag(), c.judge.lastModified(), c.judge.digest()});
+    }
 }
 
 bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
@@ -526,6 +575,12 @@ bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
     if (c.cursor.writePos > segment->next) {
         segment->next = c.cursor.writePos;
         c.brought = rangesServed_ = true;
+        rangeAnswered_ = rangeAnswered_ || !c.judge.whole();
+    }
+    // Past the bytes it fetched again, the answer has shown that it goes on the file on disk.
+    if (!c.told && c.cursor.writePos >= c.cursor.compareEnd) {
+        c.told = true;
+        Tell(c, false);
     }
     if (taken < bytes) {
         c.verdict = Verdict::SegmentEnd;

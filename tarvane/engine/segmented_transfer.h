@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tarvane/engine/answer_judge.h"
 #include "tarvane/engine/data_file.h"
 #include "tarvane/engine/segment_map.h"
 #include "tarvane/engine/segment_plan.h"
@@ -14,19 +15,33 @@
 
 namespace tarvane {
 
-// What a transfer over several connections needs from its worker.
+// The size of a map whose file's size the server never named: its one segment ends where the answer does.
+inline constexpr int64_t kUnknownSize = INT64_MAX;
+
+// An answer that the file's bytes now come from: a whole file that replaced what was on disk, or an
+// answer whose bytes agreed with the disk where they overlapped.
+struct AcceptedAnswer {
+    bool startsOver = false;  // the data file was cut: every byte comes from this answer's version
+    bool whole = false;       // the whole file from its first byte
+    std::string etag;         // its validators, where it named them
+    std::string lastModified;
+    ExpectedDigest digest;
+};
+
+// What a transfer needs from its worker.
 struct SegmentedSetup {
-    int limit = 8;             // connections at most
-    std::string ifRange;       // the file's validator, sent with every range
-    std::string etag;          // the file's validators: a whole answer with others is another file
-    std::string lastModified;  //
-    std::string type;          // of the data file: a web page's own type may well be markup
+    int limit = 8;        // connections at most; with one, a request from the first byte asks for no range
+    std::string ifRange;  // the file's validator, sent with every range
+    // The file's validators and type: a whole answer with other validators is another file.
+    KnownFile file;
     // The waits before each further attempt of a connection that was cut or stalled.
     std::vector<std::chrono::milliseconds> waits;
     // Sets a connection's request options (link, proxy, agent, limits); false when it cannot.
     std::function<bool(void* curlHandle)> configure;
     // Called often: shows and records the bytes done; false stops the transfer (a pause, a file gone).
     std::function<bool(int64_t done, int connections)> progress;
+    // Told of each answer the file's bytes come from; none: nobody is.
+    std::function<void(const AcceptedAnswer&)> accepted;
     // How long each step of the connection ramp runs before its speed is taken.
     std::chrono::milliseconds stepTime{300};
     // Asked before every write of every connection; none: no limit.
@@ -38,10 +53,10 @@ struct SegmentedResult {
         Done,      // every segment is on disk
         Stopped,   // progress asked to stop
         Single,    // ranges cannot be had over several connections: go on with one
-        Changed,   // an answer was of another version of the file
-        WebPage,   // an answer was a web page
+        Changed,   // an answer to a connection alone was of another version of the file
+        WebPage,   // an answer to a connection alone was a web page
         Mismatch,  // bytes fetched again differed twice at one place from the disk
-        Failed,    // the last connection failed: `code`, `status`, `writeError`
+        Failed,    // the last connection failed: `code`, `status` (an error, or a 206 to no range), `writeError`
     };
     enum class Fallback { None, RangesIgnored, RangesRefused, ConnectionsRefused };
     Outcome outcome = Outcome::Failed;
@@ -53,10 +68,13 @@ struct SegmentedResult {
     int cap = 0;  // the most connections the server took, when it turned some away
 };
 
-// One file over several connections at once, on the calling thread (libcurl multi): each connection
+// One file over one or several connections, on the calling thread (libcurl multi): each connection
 // fetches a segment of `map` into the data file at its own offset; one that finishes takes over the
-// second half of the segment with most left. The map's `next` marks count bytes handed to the disk,
-// not yet synced: the worker syncs before it saves the map.
+// second half of the segment with most left. A connection alone may get the whole file instead of its
+// range: the data file starts over from it. Only the answers of a connection alone judge the file:
+// another version or a web page sent to an extra connection turns extra connections away. A planned
+// start over of the data file is made by the first answer that passes its checks. The map's `next` marks count bytes
+// handed to the disk, not yet synced: the worker syncs before it saves the map.
 class SegmentedTransfer {
 public:
     SegmentedTransfer(DataFile& data, SegmentMap& map, SegmentedSetup setup);
@@ -74,7 +92,12 @@ private:
     void Start(Connection& connection);
     void Ended(Connection& connection, int code);
     bool CheckHeaders(Connection& connection);
+    // The first bytes of an answer passed its checks: a whole file or a planned start over cuts the file.
+    bool Accept(Connection& connection);
+    bool StartOver(Connection& connection);
     bool Take(Connection& connection, const char* data, size_t bytes);
+    bool Alone(const Connection& connection) const;
+    void Tell(Connection& connection, bool startsOver);
     void Release(Connection& connection);
     // Closes connections beyond the ramp's count.
     void StopBeyondTarget();
@@ -90,7 +113,9 @@ private:
     std::vector<std::unique_ptr<Connection>> connections_;
     ConnectionRamp ramp_;
     bool ended_ = false;
-    bool rangesServed_ = false;  // a range of this run brought bytes
+    bool rangesServed_ = false;   // a range of this run brought bytes
+    bool rangeAnswered_ = false;  // a 206 of this run brought bytes: more connections may follow
+    bool oneOnly_ = false;        // a whole file came to a range: no more connections
     size_t firstRefusals_ = 0;
     SegmentedResult result_;
 };

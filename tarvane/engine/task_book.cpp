@@ -19,8 +19,8 @@ void TakeStored(TaskEntry& entry, const DownloadTask& record) {
     entry.name = record.name;
     entry.path = record.path;
     entry.sizeKnown = !record.size.empty();
-    entry.size = ParseByteCount(record.size);
-    entry.counted = ParseByteCount(record.downloadedSize);
+    entry.size = ByteCount(record.size);
+    entry.counted = ByteCount(record.downloadedSize);
     entry.type = record.type;
     entry.fileLink = record.fileLink;
     entry.prxIP = record.prxIP;

@@ -8,109 +8,27 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
-#include <memory>
 #include <thread>
 
 #include "platform/codepage.h"
-#include "platform/curl_easy.h"
 #include "platform/settings.h"
 #include "tarvane/engine/answer_check.h"
-#include "tarvane/engine/content_range.h"
+#include "tarvane/engine/byte_count.h"
 #include "tarvane/engine/failure_reason.h"
 #include "tarvane/engine/file_name.h"
-#include "tarvane/engine/file_types.h"
 #include "tarvane/engine/finished_file_check.h"
 #include "tarvane/engine/finished_item.h"
 #include "tarvane/engine/folder_of_path.h"
-#include "tarvane/engine/format_size.h"
 
 namespace tarvane {
 
 namespace {
 
-// "未知" in code page 936: the type of a file whose extension could not be found.
-constexpr const char* kUnknownType = "\xCE\xB4\xD6\xAA";
-// libcurl's default receive buffer is 16 KiB; a larger one cuts the per-block overhead on fast links.
-constexpr long kReceiveBufferBytes = 100 * 1024;
 // How many "name(n).type" a new task tries before it gives up on a free name.
 constexpr int kMaxFreeNameTries = 1000;
-// A chain of redirects longer than this is a loop: the task fails instead of probing for ever.
-constexpr long kMaxRedirects = 20;
-
-std::string FormatCount(double value) {
-    char text[400];
-    std::snprintf(text, sizeof text, "%.0f", value);
-    return text;
-}
-
-size_t DiscardProbeBody(char*, size_t, size_t, void*) {
-    return 0;
-}
-
-int ProbePauseCheck(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<WorkerControl*>(user)->pauseRequested.load() != 0 ? 1 : 0;
-}
-
-size_t WriteThunk(char* data, size_t size, size_t count, void* user) {
-    return static_cast<TransferWorker*>(user)->WriteData(data, size * count);
-}
-
-int ProgressThunk(void* user, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t) {
-    int result =
-        static_cast<TransferWorker*>(user)->OnProgress(static_cast<double>(total), static_cast<double>(received));
-    return result == kProgressContinue ? 0 : 1;
-}
-
-// Answers the result of setting the password.
-CURLcode SetProxy(CURL* handle, const TaskLaunch& launch) {
-    curl_easy_setopt(handle, CURLOPT_PROXY, launch.prxIP.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROXYPORT, static_cast<long>(launch.prxPort));
-    curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, launch.prxName.c_str());
-    return curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, launch.prxPwd.c_str());
-}
 
 std::string NumberedName(const std::string& name, int number) {
     return name + "(" + std::to_string(number) + ")";
-}
-
-// Whether a 206 carries the bytes from `offset` to the end of a file of `total` bytes (any total when
-// none was announced): "Content-Range: bytes offset-(total-1)/total", and a body of just that length.
-bool RangeAnswersFrom(CURL* handle, int64_t offset, int64_t total) {
-    auto range = AnsweredRange(handle);
-    return range && range->first == offset && range->last == range->total - 1 && (total <= 0 || range->total == total);
-}
-
-// The response's validators, where it sends them (after redirects, those of the last response).
-void ReadValidators(CURL* handle, std::string& etag, std::string& lastModified) {
-    curl_header* header = nullptr;
-    // One that cannot be stored or sent back in If-Range is as good as none.
-    if (curl_easy_header(handle, "ETag", 0, CURLH_HEADER, -1, &header) == CURLHE_OK &&
-        IsUsableValidator(header->value)) {
-        etag = header->value;
-    }
-    if (curl_easy_header(handle, "Last-Modified", 0, CURLH_HEADER, -1, &header) == CURLHE_OK &&
-        IsUsableValidator(header->value)) {
-        lastModified = header->value;
-    }
-}
-
-// The server's digest of the whole file among the last response's headers; an MD5 only where the
-// response carried the whole file, since it describes the body.
-ExpectedDigest ReadDigest(CURL* handle, bool withMd5) {
-    ExpectedDigest digest;
-    for (const char* name : {"Repr-Digest", "Digest", "Content-MD5"}) {
-        if (!withMd5 && std::string_view(name) == "Content-MD5") {
-            continue;
-        }
-        curl_header* header = nullptr;
-        for (size_t index = 0, count = 1;
-             index < count && curl_easy_header(handle, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
-            count = header->amount;
-            NoteDigestHeader(digest, name, header->value);
-        }
-    }
-    return digest;
 }
 
 // A resume after a failed attempt of the same start compares this much of the disk again.
@@ -118,43 +36,7 @@ int64_t RetryOverlap(int64_t count) {
     return std::min(count, std::clamp<int64_t>(count / 20, 64 * 1024, 1024 * 1024));
 }
 
-// The wait a busy server asks for (Retry-After, in seconds or as a date), at most a minute.
-std::chrono::milliseconds AskedWait(CURL* handle) {
-    curl_off_t seconds = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK || seconds <= 0) {
-        return {};
-    }
-    return std::chrono::seconds(std::min<curl_off_t>(seconds, 60));
-}
-
-long WholeSeconds(std::chrono::milliseconds time) {
-    return std::max<long>(1, static_cast<long>((time.count() + 999) / 1000));
-}
-
-// What the probe and the transfer ask alike: the file's link through the task's proxy, with its
-// agent, redirects up to a limit, and limits that keep a request from hanging (nothing received for
-// the stall time ends it). Answers the result of setting the proxy password.
-CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::string& agent,
-                           const RetrySettings& retry) {
-    curl_easy_setopt(handle, CURLOPT_URL, launch.fileLink.c_str());
-    platform::LimitToWeb(handle);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 1L);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, WholeSeconds(retry.stallTime));
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(retry.stallTime));
-    return SetProxy(handle, launch);
-}
-
 }  // namespace
-
-bool TransferWorker::ConfigureConnection(void* handle) {
-    return SetRequestOptions(static_cast<CURL*>(handle), launch_, agent_, context_.retry) == CURLE_OK;
-}
 
 TransferWorker::TransferWorker(EngineContext& context, const TaskLaunch& launch, const std::atomic<bool>* stopAll)
     : context_(context), stopAll_(stopAll), launch_(launch), agent_(launch.agent) {}
@@ -178,7 +60,6 @@ TransferWorker::RunOutcome TransferWorker::Run() {
     lastModified_ = storedDate_ = IsUsableValidator(launch_.lastModified) ? launch_.lastModified : "";
     type_ = launch_.type;
     digest_ = DigestFromText(launch_.digest);
-    progress_.resumeBase = static_cast<double>(ParseByteCount(launch_.downloadedSize));
 
     // A page taken before the service named its file is looked up first, on this thread.
     if (launch_.fileLink.empty() && !LookUpFile()) {
@@ -195,8 +76,7 @@ TransferWorker::RunOutcome TransferWorker::Run() {
     AdoptSegmentMap();
     PlanAttempt(true);
     if (!RoomForTheRest()) {
-        failure_ = ReasonNoRoom();
-        return End(Conclude(CURLE_WRITE_ERROR));
+        return End(Conclude({RunOutcome::Kind::Failed, ReasonNoRoom()}));
     }
     Show([this](TaskEntry& task) {
         task.type = type_;
@@ -204,9 +84,9 @@ TransferWorker::RunOutcome TransferWorker::Run() {
     });
     LimiterShare share(context_.speedLimiter);
     share_ = &share;
-    int code = TransferWithRetries();
+    RunOutcome outcome = TransferWithRetries();
     share_ = nullptr;
-    return End(Conclude(code));
+    return End(Conclude(outcome));
 }
 
 TransferWorker::RunOutcome TransferWorker::Stopped(const std::string& reason) const {
@@ -302,7 +182,7 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
     attemptsWithoutData_ = broughtData ? 1 : attemptsWithoutData_ + 1;
     if (attemptsWithoutData_ > allowed) {
         failure_ = allowed == 0 ? reason
-                   : stalled    ? ReasonStalled(WholeSeconds(retry.stallTime), allowed)
+                   : stalled    ? ReasonStalled(retry.StallSeconds(), allowed)
                                 : ReasonAfterRetries(reason, allowed);
         return false;
     }
@@ -325,74 +205,9 @@ bool TransferWorker::WaitToRetry(bool broughtData, const std::string& reason, bo
     return pauseRequested.load() == 0;
 }
 
-TransferWorker::ProbeResult TransferWorker::Probe() {
-    platform::CurlEasy owned(curl_easy_init());
-    CURL* probe = owned.get();
-    if (probe == nullptr) {
-        return ProbeResult::Failed;
-    }
-    // A link of another scheme, from the service or handed over, is never asked for.
-    if (!IsWebLink(launch_.fileLink)) {
-        failure_ = ReasonBadLink();
-        return ProbeResult::Failed;
-    }
-    SetRequestOptions(probe, launch_, agent_, context_.retry);
-    curl_easy_setopt(probe, CURLOPT_WRITEFUNCTION, DiscardProbeBody);
-    // A pause or the program's end must not wait for a server that never answers the probe.
-    curl_easy_setopt(probe, CURLOPT_XFERINFOFUNCTION, ProbePauseCheck);
-    curl_easy_setopt(probe, CURLOPT_XFERINFODATA, static_cast<WorkerControl*>(this));
-    CURLcode code = curl_easy_perform(probe);
-
-    ProbeResult result = ProbeResult::Ok;
-    long status = 0;
-    curl_easy_getinfo(probe, CURLINFO_RESPONSE_CODE, &status);
-    if (pauseRequested.load() != 0) {
-        result = ProbeResult::Paused;
-    } else if (status >= 400) {
-        // An error page (404, a proxy's 407) is no file to download; an expired link may be renewed,
-        // a busy server asked again.
-        failure_ = ReasonForStatus(status);
-        result = IsExpiredStatus(status) ? ProbeResult::Expired : ProbeResult::Failed;
-        if (IsBusyStatus(status)) {
-            result = ProbeResult::Retry;
-            askedWait_ = AskedWait(probe);
-        }
-    } else if ((code != CURLE_OK && code != CURLE_WRITE_ERROR) || status == 0) {
-        failure_ = ReasonForTransfer(code, 0);
-        result = IsRetryable(code) ? ProbeResult::Retry : ProbeResult::Failed;
-    } else {
-        failure_.clear();
-        etag_.clear();
-        lastModified_.clear();
-        ReadValidators(probe, etag_, lastModified_);
-        probeDigest_ = ReadDigest(probe, false);
-        curl_off_t length = -1;
-        progress_.totalSize =
-            (curl_easy_getinfo(probe, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0)
-                ? static_cast<double>(length)
-                : 0;
-        sizeText_ = FormatCount(progress_.totalSize);
-        char* effective = nullptr;
-        curl_easy_getinfo(probe, CURLINFO_EFFECTIVE_URL, &effective);
-        probedType_ = ExtensionFromUrl(effective != nullptr ? effective : "");
-        if (probedType_.empty()) {
-            char* contentType = nullptr;
-            if (curl_easy_getinfo(probe, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType != nullptr) {
-                std::string mime(contentType);
-                probedType_ = ExtensionForMimeType(mime.substr(0, mime.find(';')));
-            }
-            if (probedType_.empty()) {
-                probedType_ = kUnknownType;
-            }
-        }
-        probedType_ = PlainFileName(probedType_);
-    }
-    return result;
-}
-
 bool TransferWorker::OpenDataFile() {
     launch_.name = PlainFileName(launch_.name);
-    int64_t recorded = ParseByteCount(launch_.downloadedSize);
+    int64_t recorded = ByteCount(launch_.downloadedSize);
     // A task that has begun a transfer owns the data file it began with, its stored name and type,
     // whatever type the server names now or after a renewal. A new one must not touch a file that
     // carries its name.
@@ -452,18 +267,12 @@ void TransferWorker::PlanAttempt(bool startOfRun) {
         // A start fetches the last twentieth of the count again: write-back that a power cut kept
         // from the disk is mended, and an answer that is no continuation shows before it is written.
         data_.ContinueAt(startOfRun ? count / 20 * 19 + (count % 20) * 19 / 20 : count - RetryOverlap(count));
-        rangeRequested_ = true;
-    } else {
+    } else if (count > 0 || data_.Size() > 0) {
         // Another file behind the link, or nothing usable on disk: the whole file, once it comes.
-        if (count > 0 || data_.Size() > 0) {
-            data_.StartOver();
-        } else {
-            data_.ContinueAt(0);
-        }
-        // A file that may be split is asked for as a range: a 206 shows that ranges work.
-        rangeRequested_ = SplitWanted();
+        data_.StartOver();
+    } else {
+        data_.ContinueAt(0);
     }
-    progress_.resumeBase = static_cast<double>(data_.AnswerOffset());
 }
 
 bool TransferWorker::RoomForTheRest() {
@@ -481,426 +290,86 @@ bool TransferWorker::RoomForTheRest() {
     return progress_.totalSize - static_cast<double>(BytesOnDisk()) <= free;
 }
 
-int TransferWorker::Transfer() {
-    platform::CurlEasy owned(curl_easy_init());
-    CURL* handle = owned.get();
-    if (handle == nullptr) {
-        return CURLE_FAILED_INIT;
-    }
-    handle_ = handle;
-    StartAnswer();
-    std::string range;
-    platform::CurlList headers;
-    if (rangeRequested_) {
-        range = std::to_string(data_.AnswerOffset()) + "-";
-        curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
-        // The range only if the file is still the one the bytes on disk came from; else all of it.
-        const std::string& validator = !etag_.empty() ? etag_ : lastModified_;
-        if (!validator.empty()) {
-            platform::AppendCurlList(headers, ("If-Range: " + validator).c_str());
-            curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-        }
-    }
-    CURLcode passwordResult = SetRequestOptions(handle, launch_, agent_, context_.retry);
-    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, WriteThunk);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, ProgressThunk);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE,
-                     ReceiveBufferUnder(share_ != nullptr ? share_->Limit() : 0, kReceiveBufferBytes));
-    if (passwordResult != CURLE_OK) {
-        handle_ = nullptr;
-        return passwordResult;
-    }
-    double now = context_.clock.NowMs();
-    progress_.Begin(progress_.resumeBase, progress_.totalSize, now);
-    lastRecordMs_ = now;
-    RecordProgress(true);
-    state = kStateDownloading;
-    CURLcode code = curl_easy_perform(handle);
-    if (splitNow_) {
-        splitNow_ = false;
-        handle_ = nullptr;
-        return TransferSegmented();
-    }
-    if (code == CURLE_WRITE_ERROR && rangeRejected_) {
-        // The server's 206 does not answer the range asked for: fetch the whole file instead.
-        rangeRequested_ = false;
-        data_.StartOver();
-        StartAnswer();
-        curl_easy_setopt(handle, CURLOPT_RANGE, nullptr);
-        progress_.Begin(0, progress_.totalSize, context_.clock.NowMs());
-        code = curl_easy_perform(handle);
-    }
-    // A body too short to tell what it is has waited for its end.
-    if (code == CURLE_OK && !head_.empty() && !TakeAnswerBytes(head_.data(), head_.size(), true)) {
-        code = CURLE_WRITE_ERROR;
-    }
-    // An error page without a body never reaches WriteData.
-    if (!responseChecked_) {
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status_);
-        httpError_ = status_ >= 400;
-    }
-    if (httpError_ && IsBusyStatus(status_)) {
-        askedWait_ = AskedWait(handle);
-    }
-    handle_ = nullptr;
-    return code;
-}
-
-void TransferWorker::StartAnswer() {
-    rangeRejected_ = responseChecked_ = httpError_ = accepted_ = markupCheck_ = wholeAnswer_ = splitNow_ = false;
-    status_ = 0;
-    writeError_ = 0;
-    refusal_ = Refusal::None;
-    head_.clear();
-}
-
-int TransferWorker::TransferWithRetries() {
+TransferWorker::RunOutcome TransferWorker::TransferWithRetries() {
+    using Outcome = SegmentedResult::Outcome;
     for (;;) {
         int64_t before = Fetched();
-        int code = Transfer();
+        SegmentedResult result = Transfer();
         if (refusal_ == Refusal::FileGone) {
-            failure_ = ReasonForTransfer(CURLE_WRITE_ERROR, writeError_);
-            return CURLE_WRITE_ERROR;
+            return {RunOutcome::Kind::Failed, ReasonForTransfer(CURLE_WRITE_ERROR, writeError_)};
         }
-        if (pauseRequested.load() != 0 || code == CURLE_ABORTED_BY_CALLBACK) {
-            return CURLE_ABORTED_BY_CALLBACK;
+        if (pauseRequested.load() != 0 || result.outcome == Outcome::Stopped) {
+            return {RunOutcome::Kind::Paused, ""};
         }
-        if (resume_ != Resume::No) {
-            if (resume_ == Resume::Plan) {
-                PlanAttempt(false);
-            }
-            resume_ = Resume::No;
-            continue;
-        }
-        if (code == CURLE_OK && !httpError_ && WholeOnDisk()) {
-            return CURLE_OK;
-        }
-        if (httpError_) {
-            failure_ = ReasonForStatus(status_);
-            if (IsBusyStatus(status_)) {
-                if (!WaitToRetry(false, failure_, false)) {
-                    return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
-                }
-                PlanAttempt(false);
-                continue;
-            }
-            if (!IsExpiredStatus(status_) || !RenewLink()) {
-                return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
-            }
-            // The new link leads on from the disk to the same file; another file starts over.
-            if (ProbeWithRetries() != ProbeResult::Ok) {
-                return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
-            }
-            PlanAttempt(false);
-            continue;
-        }
+        FallBack(result);
         std::string reason;
         bool stalled = false;
-        if (refusal_ == Refusal::WebPage) {
-            reason = ReasonWebPage();
-        } else if (refusal_ == Refusal::Changed) {
-            noCredit_ = true;
-            reason = ReasonKeepsChanging();
-        } else if (refusal_ == Refusal::Mismatch) {
-            reason = ReasonNotContinuation();
-        } else {
-            // A body that ended before its length, with or without a word from libcurl.
-            int cause = code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
-            if (!IsRetryable(cause)) {
-                failure_ = ReasonForTransfer(cause, writeError_);
-                return cause;
-            }
-            reason = ReasonForTransfer(cause, 0);
-            stalled = cause == CURLE_OPERATION_TIMEDOUT;
+        switch (result.outcome) {
+            case Outcome::Done:
+                return {RunOutcome::Kind::Completed, ""};
+            case Outcome::Stopped:
+                return {RunOutcome::Kind::Paused, ""};
+            case Outcome::Single:
+                PlanAttempt(false);
+                continue;  // never an attempt of the task
+            case Outcome::WebPage:
+                reason = ReasonWebPage();
+                break;
+            case Outcome::Changed:
+                // Every byte on disk is of no known version now: the next answer accepted is the whole file.
+                DropSegmentMap();
+                storedSize_.clear();
+                noCredit_ = true;
+                reason = ReasonKeepsChanging();
+                break;
+            case Outcome::Mismatch:
+                noCredit_ = true;
+                reason = ReasonNotContinuation();
+                break;
+            case Outcome::Failed:
+                if (result.status != 0) {
+                    failure_ = ReasonForStatus(result.status);
+                    askedWait_ = std::chrono::seconds(std::clamp<long>(result.retryAfterSeconds, 0, 60));
+                    if (IsBusyStatus(result.status)) {
+                        if (!WaitToRetry(false, failure_, false)) {
+                            return Stopped(failure_);
+                        }
+                    } else if (!IsExpiredStatus(result.status) || !RenewLink() ||
+                               ProbeWithRetries() != ProbeResult::Ok) {
+                        return Stopped(failure_);
+                    }
+                    // After a renewal the new link leads on from the disk to the same file; another
+                    // file starts over.
+                    PlanAttempt(false);
+                    continue;
+                }
+                if (!IsRetryable(result.code)) {
+                    return {RunOutcome::Kind::Failed, ReasonForTransfer(result.code, result.writeError)};
+                }
+                reason = ReasonForTransfer(result.code, 0);
+                stalled = result.code == CURLE_OPERATION_TIMEDOUT;
+                break;
         }
         // After the file changed on the server, only a whole file is progress.
         if (!WaitToRetry(Fetched() > before && !noCredit_, reason, stalled)) {
-            if (pauseRequested.load() != 0) {
-                return CURLE_ABORTED_BY_CALLBACK;
-            }
-            if (refusal_ == Refusal::WebPage || refusal_ == Refusal::Changed) {
+            if (result.outcome == Outcome::WebPage || result.outcome == Outcome::Changed) {
                 failure_ = reason;
             }
-            return code == CURLE_OK ? CURLE_PARTIAL_FILE : code;
+            return Stopped(failure_);
         }
-        if (!PlanRetry()) {
-            return pauseRequested.load() != 0 ? CURLE_ABORTED_BY_CALLBACK : code;
-        }
-    }
-}
-
-bool TransferWorker::PlanRetry() {
-    if (refusal_ == Refusal::Mismatch) {
-        // Twice other bytes at one place: the answer is not this file's continuation, whatever its
-        // headers say. Once may be a fault on the way: the same part is fetched again.
-        if (data_.MismatchAt() == lastMismatchAt_) {
-            noCredit_ = true;
+        if (result.outcome == Outcome::Mismatch) {
+            // Twice other bytes at one place: the answer is not this file's continuation, whatever its
+            // headers say.
             data_.StartOver();
-            rangeRequested_ = false;
-        } else {
-            lastMismatchAt_ = data_.MismatchAt();
-            data_.ContinueAt(data_.AnswerOffset());
+            continue;
         }
-        progress_.resumeBase = static_cast<double>(data_.AnswerOffset());
-        return true;
-    }
-    // A page or another file in place of this one: what the server has now decides the next attempt.
-    if ((refusal_ == Refusal::WebPage || refusal_ == Refusal::Changed) && ProbeWithRetries() != ProbeResult::Ok) {
-        return false;
-    }
-    PlanAttempt(false);
-    return true;
-}
-
-size_t TransferWorker::WriteData(const char* data, size_t bytes) {
-    if (!responseChecked_) {
-        responseChecked_ = true;
-        if (!CheckAnswerHeaders()) {
-            return 0;
+        // A page or another file in place of this one: what the server has now decides the next attempt.
+        if ((result.outcome == Outcome::WebPage || result.outcome == Outcome::Changed) &&
+            ProbeWithRetries() != ProbeResult::Ok) {
+            return Stopped(failure_);
         }
+        PlanAttempt(false);
     }
-    Throttle(bytes);
-    if (!accepted_ && markupCheck_) {
-        // Held back until the first bytes tell whether the answer is a web page.
-        head_.append(data, bytes);
-        if (StartsWithMarkup(head_, false) == MarkupCheck::NeedMore) {
-            return bytes;
-        }
-        std::string held = std::move(head_);
-        head_.clear();
-        return TakeAnswerBytes(held.data(), held.size(), false) ? bytes : 0;
-    }
-    return TakeAnswerBytes(data, bytes, false) ? bytes : 0;
-}
-
-void TransferWorker::Throttle(size_t bytes) {
-    if (share_ == nullptr) {
-        return;
-    }
-    // The wait is taken here, not by pausing the handle: libcurl looks at a paused easy transfer only
-    // about once a second, far too seldom to keep up with the limit.
-    constexpr double kStepMs = 50;
-    for (double wait = share_->Ask(bytes); wait > 0; wait = share_->Ask(bytes)) {
-        // libcurl reports progress between its runs of reads, which the waits make seconds long. A
-        // pause or a delete is not held up: the bytes go, and libcurl's next report ends the transfer.
-        curl_off_t total = 0, received = 0;
-        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
-        curl_easy_getinfo(static_cast<CURL*>(handle_), CURLINFO_SIZE_DOWNLOAD_T, &received);
-        if (OnProgress(static_cast<double>(std::max<curl_off_t>(total, 0)), static_cast<double>(received)) !=
-                kProgressContinue ||
-            (stopAll_ != nullptr && stopAll_->load())) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(std::min(wait, kStepMs)));
-    }
-}
-
-bool TransferWorker::CheckAnswerHeaders() {
-    CURL* handle = static_cast<CURL*>(handle_);
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status_);
-    if (status_ >= 400) {
-        // An error page never lands in the data file.
-        httpError_ = true;
-        return false;
-    }
-    auto total = static_cast<int64_t>(progress_.totalSize);
-    if (status_ == 206 && !RangeAnswersFrom(handle, rangeRequested_ ? data_.AnswerOffset() : 0, total)) {
-        // Bytes from another place than asked for would land at the resume point. Without a
-        // range asked for, the same request would only bring the same answer: the task fails.
-        rangeRejected_ = rangeRequested_;
-        httpError_ = !rangeRequested_;
-        return false;
-    }
-    wholeAnswer_ = status_ != 206;
-    if (wholeAnswer_) {
-        // A whole file of another size than the probe found: the file changed since.
-        curl_off_t length = -1;
-        curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (length >= 0 && total > 0 && length != total) {
-            refusal_ = Refusal::Changed;
-            return false;
-        }
-    }
-    answerEtag_.clear();
-    answerDate_.clear();
-    ReadValidators(handle, answerEtag_, answerDate_);
-    answerDigest_ = ReadDigest(handle, status_ == 200);
-    // The same file whole to a range: the server ignores ranges.
-    if (wholeAnswer_ && rangeRequested_ && ValidatorsAgree(etag_, lastModified_, answerEtag_, answerDate_)) {
-        noRanges_ = true;
-    }
-    char* contentType = nullptr;
-    curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
-    markupCheck_ = contentType != nullptr && IsWebPageType(contentType) && !IsWebPageFileType(type_);
-    return true;
-}
-
-bool TransferWorker::TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody) {
-    if (!accepted_) {
-        if (markupCheck_ && StartsWithMarkup(std::string_view(data, bytes), wholeBody) == MarkupCheck::Markup) {
-            // A login page, a portal or an error page served as 200: the bytes on disk stay.
-            refusal_ = Refusal::WebPage;
-            return false;
-        }
-        if (!AcceptAnswer()) {
-            return false;
-        }
-    }
-    switch (data_.Put(data, bytes)) {
-        case DataFile::PutResult::Ok:
-            break;
-        case DataFile::PutResult::Mismatch:
-            refusal_ = Refusal::Mismatch;
-            return false;
-        case DataFile::PutResult::Failed:
-            writeError_ = data_.Error();
-            return false;
-    }
-    // A continuation whose bytes agreed with the disk: its validators are now those of the file.
-    if (!validatorsAdopted_ && data_.PastCompare()) {
-        AdoptAnswerValidators();
-    }
-    if (SplitReady()) {
-        splitNow_ = true;  // the rest goes over several connections
-        return false;
-    }
-    return true;
-}
-
-bool TransferWorker::AcceptAnswer() {
-    if (wholeAnswer_ && !data_.StartOverPlanned() && data_.AnswerOffset() > 0) {
-        // The server sent the whole file instead of the range (or the file changed, and If-Range
-        // asked for all of it): the data file starts over.
-        data_.StartOver();
-        progress_.resumeBase = 0;
-    }
-    bool startsOver = data_.StartOverPlanned();
-    if (!data_.Accept()) {
-        writeError_ = data_.Error();
-        return false;
-    }
-    if (startsOver) {
-        // What the map says of the old bytes is void; the file cut to nothing is reserved again.
-        DropSegmentMap();
-        data_.Reserve(static_cast<int64_t>(progress_.totalSize));
-    }
-    accepted_ = true;
-    validatorsAdopted_ = false;
-    // A whole file replaces what the task knew of the file; a continuation keeps it until its bytes
-    // have agreed with the disk.
-    if (startsOver || !rangeRequested_) {
-        bool named = !answerEtag_.empty() || !answerDate_.empty();
-        if (startsOver && !storedSize_.empty() &&
-            !ValidatorsAgree(storedEtag_, storedDate_, named ? answerEtag_ : etag_,
-                             named ? answerDate_ : lastModified_)) {
-            noCredit_ = true;  // the file changed on the server while the task fetched it
-        }
-        storedSize_ = sizeText_;
-        AdoptAnswerValidators();
-        digest_ = answerDigest_.kind != ExpectedDigest::Kind::None ? answerDigest_ : probeDigest_;
-    } else if (answerDigest_.kind != ExpectedDigest::Kind::None) {
-        digest_ = answerDigest_;  // of the whole file, which the range goes on with
-    }
-    return true;
-}
-
-void TransferWorker::AdoptAnswerValidators() {
-    validatorsAdopted_ = true;
-    if (!answerEtag_.empty() || !answerDate_.empty()) {
-        etag_ = answerEtag_;
-        lastModified_ = answerDate_;
-    }
-    storedEtag_ = etag_;
-    storedDate_ = lastModified_;
-}
-
-int TransferWorker::OnProgress(double total, double received) {
-    int result = ReportProgress(progress_, total, received, context_.clock.NowMs(), context_.tables, *this, launch_.id,
-                                context_.book);
-    if (result == kProgressContinue) {
-        RecordProgress(false);
-    }
-    return refusal_ == Refusal::FileGone ? kProgressStop : result;
-}
-
-void TransferWorker::RecordProgress(bool force) {
-    double now = context_.clock.NowMs();
-    if (!force && now - lastRecordMs_ < context_.saveIntervalMs) {
-        return;
-    }
-    int64_t count = data_.Count();
-    if ((!force && Fetched() == recordedCount_) || !context_.tables.WorkerListed(this)) {
-        return;
-    }
-    lastRecordMs_ = now;
-    // A file removed or replaced under the task would take every further byte nowhere.
-    if (!data_.InPlace()) {
-        writeError_ = ENOENT;
-        refusal_ = Refusal::FileGone;
-        return;
-    }
-    // Written bytes reach the disk before the count and the map that claim them.
-    if (!data_.Sync()) {
-        writeError_ = data_.Error();
-        refusal_ = Refusal::FileGone;
-        return;
-    }
-    // Progress goes beside the data file, so a running task never costs a rewrite of every stored
-    // one; download.xml takes its count when it stops, and whatever else changed at once.
-    auto total = static_cast<int64_t>(progress_.totalSize);
-    if (map_) {
-        map_->MarkDoneTo(count);
-        SaveSegmentMap(data_.path(), *map_);
-    } else if (total > 0 && !data_.StartOverPlanned()) {
-        SaveSegmentMap(data_.path(), SegmentMap::Whole(total, count, !storedEtag_.empty() ? storedEtag_ : storedDate_));
-    }
-    recordedCount_ = Fetched();
-    DownloadTask record = StateRecord(kStateDownloading);
-    record.downloadedSize = lastSaved_.downloadedSize;
-    // Without a size the count has no map to go in.
-    if (total <= 0 || !(record == lastSaved_)) {
-        SaveRecord(kStateDownloading);
-    }
-}
-
-bool TransferWorker::SaveRecord(int flag, const std::string& reason) {
-    DownloadTask record = StateRecord(flag, reason);
-    bool listed = context_.book.Update(
-        launch_.id,
-        [&](TaskEntry& task) {
-            TakeStored(task, record);
-            task.state = static_cast<TaskState>(flag);
-        },
-        Saving::Now);
-    lastSaved_ = std::move(record);
-    return listed;
-}
-
-DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) const {
-    // Every field but the agent, which the stored task keeps.
-    DownloadTask record;
-    record.name = launch_.name;
-    record.frmPge = launch_.frmPge;
-    record.fileLink = launch_.fileLink;
-    record.path = launch_.path;
-    record.size = storedSize_;
-    record.downloadedSize = std::to_string(dataOpened_ ? data_.Count() : ParseByteCount(launch_.downloadedSize));
-    record.type = type_;
-    record.prxIP = launch_.prxIP;
-    record.prxPort = launch_.prxPort;
-    record.prxName = launch_.prxName;
-    record.prxPwd = launch_.prxPwd;
-    record.flag = std::to_string(flag);
-    record.etag = storedEtag_;
-    record.lastModified = storedDate_;
-    record.digest = DigestText(digest_);
-    if (flag == kStateFailed) {
-        record.error = reason;
-    }
-    return record;
 }
 
 bool TransferWorker::WholeOnDisk() {
@@ -916,8 +385,12 @@ bool TransferWorker::WholeOnDisk() {
     return data_.Count() == total && data_.CutTo(total) && data_.Size() == total;
 }
 
-TransferWorker::RunOutcome TransferWorker::Conclude(int code) {
-    bool completed = code == CURLE_OK && !httpError_ && WholeOnDisk();
+TransferWorker::RunOutcome TransferWorker::Conclude(RunOutcome outcome) {
+    bool completed = outcome.kind == RunOutcome::Kind::Completed;
+    if (completed && !WholeOnDisk()) {
+        outcome = {RunOutcome::Kind::Failed, ReasonForTransfer(CURLE_PARTIAL_FILE, 0)};
+        completed = false;
+    }
     if (data_.IsOpen()) {
         // The count saved with the outcome claims only bytes that are on the disk.
         bool kept = data_.Sync();
@@ -927,26 +400,15 @@ TransferWorker::RunOutcome TransferWorker::Conclude(int code) {
             map_->MarkDoneTo(data_.Count());
             SaveSegmentMap(data_.path(), *map_);
         }
-        if (completed && !data_.InPlace()) {
-            // The folder or file went away meanwhile: there is nothing to call finished.
-            kept = false;
-            failure_ = ReasonNotWritable();
-        }
+        // The folder or file gone meanwhile leaves nothing to call finished.
+        std::string gone = completed && !data_.InPlace() ? ReasonNotWritable() : "";
         kept = data_.Close() && kept;
-        if (completed && !kept) {
-            completed = false;
-            code = CURLE_WRITE_ERROR;
-            writeError_ = data_.Error();
+        if (completed && (!gone.empty() || !kept)) {
+            return {RunOutcome::Kind::Failed,
+                    !gone.empty() ? gone : ReasonForTransfer(CURLE_WRITE_ERROR, data_.Error())};
         }
     }
-
-    if (completed) {
-        return {RunOutcome::Kind::Completed, ""};
-    }
-    if (code == CURLE_ABORTED_BY_CALLBACK) {
-        return {RunOutcome::Kind::Paused, ""};
-    }
-    return {RunOutcome::Kind::Failed, failure_.empty() ? ReasonForTransfer(code, writeError_) : failure_};
+    return outcome;
 }
 
 TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
@@ -1005,7 +467,7 @@ void TransferWorker::EndUnfinished(const RunOutcome& outcome) {
     // By id: a task deleted meanwhile, or deleted and added again, is not this worker's any more.
     DownloadTask record = StateRecord(finalState, outcome.reason);
     // The row shows every byte the task holds, wherever in the file they lie.
-    int64_t held = dataOpened_ ? BytesOnDisk() : ParseByteCount(launch_.downloadedSize);
+    int64_t held = dataOpened_ ? BytesOnDisk() : ByteCount(launch_.downloadedSize);
     bool listed = context_.book.Update(
         launch_.id,
         [&](TaskEntry& task) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/progress.h"
 #include "tarvane/engine/segment_map.h"
+#include "tarvane/engine/segmented_transfer.h"
 #include "tarvane/engine/speed_limiter.h"
 #include "tarvane/engine/task_book.h"
 #include "tarvane/engine/task_record.h"
@@ -32,6 +34,9 @@ struct RetrySettings {
     std::vector<std::chrono::milliseconds> waits{std::chrono::seconds(2), std::chrono::seconds(4),
                                                  std::chrono::seconds(8), std::chrono::seconds(16),
                                                  std::chrono::seconds(32)};
+
+    // The stall time in whole seconds, at least one, as libcurl and the reasons take it.
+    long StallSeconds() const { return std::max<long>(1, static_cast<long>((stallTime.count() + 999) / 1000)); }
 };
 
 // What every worker shares with the program; owned by the program, outliving all workers.
@@ -74,10 +79,6 @@ public:
     // waiting task). The worker is registered in the tables before.
     RunOutcome Run();
 
-    // For the libcurl callbacks.
-    size_t WriteData(const char* data, size_t bytes);
-    int OnProgress(double total, double received);
-
 private:
     enum class ProbeResult { Ok, Failed, Paused, Expired, Retry };
     ProbeResult Probe();
@@ -90,9 +91,6 @@ private:
     int ConnectionLimit() const;
     // Whether the file is large enough and the server fit to fetch it over several connections.
     bool SplitWanted() const;
-    bool SplitReady() const;
-    // The rest of the file over several connections, once an answer has shown that ranges work.
-    int TransferSegmented();
     bool ConfigureConnection(void* handle);
     void ShowConnections(int connections);
     // Bytes on disk of the file the task knows; and a measure that grows with every byte fetched.
@@ -101,14 +99,15 @@ private:
     // Where the next attempt begins: on from the disk when its bytes are still the server's file,
     // else the whole file (the bytes on disk stay until an answer has passed its checks).
     void PlanAttempt(bool startOfRun);
-    // After a refused or cut attempt; false when the file cannot be probed again.
-    bool PlanRetry();
     bool RoomForTheRest();
-    // One attempt: a request from the resume point to the end of the file.
-    int Transfer();
-    void StartAnswer();
+    // One attempt: the rest of the file over one connection or several.
+    SegmentedResult Transfer();
+    // What the task knows of the file from an answer its bytes now come from.
+    void AnswerAccepted(const AcceptedAnswer& answer);
+    // A server that turned ranges or connections away: fewer connections from now on.
+    void FallBack(const SegmentedResult& result);
     // Attempts until the file is whole, the task is paused, or what went wrong cannot be mended.
-    int TransferWithRetries();
+    RunOutcome TransferWithRetries();
     // Asks the parse service for the file of a page taken before it was looked up; true when it
     // named one, now stored.
     bool LookUpFile();
@@ -117,16 +116,8 @@ private:
     // After a failed attempt: counts it, shows and waits out the pause before the next one. False
     // when the attempts are used up (the reason is set) or the task was paused meanwhile.
     bool WaitToRetry(bool broughtData, const std::string& reason, bool stalled);
-    // Whether the answer's status and headers make it the file's bytes (or a range of them).
-    bool CheckAnswerHeaders();
-    // Checks the answer's first bytes, then writes or compares them; false ends the answer.
-    bool TakeAnswerBytes(const char* data, size_t bytes, bool wholeBody);
-    // Holds the bytes back until the speed limit lets them in.
-    void Throttle(size_t bytes);
-    bool AcceptAnswer();
-    void AdoptAnswerValidators();
     // What the transfer's end means, once the data file is synced and closed.
-    RunOutcome Conclude(int code);
+    RunOutcome Conclude(RunOutcome outcome);
     // Reads a whole file through before it counts as finished; completed, damaged or stopped.
     RunOutcome CheckWholeFile();
     void ShowCheckProgress(std::int64_t done, std::int64_t total);
@@ -159,55 +150,37 @@ private:
     std::string sizeText_;    // what the last probe found
     DataFile data_;
     bool dataOpened_ = false;
-    void* handle_ = nullptr;         // CURL*
     LimiterShare* share_ = nullptr;  // while the transfer runs
     TransferProgress progress_;
     // What download.xml says the bytes on disk are: replaced only by an answer that passed its checks.
     std::string storedSize_;
     std::string storedEtag_;
     std::string storedDate_;
-    bool rangeRequested_ = false;
-    // The answer under way.
-    enum class Refusal { None, WebPage, Changed, Mismatch, FileGone };
+    // Why the worker stops the transfer itself.
+    enum class Refusal { None, FileGone };
     Refusal refusal_ = Refusal::None;
-    bool rangeRejected_ = false;
-    bool responseChecked_ = false;
-    bool httpError_ = false;
-    bool wholeAnswer_ = false;
-    bool markupCheck_ = false;
-    bool accepted_ = false;
-    bool validatorsAdopted_ = false;
-    std::string head_;  // first bytes held back until they tell whether the answer is a web page
-    std::string answerEtag_;
-    std::string answerDate_;
-    long status_ = 0;  // of the last response
     int writeError_ = 0;
     bool renewed_ = false;
     int attemptsWithoutData_ = 0;
-    int64_t lastMismatchAt_ = -1;
     bool noCredit_ = false;                  // the file changed on the server: only a whole file is progress now
     std::chrono::milliseconds askedWait_{};  // a busy server's Retry-After, for the next wait
     std::string etag_;                       // the file's validators as the server last named them
-    // The server's digest of the whole file: of the bytes on disk, from the last probe, of the answer.
+    // The server's digest of the whole file: of the bytes on disk, and from the last probe.
     ExpectedDigest digest_;
     ExpectedDigest probeDigest_;
-    ExpectedDigest answerDigest_;
     int shownCheckTenths_ = -1;
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does
     int64_t recordedCount_ = -1;
     DownloadTask lastSaved_;  // the record saved last: progress alone goes beside the data file
     double lastRecordMs_ = 0;
-    // Several connections.
+    // Several connections: the map beside the data file, while there is one.
     std::optional<SegmentMap> map_;
     bool freshFile_ = false;  // created by this start: any map beside it is another download's
-    bool splitNow_ = false;   // the answer under way showed that the rest can be split
     bool noRanges_ = false;   // one connection for this task
     int connectionCap_ = 0;   // the most connections the server took, when it turned some away
     std::string fallbackWhy_;
     std::string shownTip_;
-    // After a transfer over several connections: the next attempt without counting one.
-    enum class Resume { No, Plan, AsPlanned } resume_ = Resume::No;
 };
 
 }  // namespace tarvane

@@ -1,9 +1,10 @@
-// The part of the transfer worker that fetches one file over several connections.
+// The part of the transfer worker that fetches the file: one connection or several, by the segment map.
 #include <curl/curl.h>
 
 #include <algorithm>
 
 #include "platform/codepage.h"
+#include "tarvane/engine/answer_check.h"
 #include "tarvane/engine/segmented_transfer.h"
 #include "tarvane/engine/transfer_worker.h"
 
@@ -23,6 +24,11 @@ std::string Validator(const std::string& etag, const std::string& date) {
 }  // namespace
 
 int TransferWorker::ConnectionLimit() const {
+    // Without a validator nothing tells two versions of the file apart (a mirror's nodes out of step):
+    // several connections could mix them.
+    if (etag_.empty() && lastModified_.empty()) {
+        return 1;
+    }
     int limit = context_.connectionLimit ? context_.connectionLimit() : kDefaultConnections;
     limit = std::clamp(limit, 1, kMostConnections);
     return connectionCap_ > 0 ? std::min(limit, connectionCap_) : limit;
@@ -33,11 +39,6 @@ bool TransferWorker::SplitWanted() const {
     // fetched again.
     return !noRanges_ && progress_.totalSize >= static_cast<double>(kSplitMinBytes) &&
            (ConnectionLimit() > 1 || map_.has_value());
-}
-
-bool TransferWorker::SplitReady() const {
-    return SplitWanted() && status_ == 206 && rangeRequested_ &&
-           progress_.totalSize - static_cast<double>(BytesOnDisk()) >= static_cast<double>(2 * kMinStealBytes);
 }
 
 int64_t TransferWorker::BytesOnDisk() const {
@@ -87,96 +88,126 @@ void TransferWorker::ShowConnections(int connections) {
     }
 }
 
-int TransferWorker::TransferSegmented() {
-    auto total = static_cast<int64_t>(progress_.totalSize);
+SegmentedResult TransferWorker::Transfer() {
+    bool sized = progress_.totalSize > 0;
+    int64_t total = sized ? static_cast<int64_t>(progress_.totalSize) : kUnknownSize;
+    int limit = SplitWanted() ? ConnectionLimit() : 1;
     std::string validator = Validator(etag_, lastModified_);
-    if (!map_) {
+    bool startOver = data_.StartOverPlanned();
+    // Several connections keep a map beside the file, so that a resume fetches only what is missing.
+    if (!map_ && limit > 1) {
         map_ = SegmentMap::Whole(total, data_.Count(), validator);
     }
-    map_->MarkDoneTo(data_.Count());
-    map_->validator = validator;
-    // The first answer goes on where it stopped, so the compare of the bytes it fetches again is whole.
-    for (Segment& segment : map_->segments) {
-        if (segment.start <= data_.WritePos() && data_.WritePos() <= segment.next && !segment.Done()) {
-            segment.checkFrom = data_.WritePos();
+    SegmentMap single;
+    SegmentMap& map = map_ ? *map_ : single;
+    if (startOver || !map_) {
+        map = SegmentMap::Whole(total, startOver ? 0 : data_.Count(), validator);
+    }
+    map.MarkDoneTo(startOver ? 0 : data_.Count());
+    map.validator = validator;
+    // The answer that goes on from the count begins where the plan says, so its compare is whole.
+    for (Segment& segment : map.segments) {
+        if (segment.start <= data_.AnswerOffset() && data_.AnswerOffset() <= segment.next && !segment.Done()) {
+            segment.checkFrom = data_.AnswerOffset();
         }
     }
-    data_.Reserve(total);
+    if (sized && !startOver) {
+        data_.Reserve(total);
+    }
 
     SegmentedSetup setup;
-    setup.limit = ConnectionLimit();
+    setup.limit = limit;
     setup.share = share_;
     setup.ifRange = validator;
-    setup.etag = etag_;
-    setup.lastModified = lastModified_;
-    setup.type = type_;
+    setup.file = {-1, etag_, lastModified_, type_};
     setup.waits = context_.retry.waits;
     setup.configure = [this](void* handle) { return ConfigureConnection(handle); };
+    setup.accepted = [this](const AcceptedAnswer& answer) { AnswerAccepted(answer); };
     // The row shows the task's totals: every segment's bytes, over the whole file.
-    progress_.Begin(0, progress_.totalSize, context_.clock.NowMs());
-    progress_.lastSampleBytes = static_cast<double>(map_->DoneBytes());
-    setup.progress = [this](int64_t done, int connections) {
-        data_.SetCount(map_->Contiguous());
+    double now = context_.clock.NowMs();
+    progress_.Begin(0, progress_.totalSize, now);
+    progress_.lastSampleBytes = static_cast<double>(map.DoneBytes());
+    setup.progress = [this, &map, limit](int64_t done, int connections) {
+        // A planned start over keeps the count of the bytes on disk until an answer replaces them.
+        if (!data_.StartOverPlanned()) {
+            data_.SetCount(map.Contiguous());
+        }
         int result = ReportProgress(progress_, progress_.totalSize, static_cast<double>(done), context_.clock.NowMs(),
                                     context_.tables, *this, launch_.id, context_.book);
         if (result != kProgressContinue) {
             return false;
         }
-        ShowConnections(std::max(connections, 1));
+        if (limit > 1) {
+            ShowConnections(std::max(connections, 1));
+        }
         RecordProgress(false);
         return refusal_ != Refusal::FileGone;
     };
-    SegmentedResult result = SegmentedTransfer(data_, *map_, std::move(setup)).Run();
-    data_.SetCount(map_->Contiguous());
+    lastRecordMs_ = now;
+    RecordProgress(true);
+    state = kStateDownloading;
+    SegmentedResult result = SegmentedTransfer(data_, map, std::move(setup)).Run();
+    if (!data_.StartOverPlanned()) {
+        data_.SetCount(map.Contiguous());
+    }
+    return result;
+}
+
+void TransferWorker::AnswerAccepted(const AcceptedAnswer& answer) {
+    bool named = !answer.etag.empty() || !answer.lastModified.empty();
+    if (answer.startsOver || answer.whole) {
+        if (answer.startsOver && !storedSize_.empty() &&
+            !ValidatorsAgree(storedEtag_, storedDate_, named ? answer.etag : etag_,
+                             named ? answer.lastModified : lastModified_)) {
+            noCredit_ = true;  // the file changed on the server while the task fetched it
+        }
+        if (answer.startsOver && map_) {
+            RemoveSegmentMap(data_.path());  // what it said of the old bytes is void
+        }
+        // A whole file replaces what the task knew of the file.
+        storedSize_ = sizeText_;
+        digest_ = answer.digest.kind != ExpectedDigest::Kind::None ? answer.digest : probeDigest_;
+    } else if (answer.digest.kind != ExpectedDigest::Kind::None) {
+        digest_ = answer.digest;  // of the whole file, which the range goes on with
+    }
+    // A continuation whose bytes agreed with the disk: its validators are now those of the file.
+    if (named) {
+        etag_ = answer.etag;
+        lastModified_ = answer.lastModified;
+    }
+    storedEtag_ = etag_;
+    storedDate_ = lastModified_;
+    if (map_) {
+        map_->validator = Validator(etag_, lastModified_);
+    }
+}
+
+void TransferWorker::FallBack(const SegmentedResult& result) {
     if (result.cap > 0) {
         connectionCap_ = result.cap;
     }
     using Fallback = SegmentedResult::Fallback;
-    if (result.fallback != Fallback::None) {
-        fallbackWhy_ = platform::AnsiFromUtf8(result.fallback == Fallback::RangesIgnored ? "服务器不支持分段下载"
-                                              : result.fallback == Fallback::RangesRefused ? "服务器拒绝了分段请求"
-                                                                                           : "服务器拒绝了更多连接");
+    if (result.fallback == Fallback::None) {
+        return;
     }
-    using Outcome = SegmentedResult::Outcome;
-    switch (result.outcome) {
-        case Outcome::Done:
-            return CURLE_OK;
-        case Outcome::Stopped:
-            return CURLE_ABORTED_BY_CALLBACK;
-        case Outcome::Single:
-            if (result.fallback == Fallback::ConnectionsRefused) {
-                // Ranges work, just not several at once: one connection still goes by the map, so
-                // nothing it holds is fetched again.
-                connectionCap_ = 1;
-            } else {
-                // One connection from here on; a server that ignores ranges is remembered with the map.
-                noRanges_ = true;
-                map_->noRanges = result.fallback == Fallback::RangesIgnored;
-            }
-            ShowConnections(1);
-            resume_ = Resume::Plan;
-            return CURLE_PARTIAL_FILE;
-        case Outcome::Changed:
-        case Outcome::Mismatch:
-            // Another version of the file: every byte on disk is of no known version now, so the next
-            // answer that is accepted is the whole file, never a mix.
-            DropSegmentMap();
-            storedSize_.clear();
-            refusal_ = Refusal::Changed;
-            return CURLE_WRITE_ERROR;
-        case Outcome::WebPage:
-            refusal_ = Refusal::WebPage;
-            return CURLE_WRITE_ERROR;
-        case Outcome::Failed:
-            break;
+    fallbackWhy_ = platform::AnsiFromUtf8(result.fallback == Fallback::RangesIgnored ? "服务器不支持分段下载"
+                                          : result.fallback == Fallback::RangesRefused ? "服务器拒绝了分段请求"
+                                                                                       : "服务器拒绝了更多连接");
+    if (result.outcome != SegmentedResult::Outcome::Single) {
+        return;
     }
-    writeError_ = result.writeError;
-    if (result.status >= 400) {
-        httpError_ = true;
-        status_ = result.status;
-        askedWait_ = std::chrono::seconds(std::clamp<long>(result.retryAfterSeconds, 0, 60));
+    if (result.fallback == Fallback::ConnectionsRefused) {
+        // Ranges work, just not several at once: one connection still goes by the map, so nothing it
+        // holds is fetched again.
+        connectionCap_ = 1;
+    } else {
+        // One connection from here on; a server that ignores ranges is remembered with the map.
+        noRanges_ = true;
+        if (map_) {
+            map_->noRanges = result.fallback == Fallback::RangesIgnored;
+        }
     }
-    return result.code;
+    ShowConnections(1);
 }
 
 }  // namespace tarvane

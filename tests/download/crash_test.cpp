@@ -40,7 +40,8 @@ int RunChild(const std::vector<std::string>& arguments, std::optional<std::chron
 // the task goes on, and the finished file is the server's, byte for byte, with no segment map left.
 TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile) {
     std::string bytes = MakeFileBytes(24 * 1024 * 1024, 21);
-    site_.AddSlowFile("/files/crash.bin", bytes, 3 * 1024 * 1024);  // per connection
+    site_.Add("/files/crash.bin",
+              {.bytes = bytes, .etag = "\"c\"", .bytesPerSecond = 3 * 1024 * 1024});  // per connection
     const std::vector<std::string> arguments{temp_.Directory(), site_.Host(), Page("/files/crash.bin", "crash"),
                                              games_};
     engine_.reset();  // the child processes own the files now

@@ -14,7 +14,8 @@ TEST_F(DownloadTest, OneSpeedLimitHoldsForAllTasksTogetherAndFollowsEveryChange)
     std::vector<std::string> pages;
     // Two files large enough for several connections, each slower than its share; a small one.
     for (auto [name, kbps, mib] : {std::tuple{"a", 512u, 24u}, {"b", 512u, 24u}, {"single", 1024u, 12u}}) {
-        site_.Add(std::string("/limited/") + name, {.bytesPerSecond = kbps * 1024, .virtualSize = mib * 1024 * 1024});
+        site_.Add(std::string("/limited/") + name,
+                  {.etag = "\"l\"", .bytesPerSecond = kbps * 1024, .virtualSize = mib * 1024 * 1024});
         pages.push_back(Add(std::string("/limited/") + name, name));
     }
     auto done = [&] {

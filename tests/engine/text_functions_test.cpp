@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "tarvane/engine/base64.h"
+#include "tarvane/engine/byte_count.h"
 #include "tarvane/engine/file_types.h"
 #include "tarvane/engine/folder_of_path.h"
 #include "tarvane/engine/format_size.h"
+#include "tarvane/engine/task_book.h"
 
 namespace tarvane {
 namespace {
@@ -89,6 +91,27 @@ TEST(FormatSize, EachBoundaryStaysInTheSmallerUnit) {
     const std::string huge = FormatSize(1e300);
     EXPECT_GT(huge.size(), 290u);
     EXPECT_TRUE(huge.ends_with("GB"));
+}
+
+// The list and the worker read a stored count alike: its leading digits, nothing else.
+TEST(ByteCount, LeadingDigitsOnlyAndTheListReadsTheSameCount) {
+    const std::pair<std::string, int64_t> cases[] = {{"1048576", 1048576},
+                                                     {"1e3", 1},
+                                                     {"12.9", 12},
+                                                     {"-5", 0},
+                                                     {" 7", 0},
+                                                     {"", 0},
+                                                     {"inf", 0},
+                                                     {"0x10", 0},
+                                                     {"99999999999999999999", INT64_MAX}};
+    for (const auto& [text, count] : cases) {
+        EXPECT_EQ(ByteCount(text), count) << text;
+        DownloadTask stored;
+        stored.size = stored.downloadedSize = text;
+        TaskEntry entry = EntryFromStored(stored);
+        EXPECT_EQ(entry.size, count) << text;
+        EXPECT_EQ(entry.done, count) << text;
+    }
 }
 
 }  // namespace

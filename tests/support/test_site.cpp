@@ -67,9 +67,15 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
             }
+            if (!answer->offsetBytes.empty() && !req.ranges.empty() && req.ranges.front().first > 0) {
+                answer->bytes = answer->offsetBytes;
+            }
             if ((answer->status == 200 || answer->status == 206) && req.has_header("Range")) {
                 if (answer->maxConnections > 0 && active_[path] >= static_cast<int>(answer->maxConnections)) {
-                    *answer = Answer{.status = 503};
+                    *answer =
+                        answer->beyondPage.empty()
+                            ? Answer{.status = 503}
+                            : Answer{.bytes = answer->beyondPage, .contentType = "text/html", .ignoreRange = true};
                 } else {
                     peak_[path] = std::max(peak_[path], ++active_[path]);
                     counted = true;

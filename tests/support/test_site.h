@@ -63,6 +63,8 @@ public:
         size_t bytesPerSecond = 0;                     // sent about this fast, so a test can act while it is under way
         uint64_t virtualSize = 0;                      // made up on the fly (VirtualByte), for sizes beyond memory
         size_t maxConnections = 0;                     // a range asked beyond this many at once gets 503
+        std::string beyondPage{};                      // or, when set, this page as a 200 (a login page)
+        std::string offsetBytes{};  // when set, what a range not from byte 0 gets (a node out of step)
     };
     // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
