@@ -32,6 +32,7 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
     // Read at each start of a large file, so a change in the options counts from the next start.
     context.connectionLimit = [directory = programDirectory] { return platform::Settings(directory).MaxConnections(); };
     context.speedLimiter = &limiter;
+    context.saveNow = [this] { return writer.Flush(std::chrono::seconds(10)); };
 }
 
 EngineAssembly::~EngineAssembly() {

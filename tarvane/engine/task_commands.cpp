@@ -60,6 +60,11 @@ TaskId TaskCommands::AddTask(const AddTaskRequest& request) {
         entry.speedKBps = 0;
         entry.note = launch.fileLink.empty() ? TaskNote::LookingUp : TaskNote::Starting;
         launch.id = context_.book.Add(std::move(entry));
+        // Stored before anything is fetched: a kill leaves no data file whose task the next start
+        // does not know.
+        if (context_.saveNow) {
+            context_.saveNow();
+        }
     } else {
         auto task = context_.book.Get(request.id);
         // A task that is not listed has nothing to start.

@@ -416,7 +416,7 @@ TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
         return {RunOutcome::Kind::Completed, ""};
     }
     // The whole count is stored first: a check cut short by a kill runs again at the next start.
-    SaveRecord(kStateDownloading);
+    SaveRecordNow(kStateDownloading);
     shownCheckTenths_ = -1;
     Show([](TaskEntry& task) {
         task.note = TaskNote::Checking;
@@ -517,7 +517,10 @@ void TransferWorker::Complete() {
     // Without a length from the server, what arrived is the size.
     record.size = progress_.totalSize > 0 ? sizeText_ : std::to_string(data_.Count());
     record.fileLink = launch_.fileLink;
-    context_.book.Finish(launch_.id, FinishedItem(record, LocalTimeNow()));
+    // On disk before the task counts as finished anywhere else: a kill then finds it in the finished list.
+    if (context_.book.Finish(launch_.id, FinishedItem(record, LocalTimeNow())) && context_.saveNow) {
+        context_.saveNow();
+    }
     context_.tables.ReleaseWorker(this);
     if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();

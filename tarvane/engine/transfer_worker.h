@@ -58,6 +58,9 @@ struct EngineContext {
     TaskEnds* ends = nullptr;
     // The one limit of all transfers together; none: no limit.
     SpeedLimiter* speedLimiter = nullptr;
+    // Waits until the task files hold every change made so far (one attempt while they refuse
+    // changes); none: nothing is written behind the book.
+    std::function<bool()> saveNow{};
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.
@@ -126,6 +129,8 @@ private:
     // Saves the task's stored fields as they stand, in state `flag`; false when the task has left
     // the list (deleted, or deleted and added again: its id is another's then).
     bool SaveRecord(int flag, const std::string& reason = "");
+    // The same, on disk before the call returns: the item names the data file before bytes go in it.
+    void SaveRecordNow(int flag);
     // Records the outcome in the task; answers it.
     RunOutcome End(RunOutcome outcome);
     // Ends a task that did not complete: records its state unless it was deleted meanwhile.

@@ -41,8 +41,17 @@ void TransferWorker::RecordProgress(bool force) {
     DownloadTask record = StateRecord(kStateDownloading);
     record.downloadedSize = lastSaved_.downloadedSize;
     // Without a size the count has no map to go in.
-    if (total <= 0 || !(record == lastSaved_)) {
+    if (!(record == lastSaved_)) {
+        // What names the data file and its version: a kill must not leave the file unknown to its task.
+        SaveRecordNow(kStateDownloading);
+    } else if (total <= 0) {
         SaveRecord(kStateDownloading);
+    }
+}
+
+void TransferWorker::SaveRecordNow(int flag) {
+    if (SaveRecord(flag) && context_.saveNow) {
+        context_.saveNow();
     }
 }
 

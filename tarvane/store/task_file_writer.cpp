@@ -174,7 +174,7 @@ bool TaskFileWriter::Flush(std::chrono::milliseconds limit) {
     }
     book_.WakeStore();
     std::unique_lock lock(mutex_);
-    return written_.wait_for(lock, limit, [&] { return writtenRound_ >= round && !refused_; });
+    return written_.wait_for(lock, limit, [&] { return writtenRound_ >= round; }) && !refused_;
 }
 
 void TaskFileWriter::Stop(std::chrono::milliseconds limit) {

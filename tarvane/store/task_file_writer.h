@@ -29,8 +29,8 @@ public:
     // Called on the writer's thread with the file that refused the changes. Set before Start.
     void OnUnsaved(std::function<void(const std::string& file)> report) { report_ = std::move(report); }
     void Start();
-    // Waits until every change the book made before the call is in the files; false when the files
-    // still refuse them when the time is up.
+    // Waits until every change the book made before the call has been tried on the files: true when
+    // they hold them; false when they refused (then it does not wait for them to accept) or the time is up.
     bool Flush(std::chrono::milliseconds limit);
     // Flushes for at most `limit`, then ends the thread.
     void Stop(std::chrono::milliseconds limit);

@@ -39,27 +39,35 @@ int RunChild(const std::vector<std::string>& arguments, std::optional<std::chron
 // The program killed at random moments of a download over several connections: after each restart
 // the task goes on, and the finished file is the server's, byte for byte, with no segment map left.
 TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile) {
-    std::string bytes = MakeFileBytes(24 * 1024 * 1024, 21);
-    site_.Add("/files/crash.bin",
-              {.bytes = bytes, .etag = "\"c\"", .bytesPerSecond = 3 * 1024 * 1024});  // per connection
-    const std::vector<std::string> arguments{temp_.Directory(), site_.Host(), Page("/files/crash.bin", "crash"),
-                                             games_};
+    // Over several connections, and over one, whose progress goes beside the data file alike.
+    struct Case {
+        std::string name;
+        std::string bytes;
+        size_t bytesPerSecond;  // per connection
+    };
+    const Case cases[] = {{"crash", MakeFileBytes(24 * 1024 * 1024, 21), 3 * 1024 * 1024},
+                          {"single", MakeFileBytes(3 * 1024 * 1024, 22), 1024 * 1024}};
     engine_.reset();  // the child processes own the files now
-
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> moment(100, 2000);
-    for (int round = 0; round < 5; ++round) {
-        ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
-    }
-    int status = RunChild(arguments, {});
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (const Case& c : cases) {
+        site_.Add("/files/" + c.name + ".bin", {.bytes = c.bytes, .etag = "\"c\"", .bytesPerSecond = c.bytesPerSecond});
+        const std::vector<std::string> arguments{temp_.Directory(), site_.Host(),
+                                                 Page("/files/" + c.name + ".bin", c.name), games_};
+        for (int round = 0; round < 5; ++round) {
+            ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
+        }
+        int status = RunChild(arguments, {});
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    EngineHarness check(temp_.Directory(), site_.Host());
-    EXPECT_TRUE(check.files.GetItemField(check.CompletedFile(), "frmPge", arguments[2], "path") ==
-                games_ + "/crash.bin");
-    EXPECT_TRUE(Game("crash.bin") == bytes);
-    EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/crash.bin")));
+        EngineHarness check(temp_.Directory(), site_.Host());
+        EXPECT_TRUE(check.files.GetItemField(check.CompletedFile(), "frmPge", arguments[2], "path") ==
+                    games_ + "/" + c.name + ".bin")
+            << c.name << " left as " << ReadFile(check.DownloadFile());
+        EXPECT_TRUE(Game(c.name + ".bin") == c.bytes) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/" + c.name + ".bin"))) << c.name;
+    }
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         if (engine.LocatePage(argv[3]) == tarvane::kPageNew) {
             engine.AddPage(argv[3], argv[4]);
         } else {
-            engine.StartTask(engine.Task(0));
+            engine.StartTask(engine.FindTask(argv[3]));
         }
         status = engine.WaitIdle(std::chrono::seconds(120)) ? 0 : 1;
     }
