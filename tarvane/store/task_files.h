@@ -25,8 +25,8 @@ inline constexpr char kCompletedFileName[] = "completed.xml";
 // never interleave. The document of each file is kept between operations, but only serves while
 // the file on disk is still the one it was loaded from or saved to. When the file has been damaged
 // since (it no longer parses), that document is what the program holds: the damaged file is set
-// aside and the document saved in its place. The program creates one instance and shares it
-// between the interface thread and the workers.
+// aside and the document saved in its place. The engine reads them at its start and then writes
+// them from one thread, behind its book of tasks.
 class TaskFiles {
 public:
     // Local date and time, for the cmpTime of completed items.

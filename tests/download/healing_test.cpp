@@ -68,7 +68,7 @@ TEST_F(DownloadTest, InterruptedTransfersAreHealedIntoTheServersCurrentFile) {
     EXPECT_TRUE(Game("flaky.bin") == flaky);
     EXPECT_EQ(site_.RequestCount("/flaky.bin"), 7);
 
-    std::string reason = platform::AnsiFromUtf8("1 秒没有收到数据，已重试 5 次");
+    std::string reason = std::to_string(TestStall().count()) + platform::AnsiFromUtf8(" 秒没有收到数据，已重试 5 次");
     ASSERT_EQ(engine_->list.RowCount(), 2);
     EXPECT_EQ(Stored(page, "flag"), "3");
     EXPECT_EQ(Stored(page, "error"), reason);

@@ -14,7 +14,7 @@ class ManyConnectionsTest : public DownloadTest {
 protected:
     ManyConnectionsTest() {
         engine_.reset();
-        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host(), 5s);
+        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host(), std::max(TestStall(), 5s));
     }
 };
 

@@ -300,48 +300,6 @@ TEST_F(TaskFilesTest, EnsureTaskFilesCreatesOnlyMissingFilesAndChangesGoInOneSav
     EXPECT_FALSE(files_.EnsureTaskFiles(temp_.Directory() + "missing-folder/"));
 }
 
-TEST(TaskFilesConcurrency, NoUpdateIsLostBetweenThreads) {
-    test::TempDir temp;
-    const std::string file = temp.File("download.xml");
-    TaskFiles files;
-    constexpr int kWorkers = 20;
-    constexpr int kUpdates = 8;
-    constexpr int kAdded = 40;
-    WriteFile(file, "<download/>");
-    for (int i = 0; i < kWorkers; ++i) {
-        ASSERT_TRUE(files.AddItem(file, Numbered("worker-" + std::to_string(i), 0), false));
-    }
-
-    std::vector<std::thread> workers;
-    for (int i = 0; i < kWorkers; ++i) {
-        workers.emplace_back([&files, &file, i] {
-            const std::string page = "worker-" + std::to_string(i);
-            for (int n = 1; n <= kUpdates; ++n) {
-                files.UpdateTask(file, "frmPge", page, Numbered(page, n));
-                files.SetItemField(file, "frmPge", page, "flag", std::to_string(n % 3 + 1));
-            }
-            files.SetItemField(file, "frmPge", page, "flag", "2");
-        });
-    }
-    for (int i = 0; i < kAdded; ++i) {
-        files.AddItem(file, Numbered("added-" + std::to_string(i), i), false);
-    }
-    for (auto& worker : workers) {
-        worker.join();
-    }
-
-    for (int i = 0; i < kWorkers; ++i) {
-        DownloadTask task = files.GetTask(file, "frmPge", "worker-" + std::to_string(i));
-        EXPECT_EQ(task.downloadedSize, std::to_string(kUpdates)) << i;
-        EXPECT_EQ(task.flag, "2") << i;
-    }
-    for (int i = 0; i < kAdded; ++i) {
-        EXPECT_EQ(files.GetItemField(file, "frmPge", "added-" + std::to_string(i), "downloadedSize"),
-                  std::to_string(i));
-    }
-}
-
-// A save killed at any moment leaves the whole old or the whole new file.
 TEST(TaskFilesCrash, KilledSaveNeverLeavesPartialFile) {
     test::TempDir temp;
     const std::string file = temp.File("download.xml");
