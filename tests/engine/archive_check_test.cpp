@@ -107,29 +107,37 @@ TEST_F(ArchiveCheckTest, TheServersDigestOfTheWholeFileIsCheckedInTheSameRead) {
 }
 
 // Bytes as libarchive's writer gives them, with `configure` choosing the format and filter and
-// `write` the entry's header and data.
-std::string Written(const std::function<void(archive*)>& configure, const std::function<void(archive*)>& write) {
-    std::string out;
+// `write` the entry's header and data; once `write` sets `refuseMore`, the writer gets no further byte.
+std::string Written(const std::function<void(archive*)>& configure,
+                    const std::function<void(archive*, bool& refuseMore)>& write) {
+    struct Sink {
+        std::string out;
+        bool refused = false;
+    } sink;
     archive* a = archive_write_new();
     configure(a);
     archive_write_set_bytes_per_block(a, 0);  // every byte reaches `out` as soon as it is written
     auto append = [](archive*, void* to, const void* bytes, size_t size) {
-        static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), size);
+        auto* into = static_cast<Sink*>(to);
+        if (into->refused) {
+            return static_cast<la_ssize_t>(-1);
+        }
+        into->out.append(static_cast<const char*>(bytes), size);
         return static_cast<la_ssize_t>(size);
     };
-    archive_write_open(a, &out, nullptr, append, nullptr);
-    write(a);
+    archive_write_open(a, &sink, nullptr, append, nullptr);
+    write(a, sink.refused);
     archive_write_free(a);
-    return out;
+    return sink.out;
 }
 
 // game.tar.bz2 whose one entry is `chunks` times 64 MiB of zeros, in a file of about 100 bytes a
 // chunk: bzip2 streams, which a reader takes one after the other, each compressed once.
 std::string MakeBomb(const std::string& path, int chunks) {
     constexpr std::int64_t kChunk = std::int64_t{64} << 20;
-    // The tar header alone: the writer fails before it pads the entry.
+    // The tar header alone: the writer is refused the padding of the entry.
     std::string header = Written([](archive* a) { archive_write_set_format_pax_restricted(a); },
-                                 [&](archive* a) {
+                                 [&](archive* a, bool& refuseMore) {
                                      archive_entry* entry = archive_entry_new();
                                      archive_entry_set_pathname(entry, "game.bin");
                                      archive_entry_set_filetype(entry, AE_IFREG);
@@ -138,7 +146,7 @@ std::string MakeBomb(const std::string& path, int chunks) {
                                      archive_entry_set_size(entry, (chunks - 1) * kChunk);
                                      archive_write_header(a, entry);
                                      archive_entry_free(entry);
-                                     archive_write_fail(a);
+                                     refuseMore = true;
                                  });
     auto compressed = [](const std::string& prefix) {
         return Written(
@@ -146,7 +154,7 @@ std::string MakeBomb(const std::string& path, int chunks) {
                 archive_write_set_format_raw(a);
                 archive_write_add_filter_bzip2(a);
             },
-            [&](archive* a) {
+            [&](archive* a, bool&) {
                 archive_entry* entry = archive_entry_new();
                 archive_entry_set_filetype(entry, AE_IFREG);
                 archive_write_header(a, entry);
