@@ -19,6 +19,9 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
     std::string bytes = MakeFileBytes(200000, 30), page = "\xEF\xBB\xBF \n<!DOCTYPE html><p>login</p>";
     std::string zeroed = bytes.substr(0, 80000);
     zeroed.replace(77824, 2176, 2176, '\0');  // the last page's write-back, kept from the disk by a power cut
+    // Zeros where the disk holds the file's bytes: not a page a power cut kept from the disk.
+    Answer zeros{.bytes = std::string(1000, '\0') + bytes.substr(20000), .status = 206};
+    zeros.headers["Content-Range"] = "bytes 19000-199999/200000";
     // A 206 naming the range asked for, with the file's first bytes as its body.
     Answer lying{.bytes = bytes.substr(0, 181000), .status = 206};
     lying.headers["Content-Range"] = "bytes 19000-199999/200000";
@@ -36,6 +39,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
         {"portal", {{.bytes = page, .contentType = "text/html; charset=utf-8"}}, bytes.substr(0, 150000)},
         {"lying", {{bytes}, lying, lying, {bytes}}, bytes.substr(0, 20000)},
         {"zeroed", {{bytes}}, zeroed},
+        {"zeros", {{bytes}, zeros, {bytes}}, bytes.substr(0, 20000)},
         {"changing", changing, ""},
         {"control", {{bytes, control}, {bytes, control, 200, 150000}, {"busy", "", 503}}, ""},
         // A web page is the file when the task is one.
@@ -48,7 +52,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
         pages.push_back(Store(c.name, "/h/" + c.name, size, std::to_string(c.partial.size()), c.partial, c.type));
         SetStored(pages.back(), "etag", "\"t\"");
     }
-    for (int row = 0; row < 6; ++row) {
+    for (int row = 0; row < 7; ++row) {
         engine_->commands.StartTask(engine_->Task(row));
     }
     ASSERT_TRUE(engine_->WaitIdle(60s));
@@ -63,11 +67,13 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
     EXPECT_TRUE(Game("lying.bin") == bytes);
     EXPECT_EQ(site_.RangeHeaders("/h/lying"), (std::vector<std::string>{"", "bytes=19000-", "bytes=19000-", ""}));
     EXPECT_TRUE(Game("zeroed.bin") == bytes);
-    EXPECT_EQ(Stored(pages[3], "error"), platform::AnsiFromUtf8("文件在服务器上不断变化"));
+    EXPECT_TRUE(Game("zeros.bin") == bytes);
+    EXPECT_EQ(site_.RangeHeaders("/h/zeros"), (std::vector<std::string>{"", "bytes=19000-", "bytes=19000-"}));
+    EXPECT_EQ(Stored(pages[4], "error"), platform::AnsiFromUtf8("文件在服务器上不断变化"));
     EXPECT_LE(site_.RequestCount("/h/changing"), 13);
     // A validator that could not be sent back is not kept.
-    EXPECT_EQ(Stored(pages[4], "downloadedSize"), "150000");
-    EXPECT_EQ(Stored(pages[4], "etag"), "");
+    EXPECT_EQ(Stored(pages[5], "downloadedSize"), "150000");
+    EXPECT_EQ(Stored(pages[5], "etag"), "");
     EXPECT_TRUE(Game("page.htm") == page);
 
     EXPECT_EQ(StartsWithMarkup("\xEF\xBB", false), MarkupCheck::NeedMore);
