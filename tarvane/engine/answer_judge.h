@@ -46,6 +46,8 @@ public:
     bool whole() const { return whole_; }
     // Whether a whole answer carries the validators of the file the task knows (or none).
     bool sameVersion() const { return sameVersion_; }
+    // Whether the answer's Content-Type names a web page while the task's file is none.
+    bool namesWebPage() const { return markup_; }
     const std::string& etag() const { return etag_; }
     const std::string& lastModified() const { return lastModified_; }
     // The server's digest of the whole file; an MD5 only with a whole answer, since it describes the body.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "tarvane/engine/folder_of_path.h"
 
 namespace tarvane {
 
@@ -38,6 +39,11 @@ std::vector<std::pair<off_t, off_t>> Holes(int fd, off_t size) {
 
 }  // namespace
 
+std::string ReplacementPath(const std::string& path) {
+    std::string folder(FolderOfPath(path));
+    return folder + "." + path.substr(folder.size()) + ".new";
+}
+
 void DataFile::Adopt(platform::UniqueFd fd, std::string path, int64_t count) {
     fd_ = std::move(fd);
     path_ = std::move(path);
@@ -62,19 +68,68 @@ void DataFile::StartOver() {
     answerOffset_ = 0;
 }
 
-bool DataFile::Accept() {
+bool DataFile::Accept(int64_t size) {
     if (!startOver_) {
         return true;
     }
-    // Only a file with bytes in it is cut: ext4 flushes a file truncated to nothing when it is closed,
-    // which would cost a fresh download its whole write-back.
-    if (Size() > 0 && ftruncate(fd_.get(), 0) != 0) {
-        error_ = errno;
-        return false;
+    if (replacing_ || Size() == 0) {
+        // Only a file with bytes in it is cut: ext4 flushes a file truncated to nothing when it is
+        // closed, which would cost a fresh download its whole write-back.
+        if (Size() > 0 && ftruncate(fd_.get(), 0) != 0) {
+            error_ = errno;
+            return false;
+        }
+    } else {
+        platform::UniqueFd fresh(
+            open(platform::Utf8FromAnsi(ReplacementPath(path_)).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!fresh.valid()) {
+            error_ = errno;
+            return false;
+        }
+        keptCount_ = count_;
+        fd_ = std::move(fresh);
+        replacing_ = true;
     }
     startOver_ = false;
     count_ = 0;
+    // The old file stays whole until the new one is: a new one that cannot fit beside it fails now.
+    if (size >= 0 && Reserve(size) == ReserveResult::NoRoom && replacing_) {
+        error_ = ENOSPC;
+        return false;
+    }
     return true;
+}
+
+bool DataFile::Commit() {
+    if (!replacing_) {
+        return true;
+    }
+    if (rename(platform::Utf8FromAnsi(ReplacementPath(path_)).c_str(), platform::Utf8FromAnsi(path_).c_str()) != 0) {
+        error_ = errno;
+        return false;
+    }
+    replacing_ = false;
+    // The rename is on the disk before the task is recorded as finished.
+    platform::UniqueFd folder(
+        open(platform::Utf8FromAnsi(std::string(FolderOfPath(path_))).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) {
+        fsync(folder.get());
+    }
+    return true;
+}
+
+void DataFile::Abandon() {
+    if (!replacing_) {
+        return;
+    }
+    unlink(platform::Utf8FromAnsi(ReplacementPath(path_)).c_str());
+    fd_.Close();
+    replacing_ = false;
+    count_ = keptCount_;
+}
+
+std::string DataFile::WrittenPath() const {
+    return replacing_ ? ReplacementPath(path_) : path_;
 }
 
 DataFile::PutResult DataFile::PutAt(Cursor& cursor, const char* data, size_t bytes) {
@@ -189,7 +244,7 @@ bool DataFile::InPlace() const {
     if (fstat(fd_.get(), &opened) != 0 || opened.st_nlink == 0) {
         return false;
     }
-    return stat(platform::Utf8FromAnsi(path_).c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+    return stat(platform::Utf8FromAnsi(WrittenPath()).c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
            named.st_ino == opened.st_ino;
 }
 

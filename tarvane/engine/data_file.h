@@ -12,7 +12,8 @@ namespace tarvane {
 // answer that goes on from the disk first runs over bytes the file holds: those are compared with the
 // disk in blocks, never written blindly, so an answer that is not this file's continuation cannot mix
 // into it. A start over is only planned until an answer is accepted: the bytes on disk stay until
-// something better has arrived.
+// something better has arrived. A file with bytes is not cut by a start over: the new file is written
+// beside it (ReplacementPath) and renamed over it once it is whole and checked.
 class DataFile {
 public:
     static constexpr int64_t kBlockBytes = 4096;
@@ -44,8 +45,20 @@ public:
     bool StartOverPlanned() const { return startOver_; }
     // Where the next attempt begins.
     int64_t AnswerOffset() const { return answerOffset_; }
-    // An answer passed its checks: a planned start over cuts the file now. False when it cannot.
-    bool Accept();
+    // An answer passed its checks: a planned start over begins the new file now, reserved at `size`
+    // (-1: unknown), beside a file that has bytes. False when it cannot, or when the new file has no
+    // room beside the old (the error is then ENOSPC).
+    bool Accept(int64_t size);
+    // Whether the bytes go to a new file beside the task's, which stays as it was until Commit.
+    bool Replacing() const { return replacing_; }
+    // Whether a planned start over would write beside bytes the task's file holds.
+    bool WouldReplace() const { return startOver_ && (replacing_ || Size() > 0); }
+    // The count of the task's own file, also while a new one is written beside it.
+    int64_t HeldCount() const { return replacing_ ? keptCount_ : count_; }
+    // The new file, whole and checked, takes the task's file's place; false when it cannot.
+    bool Commit();
+    // The new file is thrown away; the task's file and its count are as they were.
+    void Abandon();
     // An answer's next bytes at the cursor's place; the count is the caller's.
     PutResult PutAt(Cursor& cursor, const char* data, size_t bytes);
     // The whole file is reserved on the disk before its first byte; never by writing it.
@@ -58,6 +71,8 @@ public:
     // The errno of the last failed write, read or sync.
     int Error() const { return error_; }
 
+    // The file the bytes are written to: the task's, or the new one beside it.
+    std::string WrittenPath() const;
     // Whether the file is still the one at its path (not removed or replaced meanwhile).
     bool InPlace() const;
     int64_t Size() const;
@@ -77,7 +92,13 @@ private:
     int64_t answerOffset_ = 0;
     int64_t unsentBytes_ = 0;  // written since write-back was last started
     bool startOver_ = false;
+    bool replacing_ = false;
+    int64_t keptCount_ = 0;
     int error_ = 0;
 };
+
+// Where the new file of a start over is written beside the data file at `path`: hidden, so that it is
+// never taken for a download, and of a name that the next start of the task recognises and removes.
+std::string ReplacementPath(const std::string& path);
 
 }  // namespace tarvane

@@ -99,7 +99,9 @@ std::string ReasonForTransfer(int curlCode, int writeError) {
         case CURLE_TOO_MANY_REDIRECTS:
             return Ansi("重定向次数过多");
         case CURLE_WRITE_ERROR:
-            return writeError == ENOSPC || writeError == EDQUOT ? ReasonNoRoom() : ReasonNotWritable();
+            // A file larger than the file system or the process may hold finds no room, as a full disk.
+            return writeError == ENOSPC || writeError == EDQUOT || writeError == EFBIG ? ReasonNoRoom()
+                                                                                       : ReasonNotWritable();
         default:
             return Ansi("下载失败（错误 ") + std::to_string(curlCode) + Ansi("）");
     }

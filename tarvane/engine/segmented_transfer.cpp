@@ -513,27 +513,30 @@ bool SegmentedTransfer::Accept(Connection& c) {
     }
     if (data_.StartOverPlanned()) {
         // Nothing was written since the start over was planned: every segment is empty.
-        if (!data_.Accept()) {
-            c.verdict = Verdict::WriteFailed;
+        if (!Replaces(c) || !data_.Accept(map_.size != kUnknownSize ? map_.size : -1)) {
+            c.verdict = c.verdict == Verdict::None ? Verdict::WriteFailed : c.verdict;
             return false;
-        }
-        if (map_.size != kUnknownSize) {
-            data_.Reserve(map_.size);
         }
         Tell(c, true);
     }
     return true;
 }
 
-bool SegmentedTransfer::StartOver(Connection& c) {
-    data_.StartOver();
-    if (!data_.Accept()) {
-        c.verdict = Verdict::WriteFailed;
+bool SegmentedTransfer::Replaces(Connection& c) {
+    // An answer labelled a web page has not shown that it is the file the bytes on disk are of.
+    if (c.judge.namesWebPage() && data_.WouldReplace()) {
+        c.verdict = Verdict::WebPage;
         return false;
     }
-    // The file cut to nothing is reserved again; the map's old bytes are gone with it.
-    if (map_.size != kUnknownSize) {
-        data_.Reserve(map_.size);
+    return true;
+}
+
+bool SegmentedTransfer::StartOver(Connection& c) {
+    data_.StartOver();
+    // The new file is reserved whole; the map's old bytes are gone with the old file.
+    if (!Replaces(c) || !data_.Accept(map_.size != kUnknownSize ? map_.size : -1)) {
+        c.verdict = c.verdict == Verdict::None ? Verdict::WriteFailed : c.verdict;
+        return false;
     }
     map_.segments = {Segment{0, 0, map_.size, c.index}};
     c.segment = 0;

@@ -95,6 +95,8 @@ private:
     // The first bytes of an answer passed its checks: a whole file or a planned start over cuts the file.
     bool Accept(Connection& connection);
     bool StartOver(Connection& connection);
+    // Whether an answer may replace the bytes on disk; sets its verdict when not.
+    bool Replaces(Connection& connection);
     bool Take(Connection& connection, const char* data, size_t bytes);
     bool Alone(const Connection& connection) const;
     void Tell(Connection& connection, bool startsOver);

@@ -5,6 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/settings.h"
+#include "tarvane/engine/data_file.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/folder_of_path.h"
 #include "tarvane/engine/segment_map.h"
@@ -125,6 +126,7 @@ DeleteOutcome TaskCommands::DeleteTask(TaskId id) {
     // transfer has none.
     if (std::string file = DataFileOf(*task); !file.empty() && !context_.book.IsFinishedFile(file)) {
         unlink(platform::Utf8FromAnsi(file).c_str());
+        unlink(platform::Utf8FromAnsi(ReplacementPath(file)).c_str());
         RemoveSegmentMap(file);
     }
     return DeleteOutcome::Deleted;

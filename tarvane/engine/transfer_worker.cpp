@@ -100,6 +100,16 @@ TransferWorker::RunOutcome TransferWorker::End(RunOutcome outcome) {
     if (outcome.kind == RunOutcome::Kind::Completed) {
         outcome = CheckWholeFile();
     }
+    if (outcome.kind == RunOutcome::Kind::Completed && data_.Replacing()) {
+        if (data_.Commit()) {
+            RemoveSegmentMap(data_.path());  // of the old file
+        } else {
+            outcome = {RunOutcome::Kind::Failed, ReasonNotWritable()};
+        }
+    }
+    if (data_.Replacing()) {
+        DropReplacement();
+    }
     if (outcome.kind == RunOutcome::Kind::Completed) {
         Complete();
     } else {
@@ -250,6 +260,8 @@ bool TransferWorker::OpenDataFile() {
     if (fd < 0) {
         return false;
     }
+    // A new file that an earlier start left unfinished beside this one is of no known version.
+    unlink(platform::Utf8FromAnsi(ReplacementPath(path)).c_str());
     struct stat info {};
     fstat(fd, &info);
     // What is both counted and on disk: a count saved before a crash may be ahead of the file.
@@ -278,6 +290,12 @@ void TransferWorker::PlanAttempt(bool startOfRun) {
 bool TransferWorker::RoomForTheRest() {
     if (progress_.totalSize <= 0) {
         return true;
+    }
+    if (data_.WouldReplace()) {
+        // The new file comes beside the old one, which stays whole until then.
+        struct statvfs disk {};
+        return statvfs(platform::Utf8FromAnsi(std::string(FolderOfPath(data_.path()))).c_str(), &disk) != 0 ||
+               progress_.totalSize <= static_cast<double>(disk.f_bavail) * static_cast<double>(disk.f_frsize);
     }
     // The reservation itself tells whether the disk has room; where it cannot be made, the free space.
     DataFile::ReserveResult reserved = data_.Reserve(static_cast<int64_t>(progress_.totalSize));
@@ -394,7 +412,9 @@ TransferWorker::RunOutcome TransferWorker::Conclude(RunOutcome outcome) {
     if (data_.IsOpen()) {
         // The count saved with the outcome claims only bytes that are on the disk.
         bool kept = data_.Sync();
-        if (completed) {
+        if (data_.Replacing()) {
+            // The old file's map stays until the new file has taken its place.
+        } else if (completed) {
             RemoveSegmentMap(data_.path());
         } else if (map_ && kept) {
             map_->MarkDoneTo(data_.Count());
@@ -433,7 +453,7 @@ TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
         }
         ShowCheckProgress(done, total);
     };
-    switch (CheckFinishedFile(data_.path(), type_, digest_, stop, progress)) {
+    switch (CheckFinishedFile(data_.WrittenPath(), type_, digest_, stop, progress)) {
         case ArchiveVerdict::Good:
         case ArchiveVerdict::Untestable:
             return {RunOutcome::Kind::Completed, ""};
@@ -450,6 +470,18 @@ TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
     storedDate_.clear();
     digest_ = {};
     return {RunOutcome::Kind::Failed, ReasonArchiveDamaged()};
+}
+
+void TransferWorker::DropReplacement() {
+    data_.Abandon();
+    map_.reset();  // it was the new file's
+    if (keptRecord_) {
+        storedSize_ = keptRecord_->size;
+        storedEtag_ = keptRecord_->etag;
+        storedDate_ = keptRecord_->date;
+        digest_ = keptRecord_->digest;
+        keptRecord_.reset();
+    }
 }
 
 void TransferWorker::ShowCheckProgress(std::int64_t done, std::int64_t total) {
@@ -497,6 +529,7 @@ void TransferWorker::ReleaseAfterEnd() {
     // made or opened the file takes it away.
     if (!context_.tables.ReleaseWorker(this) && dataOpened_) {
         unlink(platform::Utf8FromAnsi(data_.path()).c_str());
+        unlink(platform::Utf8FromAnsi(ReplacementPath(data_.path())).c_str());
         RemoveSegmentMap(data_.path());
     }
 }

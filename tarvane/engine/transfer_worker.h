@@ -123,6 +123,8 @@ private:
     RunOutcome Conclude(RunOutcome outcome);
     // Reads a whole file through before it counts as finished; completed, damaged or stopped.
     RunOutcome CheckWholeFile();
+    // A new file that did not take the old one's place: the task knows the old one as before.
+    void DropReplacement();
     void ShowCheckProgress(std::int64_t done, std::int64_t total);
     // The task's outcome, when the run stops short of a transfer: paused, or failed for `reason`.
     RunOutcome Stopped(const std::string& reason) const;
@@ -173,6 +175,14 @@ private:
     // The server's digest of the whole file: of the bytes on disk, and from the last probe.
     ExpectedDigest digest_;
     ExpectedDigest probeDigest_;
+    // What download.xml said of the old file while a new one is written beside it.
+    struct KeptRecord {
+        std::string size;
+        std::string etag;
+        std::string date;
+        ExpectedDigest digest;
+    };
+    std::optional<KeptRecord> keptRecord_;
     int shownCheckTenths_ = -1;
     std::string lastModified_;
     std::string failure_;  // why the task fails, when it does

@@ -31,7 +31,9 @@ void TransferWorker::RecordProgress(bool force) {
     // Progress goes beside the data file, so a running task never costs a rewrite of every stored
     // one; download.xml takes its count when it stops, and whatever else changed at once.
     auto total = static_cast<int64_t>(progress_.totalSize);
-    if (map_) {
+    if (data_.Replacing()) {
+        // The map beside the task's file is the old file's; the new file's progress is not kept.
+    } else if (map_) {
         map_->MarkDoneTo(count);
         SaveSegmentMap(data_.path(), *map_);
     } else if (total > 0 && !data_.StartOverPlanned()) {
@@ -75,17 +77,19 @@ DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) co
     record.frmPge = launch_.frmPge;
     record.fileLink = launch_.fileLink;
     record.path = launch_.path;
-    record.size = storedSize_;
-    record.downloadedSize = std::to_string(dataOpened_ ? data_.Count() : ByteCount(launch_.downloadedSize));
+    // While a new file is written beside the old one, the stored task describes the old one.
+    const bool kept = data_.Replacing() && keptRecord_;
+    record.size = kept ? keptRecord_->size : storedSize_;
+    record.downloadedSize = std::to_string(dataOpened_ ? data_.HeldCount() : ByteCount(launch_.downloadedSize));
     record.type = type_;
     record.prxIP = launch_.prxIP;
     record.prxPort = launch_.prxPort;
     record.prxName = launch_.prxName;
     record.prxPwd = launch_.prxPwd;
     record.flag = std::to_string(flag);
-    record.etag = storedEtag_;
-    record.lastModified = storedDate_;
-    record.digest = DigestText(digest_);
+    record.etag = kept ? keptRecord_->etag : storedEtag_;
+    record.lastModified = kept ? keptRecord_->date : storedDate_;
+    record.digest = DigestText(kept ? keptRecord_->digest : digest_);
     if (flag == kStateFailed) {
         record.error = reason;
     }

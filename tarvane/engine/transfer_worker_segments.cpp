@@ -155,13 +155,16 @@ SegmentedResult TransferWorker::Transfer() {
 
 void TransferWorker::AnswerAccepted(const AcceptedAnswer& answer) {
     bool named = !answer.etag.empty() || !answer.lastModified.empty();
+    if (answer.startsOver && data_.Replacing() && !keptRecord_) {
+        keptRecord_ = KeptRecord{storedSize_, storedEtag_, storedDate_, digest_};
+    }
     if (answer.startsOver || answer.whole) {
         if (answer.startsOver && !storedSize_.empty() &&
             !ValidatorsAgree(storedEtag_, storedDate_, named ? answer.etag : etag_,
                              named ? answer.lastModified : lastModified_)) {
             noCredit_ = true;  // the file changed on the server while the task fetched it
         }
-        if (answer.startsOver && map_) {
+        if (answer.startsOver && map_ && !data_.Replacing()) {
             RemoveSegmentMap(data_.path());  // what it said of the old bytes is void
         }
         // A whole file replaces what the task knew of the file.

@@ -1,3 +1,6 @@
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 
 #include "tarvane/engine/answer_check.h"
@@ -16,6 +19,9 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
     std::string bytes = MakeFileBytes(200000, 30), page = "\xEF\xBB\xBF \n<!DOCTYPE html><p>login</p>";
     std::string zeroed = bytes.substr(0, 80000);
     zeroed.replace(77824, 2176, 2176, '\0');  // the last page's write-back, kept from the disk by a power cut
+    // Zeros where the disk holds the file's bytes: not a page a power cut kept from the disk.
+    Answer zeros{.bytes = std::string(1000, '\0') + bytes.substr(20000), .status = 206};
+    zeros.headers["Content-Range"] = "bytes 19000-199999/200000";
     // A 206 naming the range asked for, with the file's first bytes as its body.
     Answer lying{.bytes = bytes.substr(0, 181000), .status = 206};
     lying.headers["Content-Range"] = "bytes 19000-199999/200000";
@@ -33,6 +39,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
         {"portal", {{.bytes = page, .contentType = "text/html; charset=utf-8"}}, bytes.substr(0, 150000)},
         {"lying", {{bytes}, lying, lying, {bytes}}, bytes.substr(0, 20000)},
         {"zeroed", {{bytes}}, zeroed},
+        {"zeros", {{bytes}, zeros, {bytes}}, bytes.substr(0, 20000)},
         {"changing", changing, ""},
         {"control", {{bytes, control}, {bytes, control, 200, 150000}, {"busy", "", 503}}, ""},
         // A web page is the file when the task is one.
@@ -45,7 +52,7 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
         pages.push_back(Store(c.name, "/h/" + c.name, size, std::to_string(c.partial.size()), c.partial, c.type));
         SetStored(pages.back(), "etag", "\"t\"");
     }
-    for (int row = 0; row < 6; ++row) {
+    for (int row = 0; row < 7; ++row) {
         engine_->commands.StartTask(engine_->Task(row));
     }
     ASSERT_TRUE(engine_->WaitIdle(60s));
@@ -60,17 +67,78 @@ TEST_F(DownloadTest, AnswersThatAreNotTheFileNeverReplaceTheBytesOnDisk) {
     EXPECT_TRUE(Game("lying.bin") == bytes);
     EXPECT_EQ(site_.RangeHeaders("/h/lying"), (std::vector<std::string>{"", "bytes=19000-", "bytes=19000-", ""}));
     EXPECT_TRUE(Game("zeroed.bin") == bytes);
-    EXPECT_EQ(Stored(pages[3], "error"), platform::AnsiFromUtf8("文件在服务器上不断变化"));
+    EXPECT_TRUE(Game("zeros.bin") == bytes);
+    EXPECT_EQ(site_.RangeHeaders("/h/zeros"), (std::vector<std::string>{"", "bytes=19000-", "bytes=19000-"}));
+    EXPECT_EQ(Stored(pages[4], "error"), platform::AnsiFromUtf8("文件在服务器上不断变化"));
     EXPECT_LE(site_.RequestCount("/h/changing"), 13);
     // A validator that could not be sent back is not kept.
-    EXPECT_EQ(Stored(pages[4], "downloadedSize"), "150000");
-    EXPECT_EQ(Stored(pages[4], "etag"), "");
+    EXPECT_EQ(Stored(pages[5], "downloadedSize"), "150000");
+    EXPECT_EQ(Stored(pages[5], "etag"), "");
     EXPECT_TRUE(Game("page.htm") == page);
 
     EXPECT_EQ(StartsWithMarkup("\xEF\xBB", false), MarkupCheck::NeedMore);
     EXPECT_EQ(StartsWithMarkup("\t<HTML", false), MarkupCheck::Markup);
     EXPECT_EQ(StartsWithMarkup("<ht", true), MarkupCheck::NotMarkup);
     EXPECT_TRUE(IsWebPageType(" Application/XHTML+xml ;q=1"));
+}
+
+// A start over (another size, a 200 to a resume) writes the new file beside the old one and puts it
+// in its place only once it is whole and checked: an answer labelled a web page, a damaged archive, a
+// delete or a disk without room for both never cost the bytes the task holds.
+TEST_F(DownloadTest, AStartOverKeepsTheOldFileUntilTheNewOneIsWholeAndChecked) {
+    auto beside = [this](const std::string& file) { return games_ + "/." + file + ".new"; };
+    const std::string game = MakeFileBytes(10 << 20, 50), partial = MakeFileBytes(100000, 52),
+                      fresh = MakeFileBytes(400000, 53);
+    site_.Add("/s/swapped", {.bytes = "MZ" + MakeFileBytes(5118, 51), .contentType = "text/html"});
+    std::string zip = MakeArchive("zip", {{"game.bin", MakeFileBytes(200000, 54)}});
+    zip[zip.size() / 2] ^= 1;
+    site_.AddFile("/s/damaged", zip);
+    site_.AddSlowFile("/s/replaced", fresh, 200000);
+    site_.AddSlowFile("/s/deleted", fresh, 100000);
+    std::vector<std::string> pages{Store("swapped", "/s/swapped", game.size(), "8388608", game.substr(0, 8 << 20)),
+                                   Store("damaged", "/s/damaged", 300000, "100000", partial, "zip"),
+                                   Store("replaced", "/s/replaced", 300000, "100000", partial),
+                                   Store("deleted", "/s/deleted", 300000, "100000", partial)};
+    for (int row = 0; row < 4; ++row) {
+        engine_->commands.StartTask(engine_->Task(row));
+    }
+    ASSERT_TRUE(WaitFor([&] { return site_.BytesSent("/s/replaced") > 100000 && site_.BytesSent("/s/deleted") > 0; }));
+    EXPECT_TRUE(std::filesystem::exists(beside("replaced.bin")) && std::filesystem::exists(beside("deleted.bin")));
+    EXPECT_TRUE(Game("replaced.bin") == partial);
+    EXPECT_EQ(Stored(pages[2], "size") + "/" + Stored(pages[2], "downloadedSize"), "300000/100000");
+    EXPECT_EQ(engine_->commands.DeleteTask(engine_->commands.FindTask(pages[3])), DeleteOutcome::Deleted);
+    ASSERT_TRUE(WaitCompleted({pages[2]}) && engine_->WaitIdle());
+
+    EXPECT_EQ(Stored(pages[0], "error"), platform::AnsiFromUtf8("服务器返回了网页，不是文件"));
+    EXPECT_TRUE(Game("swapped.bin") == game.substr(0, 8 << 20));
+    EXPECT_EQ(Stored(pages[0], "size") + "/" + Stored(pages[0], "downloadedSize"), "10485760/8388608");
+    EXPECT_EQ(Stored(pages[1], "error"), platform::AnsiFromUtf8("文件已损坏（校验未通过）"));
+    EXPECT_TRUE(Game("damaged.zip") == partial);
+    EXPECT_EQ(Stored(pages[1], "size") + "/" + Stored(pages[1], "downloadedSize"), "300000/100000");
+    EXPECT_TRUE(Game("replaced.bin") == fresh);
+    EXPECT_FALSE(std::filesystem::exists(games_ + "/deleted.bin"));
+    for (const auto& entry : std::filesystem::directory_iterator(games_)) {
+        EXPECT_FALSE(entry.path().string().ends_with(".new")) << entry.path();
+    }
+
+    // No room for the new file (of no announced size) beside the old one: the task fails, and the
+    // old one has not lost a byte.
+    std::string full = Store("full", "/s/full", 2 << 20, std::to_string(2 << 20), game.substr(0, 2 << 20));
+    site_.Add("/s/full", {.bytes = MakeFileBytes(3 << 20, 55), .chunked = true});
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 1 << 20;
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    engine_->commands.StartTask(engine_->commands.FindTask(full));
+    bool ended = WaitFlag({full});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_TRUE(ended && engine_->WaitIdle());
+    EXPECT_EQ(Stored(full, "error"), platform::AnsiFromUtf8("磁盘空间不足"));
+    EXPECT_TRUE(Game("full.bin") == game.substr(0, 2 << 20));
+    EXPECT_FALSE(std::filesystem::exists(beside("full.bin")));
 }
 
 // The file a task writes is the one its finished entry names and its delete removes, whatever the

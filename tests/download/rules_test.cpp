@@ -30,9 +30,10 @@ TEST_F(DownloadTest, OnlyBytesOfTheSameFileRenewTheRetryBudget) {
     EXPECT_LT(site_.RequestCount("/shifting.bin"), 15);
 }
 
-// The MD5 of a range is not the file's: a resume answered with one still finishes. Two tasks of one
-// name write two files, also when they are opened again after a restart.
-TEST_F(DownloadTest, ARangesMd5IsNotTheFilesAndTasksOfOneNameKeepTheirOwnFilesAcrossARestart) {
+// A resume names the version it goes on with (If-Range), and the MD5 of a range is not the file's: a
+// resume answered with one still finishes. Two tasks of one name write two files, also when they are
+// opened again after a restart.
+TEST_F(DownloadTest, AResumeNamesItsVersionARangesMd5IsNotTheFilesAndTasksOfOneNameKeepTheirOwnFiles) {
     std::string bytes = MakeFileBytes(300000, 3);
     site_.Add("/md5.bin", {.bytes = bytes, .etag = "\"m\"", .headers = {{"Content-MD5", "AAAAAAAAAAAAAAAAAAAAAA=="}}});
     std::string md5 = Store("md5", "/md5.bin", bytes.size(), "100000", bytes.substr(0, 100000));
@@ -45,12 +46,14 @@ TEST_F(DownloadTest, ARangesMd5IsNotTheFilesAndTasksOfOneNameKeepTheirOwnFilesAc
     engine_->AddPage(a, games_);
     engine_->AddPage(b, games_);
     engine_->commands.StartTask(engine_->commands.FindTask(md5));
-    ASSERT_TRUE(WaitFor([&] { return site_.BytesSent("/a/same.bin") > 50000 && site_.BytesSent("/b/same.bin") > 50000; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return site_.BytesSent("/a/same.bin") > 50000 && site_.BytesSent("/b/same.bin") > 50000; }));
     engine_->commands.PauseTask(engine_->commands.FindTask(a));
     engine_->commands.PauseTask(engine_->commands.FindTask(b));
     ASSERT_TRUE(engine_->WaitIdle());
     EXPECT_TRUE(IsCompleted(md5));
     EXPECT_TRUE(Game("md5.bin") == bytes);
+    EXPECT_EQ(site_.IfRangeHeaders("/md5.bin"), (std::vector<std::string>{"", "\"m\""}));
 
     Restart();
     site_.AddFile("/a/same.bin", first);

@@ -23,7 +23,8 @@ protected:
 TEST_F(ManyConnectionsTest, LargeFilesArriveWholeOverNoMoreConnectionsThanTheServerAllows) {
     const std::string bytes = MakeFileBytes(20 * kMiB, 31), other = MakeFileBytes(20 * kMiB, 32);
     const TestSite::Answer plain{.bytes = bytes, .etag = "\"v1\"", .bytesPerSecond = 4 * kMiB};  // per connection
-    TestSite::Answer ignoring = plain, cutting = plain, limited = plain, second = plain, unnamed = plain, login = plain;
+    TestSite::Answer ignoring = plain, cutting = plain, limited = plain, second = plain, unnamed = plain, login = plain,
+                     early = plain;
     ignoring.ignoreRange = true;
     cutting.cutAfter = 3 * kMiB;
     limited.maxConnections = 2;
@@ -33,6 +34,7 @@ TEST_F(ManyConnectionsTest, LargeFilesArriveWholeOverNoMoreConnectionsThanTheSer
     unnamed.offsetBytes = other;
     login.maxConnections = 1;
     login.beyondPage = "<!DOCTYPE html><p>log in</p>";
+    early.earlyBy = 4096;
     struct Case {
         std::string name;
         std::vector<TestSite::Answer> answers;  // to the probe, the first answer and on
@@ -48,6 +50,8 @@ TEST_F(ManyConnectionsTest, LargeFilesArriveWholeOverNoMoreConnectionsThanTheSer
         {"unnamed", {unnamed}, 1},
         // A login page to extra connections refuses them; the file is still the first connection's.
         {"login", {login}, 1},
+        // A range from another place than asked for, as its Content-Range says, never lands in the file.
+        {"early", {early}, 1},
     };
     std::vector<std::string> pages;
     for (const Case& c : cases) {

@@ -62,6 +62,7 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
         {
             std::lock_guard lock(mutex_);
             ranges_[path].push_back(req.get_header_value("Range"));
+            ifRanges_[path].push_back(req.get_header_value("If-Range"));
             agents_[path] = req.get_header_value("User-Agent");
             if (auto found = scripts_.find(path); found != scripts_.end()) {
                 Script& script = found->second;
@@ -152,6 +153,9 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
         if (req.has_header("If-Range") && req.get_header_value("If-Range") != answer->etag) {
             ranges.clear();
         }
+    }
+    if (answer->earlyBy > 0 && !ranges.empty() && ranges.front().first > 0) {
+        ranges.front().first -= std::min<ssize_t>(ranges.front().first, static_cast<ssize_t>(answer->earlyBy));
     }
     if (answer->ignoreRange || answer->status == 206) {
         ranges.clear();
@@ -246,6 +250,12 @@ std::vector<std::string> TestSite::RangeHeaders(const std::string& path) const {
     std::lock_guard lock(mutex_);
     auto found = ranges_.find(path);
     return found == ranges_.end() ? std::vector<std::string>{} : found->second;
+}
+
+std::vector<std::string> TestSite::IfRangeHeaders(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto found = ifRanges_.find(path);
+    return found == ifRanges_.end() ? std::vector<std::string>{} : found->second;
 }
 
 std::vector<std::string> TestSite::ParseRequestLinks() const {

@@ -65,6 +65,7 @@ public:
         size_t maxConnections = 0;                     // a range asked beyond this many at once gets 503
         std::string beyondPage{};                      // or, when set, this page as a 200 (a login page)
         std::string offsetBytes{};  // when set, what a range not from byte 0 gets (a node out of step)
+        size_t earlyBy = 0;         // a range not from byte 0 starts this much earlier, as its Content-Range says
     };
     // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
@@ -102,6 +103,7 @@ public:
     // What the site saw.
     int RequestCount(const std::string& path) const;
     std::vector<std::string> RangeHeaders(const std::string& path) const;
+    std::vector<std::string> IfRangeHeaders(const std::string& path) const;
     std::vector<std::string> ParseRequestLinks() const;  // decoded page links asked for
     std::string LastUserAgent(const std::string& path) const;
     // The most ranges of `path` under way at once.
@@ -130,6 +132,7 @@ private:
     std::map<std::string, std::size_t> parseServed_;
     std::vector<std::string> parseLinks_;
     std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
+    std::map<std::string, std::vector<std::string>> ifRanges_;
     std::map<std::string, std::string> agents_;
     std::map<std::string, int> active_;  // ranges under way
     std::map<std::string, int> peak_;
