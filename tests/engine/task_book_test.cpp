@@ -66,19 +66,5 @@ TEST(TaskBookTest, FollowersAndTheTaskFilesSeeEveryChangeInOrderByTaskId) {
     EXPECT_FALSE(book.IsFinishedFile("/games/done.bin"));
 }
 
-// Every stored field comes back as it was written, but a task that was running at the end starts paused.
-TEST(TaskBookTest, StoredTasksComeBackAsTheyWereButRunningOnesArePaused) {
-    DownloadTask stored{.frmPge = "p", .name = "n", .path = "/g", .size = "10", .downloadedSize = "7",
-                        .prxIP = "127.0.0.1", .prxPort = 8080, .prxName = "u", .prxPwd = "w", .fileLink = "http://f/",
-                        .flag = "3", .type = "zip", .agent = "a", .etag = "\"e\"", .lastModified = "d",
-                        .error = "why", .digest = "sha-256=:x:"};
-    EXPECT_EQ(StoredForm(EntryFromStored(stored)), stored);
-    stored.flag = "1";
-    stored.error.clear();
-    TaskEntry running = EntryFromStored(stored);
-    EXPECT_EQ(running.state, kStatePaused);
-    EXPECT_EQ(StoredForm(running).flag, "2");
-}
-
 }  // namespace
 }  // namespace tarvane::test
