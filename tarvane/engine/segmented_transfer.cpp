@@ -20,6 +20,10 @@ constexpr long kReceiveBufferBytes = 100 * 1024;
 constexpr auto kProgressEvery = std::chrono::milliseconds(25);
 // How often the first connection of a run is asked again when the server turns it away.
 constexpr size_t kFirstRefusals = 2;
+// A connection's speed is taken once its answer has run this long.
+constexpr auto kRateWindow = std::chrono::seconds(1);
+// A connection this many times slower than the fastest gives up what it holds to an idle one.
+constexpr double kSlowFactor = 4;
 
 // A segment's resume fetches some of its bytes on disk again and compares them.
 int64_t SegmentOverlap(int64_t done) {
@@ -47,6 +51,12 @@ struct SegmentedTransfer::Connection {
     int64_t last = 0;      // -1: to the end of the file
     bool ranged = false;
     int64_t refetchFrom = -1;  // after other bytes than the disk's: the same place once more
+    // Its speed over the last whole window of its answer (bytes per second; below 0: none yet),
+    // counted from a mark that moves on with each window.
+    double rate = -1;
+    SteadyClock::time_point markTime;
+    int64_t received = 0;  // bytes its answer has brought so far
+    int64_t markBytes = 0;
     DataFile::Cursor cursor;
     AnswerJudge judge;
     // The answer under way.
@@ -232,6 +242,9 @@ bool SegmentedTransfer::Open() {
     }
     int64_t segment = TakeWork(map_, idle->index);
     if (segment < 0) {
+        segment = TakeFromSlow(idle->index);
+    }
+    if (segment < 0) {
         return false;
     }
     idle->segment = segment;
@@ -254,6 +267,9 @@ void SegmentedTransfer::Start(Connection& c) {
     c.ranged = !(c.from == 0 && toEnd && setup_.limit == 1);
     c.cursor = DataFile::Cursor::At(c.from, segment->next);
     c.checked = c.accepted = c.told = c.brought = false;
+    c.markTime = SteadyClock::now();
+    c.received = c.markBytes = 0;
+    c.rate = -1;
     c.verdict = Verdict::None;
     if (!c.easy) {
         c.easy.reset(curl_easy_init());
@@ -294,6 +310,48 @@ void SegmentedTransfer::StopBeyondTarget() {
             Release(c);
         }
     }
+}
+
+double SegmentedTransfer::Rate(const Connection& c, SteadyClock::time_point now) {
+    // A window that has run its length counts as it stands: a connection that went quiet is slow now.
+    if (auto running = now - c.markTime; c.segment >= 0 && running >= kRateWindow) {
+        return static_cast<double>(c.received - c.markBytes) / std::chrono::duration<double>(running).count();
+    }
+    return c.rate;
+}
+
+int64_t SegmentedTransfer::TakeFromSlow(int owner) {
+    auto now = SteadyClock::now();
+    double best = 0;
+    for (const auto& c : connections_) {
+        best = std::max(best, Rate(*c, now));
+    }
+    const Connection* slowest = nullptr;
+    double slowestRate = 0;
+    for (const auto& c : connections_) {
+        Segment* segment = c->active ? map_.Find(c->segment) : nullptr;
+        double rate = Rate(*c, now);
+        if (segment == nullptr || segment->Done() || rate < 0) {
+            continue;
+        }
+        if (rate * kSlowFactor < best && (slowest == nullptr || rate < slowestRate)) {
+            slowest = c.get();
+            slowestRate = rate;
+        }
+    }
+    if (slowest == nullptr) {
+        return -1;
+    }
+    // It keeps about a second of its work; the rest goes to the idle connection.
+    Segment* segment = map_.Find(slowest->segment);
+    int64_t at = (segment->next + std::max<int64_t>(static_cast<int64_t>(slowestRate), 1) + DataFile::kBlockBytes - 1) /
+                 DataFile::kBlockBytes * DataFile::kBlockBytes;
+    if (at >= segment->end) {
+        return -1;
+    }
+    Segment& taken = map_.SplitAt(segment->start, at);
+    taken.owner = owner;
+    return taken.start;
 }
 
 void SegmentedTransfer::Release(Connection& c) {
@@ -565,6 +623,12 @@ bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
     // A segment's end moves up when another connection takes its second half.
     auto room = static_cast<size_t>(std::max<int64_t>(segment->end - c.cursor.writePos, 0));
     size_t taken = std::min(bytes, room);
+    c.received += static_cast<int64_t>(taken);
+    if (auto now = SteadyClock::now(); now - c.markTime >= kRateWindow) {
+        c.rate = Rate(c, now);
+        c.markTime = now;
+        c.markBytes = c.received;
+    }
     switch (data_.PutAt(c.cursor, data, taken)) {
         case DataFile::PutResult::Ok:
             break;

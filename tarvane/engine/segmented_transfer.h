@@ -101,6 +101,11 @@ private:
     bool Alone(const Connection& connection) const;
     void Tell(Connection& connection, bool startsOver);
     void Release(Connection& connection);
+    // A piece too small to halve still leaves a connection much slower than the fastest for an idle
+    // one: answers the start of the segment `owner` now owns, or -1.
+    int64_t TakeFromSlow(int owner);
+    // A connection's bytes per second lately; below 0 while its answer has not run long enough to tell.
+    static double Rate(const Connection& connection, std::chrono::steady_clock::time_point now);
     // Closes connections beyond the ramp's count.
     void StopBeyondTarget();
     // Lets paused connections go on once their wait has passed; answers the time to the next such.
