@@ -9,6 +9,13 @@ namespace {
 
 using Kind = StoreChange::Kind;
 
+CompletedItem Finished(const std::string& page, const std::string& path) {
+    CompletedItem item;
+    item.frmPge = page;
+    item.path = path;
+    return item;
+}
+
 TaskEntry Entry(const std::string& page) {
     TaskEntry entry;
     entry.page = page;
@@ -29,7 +36,7 @@ std::vector<std::pair<Kind, std::string>> Taken(TaskBook& book) {
 // the book made them, and a change to a task that left the list (even if its page came back) is none.
 TEST(TaskBookTest, FollowersAndTheTaskFilesSeeEveryChangeInOrderByTaskId) {
     TaskBook book;
-    book.Load({Entry("stored")}, {{.frmPge = "done", .path = "/games/done.bin"}});
+    book.Load({Entry("stored")}, {Finished("done", "/games/done.bin")});
     uint64_t first = book.ChangesSince(0).version, second = first;
     TaskId stored = book.Ids().front();
     TaskId added = book.Add(Entry("page"));
@@ -40,7 +47,7 @@ TEST(TaskBookTest, FollowersAndTheTaskFilesSeeEveryChangeInOrderByTaskId) {
     TaskId again = book.Add(Entry("page"));
     EXPECT_FALSE(book.Update(
         added, [](TaskEntry& task) { task.name = "old worker"; }, Saving::Now));
-    EXPECT_TRUE(book.Finish(stored, {.frmPge = "stored", .path = "/games/stored.bin"}));
+    EXPECT_TRUE(book.Finish(stored, Finished("stored", "/games/stored.bin")));
     EXPECT_TRUE(book.RemoveFinished("done"));
     EXPECT_FALSE(book.RemoveFinished("done"));
 
