@@ -71,10 +71,6 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
             if (!answer->offsetBytes.empty() && !req.ranges.empty() && req.ranges.front().first > 0) {
                 answer->bytes = answer->offsetBytes;
             }
-            if (answer->oneSlow && !req.ranges.empty() && req.ranges.front().first > 0 && active_[path] > 0 &&
-                slowServed_.insert(path).second) {
-                answer->slowAfter = 2 << 20;
-            }
             if ((answer->status == 200 || answer->status == 206) && req.has_header("Range")) {
                 if (answer->maxConnections > 0 && active_[path] >= static_cast<int>(answer->maxConnections)) {
                     *answer =
@@ -168,11 +164,10 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
     auto sent = std::make_shared<size_t>(0);
     auto provide = [this, answer, sent, path = req.path](size_t offset, size_t length, httplib::DataSink& sink) {
         // A slow file sends a tenth of a second's worth at a time.
-        const size_t pace = *sent >= answer->slowAfter ? 1000 : answer->bytesPerSecond;
-        const size_t chunk = pace > 0 ? std::max<size_t>(pace / 10, 1) : 65536;
+        const size_t chunk = answer->bytesPerSecond > 0 ? std::max<size_t>(answer->bytesPerSecond / 10, 1) : 65536;
         const size_t room = answer->cutAfter > *sent ? answer->cutAfter - *sent : 0;
         const size_t n = std::min({length, room, chunk});
-        if (n == 0 || (pace > 0 && WaitForRelease(std::chrono::milliseconds(100)))) {
+        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(std::chrono::milliseconds(100)))) {
             if (n == 0 && answer->stall) {
                 WaitForRelease(answer->stallFor);
             }

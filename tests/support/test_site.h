@@ -8,7 +8,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -66,11 +65,7 @@ public:
         size_t maxConnections = 0;                     // a range asked beyond this many at once gets 503
         std::string beyondPage{};                      // or, when set, this page as a 200 (a login page)
         std::string offsetBytes{};  // when set, what a range not from byte 0 gets (a node out of step)
-        // The first range not from byte 0 asked while another is under way slows down to 1 kB/s after
-        // its first 2 MiB, never stalling.
-        bool oneSlow = false;
-        size_t slowAfter = SIZE_MAX;  // for that one range: where it slows down
-        size_t earlyBy = 0;           // a range not from byte 0 starts this much earlier, as its Content-Range says
+        size_t earlyBy = 0;         // a range not from byte 0 starts this much earlier, as its Content-Range says
     };
     // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
@@ -141,7 +136,6 @@ private:
     std::map<std::string, std::string> agents_;
     std::map<std::string, int> active_;  // ranges under way
     std::map<std::string, int> peak_;
-    std::set<std::string> slowServed_;
     std::map<std::string, uint64_t> sent_;
     std::condition_variable stallReleased_;
     bool stallsReleased_ = false;
