@@ -146,8 +146,8 @@ TEST_F(TaskFilesTest, FirstMatchingItemWinsAndOtherElementsAreSkipped) {
               "</download>\r\n");
     // A key that begins another key, or holds bytes that are not code page 936 (stored made valid),
     // or an entity, finds only its own item.
-    for (const std::string& page : {std::string("http://g/1.htm?a&b"), std::string("http://g/1.htm"),
-                                     std::string("http://g/\xFF\x81.htm")}) {
+    for (const std::string& page :
+         {std::string("http://g/1.htm?a&b"), std::string("http://g/1.htm"), std::string("http://g/\xFF\x81.htm")}) {
         DownloadTask task = SampleTask(page);
         task.name = page;
         ASSERT_TRUE(files_.AddItem(download_, task, false));
