@@ -44,12 +44,6 @@ DownloadTask SampleTask(const std::string& page) {
     return task;
 }
 
-DownloadTask Numbered(const std::string& page, int count) {
-    DownloadTask task = SampleTask(page);
-    task.downloadedSize = std::to_string(count);
-    return task;
-}
-
 // Changes with every save, whether it replaces the file or writes into it.
 std::string StampOf(const std::string& path) {
     struct stat info {};
