@@ -56,10 +56,9 @@ std::vector<SetAsideFile> EngineAssembly::LoadTasks() {
         ranWhenStopped.push_back(task.flag == "1");
         entries.push_back(std::move(entry));
     }
-    book.Load(std::move(entries), files.ListCompleted(programDirectory + kCompletedFileName));
+    std::vector<TaskId> ids = book.Load(std::move(entries), files.ListCompleted(programDirectory + kCompletedFileName));
     // A task that ran when the program was ended is paused now: its item says so too.
-    std::vector<TaskId> ids = book.Ids();
-    for (std::size_t i = 0; i < ids.size() && i < ranWhenStopped.size(); ++i) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
         if (ranWhenStopped[i]) {
             book.Update(
                 ids[i], [](TaskEntry&) {}, Saving::Now);

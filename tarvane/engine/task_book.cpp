@@ -68,12 +68,14 @@ DownloadTask StoredForm(const TaskEntry& task) {
     return record;
 }
 
-void TaskBook::Load(std::vector<TaskEntry> entries, std::vector<CompletedItem> finished) {
+std::vector<TaskId> TaskBook::Load(std::vector<TaskEntry> entries, std::vector<CompletedItem> finished) {
+    std::vector<TaskId> ids;
     {
         std::lock_guard lock(mutex_);
         ++version_;
         for (TaskEntry& entry : entries) {
             entry.id = ++lastId_;
+            ids.push_back(entry.id);
             entry.version = version_;
             entries_.emplace_hint(entries_.end(), entry.id, std::move(entry));
         }
@@ -82,6 +84,7 @@ void TaskBook::Load(std::vector<TaskEntry> entries, std::vector<CompletedItem> f
         }
     }
     Changed();
+    return ids;
 }
 
 void TaskBook::QueueLocked(StoreChange change) {

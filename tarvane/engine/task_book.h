@@ -106,7 +106,8 @@ enum class Saving { None, Now };
 class TaskBook : public TaskDirectory {
 public:
     // The tasks of download.xml and the entries of completed.xml, as the program starts: nothing to store.
-    void Load(std::vector<TaskEntry> entries, std::vector<CompletedItem> finished);
+    // Answers the ids the tasks got, in their order.
+    std::vector<TaskId> Load(std::vector<TaskEntry> entries, std::vector<CompletedItem> finished);
     // Lists a new task at the end; answers its id.
     TaskId Add(TaskEntry entry);
     // The user deleted the task. False when it is not listed (any more).

@@ -55,7 +55,6 @@ TaskId TaskCommands::AddTask(const AddTaskRequest& request) {
         launch.digest.clear();
 
         TaskEntry entry = EntryFromStored(launch);
-        entry.agent = launch.agent;
         entry.state = kStateDownloading;
         entry.fresh = true;
         entry.speedKBps = 0;
