@@ -5,7 +5,7 @@ TARVANE_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libpugixml-dev
     libarchive-dev libssl-dev zlib1g-dev
-    tinyproxy curl libarchive-tools unzip dbus-daemon
+    tinyproxy curl libarchive-tools unzip dbus-daemon strace
     qt6-base-dev qt6-webengine-dev qt6-translations-l10n libcanberra-dev xvfb xauth trayer fonts-wqy-microhei
     openbox xdotool xdg-utils desktop-file-utils appstream python3
 )

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "tarvane/engine/segment_map.h"
@@ -15,16 +16,19 @@ extern char** environ;
 namespace tarvane::test {
 namespace {
 
-// Runs the stand-in program on the test's files; answers its wait status, or kills it after
-// `killAfter` when one is given.
-int RunChild(const std::vector<std::string>& arguments, std::optional<std::chrono::milliseconds> killAfter) {
-    std::vector<char*> argv{const_cast<char*>(DOWNLOAD_CHILD_PATH)};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
+// Runs the stand-in program on the test's files (behind `prefix`, a tracer); answers its wait status,
+// or kills it after `killAfter` when one is given.
+int RunChild(const std::vector<std::string>& arguments, std::optional<std::chrono::milliseconds> killAfter,
+             std::vector<std::string> prefix = {}) {
+    prefix.push_back(DOWNLOAD_CHILD_PATH);
+    prefix.insert(prefix.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : prefix) {
+        argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
         return -1;
     }
     if (killAfter) {
@@ -68,6 +72,38 @@ TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile
         EXPECT_TRUE(Game(c.name + ".bin") == c.bytes) << c.name;
         EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/" + c.name + ".bin"))) << c.name;
     }
+}
+
+// Every count a running task records claims bytes that are on the disk: traced system calls show that
+// the data file is synced between its last write and each save of its segment map.
+TEST_F(DownloadTest, ACountIsSavedOnlyAfterItsBytesAreSynced) {
+    const std::string trace = temp_.Directory() + "/trace";
+    if (RunChild({}, {}, {"strace", "-f", "-o", trace, "true"}) != 0) {
+        GTEST_SKIP() << "strace cannot trace here";
+    }
+    site_.Add("/files/synced.bin", {.bytes = MakeFileBytes(3 << 20, 23), .bytesPerSecond = 1 << 20});
+    engine_.reset();
+    int status = RunChild({temp_.Directory(), site_.Host(), Page("/files/synced.bin", "synced"), games_}, {},
+                          {"strace", "-f", "-y", "-o", trace, "-e", "trace=pwrite64,fdatasync,rename"});
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(Game("synced.bin") == MakeFileBytes(3 << 20, 23));
+
+    const std::string data = "<" + games_ + "/synced.bin>";
+    std::istringstream lines(ReadFile(trace));
+    bool unsynced = false;
+    int saves = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("pwrite64(") != std::string::npos && line.find(data) != std::string::npos) {
+            unsynced = true;
+        } else if (line.find("fdatasync(") != std::string::npos && line.find(data) != std::string::npos) {
+            unsynced = false;
+        } else if (line.find("rename(") != std::string::npos &&
+                   line.find("synced.bin.segments\"") != std::string::npos) {
+            ++saves;
+            EXPECT_FALSE(unsynced) << line;
+        }
+    }
+    EXPECT_GE(saves, 3);
 }
 
 }  // namespace
