@@ -19,17 +19,25 @@ ProxySettings ReadProxy(const SettingsFile& file, std::string_view section) {
             read(keys::kProxyUserPwd, keys::kDefaultProxyUserPwd)};
 }
 
-}  // namespace
-
-int MaxConnectionsFromText(std::string_view text) {
+int CountFromText(std::string_view text, int most, int fallback) {
     std::string copy(text);
     char* end = nullptr;
     // Beyond the range of long long, strtoll gives its limits, which the clamp keeps.
     long long count = std::strtoll(copy.c_str(), &end, 10);
     if (end == copy.c_str()) {
-        return keys::kDefaultMaxConnections;
+        return fallback;
     }
-    return static_cast<int>(std::clamp<long long>(count, keys::kFewestConnections, keys::kMostConnections));
+    return static_cast<int>(std::clamp<long long>(count, keys::kFewestConnections, most));
+}
+
+}  // namespace
+
+int MaxConnectionsFromText(std::string_view text) {
+    return CountFromText(text, keys::kMostConnections, keys::kDefaultMaxConnections);
+}
+
+int MaxConnectionsPerHostFromText(std::string_view text) {
+    return CountFromText(text, keys::kMostConnectionsPerHost, keys::kDefaultMaxConnectionsPerHost);
 }
 
 long long MaxSpeedFromText(std::string_view text) {
@@ -63,6 +71,11 @@ int Settings::MaxTaskNum() const {
 
 int Settings::MaxConnections() const {
     return MaxConnectionsFromText(file_.ReadString(keys::kOptions, keys::kMaxConnections, "", keys::kProxyBufferSize));
+}
+
+int Settings::MaxConnectionsPerHost() const {
+    return MaxConnectionsPerHostFromText(
+        file_.ReadString(keys::kOptions, keys::kMaxConnectionsPerHost, "", keys::kProxyBufferSize));
 }
 
 long long Settings::MaxSpeed() const {
@@ -164,6 +177,11 @@ SettingsChanges& SettingsChanges::MaxTaskNum(std::string_view text) {
 SettingsChanges& SettingsChanges::MaxConnections(int count) {
     count = std::clamp(count, keys::kFewestConnections, keys::kMostConnections);
     return Set(keys::kOptions, keys::kMaxConnections, std::to_string(count));
+}
+
+SettingsChanges& SettingsChanges::MaxConnectionsPerHost(int count) {
+    count = std::clamp(count, keys::kFewestConnections, keys::kMostConnectionsPerHost);
+    return Set(keys::kOptions, keys::kMaxConnectionsPerHost, std::to_string(count));
 }
 
 SettingsChanges& SettingsChanges::MaxSpeed(long long kbPerSecond) {

@@ -19,6 +19,8 @@ struct ProxySettings {
 // The connection limit a stored or typed text stands for: its leading number (blanks and a sign
 // allowed) kept within 1 to 16; 8 when the text has none.
 int MaxConnectionsFromText(std::string_view text);
+// The same for the connections of all tasks to one host: within 1 to 32, 16 when the text has none.
+int MaxConnectionsPerHostFromText(std::string_view text);
 // The speed limit (KB/s) a stored or typed text stands for: its leading number kept within 0 to
 // kMostSpeed; 0 (no limit) when the text has none.
 long long MaxSpeedFromText(std::string_view text);
@@ -38,6 +40,7 @@ public:
     int LoadDefaultPxy() const;
     int MaxTaskNum() const;
     int MaxConnections() const;
+    int MaxConnectionsPerHost() const;
     long long MaxSpeed() const;
     // The last limit other than none, for switching the limit back on.
     long long LastMaxSpeed() const;
@@ -73,7 +76,8 @@ public:
     SettingsChanges& LaunchBySys(bool on);
     SettingsChanges& LoadDefaultPxy(bool on);
     SettingsChanges& MaxTaskNum(std::string_view text);
-    SettingsChanges& MaxConnections(int count);  // kept within 1 to 16
+    SettingsChanges& MaxConnections(int count);         // kept within 1 to 16
+    SettingsChanges& MaxConnectionsPerHost(int count);  // kept within 1 to 32
     // Kept within 0 to kMostSpeed; a limit other than none that needs no clamp is also kept as the
     // last one.
     SettingsChanges& MaxSpeed(long long kbPerSecond);

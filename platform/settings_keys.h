@@ -21,6 +21,7 @@ inline constexpr std::string_view kLoadDefaultPxy = "loadDefaultPxy";
 inline constexpr std::string_view kMaxTaskNum = "maxTaskNum";
 inline constexpr std::string_view kDefaultPath = "defaultPath";
 inline constexpr std::string_view kMaxConnections = "maxConnections";
+inline constexpr std::string_view kMaxConnectionsPerHost = "maxConnectionsPerHost";
 inline constexpr std::string_view kMaxSpeed = "maxSpeed";
 inline constexpr std::string_view kLastMaxSpeed = "lastMaxSpeed";
 inline constexpr int kDefaultPlayAudioCmp = 1;
@@ -32,6 +33,9 @@ inline constexpr int kDefaultMaxTaskNum = 5;
 inline constexpr int kDefaultMaxConnections = 8;
 inline constexpr int kFewestConnections = 1;
 inline constexpr int kMostConnections = 16;
+// Connections all tasks together may open to one host.
+inline constexpr int kDefaultMaxConnectionsPerHost = 16;
+inline constexpr int kMostConnectionsPerHost = 32;
 // The speed limit of all downloads together, KB/s; 0 is none.
 inline constexpr long long kMostSpeed = 1024 * 1024;
 

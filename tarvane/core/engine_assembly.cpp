@@ -24,6 +24,7 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
     : programDirectory(setup.programDirectory),
       writer(book, files, programDirectory),
       limiter(clock, platform::Settings(programDirectory).MaxSpeed()),
+      hostBudget(clock, platform::Settings(programDirectory).MaxConnectionsPerHost()),
       resolver(ResolverSettings{setup.officialHost, setup.siteDomain}),
       context{tables, book, ports.sound, clock, programDirectory, 3000, &resolver, std::move(setup.retry)},
       scheduler(context),
@@ -32,6 +33,7 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
     // Read at each start of a large file, so a change in the options counts from the next start.
     context.connectionLimit = [directory = programDirectory] { return platform::Settings(directory).MaxConnections(); };
     context.speedLimiter = &limiter;
+    context.hostBudget = &hostBudget;
     context.saveNow = [this] { return writer.Flush(std::chrono::seconds(10)); };
 }
 

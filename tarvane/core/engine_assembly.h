@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tarvane/engine/engine.h"
+#include "tarvane/engine/host_budget.h"
 #include "tarvane/store/task_file_writer.h"
 #include "tarvane/store/task_files.h"
 
@@ -63,6 +64,7 @@ public:
     bool RemoveFinished(const std::string& page) override { return book.RemoveFinished(page); }
     void SetSpeedLimit(int64_t kilobytesPerSecond) override { limiter.SetLimit(kilobytesPerSecond); }
     int64_t SpeedLimit() const override { return limiter.Limit(); }
+    void SetConnectionsPerHost(int connections) override { hostBudget.SetPerHost(connections); }
     bool AnyRunning() const override { return tables.AnyWorkerRunning(); }
     void PauseAll() override { tables.PauseAllWorkers(); }
 
@@ -74,6 +76,7 @@ public:
     TaskTables tables;
     SystemClock clock;
     SpeedLimiter limiter;
+    HostBudget hostBudget;
     LinkResolver resolver;
     EngineContext context;
     TransferScheduler scheduler;

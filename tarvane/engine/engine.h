@@ -29,6 +29,8 @@ public:
     // KB/s for all transfers together; 0: none.
     virtual void SetSpeedLimit(int64_t kilobytesPerSecond) = 0;
     virtual int64_t SpeedLimit() const = 0;
+    // Connections all tasks together may open to one host.
+    virtual void SetConnectionsPerHost(int connections) = 0;
     virtual bool AnyRunning() const = 0;
     virtual void PauseAll() = 0;
 };

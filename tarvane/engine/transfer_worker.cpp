@@ -83,9 +83,12 @@ TransferWorker::RunOutcome TransferWorker::Run() {
         task.nameShowsType = true;
     });
     LimiterShare share(context_.speedLimiter);
+    HostShare host(context_.hostBudget, HostKey(launch_.fileLink));
     share_ = &share;
+    host_ = &host;
     RunOutcome outcome = TransferWithRetries();
     share_ = nullptr;
+    host_ = nullptr;
     return End(Conclude(outcome));
 }
 

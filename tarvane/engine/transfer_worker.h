@@ -14,6 +14,7 @@
 #include "tarvane/engine/data_file.h"
 #include "tarvane/engine/desktop_ports.h"
 #include "tarvane/engine/file_digest.h"
+#include "tarvane/engine/host_budget.h"
 #include "tarvane/engine/link_resolver.h"
 #include "tarvane/engine/progress.h"
 #include "tarvane/engine/segment_map.h"
@@ -58,6 +59,8 @@ struct EngineContext {
     TaskEnds* ends = nullptr;
     // The one limit of all transfers together; none: no limit.
     SpeedLimiter* speedLimiter = nullptr;
+    // The connections of all tasks to one host; none: no budget.
+    HostBudget* hostBudget = nullptr;
     // Waits until the task files hold every change made so far (one attempt while they refuse
     // changes); none: nothing is written behind the book.
     std::function<bool()> saveNow{};
@@ -85,6 +88,8 @@ public:
 private:
     enum class ProbeResult { Ok, Failed, Paused, Expired, Retry };
     ProbeResult Probe();
+    // Waits for a connection of the host's budget; false when the task is paused meanwhile.
+    bool WaitForHostPlace(HostShare& host);
     // Probes until the file answers, renewing an expired link once and trying again what may mend.
     ProbeResult ProbeWithRetries();
     bool OpenDataFile();
@@ -158,6 +163,7 @@ private:
     DataFile data_;
     bool dataOpened_ = false;
     LimiterShare* share_ = nullptr;  // while the transfer runs
+    HostShare* host_ = nullptr;      // while the transfer runs
     TransferProgress progress_;
     // What download.xml says the bytes on disk are: replaced only by an answer that passed its checks.
     std::string storedSize_;

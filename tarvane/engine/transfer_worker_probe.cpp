@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "platform/curl_easy.h"
 #include "tarvane/engine/answer_judge.h"
@@ -72,6 +73,17 @@ CURLcode SetRequestOptions(CURL* handle, const TaskLaunch& launch, const std::st
 
 }  // namespace
 
+bool TransferWorker::WaitForHostPlace(HostShare& host) {
+    while (!host.TryTake()) {
+        if (pauseRequested.load() != 0 || (stopAll_ != nullptr && stopAll_->load())) {
+            pauseRequested = 1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 bool TransferWorker::ConfigureConnection(void* handle) {
     return SetRequestOptions(static_cast<CURL*>(handle), launch_, agent_, context_.retry) == CURLE_OK;
 }
@@ -86,6 +98,11 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
     if (!IsWebLink(launch_.fileLink)) {
         failure_ = ReasonBadLink();
         return ProbeResult::Failed;
+    }
+    // The probe is a connection to the host like any other.
+    HostShare host(context_.hostBudget, HostKey(launch_.fileLink));
+    if (!WaitForHostPlace(host)) {
+        return ProbeResult::Paused;
     }
     SetRequestOptions(probe, launch_, agent_, context_.retry);
     curl_easy_setopt(probe, CURLOPT_WRITEFUNCTION, DiscardProbeBody);

@@ -456,7 +456,9 @@ void MainDialog::TakeTask(const AddTaskRequest& request) {
 void MainDialog::RunOptionsDialog() {
     OptionsDialog dialog(dialogEnvironment_, {ports_.messages, *setup_.folderPicker, *setup_.autostart}, this);
     if (dialog.exec() == QDialog::Accepted) {
-        engine_.SetSpeedLimit(platform::Settings(setup_.programDirectory).MaxSpeed());
+        platform::Settings settings(setup_.programDirectory);
+        engine_.SetSpeedLimit(settings.MaxSpeed());
+        engine_.SetConnectionsPerHost(settings.MaxConnectionsPerHost());
     }
 }
 

@@ -1,6 +1,9 @@
-// Connections ask the limiter before each write against a clock set by hand: byte counts, no timing.
+// Connections ask the limiter before each write, and the host budget before each connection, against a
+// clock set by hand: byte and connection counts, no timing.
 #include <atomic>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <numeric>
 #include <random>
 #include <thread>
@@ -8,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tarvane/engine/host_budget.h"
 #include "tarvane/engine/speed_limiter.h"
 
 namespace tarvane {
@@ -100,6 +104,77 @@ TEST(SpeedLimiter, ConnectionsOnManyThreadsTogetherTakeNoMoreThanThereIs) {
     }
     EXPECT_GE(granted.load(), 10 * 1024);
     EXPECT_LE(granted.load(), 11 * 1024);
+}
+
+// Tasks that each want `wants` connections from one host, stepped 50 ms at a time: every step, a task
+// gives back what the budget asks for, then takes what it may.
+struct HostTasks {
+    FakeClock clock;
+    HostBudget budget{clock, 16};
+    std::vector<std::unique_ptr<HostShare>> shares;
+    std::vector<int> held, wants;
+    int peak = 0;
+
+    void Join(int want, const std::string& host = "mirror:80") {
+        shares.push_back(std::make_unique<HostShare>(&budget, host));
+        held.push_back(0);
+        wants.push_back(want);
+    }
+    void Run(int steps, const std::function<void(size_t)>& seen = {}) {
+        for (int step = 0; step < steps; ++step) {
+            clock.now += 50;
+            for (size_t task = 0; task < shares.size(); ++task) {
+                if (shares[task] && held[task] > 0 && shares[task]->ShouldGiveBack()) {
+                    shares[task]->Give();
+                    --held[task];
+                }
+                while (shares[task] && held[task] < wants[task] && shares[task]->TryTake()) {
+                    ++held[task];
+                }
+                if (seen && held[task] > 0) {
+                    seen(task);
+                }
+            }
+            peak = std::max(peak, budget.Held("mirror:80"));
+        }
+    }
+};
+
+TEST(HostBudget, TasksOfOneHostShareItFairlyAndNoneWaitsForEver) {
+    HostTasks tasks;
+    tasks.Join(16);
+    tasks.Run(5);
+    EXPECT_EQ(tasks.held[0], 16);
+    // Two more arrive: the first gives back down to its part, and all get theirs.
+    tasks.Join(16);
+    tasks.Join(16);
+    tasks.Join(16, "other:80");
+    tasks.Run(100);
+    EXPECT_EQ(tasks.peak, 16);
+    for (int task = 0; task < 3; ++task) {
+        EXPECT_GE(tasks.held[task], 5) << task;
+    }
+    EXPECT_EQ(tasks.held[3], 16);  // another host has a budget of its own
+    // One leaves: its connections go to the others.
+    tasks.shares[0].reset();
+    tasks.held[0] = 0;
+    tasks.Run(100);
+    EXPECT_EQ(tasks.held[1] + tasks.held[2], 16);
+    EXPECT_GE(std::min(tasks.held[1], tasks.held[2]), 8);
+    // A lower budget holds at once.
+    tasks.budget.SetPerHost(4);
+    tasks.Run(100);
+    EXPECT_EQ(tasks.held[1] + tasks.held[2], 4);
+
+    // Twenty tasks of one connection each and a budget of sixteen: never more, and every task moves.
+    HostTasks many;
+    for (int task = 0; task < 20; ++task) {
+        many.Join(1);
+    }
+    std::vector<bool> moved(20);
+    many.Run(static_cast<int>(3 * HostBudget::kTurnMs / 50), [&](size_t task) { moved[task] = true; });
+    EXPECT_EQ(many.peak, 16);
+    EXPECT_EQ(std::count(moved.begin(), moved.end(), true), 20);
 }
 
 }  // namespace
