@@ -150,18 +150,6 @@ void GetItemField(benchmark::State& state, const Sample* sample) {
     }
 }
 
-void UpdateTask(benchmark::State& state, const Sample* sample) {
-    tarvane::TaskFiles files;
-    Warm(files, *sample);
-    DownloadTask task = sample->last;
-    int round = 0;
-    for (auto _ : state) {
-        task.downloadedSize = std::to_string(1'000'000 + round++ % 2);
-        files.UpdateTask(sample->file, "frmPge", task.frmPge, task);
-    }
-    WriteBytes(sample->file, sample->fileBytes);
-}
-
 // The added item is removed again outside the timing, through the same object, as the program
 // would: the file stays at its size and the kept document stays valid.
 void AddItem(benchmark::State& state, const Sample* sample) {
@@ -239,7 +227,7 @@ public:
         }
         std::printf("\nTaskFiles operations on the %d-item file (target < %.0f ms each; wall time, CPU time)\n",
                     kTargetSize, kOperationTargetMs);
-        for (const char* operation : {"GetItemField", "UpdateTask", "AddItem", "DeleteItem"}) {
+        for (const char* operation : {"GetItemField", "AddItem", "DeleteItem"}) {
             Times times = Time(std::string("TaskFiles/") + operation + "/" + std::to_string(kTargetSize));
             if (times.real > 0) {
                 std::printf("  %-12s %8.3f ms %8.3f ms  %s\n", operation, times.real, times.cpu,
@@ -286,8 +274,6 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("Parse/pugixml" + suffix).c_str(), ParsePugixml, sample)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("TaskFiles/GetItemField" + suffix).c_str(), GetItemField, sample)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("TaskFiles/UpdateTask" + suffix).c_str(), UpdateTask, sample)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("TaskFiles/AddItem" + suffix).c_str(), AddItem, sample)
             ->Unit(benchmark::kMillisecond);

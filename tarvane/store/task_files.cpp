@@ -432,17 +432,6 @@ std::vector<CompletedItem> TaskFiles::ListCompleted(const std::string& file) {
     return items;
 }
 
-bool TaskFiles::UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
-                           const DownloadTask& task) {
-    Session session(*this, file);
-    XmlDocument* document = session.Open(true);
-    if (document == nullptr || !FindItem(*document, keyName, keyValue)) {
-        return false;
-    }
-    WriteTaskFields(*document, task, false);
-    return session.Save();
-}
-
 std::vector<DownloadTask> TaskFiles::ListTasks(const std::string& file) {
     std::vector<DownloadTask> tasks;
     Session session(*this, file);

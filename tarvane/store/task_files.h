@@ -62,10 +62,6 @@ public:
     // Appends a download.xml item after the last item, or (completed) inserts a completed.xml
     // item before the first one, stamped with the clock.
     bool AddItem(const std::string& file, const DownloadTask& task, bool completed);
-    // Rewrites every field of the first matching item except `agent`, in one save. False when
-    // nothing matches.
-    bool UpdateTask(const std::string& file, const std::string& keyName, const std::string& keyValue,
-                    const DownloadTask& task);
     // One change of download.xml among several saved at once.
     struct DownloadChange {
         enum class Kind { Add, Update, Delete };

@@ -118,7 +118,7 @@ TEST_F(TaskFilesTest, ItemsAreAddedInOrderAndReadBack) {
     task.name = "a\x81\"\x81>\x81<zz\xFF";
     task.path = "/games/\xD7\xC0\xAA\xA1";  // a pair iconv has no character for
     ASSERT_TRUE(files_.AddItem(download_, task, false));
-    files_.UpdateTask(download_, "frmPge", task.frmPge, task);
+    files_.ApplyDownloadChanges(download_, {{TaskFiles::DownloadChange::Kind::Update, task}});
     DownloadTask read = TaskFiles().GetTask(download_, "frmPge", "http://game.example/?");
     EXPECT_EQ(read.name, "a?\"?>?<zz?");
     EXPECT_EQ(read.path, "/games/\xD7\xC0?");
@@ -171,26 +171,18 @@ TEST_F(TaskFilesTest, CompletedItemsAreListedNewestFirst) {
         << text;
 }
 
-TEST_F(TaskFilesTest, UpdateTaskRewritesEverythingButAgent) {
+TEST_F(TaskFilesTest, AnUpdateRewritesEverythingButAgent) {
+    using Kind = TaskFiles::DownloadChange::Kind;
     WriteFile(download_,
               "<download>\r\n<item name=\"a\" frmPge=\"p1\" flag=\"1\"/>\r\n"
               "<item name=\"b\" frmPge=\"p2\" agent=\"old\" flag=\"1\"/>\r\n</download>");
-    DownloadTask update = SampleTask("p1");
-    update.agent = "new";
-    update.prxPort = -5;
-    ASSERT_TRUE(files_.UpdateTask(download_, "frmPge", "p1", update));
-    DownloadTask first = files_.GetTask(download_, "frmPge", "p1");
-    update.agent = "";
-    EXPECT_EQ(Fields(first), Fields(update));
-
-    update.frmPge = "p2";
-    update.agent = "new";
-    ASSERT_TRUE(files_.UpdateTask(download_, "frmPge", "p2", update));
+    DownloadTask first = SampleTask("p1"), second = SampleTask("p2");
+    first.agent = second.agent = "new";
+    first.prxPort = -5;
+    ASSERT_TRUE(files_.ApplyDownloadChanges(download_, {{Kind::Update, first}, {Kind::Update, second}}));
+    first.agent = "";
+    EXPECT_EQ(Fields(files_.GetTask(download_, "frmPge", "p1")), Fields(first));
     EXPECT_EQ(files_.GetItemField(download_, "frmPge", "p2", "agent"), "old");
-
-    const std::string before = ReadFile(download_);
-    EXPECT_FALSE(files_.UpdateTask(download_, "frmPge", "nothing", update));
-    EXPECT_EQ(ReadFile(download_), before);
 }
 
 TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
@@ -203,7 +195,6 @@ TEST_F(TaskFilesTest, UnloadableFilesAreNeverWritten) {
         EXPECT_FALSE(files_.ApplyDownloadChanges(download_, {{TaskFiles::DownloadChange::Kind::Add, SampleTask("q")}}));
         EXPECT_FALSE(files_.SetItemField(download_, "frmPge", "p", "flag", "2"));
         EXPECT_FALSE(files_.AddItem(download_, SampleTask("q"), false));
-        EXPECT_FALSE(files_.UpdateTask(download_, "frmPge", "p", SampleTask("p")));
         EXPECT_TRUE(files_.ListTasks(download_).empty());
         EXPECT_EQ(ReadFile(download_), exists ? broken : "");
     }
