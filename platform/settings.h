@@ -37,6 +37,8 @@ public:
     int LaunchBySys() const;
     int LoadDefaultPxy() const;
     int MaxTaskNum() const;
+    int AutoExtract() const;
+    int DeleteArchiveAfterExtract() const;
     int MaxConnections() const;
     long long MaxSpeed() const;
     // The last limit other than none, for switching the limit back on.
@@ -73,6 +75,8 @@ public:
     SettingsChanges& LaunchBySys(bool on);
     SettingsChanges& LoadDefaultPxy(bool on);
     SettingsChanges& MaxTaskNum(std::string_view text);
+    SettingsChanges& AutoExtract(bool on);
+    SettingsChanges& DeleteArchiveAfterExtract(bool on);
     SettingsChanges& MaxConnections(int count);  // kept within 1 to 16
     // Kept within 0 to kMostSpeed; a limit other than none that needs no clamp is also kept as the
     // last one.

@@ -18,6 +18,7 @@
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/finished_file_check.h"
 #include "tarvane/engine/finished_item.h"
+#include "tarvane/engine/finished_unpack.h"
 #include "tarvane/engine/folder_of_path.h"
 
 namespace tarvane {
@@ -109,6 +110,10 @@ TransferWorker::RunOutcome TransferWorker::End(RunOutcome outcome) {
     }
     if (data_.Replacing()) {
         DropReplacement();
+    }
+    // The task stays unfinished until its folder is in place: a kill meanwhile unpacks again.
+    if (outcome.kind == RunOutcome::Kind::Completed) {
+        outcome = UnpackWholeFile();
     }
     if (outcome.kind == RunOutcome::Kind::Completed) {
         Complete();
@@ -551,15 +556,23 @@ void TransferWorker::Complete() {
     record.size = progress_.totalSize > 0 ? sizeText_ : std::to_string(data_.Count());
     record.fileLink = launch_.fileLink;
     // On disk before the task counts as finished anywhere else: a kill then finds it in the finished list.
-    if (context_.book.Finish(launch_.id, FinishedItem(record, LocalTimeNow())) && context_.saveNow) {
+    CompletedItem item = FinishedItem(record, LocalTimeNow());
+    item.gameFolder = gameFolder_;
+    item.unpackFailure = unpackFailure_;
+    if (context_.book.Finish(launch_.id, item) && context_.saveNow) {
         context_.saveNow();
+    }
+    // The archive goes only now: before, a kill would have the next start fetch it again.
+    if (!gameFolder_.empty()) {
+        AfterUnpacked(context_.book, item.path, gameFolder_,
+                      platform::Settings(context_.programDirectory).DeleteArchiveAfterExtract() != 0);
     }
     context_.tables.ReleaseWorker(this);
     if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();
     }
     if (context_.ends != nullptr) {
-        context_.ends->Finished(launch_.name + "." + type_, launch_.path);
+        context_.ends->Finished(launch_.name + "." + type_, launch_.path, unpackFailure_);
     }
 }
 

@@ -1,0 +1,98 @@
+#include "tarvane/engine/finished_unpack.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/codepage.h"
+#include "platform/settings.h"
+#include "tarvane/engine/archive_set.h"
+#include "tarvane/engine/file_name.h"
+#include "tarvane/engine/folder_of_path.h"
+
+namespace tarvane {
+
+std::string PartStillDownloading(const TaskBook& book, const std::string& archivePath, TaskId except) {
+    std::vector<std::string> parts = ArchiveSetParts(archivePath);
+    if (parts.size() < 2) {
+        return "";
+    }
+    for (TaskId id : book.Ids()) {
+        auto task = book.Get(id);
+        if (id == except || !task || task->type.empty() || task->name.empty()) {
+            continue;
+        }
+        std::string file = DataFilePath(task->path, task->name, task->type);
+        if (std::find(parts.begin(), parts.end(), file) != parts.end()) {
+            return file.substr(FolderOfPath(file).size());
+        }
+    }
+    return "";
+}
+
+void AfterUnpacked(TaskBook& book, const std::string& archivePath, const std::string& folder, bool deleteArchive) {
+    std::string key = ArchiveSetKey(archivePath);
+    for (const CompletedItem& item : book.FinishedTasks()) {
+        if (item.gameFolder != folder && ArchiveSetKey(item.path) == key) {
+            book.UpdateFinished(item.frmPge, [&folder](CompletedItem& entry) {
+                entry.gameFolder = folder;
+                entry.unpackFailure.clear();
+            });
+        }
+    }
+    if (deleteArchive) {
+        for (const std::string& part : ArchiveSetParts(archivePath)) {
+            unlink(platform::Utf8FromAnsi(part).c_str());
+        }
+    }
+}
+
+UnpackResult FinishedUnpack::Unpack(const std::string& page, const std::string& password,
+                                    const std::atomic<bool>& stop) {
+    std::vector<CompletedItem> finished = book_.FinishedTasks();
+    auto entry = std::find_if(finished.begin(), finished.end(),
+                              [&page](const CompletedItem& item) { return item.frmPge == page; });
+    if (entry == finished.end()) {
+        return {UnpackOutcome::NotArchive, "", ""};
+    }
+    UnpackRequest request;
+    request.archivePath = entry->path;
+    request.gameName = entry->name;
+    {
+        std::lock_guard lock(mutex_);
+        if (!password.empty()) {
+            passwords_[page] = password;
+        }
+        auto kept = passwords_.find(page);
+        request.password = kept == passwords_.end() ? "" : kept->second;
+    }
+    // A folder this entry was unpacked into before is replaced, not numbered anew.
+    request.ownsFolder = [own = entry->gameFolder](const std::string& folder) { return !own.empty() && folder == own; };
+    UnpackResult result;
+    if (std::string part = PartStillDownloading(book_, entry->path, kNoTask); !part.empty()) {
+        result = {UnpackOutcome::PartMissing, "", part};
+    } else {
+        RemoveStaleStaging(entry->path);
+        result = UnpackGame(request, stop);
+    }
+    if (result.outcome == UnpackOutcome::Stopped || result.outcome == UnpackOutcome::NotArchive) {
+        return result;
+    }
+    if (result.outcome == UnpackOutcome::Done || result.outcome == UnpackOutcome::WrongPassword) {
+        std::lock_guard lock(mutex_);
+        passwords_.erase(page);
+    }
+    book_.UpdateFinished(page, [&result](CompletedItem& item) {
+        if (result.outcome == UnpackOutcome::Done) {
+            item.gameFolder = result.folder;
+        }
+        item.unpackFailure = UnpackFailureText(result);
+    });
+    if (result.outcome == UnpackOutcome::Done) {
+        AfterUnpacked(book_, entry->path, result.folder,
+                      platform::Settings(programDirectory_).DeleteArchiveAfterExtract() != 0);
+    }
+    return result;
+}
+
+}  // namespace tarvane
