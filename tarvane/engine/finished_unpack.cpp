@@ -6,14 +6,28 @@
 
 #include "platform/codepage.h"
 #include "platform/settings.h"
-#include "tarvane/engine/archive_set.h"
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/folder_of_path.h"
+#include "tarvane/engine/unpack/archive_set.h"
 
 namespace tarvane {
 
+namespace {
+
+// The parts of the archive's set as they lie in its folder (code page 936); the archive alone when
+// it is none.
+std::vector<std::string> PartsOf(const std::string& archivePath) {
+    std::vector<std::string> parts;
+    for (const std::string& part : FindArchiveSet(platform::Utf8FromAnsi(archivePath)).parts) {
+        parts.push_back(platform::AnsiFromUtf8(part));
+    }
+    return parts.empty() ? std::vector<std::string>{archivePath} : parts;
+}
+
+}  // namespace
+
 std::string PartStillDownloading(const TaskBook& book, const std::string& archivePath, TaskId except) {
-    std::vector<std::string> parts = ArchiveSetParts(archivePath);
+    std::vector<std::string> parts = PartsOf(archivePath);
     if (parts.size() < 2) {
         return "";
     }
@@ -31,9 +45,12 @@ std::string PartStillDownloading(const TaskBook& book, const std::string& archiv
 }
 
 void AfterUnpacked(TaskBook& book, const std::string& archivePath, const std::string& folder, bool deleteArchive) {
-    std::string key = ArchiveSetKey(archivePath);
+    std::vector<std::string> parts = PartsOf(archivePath);
+    // Only entries that could not be unpacked, beside the archive, can be another part's.
     for (const CompletedItem& item : book.FinishedTasks()) {
-        if (item.gameFolder != folder && ArchiveSetKey(item.path) == key) {
+        if (!item.unpackFailure.empty() && item.gameFolder != folder &&
+            FolderOfPath(item.path) == FolderOfPath(archivePath) &&
+            std::find(parts.begin(), parts.end(), item.path) != parts.end()) {
             book.UpdateFinished(item.frmPge, [&folder](CompletedItem& entry) {
                 entry.gameFolder = folder;
                 entry.unpackFailure.clear();
@@ -41,7 +58,7 @@ void AfterUnpacked(TaskBook& book, const std::string& archivePath, const std::st
         }
     }
     if (deleteArchive) {
-        for (const std::string& part : ArchiveSetParts(archivePath)) {
+        for (const std::string& part : parts) {
             unlink(platform::Utf8FromAnsi(part).c_str());
         }
     }

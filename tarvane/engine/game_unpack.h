@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tarvane/engine/unpack/unpack_limits.h"
+
 namespace tarvane {
 
 enum class UnpackOutcome {
@@ -31,6 +33,7 @@ struct UnpackRequest {
     std::function<bool(const std::string& folder)> ownsFolder;
     // Bytes of the archive (all parts) read so far and their total.
     std::function<void(std::int64_t read, std::int64_t total)> progress;
+    UnpackLimits limits{};
 };
 
 struct UnpackResult {

@@ -1,0 +1,245 @@
+#include "tarvane/engine/unpack/unpack_pass.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "tarvane/engine/unpack/entry_path.h"
+
+namespace tarvane {
+
+namespace {
+
+struct ReaderDeleter {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+using Reader = std::unique_ptr<archive, ReaderDeleter>;
+
+Reader NewReader(const ArchiveSet& set, const std::string& password) {
+    Reader reader(archive_read_new());
+    archive* a = reader.get();
+    if (set.spannedZip) {
+        // Its directory counts offsets per part: only the entries' own headers read through.
+        archive_read_support_format_zip_streamable(a);
+    } else {
+        archive_read_support_format_zip(a);
+        archive_read_support_format_7zip(a);
+        archive_read_support_format_rar(a);
+        archive_read_support_format_rar5(a);
+        archive_read_support_format_tar(a);
+    }
+    // Only the filters built into the library: the others would start outside programs.
+    archive_read_support_filter_gzip(a);
+    archive_read_support_filter_bzip2(a);
+    archive_read_support_filter_xz(a);
+    archive_read_support_filter_lzma(a);
+    archive_read_support_filter_zstd(a);
+    // Names without the UTF-8 mark were written on a Chinese system.
+    archive_read_set_options(a, "zip:hdrcharset=CP936,rar:hdrcharset=CP936");
+    if (!password.empty()) {
+        archive_read_add_passphrase(a, password.c_str());
+    }
+    return reader;
+}
+
+bool IsZip(archive* a) {
+    return (archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
+}
+
+UnpackOutcome FromErrno(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return UnpackOutcome::NoRoom;
+        // A name that is a file and a folder at once, or a link where a folder goes: made to clash.
+        case EEXIST:
+        case ENOTDIR:
+        case EISDIR:
+        case ELOOP:
+            return UnpackOutcome::UnsafePath;
+        default:
+            return UnpackOutcome::WriteFailed;
+    }
+}
+
+}  // namespace
+
+UnpackOutcome UnpackPass::Open(archive* a) {
+    setup_.source.Rewind();
+    setup_.source.Attach(a);
+    if (archive_read_open1(a) == ARCHIVE_OK) {
+        return UnpackOutcome::Done;
+    }
+    if (setup_.source.stopped()) {
+        return UnpackOutcome::Stopped;
+    }
+    return archive_format(a) == 0 && !setup_.set.open ? UnpackOutcome::NotArchive : ReadFailure(a, nullptr);
+}
+
+UnpackOutcome UnpackPass::Preflight() {
+    if (setup_.set.spannedZip) {
+        return UnpackOutcome::Done;
+    }
+    Reader reader = NewReader(setup_.set, setup_.password);
+    archive* a = reader.get();
+    if (UnpackOutcome opened = Open(a); opened != UnpackOutcome::Done) {
+        return opened;
+    }
+    archive_entry* entry = nullptr;
+    std::int64_t entries = 0, bytes = 0;
+    int result = ARCHIVE_OK;
+    // Entries are skipped by seeking, which only a zip's reader does without unpacking.
+    while (IsZip(a) && ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN)) {
+        if (setup_.source.stopped()) {
+            return UnpackOutcome::Stopped;
+        }
+        if (++entries > setup_.limits.mostEntries) {
+            return UnpackOutcome::Bomb;
+        }
+        if (archive_entry_is_encrypted(entry) && setup_.password.empty()) {
+            return UnpackOutcome::NeedPassword;
+        }
+        bytes += archive_entry_filetype(entry) == AE_IFREG ? std::max<la_int64_t>(archive_entry_size(entry), 0) : 0;
+        if (bytes > setup_.limits.ratioFloor && bytes / setup_.limits.mostRatio > setup_.source.size()) {
+            return UnpackOutcome::Bomb;
+        }
+        if (bytes > setup_.room) {
+            return UnpackOutcome::NoRoom;
+        }
+    }
+    return UnpackOutcome::Done;  // what the headers do not say, the unpacking finds
+}
+
+UnpackOutcome UnpackPass::Run(int stagingFd) {
+    Reader reader = NewReader(setup_.set, setup_.password);
+    archive* a = reader.get();
+    if (UnpackOutcome opened = Open(a); opened != UnpackOutcome::Done) {
+        return opened;
+    }
+    EntryWriter writer(stagingFd);
+    archive_entry* entry = nullptr;
+    int result = ARCHIVE_OK;
+    while ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+        if (setup_.source.stopped()) {
+            return UnpackOutcome::Stopped;
+        }
+        if (++entries_ > setup_.limits.mostEntries) {
+            return UnpackOutcome::Bomb;
+        }
+        if (UnpackOutcome written = WriteEntry(a, entry, writer); written != UnpackOutcome::Done) {
+            return written;
+        }
+    }
+    return result == ARCHIVE_EOF ? UnpackOutcome::Done : ReadFailure(a, nullptr);
+}
+
+UnpackOutcome UnpackPass::WriteEntry(archive* a, archive_entry* entry, EntryWriter& writer) {
+    const char* name = archive_entry_pathname(entry);
+    if (name == nullptr || !SplitEntryPath(name, components_)) {
+        return UnpackOutcome::UnsafePath;
+    }
+    mode_t type = archive_entry_filetype(entry);
+    // Links, devices and fifos are not made: a game needs none, and a link is how entries escape.
+    if (components_.empty() || archive_entry_hardlink(entry) != nullptr || (type != AE_IFREG && type != AE_IFDIR)) {
+        return UnpackOutcome::Done;
+    }
+    if (type == AE_IFDIR) {
+        int error = writer.MakeFolder(components_);
+        return error == 0 ? UnpackOutcome::Done : FromErrno(error);
+    }
+    if (archive_entry_is_encrypted(entry) && setup_.password.empty()) {
+        return UnpackOutcome::NeedPassword;
+    }
+    std::int64_t claimed = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+    if (claimed > setup_.room - output_) {
+        return UnpackOutcome::NoRoom;
+    }
+    platform::UniqueFd file;
+    if (int error = writer.CreateFile(components_, (archive_entry_mode(entry) & 0111) != 0, file); error != 0) {
+        return FromErrno(error);
+    }
+    if (UnpackOutcome written = WriteData(a, entry, file.get()); written != UnpackOutcome::Done) {
+        return written;
+    }
+    if (archive_entry_mtime_is_set(entry)) {
+        timespec times[2] = {{0, UTIME_OMIT}, {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)}};
+        ::futimens(file.get(), times);
+    }
+    return file.Close() ? UnpackOutcome::Done : FromErrno(errno);
+}
+
+UnpackOutcome UnpackPass::WriteData(archive* a, archive_entry* entry, int fd) {
+    const void* block = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    std::int64_t end = 0;  // of the data written so far; holes count, as the file's size grows by them
+    int result = ARCHIVE_OK;
+    while ((result = archive_read_data_block(a, &block, &size, &offset)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+        if (setup_.source.stopped()) {
+            return UnpackOutcome::Stopped;
+        }
+        if (offset < 0) {
+            return UnpackOutcome::Damaged;
+        }
+        std::int64_t blockEnd = offset + static_cast<std::int64_t>(size);
+        if (blockEnd > end) {
+            if (UnpackOutcome grown = Grow(blockEnd - end); grown != UnpackOutcome::Done) {
+                return grown;
+            }
+            end = blockEnd;
+        }
+        const char* bytes = static_cast<const char*>(block);
+        while (size > 0) {
+            ssize_t put = ::pwrite(fd, bytes, size, offset);
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return FromErrno(put < 0 ? errno : ENOSPC);
+            }
+            bytes += put, offset += put, size -= static_cast<size_t>(put);
+        }
+    }
+    if (result != ARCHIVE_EOF) {
+        return ReadFailure(a, entry);
+    }
+    // A sparse file that ends in a hole.
+    std::int64_t claimed = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+    if (claimed > end) {
+        if (UnpackOutcome grown = Grow(claimed - end); grown != UnpackOutcome::Done) {
+            return grown;
+        }
+        if (::ftruncate(fd, claimed) != 0) {
+            return FromErrno(errno);
+        }
+    }
+    return UnpackOutcome::Done;
+}
+
+UnpackOutcome UnpackPass::Grow(std::int64_t bytes) {
+    output_ += bytes;
+    if (output_ > setup_.limits.ratioFloor && output_ / setup_.limits.mostRatio > setup_.source.size()) {
+        return UnpackOutcome::Bomb;
+    }
+    return output_ > setup_.room ? UnpackOutcome::NoRoom : UnpackOutcome::Done;
+}
+
+UnpackOutcome UnpackPass::ReadFailure(archive* a, archive_entry* entry) const {
+    if (setup_.source.stopped()) {
+        return UnpackOutcome::Stopped;
+    }
+    bool encrypted =
+        (entry != nullptr && archive_entry_is_encrypted(entry)) || archive_read_has_encrypted_entries(a) > 0;
+    if (encrypted) {
+        if (setup_.password.empty()) {
+            return UnpackOutcome::NeedPassword;
+        }
+        // A format whose encryption the reader cannot undo fails the right password as well.
+        bool decrypts = (archive_read_format_capabilities(a) & ARCHIVE_READ_FORMAT_CAPS_ENCRYPT_DATA) != 0;
+        return decrypts ? UnpackOutcome::WrongPassword : UnpackOutcome::Damaged;
+    }
+    return setup_.set.open ? UnpackOutcome::PartMissing : UnpackOutcome::Damaged;
+}
+
+}  // namespace tarvane

@@ -1,0 +1,95 @@
+// Archives made here, friendly and hostile, unpacked beside themselves in a temporary folder.
+#include <sys/stat.h>
+
+#include <atomic>
+#include <filesystem>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+#include "tarvane/engine/game_unpack.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_site.h"
+
+namespace tarvane {
+namespace {
+
+using test::ArchiveEntry;
+namespace fs = std::filesystem;
+
+class UnpackTest : public test::TempDirTest {
+protected:
+    std::string Put(const std::string& name, const std::string& bytes) {
+        fs::create_directories(temp_.File("dl"));
+        test::WriteFile(temp_.File("dl/" + name), bytes);
+        return temp_.File("dl/" + name);
+    }
+    UnpackResult Unpack(const std::string& path, const std::string& password = {}, UnpackLimits limits = {}) {
+        UnpackRequest request{.archivePath = platform::AnsiFromUtf8(path),
+                              .gameName = "game",
+                              .password = password,
+                              .ownsFolder = [&](const std::string&) { return owns_; },
+                              .progress = [&](std::int64_t read, std::int64_t total) { progress_(read, total); },
+                              .limits = limits};
+        return UnpackGame(request, stop_);
+    }
+    // Every path under the temporary folder, relative to it, "/" after folders.
+    std::set<std::string> Tree() const {
+        std::set<std::string> paths;
+        for (const auto& item : fs::recursive_directory_iterator(temp_.path())) {
+            EXPECT_FALSE(item.is_symlink()) << item.path();
+            paths.insert(fs::relative(item.path(), temp_.path()).string() + (item.is_directory() ? "/" : ""));
+        }
+        return paths;
+    }
+    std::string Game(const std::string& file) const { return test::ReadFile(temp_.File("dl/game/" + file)); }
+
+    bool owns_ = false;
+    std::atomic<bool> stop_ = false;
+    std::function<void(std::int64_t, std::int64_t)> progress_ = [](std::int64_t, std::int64_t) {};
+};
+
+TEST_F(UnpackTest, EveryFormatBecomesTheGameFolderBesideTheArchive) {
+    std::string level = test::MakeFileBytes(300000, 3);
+    std::vector<ArchiveEntry> entries = {{"bin/", {}, ArchiveEntry::Folder},
+                                         {"bin/start.sh", "#!/bin/sh\n", ArchiveEntry::File, {}, true},
+                                         {"data/level1.pak", level},
+                                         {"./readme.txt", "hi"}};
+    for (std::string format : {"zip", "7z", "tar"}) {
+        SCOPED_TRACE(format);
+        std::string bytes = test::MakeArchive(format, entries), archive = Put("game." + format, bytes);
+        std::int64_t done = 0, total = 0;
+        progress_ = [&](std::int64_t read, std::int64_t size) { done = read, total = size; };
+        UnpackResult result = Unpack(archive);
+        ASSERT_EQ(result.outcome, UnpackOutcome::Done);
+        EXPECT_EQ(result.folder, temp_.File("dl/game"));
+        EXPECT_TRUE(Game("data/level1.pak") == level && Game("readme.txt") == "hi");
+        EXPECT_TRUE(done == total && total == static_cast<std::int64_t>(bytes.size()));
+        struct stat script {
+        }, readme{};
+        ASSERT_EQ(::stat(temp_.File("dl/game/bin/start.sh").c_str(), &script), 0);
+        ASSERT_EQ(::stat(temp_.File("dl/game/readme.txt").c_str(), &readme), 0);
+        EXPECT_TRUE((script.st_mode & 0111) != 0 && (readme.st_mode & 0111) == 0);
+
+        // A folder of the name that is not this task's own is left alone; its own is replaced.
+        EXPECT_EQ(Unpack(archive).folder, temp_.File("dl/game (2)"));
+        owns_ = true;
+        fs::remove(temp_.File("dl/game/readme.txt"));
+        EXPECT_EQ(Unpack(archive).folder, temp_.File("dl/game"));
+        EXPECT_EQ(Game("readme.txt"), "hi");
+        owns_ = false;
+        EXPECT_EQ(test::ReadFile(archive), bytes);
+        EXPECT_EQ(Tree().size(), 1 + 1 + 2 * 6);  // dl/, the archive, two game folders: no staging left
+        fs::remove_all(temp_.File("dl"));
+    }
+    EXPECT_EQ(Unpack(Put("notes.txt", "hi")).outcome, UnpackOutcome::NotArchive);
+    EXPECT_EQ(Unpack(Put("page.zip", "<html></html>")).outcome, UnpackOutcome::NotArchive);
+    for (const char* name : {"a.zip", "a.part2.rar", "A.7Z.003", "a.z01", "a.r00", "a.tar.gz", "a.tgz"}) {
+        EXPECT_TRUE(IsUnpackableArchive(name)) << name;
+    }
+    EXPECT_FALSE(IsUnpackableArchive("a.exe") || IsUnpackableArchive("a.gz") || IsUnpackableArchive("zip"));
+}
+
+}  // namespace
+}  // namespace tarvane
