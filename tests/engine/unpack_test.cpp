@@ -166,5 +166,59 @@ TEST_F(UnpackTest, ZipNamesWithoutTheUtf8MarkAreReadAsCodePage936AndNoneIsDroppe
     EXPECT_EQ(Game(bad.string()), "b");
 }
 
+TEST_F(UnpackTest, ASetInPartsWaitsForEveryPartWhicheverIsHandedFirst) {
+    std::string data = test::MakeFileBytes(90000, 5), seven = test::MakeArchive("7z", {{"data.bin", data}});
+    std::size_t third = seven.size() / 3 + 1;  // the last part is the smaller
+    auto part = [&](int number) {
+        return Put("game.7z.00" + std::to_string(number), seven.substr((number - 1) * third, third));
+    };
+    UnpackResult result = Unpack(part(2));
+    EXPECT_EQ(result.outcome, UnpackOutcome::PartMissing);
+    EXPECT_EQ(Text(result.outcome, result.missingPart), platform::AnsiFromUtf8("缺少分卷：game.7z.001"));
+    // Two parts of one size: the set's end is not known until the reading runs out.
+    EXPECT_EQ(Unpack(part(1)).missingPart, "game.7z.003");
+    std::string last = part(3);
+    fs::remove(temp_.File("dl/game.7z.002"));
+    EXPECT_EQ(Unpack(last).missingPart, "game.7z.002");
+    ASSERT_EQ(Unpack(part(2)).outcome, UnpackOutcome::Done);
+    EXPECT_EQ(Game("data.bin"), data);
+}
+
+TEST_F(UnpackTest, AnEncryptedZipAsksForThePasswordAndTellsAWrongOne) {
+    std::string data = test::MakeFileBytes(50000, 6);
+    std::string archive = Put("game.zip", test::MakeArchive("zip", {{"data.bin", data}}, "secret"));
+    UnpackResult result = Unpack(archive);
+    EXPECT_EQ(Text(result.outcome), platform::AnsiFromUtf8("需要密码"));
+    result = Unpack(archive, "wrong");
+    EXPECT_EQ(Text(result.outcome), platform::AnsiFromUtf8("密码错误"));
+    EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+    ASSERT_EQ(Unpack(archive, "secret").outcome, UnpackOutcome::Done);
+    EXPECT_EQ(Game("data.bin"), data);
+}
+
+TEST_F(UnpackTest, AStopAtAnyMomentLeavesNoHalfGameAndAKillsLeftoversGoAtTheNextStart) {
+    std::vector<ArchiveEntry> entries;
+    for (int i = 0; i < 8; ++i) {
+        entries.push_back({"data/" + std::to_string(i) + ".bin", test::MakeFileBytes(100000, i)});
+    }
+    std::string bytes = test::MakeArchive("zip", entries), archive = Put("game.zip", bytes);
+    for (int stopAt = 1; stopAt < 12; ++stopAt) {
+        int calls = 0;
+        stop_ = false;
+        progress_ = [&](std::int64_t, std::int64_t) { stop_ = stop_ || ++calls == stopAt; };
+        EXPECT_EQ(Unpack(archive).outcome, UnpackOutcome::Stopped) << stopAt;
+        EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+    }
+    stop_ = false;
+    progress_ = [](std::int64_t, std::int64_t) {};
+    fs::create_directories(temp_.File("dl/.game.zip.unpacking/data"));
+    EXPECT_TRUE(RemoveStaleStaging(archive));
+    EXPECT_FALSE(RemoveStaleStaging(archive));
+    EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+    ASSERT_EQ(Unpack(archive).outcome, UnpackOutcome::Done);
+    EXPECT_EQ(Game("data/7.bin"), entries[7].bytes);
+    EXPECT_EQ(test::ReadFile(archive), bytes);
+}
+
 }  // namespace
 }  // namespace tarvane
