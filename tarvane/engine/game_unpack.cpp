@@ -77,7 +77,7 @@ UnpackResult Unpack(const UnpackRequest& request, const ArchiveSet& set, const s
         return Ended(stagingFd.valid() ? UnpackOutcome::Damaged : UnpackOutcome::WriteFailed);
     }
     std::int64_t room = RoomIn(parent, request.limits.freeMargin);
-    UnpackPass pass({set, source, request.limits, request.password, room});
+    UnpackPass pass({set, source, request.limits, request.password, room}, stop);
     UnpackOutcome outcome = pass.Preflight();
     if (outcome == UnpackOutcome::Done) {
         outcome = pass.Run(stagingFd.get());

@@ -18,6 +18,13 @@ namespace {
 using test::ArchiveEntry;
 namespace fs = std::filesystem;
 
+std::string Text(UnpackOutcome outcome, std::string missingPart = {}) {
+    UnpackResult result;
+    result.outcome = outcome;
+    result.missingPart = std::move(missingPart);
+    return UnpackFailureText(result);
+}
+
 class UnpackTest : public test::TempDirTest {
 protected:
     std::string Put(const std::string& name, const std::string& bytes) {
@@ -89,6 +96,128 @@ TEST_F(UnpackTest, EveryFormatBecomesTheGameFolderBesideTheArchive) {
         EXPECT_TRUE(IsUnpackableArchive(name)) << name;
     }
     EXPECT_FALSE(IsUnpackableArchive("a.exe") || IsUnpackableArchive("a.gz") || IsUnpackableArchive("zip"));
+}
+
+TEST_F(UnpackTest, HostileArchivesAreRefusedOrContainedAndNothingLandsOutside) {
+    std::string outside = temp_.File("outside");
+    fs::create_directories(outside);
+    std::vector<ArchiveEntry> many;
+    for (int i = 0; i < 30; ++i) {
+        many.push_back({"e" + std::to_string(i)});
+    }
+    std::string zeros(8 << 20, '\0');  // a few KB packed
+    auto zip = [](std::vector<ArchiveEntry> entries) { return test::MakeArchive("zip", entries); };
+    auto tar = [](std::vector<ArchiveEntry> entries) { return test::MakeArchive("tar", entries); };
+    const std::tuple<std::string, std::string, UnpackOutcome> rows[] = {
+        {"slip.zip", zip({{"ok.txt", "a"}, {"../outside/evil.txt", "x"}}), UnpackOutcome::UnsafePath},
+        {"deep.zip", zip({{"a/b/../../../outside/evil.txt", "x"}}), UnpackOutcome::UnsafePath},
+        {"abs.zip", zip({{outside + "/evil.txt", "x"}}), UnpackOutcome::UnsafePath},
+        {"back.tar", tar({{"..\\outside\\evil.txt", "x"}}), UnpackOutcome::UnsafePath},
+        {"link.tar", tar({{"link", {}, ArchiveEntry::Symlink, outside}, {"link/evil.txt", "x"}}), UnpackOutcome::Done},
+        {"link.zip", zip({{"up", {}, ArchiveEntry::Symlink, ".."}, {"up/evil.txt", "x"}}), UnpackOutcome::Done},
+        {"hard.tar", tar({{"passwd", {}, ArchiveEntry::Hardlink, "/etc/passwd"}, {"ok.txt", "a"}}),
+         UnpackOutcome::Done},
+        {"bomb.zip", zip({{"zeros.bin", zeros}}), UnpackOutcome::Bomb},                     // refused from its headers
+        {"bomb.7z", test::MakeArchive("7z", {{"zeros.bin", zeros}}), UnpackOutcome::Bomb},  // while reading
+        {"many.zip", zip(many), UnpackOutcome::Bomb},
+        {"many.tar", tar(many), UnpackOutcome::Bomb}};
+    UnpackLimits limits{.mostEntries = 20, .mostRatio = 100, .ratioFloor = 1 << 20};
+    for (const auto& [name, bytes, outcome] : rows) {
+        SCOPED_TRACE(name);
+        ASSERT_LT(bytes.size(), 20000u);
+        std::string archive = Put(name, bytes);
+        UnpackResult result = Unpack(archive, {}, limits);
+        EXPECT_EQ(result.outcome, outcome);
+        EXPECT_EQ(test::ReadFile(archive), bytes);
+        std::set<std::string> expected = {"dl/", "dl/" + name, "outside/"};
+        if (outcome == UnpackOutcome::Done) {
+            expected.insert({"dl/game/", temp_.File("dl/game/ok.txt")});
+            for (std::string path : Tree()) {
+                EXPECT_TRUE(path.starts_with("dl/game/") || expected.count(path) != 0) << path;
+            }
+            EXPECT_FALSE(fs::exists(temp_.File("dl/game/passwd")));
+        } else {
+            EXPECT_EQ(Tree(), expected);
+        }
+        fs::remove_all(temp_.File("dl"));
+    }
+    EXPECT_EQ(Text(UnpackOutcome::UnsafePath), platform::AnsiFromUtf8("压缩包中有不安全的路径"));
+    EXPECT_EQ(Text(UnpackOutcome::Bomb), platform::AnsiFromUtf8("压缩包疑似恶意（解压后过大）"));
+    std::string archive = Put("game.zip", zip({{"ok.txt", "a"}}));
+    UnpackResult full = Unpack(archive, {}, {.freeMargin = INT64_MAX / 2});
+    EXPECT_EQ(UnpackFailureText(full), platform::AnsiFromUtf8("解压所需空间不足"));
+    EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip", "outside/"}));
+}
+
+TEST_F(UnpackTest, ZipNamesWithoutTheUtf8MarkAreReadAsCodePage936AndNoneIsDropped) {
+    std::string name = platform::AnsiFromUtf8("游戏/说明.txt");
+    ASSERT_NE(name, "游戏/说明.txt");
+    ASSERT_EQ(Unpack(Put("names.zip", test::MakeArchive("zip", {{name, "a"}, {"bad\xff\x81.txt", "b"}}))).outcome,
+              UnpackOutcome::Done);
+    EXPECT_EQ(Game("游戏/说明.txt"), "a");
+    std::vector<fs::path> files;
+    for (const auto& item : fs::directory_iterator(temp_.File("dl/game"))) {
+        files.push_back(item.path().filename());
+    }
+    ASSERT_EQ(files.size(), 2u);
+    fs::path bad = files[0] == "游戏" ? files[1] : files[0];
+    EXPECT_TRUE(bad.string().starts_with("bad") && bad.string().ends_with(".txt")) << bad;
+    EXPECT_EQ(platform::AnsiFromUtf8(platform::Utf8FromAnsi(bad.string())), bad.string());  // valid text
+    EXPECT_EQ(Game(bad.string()), "b");
+}
+
+TEST_F(UnpackTest, ASetInPartsWaitsForEveryPartWhicheverIsHandedFirst) {
+    std::string data = test::MakeFileBytes(90000, 5), seven = test::MakeArchive("7z", {{"data.bin", data}});
+    std::size_t third = seven.size() / 3 + 1;  // the last part is the smaller
+    auto part = [&](int number) {
+        return Put("game.7z.00" + std::to_string(number), seven.substr((number - 1) * third, third));
+    };
+    UnpackResult result = Unpack(part(2));
+    EXPECT_EQ(result.outcome, UnpackOutcome::PartMissing);
+    EXPECT_EQ(Text(result.outcome, result.missingPart), platform::AnsiFromUtf8("缺少分卷：game.7z.001"));
+    // Two parts of one size: the set's end is not known until the reading runs out.
+    EXPECT_EQ(Unpack(part(1)).missingPart, "game.7z.003");
+    std::string last = part(3);
+    fs::remove(temp_.File("dl/game.7z.002"));
+    EXPECT_EQ(Unpack(last).missingPart, "game.7z.002");
+    ASSERT_EQ(Unpack(part(2)).outcome, UnpackOutcome::Done);
+    EXPECT_EQ(Game("data.bin"), data);
+}
+
+TEST_F(UnpackTest, AnEncryptedZipAsksForThePasswordAndTellsAWrongOne) {
+    std::string data = test::MakeFileBytes(50000, 6);
+    std::string archive = Put("game.zip", test::MakeArchive("zip", {{"data.bin", data}}, "secret"));
+    UnpackResult result = Unpack(archive);
+    EXPECT_EQ(Text(result.outcome), platform::AnsiFromUtf8("需要密码"));
+    result = Unpack(archive, "wrong");
+    EXPECT_EQ(Text(result.outcome), platform::AnsiFromUtf8("密码错误"));
+    EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+    ASSERT_EQ(Unpack(archive, "secret").outcome, UnpackOutcome::Done);
+    EXPECT_EQ(Game("data.bin"), data);
+}
+
+TEST_F(UnpackTest, AStopAtAnyMomentLeavesNoHalfGameAndAKillsLeftoversGoAtTheNextStart) {
+    std::vector<ArchiveEntry> entries;
+    for (int i = 0; i < 8; ++i) {
+        entries.push_back({"data/" + std::to_string(i) + ".bin", test::MakeFileBytes(100000, i)});
+    }
+    std::string bytes = test::MakeArchive("zip", entries), archive = Put("game.zip", bytes);
+    for (int stopAt = 1; stopAt < 12; ++stopAt) {
+        int calls = 0;
+        stop_ = false;
+        progress_ = [&](std::int64_t, std::int64_t) { stop_ = stop_ || ++calls == stopAt; };
+        EXPECT_EQ(Unpack(archive).outcome, UnpackOutcome::Stopped) << stopAt;
+        EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+    }
+    stop_ = false;
+    progress_ = [](std::int64_t, std::int64_t) {};
+    fs::create_directories(temp_.File("dl/.game.zip.unpacking/data"));
+    EXPECT_TRUE(RemoveStaleStaging(archive));
+    EXPECT_FALSE(RemoveStaleStaging(archive));
+    EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+    ASSERT_EQ(Unpack(archive).outcome, UnpackOutcome::Done);
+    EXPECT_EQ(Game("data/7.bin"), entries[7].bytes);
+    EXPECT_EQ(test::ReadFile(archive), bytes);
 }
 
 }  // namespace

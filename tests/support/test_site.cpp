@@ -68,14 +68,6 @@ std::string MakeArchive(const std::string& format, const std::vector<ArchiveEntr
     return out;
 }
 
-std::string MakeArchive(const std::string& format, const std::vector<std::pair<std::string, std::string>>& entries) {
-    std::vector<ArchiveEntry> files;
-    for (const auto& [name, bytes] : entries) {
-        files.push_back({name, bytes});
-    }
-    return MakeArchive(format, files);
-}
-
 TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
     // Workers that stall must not starve the rest of the site.
     server_->new_task_queue = [] { return new httplib::ThreadPool(96); };

@@ -36,7 +36,6 @@ struct ArchiveEntry {
 // encrypted with `passphrase` when one is given. Rar cannot be made with free tools, so tests have none.
 std::string MakeArchive(const std::string& format, const std::vector<ArchiveEntry>& entries,
                         const std::string& passphrase = {});
-std::string MakeArchive(const std::string& format, const std::vector<std::pair<std::string, std::string>>& entries);
 // The byte at `offset` of a virtual file.
 inline char VirtualByte(uint64_t offset) {
     return static_cast<char>((offset * 2654435761u >> 13) & 0xFF);

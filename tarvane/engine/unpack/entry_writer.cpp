@@ -12,6 +12,11 @@ namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// One name inside its folder; the entry's path was checked, this holds whoever calls.
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 }  // namespace
 
 int EntryWriter::Folder(const std::vector<std::string>& components, std::size_t count) {
@@ -27,6 +32,10 @@ int EntryWriter::Folder(const std::vector<std::string>& components, std::size_t 
     platform::UniqueFd folder;
     for (std::size_t i = 0; i < count; ++i) {
         int parent = i == 0 ? root_ : folder.get();
+        if (!IsPlainName(components[i])) {
+            errno = ELOOP;
+            return -1;
+        }
         const char* name = components[i].c_str();
         int next = ::openat(parent, name, kFolderFlags);
         if (next < 0 && errno == ENOENT) {
@@ -53,6 +62,9 @@ int EntryWriter::CreateFile(const std::vector<std::string>& components, bool exe
     int folder = Folder(components, components.size() - 1);
     if (folder < 0) {
         return errno;
+    }
+    if (!IsPlainName(components.back())) {
+        return ELOOP;
     }
     const char* name = components.back().c_str();
     constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;

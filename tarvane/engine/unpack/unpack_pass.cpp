@@ -5,43 +5,12 @@
 #include <cerrno>
 #include <memory>
 
+#include "tarvane/engine/unpack/archive_reader.h"
 #include "tarvane/engine/unpack/entry_path.h"
 
 namespace tarvane {
 
 namespace {
-
-struct ReaderDeleter {
-    void operator()(archive* a) const { archive_read_free(a); }
-};
-using Reader = std::unique_ptr<archive, ReaderDeleter>;
-
-Reader NewReader(const ArchiveSet& set, const std::string& password) {
-    Reader reader(archive_read_new());
-    archive* a = reader.get();
-    if (set.spannedZip) {
-        // Its directory counts offsets per part: only the entries' own headers read through.
-        archive_read_support_format_zip_streamable(a);
-    } else {
-        archive_read_support_format_zip(a);
-        archive_read_support_format_7zip(a);
-        archive_read_support_format_rar(a);
-        archive_read_support_format_rar5(a);
-        archive_read_support_format_tar(a);
-    }
-    // Only the filters built into the library: the others would start outside programs.
-    archive_read_support_filter_gzip(a);
-    archive_read_support_filter_bzip2(a);
-    archive_read_support_filter_xz(a);
-    archive_read_support_filter_lzma(a);
-    archive_read_support_filter_zstd(a);
-    // Names without the UTF-8 mark were written on a Chinese system.
-    archive_read_set_options(a, "zip:hdrcharset=CP936,rar:hdrcharset=CP936");
-    if (!password.empty()) {
-        archive_read_add_passphrase(a, password.c_str());
-    }
-    return reader;
-}
 
 bool IsZip(archive* a) {
     return (archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
@@ -81,7 +50,7 @@ UnpackOutcome UnpackPass::Preflight() {
     if (setup_.set.spannedZip) {
         return UnpackOutcome::Done;
     }
-    Reader reader = NewReader(setup_.set, setup_.password);
+    ArchiveReader reader = NewArchiveReader(setup_.set, setup_.password);
     archive* a = reader.get();
     if (UnpackOutcome opened = Open(a); opened != UnpackOutcome::Done) {
         return opened;
@@ -112,7 +81,7 @@ UnpackOutcome UnpackPass::Preflight() {
 }
 
 UnpackOutcome UnpackPass::Run(int stagingFd) {
-    Reader reader = NewReader(setup_.set, setup_.password);
+    ArchiveReader reader = NewArchiveReader(setup_.set, setup_.password);
     archive* a = reader.get();
     if (UnpackOutcome opened = Open(a); opened != UnpackOutcome::Done) {
         return opened;
@@ -135,8 +104,12 @@ UnpackOutcome UnpackPass::Run(int stagingFd) {
 }
 
 UnpackOutcome UnpackPass::WriteEntry(archive* a, archive_entry* entry, EntryWriter& writer) {
-    const char* name = archive_entry_pathname(entry);
-    if (name == nullptr || !SplitEntryPath(name, components_)) {
+    const char* converted = archive_entry_pathname(entry);
+    std::string name = converted != nullptr ? converted : rawNames_.At(entries_ - 1);
+    if (name.empty()) {
+        name = "unnamed-" + std::to_string(entries_);  // kept, if not by its name
+    }
+    if (!SplitEntryPath(name, components_)) {
         return UnpackOutcome::UnsafePath;
     }
     mode_t type = archive_entry_filetype(entry);

@@ -11,6 +11,7 @@
 #include "tarvane/engine/unpack/archive_set.h"
 #include "tarvane/engine/unpack/entry_writer.h"
 #include "tarvane/engine/unpack/parts_source.h"
+#include "tarvane/engine/unpack/raw_names.h"
 #include "tarvane/engine/unpack/unpack_limits.h"
 
 namespace tarvane {
@@ -26,7 +27,7 @@ public:
         const std::string& password;
         std::int64_t room;  // bytes the unpacked entries may take
     };
-    explicit UnpackPass(const Setup& setup) : setup_(setup) {}
+    UnpackPass(const Setup& setup, const std::atomic<bool>& stop) : setup_(setup), rawNames_(setup.set, stop) {}
 
     // From the headers alone, before anything is written: refuses an archive whose entries already
     // do not fit or break the limits. Only where reading the headers costs no unpacking (zip).
@@ -45,6 +46,7 @@ private:
     std::int64_t output_ = 0;
     std::int64_t entries_ = 0;
     std::vector<std::string> components_;
+    RawNames rawNames_;
 };
 
 }  // namespace tarvane
