@@ -52,7 +52,8 @@ protected:
     std::map<int, bool> MenuStates(int row) {
         pane_->List()->selectRow(row);
         std::map<int, bool> states;
-        for (QAction* action : pane_->BuildContextMenu()->actions()) {
+        std::unique_ptr<QMenu> menu = pane_->BuildContextMenu();
+        for (QAction* action : menu->actions()) {
             if (!action->isSeparator()) {
                 states[action->data().toInt()] = action->isEnabled();
             }

@@ -21,6 +21,10 @@ TEST_F(DownloadTest, FinishedArchivesBecomeGameFoldersAndWhatFailedSurvivesARest
     const std::string level = MakeFileBytes(5000, 3);
     site_.AddFile("/g/open.zip", MakeArchive("zip", std::vector<ArchiveEntry>{{"start.exe", "MZ"}}));
     site_.AddFile("/g/locked.zip", MakeArchive("zip", std::vector<ArchiveEntry>{{"level.pak", level}}, "secret"));
+    auto Restart = [this] {
+        engine_.reset();  // its files written first
+        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host());
+    };
     const std::string open = Add("/g/open.zip", "open"), locked = Add("/g/locked.zip", "locked");
     ASSERT_TRUE(engine_->WaitIdle());
     const std::string needPassword = platform::AnsiFromUtf8("需要密码");
@@ -30,7 +34,7 @@ TEST_F(DownloadTest, FinishedArchivesBecomeGameFoldersAndWhatFailedSurvivesARest
         EXPECT_EQ(Entry(*engine_, open).unpackFailure, "");
         EXPECT_EQ(Entry(*engine_, locked).gameFolder, "");
         EXPECT_EQ(Entry(*engine_, locked).unpackFailure, needPassword);
-        engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host());
+        Restart();
     }
     EXPECT_EQ(Game("open/start.exe"), "MZ");
 
@@ -44,7 +48,7 @@ TEST_F(DownloadTest, FinishedArchivesBecomeGameFoldersAndWhatFailedSurvivesARest
     EXPECT_EQ(engine_->UnpackFinished(locked, "secret", stop).outcome, UnpackOutcome::Done);
     EXPECT_TRUE(Game("locked/level.pak") == level);
     EXPECT_FALSE(std::filesystem::exists(games_ + "/locked.zip"));
-    engine_ = std::make_unique<EngineHarness>(temp_.Directory(), site_.Host());
+    Restart();
     EXPECT_EQ(Entry(*engine_, locked).gameFolder, games_ + "/locked");
     EXPECT_EQ(Entry(*engine_, locked).unpackFailure, "");
 
