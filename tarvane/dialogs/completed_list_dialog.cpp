@@ -154,10 +154,12 @@ std::unique_ptr<QMenu> CompletedListDialog::BuildContextMenu() {
     CompletedItem entry = FinishedEntry(PageOf(row));
     bool unpacked = !GameFolderOf(entry).empty();
     add("打开游戏文件夹", kCommandOpenGameFolder)->setEnabled(unpacked);
-    // One unpack at a time, of an archive that has no game folder (any more).
+    // One unpack at a time, of an archive that is there and has no game folder (any more).
+    std::error_code error;
     add("解压", kCommandUnpack)
         ->setEnabled(!unpacked && !Unpacking() &&
-                     IsUnpackableArchive(entry.path.substr(FolderOfPath(entry.path).size())));
+                     IsUnpackableArchive(entry.path.substr(FolderOfPath(entry.path).size())) &&
+                     std::filesystem::is_regular_file(platform::Utf8FromAnsi(entry.path), error));
     menu->addSeparator();
     add("删除", kCommandDelete);
     menu->addSeparator();

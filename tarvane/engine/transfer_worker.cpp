@@ -572,7 +572,9 @@ void TransferWorker::Complete() {
         context_.sound.PlayCompletionSound();
     }
     if (context_.ends != nullptr) {
-        context_.ends->Finished(launch_.name + "." + type_, launch_.path, unpackFailure_);
+        // A click on the notice opens the game folder once there is one.
+        context_.ends->Finished(launch_.name + "." + type_, gameFolder_.empty() ? launch_.path : gameFolder_,
+                                unpackFailure_);
     }
 }
 
