@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "platform/codepage.h"
 #include "platform/settings.h"
@@ -25,6 +26,23 @@ std::vector<std::string> PartsOf(const std::string& archivePath) {
 }
 
 }  // namespace
+
+bool IsPartOfSet(const std::string& archivePath) {
+    ArchiveSet set = FindArchiveSet(platform::Utf8FromAnsi(archivePath));
+    return set.parts.size() > 1 || !set.missing.empty() || set.open || set.spannedZip;
+}
+
+std::string GameNameFor(const std::string& archivePath, const std::string& taskName) {
+    if (!IsPartOfSet(archivePath)) {
+        return taskName;
+    }
+    // Whichever part finished last, the folder is named after what every part's name begins with.
+    std::string first = PartsOf(archivePath).front();
+    static const std::regex kSuffix(R"((\.part\d+\.rar|\.(7z|zip|rar)\.\d+|\.z\d\d|\.zip|\.rar|\.r\d\d)$)",
+                                    std::regex::icase);
+    std::string name = std::regex_replace(first.substr(FolderOfPath(first).size()), kSuffix, "");
+    return name.empty() ? taskName : name;
+}
 
 std::string PartStillDownloading(const TaskBook& book, const std::string& archivePath, TaskId except) {
     std::vector<std::string> parts = PartsOf(archivePath);
@@ -74,7 +92,7 @@ UnpackResult FinishedUnpack::Unpack(const std::string& page, const std::string& 
     }
     UnpackRequest request;
     request.archivePath = entry->path;
-    request.gameName = entry->name;
+    request.gameName = GameNameFor(entry->path, entry->name);
     {
         std::lock_guard lock(mutex_);
         if (!password.empty()) {

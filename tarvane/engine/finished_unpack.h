@@ -10,6 +10,12 @@
 
 namespace tarvane {
 
+// Whether the archive is one part of a set in parts.
+bool IsPartOfSet(const std::string& archivePath);
+
+// The name of the archive's game folder: the task's, or for a set the name its parts share.
+std::string GameNameFor(const std::string& archivePath, const std::string& taskName);
+
 // The first part of the archive's set that a listed task (other than `except`) is still writing;
 // empty when none is. Such a part is on disk, but not whole.
 std::string PartStillDownloading(const TaskBook& book, const std::string& archivePath, TaskId except);

@@ -112,7 +112,13 @@ TransferWorker::RunOutcome TransferWorker::End(RunOutcome outcome) {
         DropReplacement();
     }
     // The task stays unfinished until its folder is in place: a kill meanwhile unpacks again.
+    // The parts of a set finish one at a time, so that the last of them, and only it, finds the
+    // others finished and unpacks the set.
+    std::unique_lock<std::mutex> setTurn;
     if (outcome.kind == RunOutcome::Kind::Completed) {
+        if (IsPartOfSet(data_.path())) {
+            setTurn = std::unique_lock(context_.setsMutex);
+        }
         outcome = UnpackWholeFile();
     }
     if (outcome.kind == RunOutcome::Kind::Completed) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,8 @@ struct EngineContext {
     // Waits until the task files hold every change made so far (one attempt while they refuse
     // changes); none: nothing is written behind the book.
     std::function<bool()> saveNow{};
+    // Held by a part of a set from its unpack until it is finished.
+    std::mutex setsMutex{};
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.

@@ -55,8 +55,9 @@ TransferWorker::RunOutcome TransferWorker::UnpackWholeFile() {
     }
     // The folder is chosen and stored before anything goes in: after a kill, a folder of that name
     // is this task's own and is replaced, not numbered anew.
+    const std::string gameName = GameNameFor(archive, launch_.name);
     if (launch_.gameFolder.empty()) {
-        launch_.gameFolder = FreeGameFolder(archive, launch_.name);
+        launch_.gameFolder = FreeGameFolder(archive, gameName);
     }
     SaveRecordNow(kStateDownloading);
     RemoveStaleStaging(archive);
@@ -71,7 +72,7 @@ TransferWorker::RunOutcome TransferWorker::UnpackWholeFile() {
     std::atomic<bool> stop = false;
     UnpackRequest request;
     request.archivePath = archive;
-    request.gameName = launch_.name;
+    request.gameName = gameName;
     request.ownsFolder = [own = launch_.gameFolder](const std::string& folder) { return SameFolder(folder, own); };
     request.progress = [this, &stop](std::int64_t read, std::int64_t total) {
         // A pause, a delete or the program's end stops the unpack; nothing is left under the game's name.

@@ -52,6 +52,21 @@ TEST_F(DownloadTest, FinishedArchivesBecomeGameFoldersAndWhatFailedSurvivesARest
     EXPECT_EQ(Entry(*engine_, locked).gameFolder, games_ + "/locked");
     EXPECT_EQ(Entry(*engine_, locked).unpackFailure, "");
 
+    // Parts of a set finishing together: the last of them unpacks the set, every part's entry names
+    // its folder, and every part goes.
+    const std::string seven = MakeArchive("7z", std::vector<ArchiveEntry>{{"data.bin", level}});
+    std::vector<std::string> pages;
+    for (std::size_t n = 1, size = seven.size() / 3 + 1; n <= 3; ++n) {
+        site_.AddFile("/s/game.7z.00" + std::to_string(n), seven.substr((n - 1) * size, size));
+        pages.push_back(Page("/s/game.7z.00" + std::to_string(n), "game.7z", "part" + std::to_string(n)));
+        engine_->AddPage(pages.back(), games_);
+    }
+    ASSERT_TRUE(engine_->WaitIdle());
+    for (const std::string& page : pages) {
+        EXPECT_EQ(Entry(*engine_, page).gameFolder + Entry(*engine_, page).unpackFailure, games_ + "/game");
+    }
+    EXPECT_TRUE(Game("game/data.bin") == level && !std::filesystem::exists(games_ + "/game.7z.002"));
+
     // Switched off, a finished archive is left as it is.
     WriteConfig("[options]\nautoExtract=0\n");
     site_.AddFile("/g/later.zip", MakeArchive("zip", std::vector<ArchiveEntry>{{"start.exe", "MZ"}}));
