@@ -72,7 +72,7 @@ UnpackResult Unpack(const UnpackRequest& request, const ArchiveSet& set, const s
     }
     platform::UniqueFd stagingFd(::open(staging.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     PartsSource source(stop, request.progress);
-    if (!stagingFd.valid() || !source.Open(set.parts)) {
+    if (!stagingFd.valid() || !source.Open(set.parts, set.spannedZip)) {
         RemoveFolder(staging);
         return Ended(stagingFd.valid() ? UnpackOutcome::Damaged : UnpackOutcome::WriteFailed);
     }

@@ -115,8 +115,14 @@ TEST_F(UnpackTest, HostileArchivesAreRefusedOrContainedAndNothingLandsOutside) {
         {"back.tar", tar({{"..\\outside\\evil.txt", "x"}}), UnpackOutcome::UnsafePath},
         {"link.tar", tar({{"link", {}, ArchiveEntry::Symlink, outside}, {"link/evil.txt", "x"}}), UnpackOutcome::Done},
         {"link.zip", zip({{"up", {}, ArchiveEntry::Symlink, ".."}, {"up/evil.txt", "x"}}), UnpackOutcome::Done},
-        {"hard.tar", tar({{"passwd", {}, ArchiveEntry::Hardlink, "/etc/passwd"}, {"ok.txt", "a"}}),
+        {"hard.tar",
+         tar({{"ok.txt", "a"},
+              {"passwd", {}, ArchiveEntry::Hardlink, "/etc/passwd"},
+              {"out", {}, ArchiveEntry::Hardlink, "../outside/x"},
+              {"copy.txt", {}, ArchiveEntry::Hardlink, "ok.txt"}}),
          UnpackOutcome::Done},
+        {"cut.7z", test::MakeArchive("7z", {{"a.bin", test::MakeFileBytes(9000)}}).substr(0, 5000),
+         UnpackOutcome::Damaged},
         {"bomb.zip", zip({{"zeros.bin", zeros}}), UnpackOutcome::Bomb},                     // refused from its headers
         {"bomb.7z", test::MakeArchive("7z", {{"zeros.bin", zeros}}), UnpackOutcome::Bomb},  // while reading
         {"many.zip", zip(many), UnpackOutcome::Bomb},
@@ -131,11 +137,12 @@ TEST_F(UnpackTest, HostileArchivesAreRefusedOrContainedAndNothingLandsOutside) {
         EXPECT_EQ(test::ReadFile(archive), bytes);
         std::set<std::string> expected = {"dl/", "dl/" + name, "outside/"};
         if (outcome == UnpackOutcome::Done) {
-            expected.insert({"dl/game/", temp_.File("dl/game/ok.txt")});
+            expected.insert("dl/game/");
             for (std::string path : Tree()) {
                 EXPECT_TRUE(path.starts_with("dl/game/") || expected.count(path) != 0) << path;
             }
-            EXPECT_FALSE(fs::exists(temp_.File("dl/game/passwd")));
+            EXPECT_FALSE(fs::exists(temp_.File("dl/game/passwd")) || fs::exists(temp_.File("dl/game/out")));
+            EXPECT_TRUE(name != "hard.tar" || Game("copy.txt") == "a");
         } else {
             EXPECT_EQ(Tree(), expected);
         }
