@@ -123,12 +123,15 @@ bool RemoveStaleStaging(const std::string& archivePath) {
     std::string utf8Path = platform::Utf8FromAnsi(archivePath);
     ArchiveSet set = FindArchiveSet(utf8Path);
     std::string staging = StagingFolderFor(set.parts.empty() ? utf8Path : set.parts.front());
-    struct stat info {};
-    if (::lstat(staging.c_str(), &info) != 0) {
-        return false;
+    bool found = false;
+    for (const std::string& leftover : {staging, AsideFolderFor(staging)}) {
+        struct stat info {};
+        if (::lstat(leftover.c_str(), &info) == 0) {
+            RemoveFolder(leftover);
+            found = true;
+        }
     }
-    RemoveFolder(staging);
-    return true;
+    return found;
 }
 
 }  // namespace tarvane

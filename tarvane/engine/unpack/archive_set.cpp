@@ -111,7 +111,9 @@ ArchiveSet FindArchiveSet(const std::string& utf8Path) {
     std::error_code error;
     if (part.kind == PartName::None && EndsWithNoCase(name, ".zip")) {
         std::string stem = name.substr(0, name.size() - 1);  // "game.zi"
-        if (std::filesystem::exists(folder / (stem.substr(0, stem.size() - 2) + "z01"), error)) {
+        // The last part of a spanned zip is named like a whole one; its end record tells them apart.
+        if (std::filesystem::exists(folder / (stem.substr(0, stem.size() - 2) + "z01"), error) ||
+            LastZipDisk(utf8Path) > 0) {
             part = {PartName::ZipSpan, stem.substr(0, stem.size() - 1), "", 0};
         }
     } else if (part.kind == PartName::None && EndsWithNoCase(name, ".rar")) {
