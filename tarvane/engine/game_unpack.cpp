@@ -109,7 +109,10 @@ UnpackResult Unpack(const UnpackRequest& request, const ArchiveSet& set, const s
 
 UnpackResult UnpackGame(const UnpackRequest& request, const std::atomic<bool>& stop) {
     Utf8Names names;
-    ArchiveSet set = FindArchiveSet(platform::Utf8FromAnsi(request.archivePath));
+    std::error_code error;
+    // A folder to put the game beside, even for a bare file name.
+    std::filesystem::path path = std::filesystem::absolute(platform::Utf8FromAnsi(request.archivePath), error);
+    ArchiveSet set = FindArchiveSet(path.string());
     if (set.parts.empty()) {
         return Ended(UnpackOutcome::NotArchive);
     }
