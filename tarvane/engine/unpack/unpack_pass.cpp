@@ -59,8 +59,11 @@ UnpackOutcome UnpackPass::Preflight() {
     archive_entry* entry = nullptr;
     std::int64_t entries = 0, bytes = 0;
     int result = ARCHIVE_OK;
-    // Entries are skipped by seeking, which only a zip's reader does without unpacking.
-    while (IsZip(a) && ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN)) {
+    while ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+        // Entries are skipped by seeking, which only a zip's reader does without unpacking.
+        if (!IsZip(a)) {
+            break;
+        }
         if (setup_.source.stopped()) {
             return UnpackOutcome::Stopped;
         }
