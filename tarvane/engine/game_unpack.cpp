@@ -112,7 +112,11 @@ UnpackResult UnpackGame(const UnpackRequest& request, const std::atomic<bool>& s
     std::error_code error;
     // A folder to put the game beside, even for a bare file name.
     std::filesystem::path path = std::filesystem::absolute(platform::Utf8FromAnsi(request.archivePath), error);
-    ArchiveSet set = FindArchiveSet(path.string());
+    PartReady ready;
+    if (request.partReady) {
+        ready = [&](const std::string& utf8Part) { return request.partReady(platform::AnsiFromUtf8(utf8Part)); };
+    }
+    ArchiveSet set = FindArchiveSet(path.string(), ready);
     if (set.parts.empty()) {
         return Ended(UnpackOutcome::NotArchive);
     }
