@@ -72,7 +72,7 @@ UnpackResult Unpack(const UnpackRequest& request, const ArchiveSet& set, const s
     }
     platform::UniqueFd stagingFd(::open(staging.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     PartsSource source(stop, request.progress);
-    if (!stagingFd.valid() || !source.Open(set.parts, set.spannedZip)) {
+    if (!stagingFd.valid() || !source.Open(set.parts)) {
         RemoveFolder(staging);
         return Ended(stagingFd.valid() ? UnpackOutcome::Damaged : UnpackOutcome::WriteFailed);
     }
@@ -127,7 +127,8 @@ UnpackResult UnpackGame(const UnpackRequest& request, const std::atomic<bool>& s
 }
 
 bool RemoveStaleStaging(const std::string& archivePath) {
-    std::string utf8Path = platform::Utf8FromAnsi(archivePath);
+    std::error_code error;
+    std::string utf8Path = std::filesystem::absolute(platform::Utf8FromAnsi(archivePath), error).string();
     ArchiveSet set = FindArchiveSet(utf8Path);
     std::string staging = StagingFolderFor(set.parts.empty() ? utf8Path : set.parts.front());
     bool found = false;

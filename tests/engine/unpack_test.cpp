@@ -185,9 +185,9 @@ TEST_F(UnpackTest, ASetInPartsWaitsForEveryPartWhicheverIsHandedFirst) {
     auto part = [&](int number) {
         return Put("game.7z.00" + std::to_string(number), seven.substr((number - 1) * third, third));
     };
-    UnpackResult result = Unpack(part(2));
-    EXPECT_EQ(result.outcome, UnpackOutcome::PartMissing);
-    EXPECT_EQ(Text(result.outcome, result.missingPart), platform::AnsiFromUtf8("缺少分卷：game.7z.001"));
+    UnpackResult missing = Unpack(part(2));
+    EXPECT_EQ(missing.outcome, UnpackOutcome::PartMissing);
+    EXPECT_EQ(Text(missing.outcome, missing.missingPart), platform::AnsiFromUtf8("缺少分卷：game.7z.001"));
     // Two parts of one size: the set's end is not known until the reading runs out.
     EXPECT_EQ(Unpack(part(1)).missingPart, "game.7z.003");
     std::string last = part(3);
@@ -198,6 +198,16 @@ TEST_F(UnpackTest, ASetInPartsWaitsForEveryPartWhicheverIsHandedFirst) {
     downloading_ = "?";
     ASSERT_EQ(Unpack(temp_.File("dl/game.7z.002")).outcome, UnpackOutcome::Done);
     EXPECT_EQ(Game("data.bin"), data);
+
+    // A spanned zip: its first part starts with a mark, its last one's end record counts the parts.
+    std::string zip = test::MakeArchive("zip", {{"data.bin", data}});
+    zip[zip.size() - 18] = zip[zip.size() - 16] = 2;
+    std::size_t piece = zip.size() / 3;
+    Put("span.z01", "PK\x07\x08" + zip.substr(0, piece));
+    EXPECT_EQ(Unpack(Put("span.zip", zip.substr(2 * piece))).missingPart, "span.z02");
+    UnpackResult result = Unpack(Put("span.z02", zip.substr(piece, piece)));
+    ASSERT_EQ(result.outcome, UnpackOutcome::Done);
+    EXPECT_EQ(test::ReadFile(result.folder + "/data.bin"), data);
 }
 
 TEST_F(UnpackTest, AnEncryptedZipAsksForThePasswordAndTellsAWrongOne) {

@@ -10,22 +10,16 @@ namespace tarvane {
 PartsSource::PartsSource(const std::atomic<bool>& stop, Progress progress)
     : stop_(stop), progress_(std::move(progress)), buffer_(kLargest) {}
 
-bool PartsSource::Open(const std::vector<std::string>& utf8Paths, bool spannedZip) {
+bool PartsSource::Open(const std::vector<std::string>& utf8Paths) {
     starts_.assign(1, 0);
-    skipped_ = 0;
     for (const std::string& path : utf8Paths) {
         platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat info {};
         if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return false;
         }
-        unsigned char mark[4] = {};
-        if (spannedZip && fds_.empty() && ::pread(fd.get(), mark, 4, 0) == 4 && mark[0] == 'P' && mark[1] == 'K' &&
-            ((mark[2] == 7 && mark[3] == 8) || (mark[2] == '0' && mark[3] == '0'))) {
-            skipped_ = 4;
-        }
         fds_.push_back(std::move(fd));
-        starts_.push_back(starts_.back() + info.st_size - (fds_.size() == 1 ? skipped_ : 0));
+        starts_.push_back(starts_.back() + info.st_size);
     }
     size_ = starts_.back();
     return !fds_.empty();
@@ -50,7 +44,7 @@ la_ssize_t PartsSource::Read(const void** block) {
     // The part that holds the position; a read never crosses into the next one.
     std::size_t part =
         static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), position_) - starts_.begin() - 1);
-    std::int64_t inPart = position_ - starts_[part] + (part == 0 ? skipped_ : 0);
+    std::int64_t inPart = position_ - starts_[part];
     std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(chunk_, starts_[part + 1] - position_));
     ssize_t got = ::pread(fds_[part].get(), buffer_.data(), want, inPart);
     if (got <= 0) {

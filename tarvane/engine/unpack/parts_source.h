@@ -21,9 +21,8 @@ public:
 
     PartsSource(const std::atomic<bool>& stop, Progress progress);
 
-    // False when a part cannot be opened. A spanned zip's first part starts with a mark that is no
-    // part of its stream.
-    bool Open(const std::vector<std::string>& utf8Paths, bool spannedZip = false);
+    // False when a part cannot be opened.
+    bool Open(const std::vector<std::string>& utf8Paths);
     std::int64_t size() const { return size_; }
     bool stopped() const { return stop_.load(std::memory_order_relaxed); }
     // Back to the start, for a second pass; a pass that only looks at headers is no progress.
@@ -48,7 +47,6 @@ private:
     std::int64_t position_ = 0;
     std::int64_t readSoFar_ = 0;
     std::size_t chunk_ = kSmallest;
-    std::int64_t skipped_ = 0;  // bytes at the start of the first part that are not the stream's
     bool report_ = true;
 };
 

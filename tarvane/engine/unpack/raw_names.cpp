@@ -10,7 +10,7 @@ std::string RawNames::At(std::int64_t index) {
     if (!reader_ && !failed_) {
         reader_ = NewArchiveReader(set_, {}, false);
         source_.Attach(reader_.get());
-        failed_ = !source_.Open(set_.parts, set_.spannedZip) || archive_read_open1(reader_.get()) != ARCHIVE_OK;
+        failed_ = !source_.Open(set_.parts) || archive_read_open1(reader_.get()) != ARCHIVE_OK;
     }
     archive_entry* entry = nullptr;
     while (!failed_ && next_ <= index) {
