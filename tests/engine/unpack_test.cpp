@@ -1,9 +1,13 @@
 // Archives made here, friendly and hostile, unpacked beside themselves in a temporary folder.
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -222,27 +226,42 @@ TEST_F(UnpackTest, AnEncryptedZipAsksForThePasswordAndTellsAWrongOne) {
     EXPECT_EQ(Game("data.bin"), data);
 }
 
-TEST_F(UnpackTest, AStopAtAnyMomentLeavesNoHalfGameAndAKillsLeftoversGoAtTheNextStart) {
+TEST_F(UnpackTest, AStopOrAKillAtAnyMomentLeavesNoHalfGameAndTheNextStartOneWholeFolder) {
     std::vector<ArchiveEntry> entries;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 40; ++i) {
         entries.push_back({"data/" + std::to_string(i) + ".bin", test::MakeFileBytes(100000, i)});
     }
     std::string bytes = test::MakeArchive("zip", entries), archive = Put("game.zip", bytes);
     for (int stopAt = 1; stopAt < 12; ++stopAt) {
         int calls = 0;
-        stop_ = false;
         progress_ = [&](std::int64_t, std::int64_t) { stop_ = stop_ || ++calls == stopAt; };
         EXPECT_EQ(Unpack(archive).outcome, UnpackOutcome::Stopped) << stopAt;
         EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
+        stop_ = false;
     }
-    stop_ = false;
     progress_ = [](std::int64_t, std::int64_t) {};
+    std::set<std::string> whole = {"dl/", "dl/game.zip", "dl/game/", "dl/game/data/"};
+    for (int i = 0; i < 40; ++i) {
+        whole.insert("dl/game/data/" + std::to_string(i) + ".bin");
+    }
+    owns_ = true;  // a folder a killed run put in place is this task's own
+    for (int delay : {0, 1, 3, 10, 30, 100}) {
+        pid_t child = ::fork();
+        if (child == 0) {
+            Unpack(archive);
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        RemoveStaleStaging(archive);
+        ASSERT_EQ(Unpack(archive).outcome, UnpackOutcome::Done) << delay;
+        EXPECT_EQ(Tree(), whole) << delay;
+        EXPECT_EQ(Game("data/39.bin"), entries[39].bytes);
+    }
     fs::create_directories(temp_.File("dl/.game.zip.unpacking/data"));
     EXPECT_TRUE(RemoveStaleStaging(archive));
     EXPECT_FALSE(RemoveStaleStaging(archive));
-    EXPECT_EQ(Tree(), (std::set<std::string>{"dl/", "dl/game.zip"}));
-    ASSERT_EQ(Unpack(archive).outcome, UnpackOutcome::Done);
-    EXPECT_EQ(Game("data/7.bin"), entries[7].bytes);
     EXPECT_EQ(test::ReadFile(archive), bytes);
 }
 
