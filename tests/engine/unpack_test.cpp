@@ -111,6 +111,10 @@ TEST_F(UnpackTest, HostileArchivesAreRefusedOrContainedAndNothingLandsOutside) {
     for (int i = 0; i < 30; ++i) {
         many.push_back({"e" + std::to_string(i)});
     }
+    std::string deep;  // deeper than any game
+    for (int i = 0; i < 200; ++i) {
+        deep += "d/";
+    }
     std::string zeros(8 << 20, '\0');  // a few KB packed
     auto zip = [](std::vector<ArchiveEntry> entries) { return test::MakeArchive("zip", entries); };
     auto tar = [](std::vector<ArchiveEntry> entries) { return test::MakeArchive("tar", entries); };
@@ -118,6 +122,7 @@ TEST_F(UnpackTest, HostileArchivesAreRefusedOrContainedAndNothingLandsOutside) {
         {"slip.zip", zip({{"ok.txt", "a"}, {"../outside/evil.txt", "x"}}), UnpackOutcome::UnsafePath},
         {"deep.zip", zip({{"a/b/../../../outside/evil.txt", "x"}}), UnpackOutcome::UnsafePath},
         {"abs.zip", zip({{outside + "/evil.txt", "x"}}), UnpackOutcome::UnsafePath},
+        {"depth.zip", zip({{deep + "x", "x"}}), UnpackOutcome::UnsafePath},
         {"back.tar", tar({{"..\\outside\\evil.txt", "x"}}), UnpackOutcome::UnsafePath},
         {"link.tar", tar({{"link", {}, ArchiveEntry::Symlink, outside}, {"link/evil.txt", "x"}}), UnpackOutcome::Done},
         {"link.zip", zip({{"up", {}, ArchiveEntry::Symlink, ".."}, {"up/evil.txt", "x"}}), UnpackOutcome::Done},
