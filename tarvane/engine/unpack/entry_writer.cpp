@@ -82,10 +82,6 @@ int EntryWriter::CreateFile(const std::vector<std::string>& components, bool exe
     return 0;
 }
 
-}  // namespace tarvane
-
-namespace tarvane {
-
 int EntryWriter::OpenMade(const std::vector<std::string>& components, platform::UniqueFd& file) {
     int folder = Folder(components, components.size() - 1);
     if (folder < 0) {
