@@ -109,7 +109,14 @@ UnpackResult Unpack(const UnpackRequest& request, const ArchiveSet& set, const s
 
 UnpackResult UnpackGame(const UnpackRequest& request, const std::atomic<bool>& stop) {
     Utf8Names names;
-    ArchiveSet set = FindArchiveSet(platform::Utf8FromAnsi(request.archivePath));
+    std::error_code error;
+    // A folder to put the game beside, even for a bare file name.
+    std::filesystem::path path = std::filesystem::absolute(platform::Utf8FromAnsi(request.archivePath), error);
+    PartReady ready;
+    if (request.partReady) {
+        ready = [&](const std::string& utf8Part) { return request.partReady(platform::AnsiFromUtf8(utf8Part)); };
+    }
+    ArchiveSet set = FindArchiveSet(path.string(), ready);
     if (set.parts.empty()) {
         return Ended(UnpackOutcome::NotArchive);
     }
@@ -120,15 +127,19 @@ UnpackResult UnpackGame(const UnpackRequest& request, const std::atomic<bool>& s
 }
 
 bool RemoveStaleStaging(const std::string& archivePath) {
-    std::string utf8Path = platform::Utf8FromAnsi(archivePath);
+    std::error_code error;
+    std::string utf8Path = std::filesystem::absolute(platform::Utf8FromAnsi(archivePath), error).string();
     ArchiveSet set = FindArchiveSet(utf8Path);
     std::string staging = StagingFolderFor(set.parts.empty() ? utf8Path : set.parts.front());
-    struct stat info {};
-    if (::lstat(staging.c_str(), &info) != 0) {
-        return false;
+    bool found = false;
+    for (const std::string& leftover : {staging, AsideFolderFor(staging)}) {
+        struct stat info {};
+        if (::lstat(leftover.c_str(), &info) == 0) {
+            RemoveFolder(leftover);
+            found = true;
+        }
     }
-    RemoveFolder(staging);
-    return true;
+    return found;
 }
 
 }  // namespace tarvane

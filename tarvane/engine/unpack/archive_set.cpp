@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <regex>
 #include <vector>
@@ -83,14 +84,16 @@ long LastZipDisk(const std::string& path) {
     return -1;
 }
 
-// The numbered parts in the folder that share the part's prefix and suffix, by number.
-std::map<long, std::string> NumberedParts(const std::filesystem::path& folder, const PartName& part) {
+// The numbered parts in the folder that share the part's prefix and suffix and are whole, by number.
+std::map<long, std::string> NumberedParts(const std::filesystem::path& folder, const PartName& part,
+                                          const PartReady& ready) {
     std::map<long, std::string> found;
     std::error_code error;
     for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
         std::string name = item.path().filename().string();
         PartName other = ParsePartName(name);
-        if (other.kind == part.kind && other.prefix == part.prefix && other.suffix == part.suffix) {
+        if (other.kind == part.kind && other.prefix == part.prefix && other.suffix == part.suffix &&
+            (!ready || ready(item.path().string()))) {
             found.emplace(other.number, name);
         }
     }
@@ -103,7 +106,7 @@ bool IsUnpackableArchive(std::string_view fileName) {
     return IsSingleArchiveName(fileName) || ParsePartName(std::string(fileName)).kind != PartName::None;
 }
 
-ArchiveSet FindArchiveSet(const std::string& utf8Path) {
+ArchiveSet FindArchiveSet(const std::string& utf8Path, const PartReady& ready) {
     std::filesystem::path path(utf8Path);
     std::filesystem::path folder = path.parent_path();
     std::string name = path.filename().string();
@@ -111,7 +114,9 @@ ArchiveSet FindArchiveSet(const std::string& utf8Path) {
     std::error_code error;
     if (part.kind == PartName::None && EndsWithNoCase(name, ".zip")) {
         std::string stem = name.substr(0, name.size() - 1);  // "game.zi"
-        if (std::filesystem::exists(folder / (stem.substr(0, stem.size() - 2) + "z01"), error)) {
+        // The last part of a spanned zip is named like a whole one; its end record tells them apart.
+        if (std::filesystem::exists(folder / (stem.substr(0, stem.size() - 2) + "z01"), error) ||
+            LastZipDisk(utf8Path) > 0) {
             part = {PartName::ZipSpan, stem.substr(0, stem.size() - 1), "", 0};
         }
     } else if (part.kind == PartName::None && EndsWithNoCase(name, ".rar")) {
@@ -127,7 +132,7 @@ ArchiveSet FindArchiveSet(const std::string& utf8Path) {
         }
         return set;
     }
-    std::map<long, std::string> found = NumberedParts(folder, part);
+    std::map<long, std::string> found = NumberedParts(folder, part, ready);
     std::size_t width = part.kind == PartName::Split ? 3 : part.kind == PartName::RarPart ? 1 : 2;
     if (!found.empty()) {
         width = found.begin()->second.size() - part.prefix.size() - part.suffix.size();
@@ -142,19 +147,18 @@ ArchiveSet FindArchiveSet(const std::string& utf8Path) {
     if (part.kind == PartName::OldRar) {
         // "game.rar" comes first, then "game.r00", "game.r01"...
         std::string head = part.prefix + (part.prefix.back() == 'R' ? "AR" : "ar");
-        if (!std::filesystem::exists(folder / head, error)) {
+        if (!std::filesystem::exists(folder / head, error) || (ready && !ready((folder / head).string()))) {
             set.missing = head;
         }
         set.parts.push_back((folder / head).string());
     }
     std::string zipPart;
+    long lastDisk = 0;
     if (part.kind == PartName::ZipSpan) {
         // "game.z01"... then "game.zip", whose end record says how many came before it.
         zipPart = part.prefix.substr(0, part.prefix.size() - 1) + (part.prefix.back() == 'Z' ? "ZIP" : "zip");
-        long lastDisk = LastZipDisk((folder / zipPart).string());
-        if (lastDisk < 0 && set.missing.empty()) {
-            set.missing = zipPart;
-        }
+        bool zipReady = !ready || ready((folder / zipPart).string());
+        lastDisk = zipReady ? LastZipDisk((folder / zipPart).string()) : -1;
         last = std::max(last, lastDisk);
     }
     for (long number = first; number <= last; ++number) {
@@ -165,6 +169,9 @@ ArchiveSet FindArchiveSet(const std::string& utf8Path) {
         set.parts.push_back((folder / partName).string());
     }
     if (part.kind == PartName::ZipSpan) {
+        if (lastDisk < 0 && set.missing.empty()) {
+            set.missing = zipPart;
+        }
         set.parts.push_back((folder / zipPart).string());
         set.spannedZip = true;
         return set;

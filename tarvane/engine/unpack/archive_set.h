@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,10 @@ struct ArchiveSet {
     bool spannedZip = false;  // ".z01"... then ".zip": one stream, its directory's offsets are per part
 };
 
+// Whether a part in the folder is whole; one still being written counts as missing.
+using PartReady = std::function<bool(const std::string& utf8Path)>;
+
 // The set that the file (a UTF-8 path to any of its parts) belongs to, from the names in its folder.
-ArchiveSet FindArchiveSet(const std::string& utf8Path);
+ArchiveSet FindArchiveSet(const std::string& utf8Path, const PartReady& ready = {});
 
 }  // namespace tarvane

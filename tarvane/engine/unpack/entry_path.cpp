@@ -2,9 +2,19 @@
 
 namespace tarvane {
 
+namespace {
+
+// Deeper than any game: every entry in a folder not the last one's is made by walking its path, so a
+// hostile depth would cost time for every entry.
+constexpr std::size_t kDeepest = 128;
+constexpr std::size_t kLongest = 4096;
+
+}  // namespace
+
 bool SplitEntryPath(std::string_view name, std::vector<std::string>& components) {
     components.clear();
-    if (name.find('\0') != std::string_view::npos || name.starts_with('/') || name.starts_with('\\')) {
+    if (name.size() > kLongest || name.find('\0') != std::string_view::npos || name.starts_with('/') ||
+        name.starts_with('\\')) {
         return false;
     }
     bool drive = name.size() >= 2 && name[1] == ':' &&
@@ -19,7 +29,7 @@ bool SplitEntryPath(std::string_view name, std::vector<std::string>& components)
             end = name.size();
         }
         std::string_view part = name.substr(start, end - start);
-        if (part == "..") {
+        if (part == ".." || components.size() == kDeepest) {
             return false;
         }
         if (!part.empty() && part != ".") {

@@ -82,4 +82,20 @@ int EntryWriter::CreateFile(const std::vector<std::string>& components, bool exe
     return 0;
 }
 
+int EntryWriter::OpenMade(const std::vector<std::string>& components, platform::UniqueFd& file) {
+    int folder = Folder(components, components.size() - 1);
+    if (folder < 0) {
+        return errno;
+    }
+    if (!IsPlainName(components.back())) {
+        return ELOOP;
+    }
+    int fd = ::openat(folder, components.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    file = platform::UniqueFd(fd);
+    return 0;
+}
+
 }  // namespace tarvane

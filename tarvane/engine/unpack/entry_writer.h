@@ -19,6 +19,9 @@ public:
     // replaced.
     int CreateFile(const std::vector<std::string>& components, bool executable, platform::UniqueFd& file);
 
+    // A file made earlier, opened for reading.
+    int OpenMade(const std::vector<std::string>& components, platform::UniqueFd& file);
+
 private:
     // The folder of the first `count` components, made when missing; -1 with errno set on failure.
     int Folder(const std::vector<std::string>& components, std::size_t count);

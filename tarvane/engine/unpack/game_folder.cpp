@@ -29,6 +29,10 @@ std::string StagingFolderFor(const std::string& firstPart) {
     return (path.parent_path() / ("." + path.filename().string() + ".unpacking")).string();
 }
 
+std::string AsideFolderFor(const std::string& staging) {
+    return staging + ".old";
+}
+
 std::string GameFolderName(const std::string& utf8Name, const std::string& archiveName) {
     std::string name = utf8Name;
     std::replace(name.begin(), name.end(), '/', '_');
@@ -45,18 +49,34 @@ std::string PutGameFolderInPlace(const std::string& staging, const std::string& 
         std::string target = parent + "/" + name + (number == 1 ? "" : " (" + std::to_string(number) + ")");
         bool folder = false;
         if (!Exists(target, folder)) {
-            if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+            int moved = ::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+            if (moved != 0 && errno == EINVAL) {
+                moved = ::rename(staging.c_str(), target.c_str());  // a file system without the flag (FUSE)
+            }
+            if (moved == 0) {
                 return target;
             }
-            if (errno != EEXIST) {
+            if (errno != EEXIST && errno != ENOTEMPTY) {
                 return {};
             }
         } else if (folder && owns && owns(target)) {
-            // Swapped in one step, so the game's name never stands for half a folder.
-            if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
-                return {};
-            }
+            // Swapped in one step, so the game's name never stands for half a folder; where the file
+            // system cannot, the old folder steps aside into the staging name's place first.
             std::error_code ignored;
+            if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+                int error = errno;
+                std::string aside = AsideFolderFor(staging);
+                std::filesystem::remove_all(aside, ignored);
+                if (error != EINVAL || ::rename(target.c_str(), aside.c_str()) != 0) {
+                    return {};
+                }
+                if (::rename(staging.c_str(), target.c_str()) != 0) {
+                    ::rename(aside.c_str(), target.c_str());
+                    return {};
+                }
+                std::filesystem::remove_all(aside, ignored);
+                return target;
+            }
             std::filesystem::remove_all(staging, ignored);
             return target;
         }

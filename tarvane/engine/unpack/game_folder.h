@@ -8,6 +8,10 @@ namespace tarvane {
 // The hidden folder beside an archive's first part that its entries are unpacked into (UTF-8 paths).
 std::string StagingFolderFor(const std::string& firstPart);
 
+// Where a game folder being replaced waits while the new one is renamed in, when the file system
+// cannot swap the two in one step.
+std::string AsideFolderFor(const std::string& staging);
+
 // The game's name as a folder name: no separators, never "." or "..", not empty.
 std::string GameFolderName(const std::string& utf8Name, const std::string& archiveName);
 

@@ -55,7 +55,7 @@ la_ssize_t PartsSource::Read(const void** block) {
     // The directory at the end is read first; counting bytes read, not the position, keeps the
     // progress moving with the work.
     readSoFar_ += got;
-    if (progress_) {
+    if (progress_ && report_) {
         progress_(std::min(readSoFar_, size_), size_);
     }
     *block = buffer_.data();

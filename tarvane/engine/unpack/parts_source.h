@@ -25,14 +25,14 @@ public:
     bool Open(const std::vector<std::string>& utf8Paths);
     std::int64_t size() const { return size_; }
     bool stopped() const { return stop_.load(std::memory_order_relaxed); }
-    // Back to the start, for a second pass.
-    void Rewind() { position_ = 0, readSoFar_ = 0, chunk_ = kSmallest; }
+    // Back to the start, for a second pass; a pass that only looks at headers is no progress.
+    void Rewind(bool report) { position_ = 0, readSoFar_ = 0, chunk_ = kSmallest, report_ = report; }
 
     // Hands the source to the reader (not opened yet).
     void Attach(archive* a);
 
 private:
-    static constexpr std::size_t kSmallest = 16 << 10;
+    static constexpr std::size_t kSmallest = 4 << 10;
     static constexpr std::size_t kLargest = 1 << 20;
 
     la_ssize_t Read(const void** block);
@@ -47,6 +47,7 @@ private:
     std::int64_t position_ = 0;
     std::int64_t readSoFar_ = 0;
     std::size_t chunk_ = kSmallest;
+    bool report_ = true;
 };
 
 }  // namespace tarvane

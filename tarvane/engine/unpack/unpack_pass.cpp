@@ -1,6 +1,7 @@
 #include "tarvane/engine/unpack/unpack_pass.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <memory>
@@ -34,8 +35,8 @@ UnpackOutcome FromErrno(int error) {
 
 }  // namespace
 
-UnpackOutcome UnpackPass::Open(archive* a) {
-    setup_.source.Rewind();
+UnpackOutcome UnpackPass::Open(archive* a, bool report) {
+    setup_.source.Rewind(report);
     setup_.source.Attach(a);
     if (archive_read_open1(a) == ARCHIVE_OK) {
         return UnpackOutcome::Done;
@@ -52,14 +53,17 @@ UnpackOutcome UnpackPass::Preflight() {
     }
     ArchiveReader reader = NewArchiveReader(setup_.set, setup_.password);
     archive* a = reader.get();
-    if (UnpackOutcome opened = Open(a); opened != UnpackOutcome::Done) {
+    if (UnpackOutcome opened = Open(a, false); opened != UnpackOutcome::Done) {
         return opened;
     }
     archive_entry* entry = nullptr;
     std::int64_t entries = 0, bytes = 0;
     int result = ARCHIVE_OK;
-    // Entries are skipped by seeking, which only a zip's reader does without unpacking.
-    while (IsZip(a) && ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN)) {
+    while ((result = archive_read_next_header(a, &entry)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+        // Entries are skipped by seeking, which only a zip's reader does without unpacking.
+        if (!IsZip(a)) {
+            break;
+        }
         if (setup_.source.stopped()) {
             return UnpackOutcome::Stopped;
         }
@@ -83,7 +87,7 @@ UnpackOutcome UnpackPass::Preflight() {
 UnpackOutcome UnpackPass::Run(int stagingFd) {
     ArchiveReader reader = NewArchiveReader(setup_.set, setup_.password);
     archive* a = reader.get();
-    if (UnpackOutcome opened = Open(a); opened != UnpackOutcome::Done) {
+    if (UnpackOutcome opened = Open(a, true); opened != UnpackOutcome::Done) {
         return opened;
     }
     EntryWriter writer(stagingFd);
@@ -114,7 +118,12 @@ UnpackOutcome UnpackPass::WriteEntry(archive* a, archive_entry* entry, EntryWrit
     }
     mode_t type = archive_entry_filetype(entry);
     // Links, devices and fifos are not made: a game needs none, and a link is how entries escape.
-    if (components_.empty() || archive_entry_hardlink(entry) != nullptr || (type != AE_IFREG && type != AE_IFDIR)) {
+    // A hard link to a file made before becomes a copy of it.
+    const char* linked = archive_entry_hardlink(entry);
+    if (linked != nullptr && archive_entry_size(entry) == 0) {
+        return components_.empty() ? UnpackOutcome::Done : CopyMade(linked, writer);
+    }
+    if (components_.empty() || (type != AE_IFREG && type != AE_IFDIR)) {
         return UnpackOutcome::Done;
     }
     if (type == AE_IFDIR) {
@@ -140,6 +149,31 @@ UnpackOutcome UnpackPass::WriteEntry(archive* a, archive_entry* entry, EntryWrit
         ::futimens(file.get(), times);
     }
     return file.Close() ? UnpackOutcome::Done : FromErrno(errno);
+}
+
+UnpackOutcome UnpackPass::CopyMade(const char* linked, EntryWriter& writer) {
+    std::vector<std::string> target;
+    platform::UniqueFd from, to;
+    struct stat info {};
+    // A link out of the folder, or to nothing made, is left out.
+    if (!SplitEntryPath(linked, target) || target.empty() || writer.OpenMade(target, from) != 0 ||
+        ::fstat(from.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return UnpackOutcome::Done;
+    }
+    if (UnpackOutcome grown = Grow(info.st_size); grown != UnpackOutcome::Done) {
+        return grown;
+    }
+    if (int error = writer.CreateFile(components_, (info.st_mode & 0111) != 0, to); error != 0) {
+        return FromErrno(error);
+    }
+    for (std::int64_t left = info.st_size; left > 0;) {
+        ssize_t copied = ::copy_file_range(from.get(), nullptr, to.get(), nullptr, static_cast<size_t>(left), 0);
+        if (copied <= 0) {
+            return FromErrno(copied < 0 ? errno : EIO);
+        }
+        left -= copied;
+    }
+    return to.Close() ? UnpackOutcome::Done : FromErrno(errno);
 }
 
 UnpackOutcome UnpackPass::WriteData(archive* a, archive_entry* entry, int fd) {

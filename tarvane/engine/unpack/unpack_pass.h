@@ -35,9 +35,10 @@ public:
     UnpackOutcome Run(int stagingFd);
 
 private:
-    UnpackOutcome Open(archive* a);
+    UnpackOutcome Open(archive* a, bool report);
     UnpackOutcome WriteEntry(archive* a, archive_entry* entry, EntryWriter& writer);
     UnpackOutcome WriteData(archive* a, archive_entry* entry, int fd);
+    UnpackOutcome CopyMade(const char* linked, EntryWriter& writer);
     // Counts `bytes` more of output against the room and the bomb rule.
     UnpackOutcome Grow(std::int64_t bytes);
     UnpackOutcome ReadFailure(archive* a, archive_entry* entry) const;
