@@ -88,10 +88,8 @@ TEST_F(DownloadTest, KilledWhileUnpackingTheRestartEndsWithOneWholeFolderAndTheA
     for (int round = 0; round < 6; ++round) {
         ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
     }
-    int status = RunChild(arguments, {});
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-
+    const int status = RunChild(arguments, {});
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EngineHarness check(temp_.Directory(), site_.Host());
     ASSERT_EQ(check.FinishedTasks().size(), 1u) << ReadFile(check.DownloadFile());
     EXPECT_EQ(check.FinishedTasks()[0].gameFolder, games_ + "/game");
@@ -105,8 +103,8 @@ TEST_F(DownloadTest, KilledWhileUnpackingTheRestartEndsWithOneWholeFolderAndTheA
     }
     EXPECT_EQ(names, (std::set<std::string>{"game", "game.zip"}));
     EXPECT_TRUE(Game("game/big.pak") == entries[0].bytes && Game("game/data/1999.dat") == entries.back().bytes);
-    auto files = std::distance(std::filesystem::recursive_directory_iterator(games_ + "/game"), {});
-    EXPECT_EQ(files, 2002);  // the files and the folder "data"
+    // The files and the folder "data".
+    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(games_ + "/game"), {}), 2002);
 }
 
 }  // namespace
