@@ -69,6 +69,14 @@ int Settings::MaxTaskNum() const {
     return file_.ReadInt(keys::kOptions, keys::kMaxTaskNum, keys::kDefaultMaxTaskNum);
 }
 
+int Settings::AutoExtract() const {
+    return file_.ReadInt(keys::kOptions, keys::kAutoExtract, keys::kDefaultAutoExtract);
+}
+
+int Settings::DeleteArchiveAfterExtract() const {
+    return file_.ReadInt(keys::kOptions, keys::kDeleteArchiveAfterExtract, keys::kDefaultDeleteArchiveAfterExtract);
+}
+
 int Settings::MaxConnections() const {
     return MaxConnectionsFromText(file_.ReadString(keys::kOptions, keys::kMaxConnections, "", keys::kProxyBufferSize));
 }
@@ -172,6 +180,14 @@ SettingsChanges& SettingsChanges::LoadDefaultPxy(bool on) {
 
 SettingsChanges& SettingsChanges::MaxTaskNum(std::string_view text) {
     return Set(keys::kOptions, keys::kMaxTaskNum, text);
+}
+
+SettingsChanges& SettingsChanges::AutoExtract(bool on) {
+    return Set(keys::kOptions, keys::kAutoExtract, on ? "1" : "0");
+}
+
+SettingsChanges& SettingsChanges::DeleteArchiveAfterExtract(bool on) {
+    return Set(keys::kOptions, keys::kDeleteArchiveAfterExtract, on ? "1" : "0");
 }
 
 SettingsChanges& SettingsChanges::MaxConnections(int count) {

@@ -39,6 +39,8 @@ public:
     int LaunchBySys() const;
     int LoadDefaultPxy() const;
     int MaxTaskNum() const;
+    int AutoExtract() const;
+    int DeleteArchiveAfterExtract() const;
     int MaxConnections() const;
     int MaxConnectionsPerHost() const;
     long long MaxSpeed() const;
@@ -76,6 +78,8 @@ public:
     SettingsChanges& LaunchBySys(bool on);
     SettingsChanges& LoadDefaultPxy(bool on);
     SettingsChanges& MaxTaskNum(std::string_view text);
+    SettingsChanges& AutoExtract(bool on);
+    SettingsChanges& DeleteArchiveAfterExtract(bool on);
     SettingsChanges& MaxConnections(int count);         // kept within 1 to 16
     SettingsChanges& MaxConnectionsPerHost(int count);  // kept within 1 to 32
     // Kept within 0 to kMostSpeed; a limit other than none that needs no clamp is also kept as the

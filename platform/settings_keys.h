@@ -24,11 +24,16 @@ inline constexpr std::string_view kMaxConnections = "maxConnections";
 inline constexpr std::string_view kMaxConnectionsPerHost = "maxConnectionsPerHost";
 inline constexpr std::string_view kMaxSpeed = "maxSpeed";
 inline constexpr std::string_view kLastMaxSpeed = "lastMaxSpeed";
+inline constexpr std::string_view kAutoExtract = "autoExtract";
+inline constexpr std::string_view kDeleteArchiveAfterExtract = "deleteArchiveAfterExtract";
 inline constexpr int kDefaultPlayAudioCmp = 1;
 inline constexpr int kDefaultCloseToStay = 1;
 inline constexpr int kDefaultLaunchBySys = 0;
 inline constexpr int kDefaultLoadDefaultPxy = 0;
 inline constexpr int kDefaultMaxTaskNum = 5;
+// A finished game archive is unpacked into a folder beside it; the archive stays unless asked.
+inline constexpr int kDefaultAutoExtract = 1;
+inline constexpr int kDefaultDeleteArchiveAfterExtract = 0;
 // Connections one task may open at once.
 inline constexpr int kDefaultMaxConnections = 8;
 inline constexpr int kFewestConnections = 1;

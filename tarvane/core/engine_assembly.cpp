@@ -28,7 +28,8 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
       resolver(ResolverSettings{setup.officialHost, setup.siteDomain}),
       context{tables, book, ports.sound, clock, programDirectory, 3000, &resolver, std::move(setup.retry)},
       scheduler(context),
-      commands(context, scheduler, resolver, TaskCommands::Ports{ports.clipboard, ports.desktop}) {
+      commands(context, scheduler, resolver, TaskCommands::Ports{ports.clipboard, ports.desktop}),
+      unpacker(book, programDirectory) {
     context.ends = ports.ends;
     // Read at each start of a large file, so a change in the options counts from the next start.
     context.connectionLimit = [directory = programDirectory] { return platform::Settings(directory).MaxConnections(); };

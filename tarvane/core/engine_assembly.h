@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tarvane/engine/engine.h"
+#include "tarvane/engine/finished_unpack.h"
 #include "tarvane/engine/host_budget.h"
 #include "tarvane/store/task_file_writer.h"
 #include "tarvane/store/task_files.h"
@@ -62,6 +63,10 @@ public:
     PageLocation LocatePage(const std::string& page) const override { return book.LocatePage(page); }
     std::vector<CompletedItem> FinishedTasks() const override { return book.FinishedTasks(); }
     bool RemoveFinished(const std::string& page) override { return book.RemoveFinished(page); }
+    UnpackResult UnpackFinished(const std::string& page, const std::string& password,
+                                const std::atomic<bool>& stop) override {
+        return unpacker.Unpack(page, password, stop);
+    }
     void SetSpeedLimit(int64_t kilobytesPerSecond) override { limiter.SetLimit(kilobytesPerSecond); }
     int64_t SpeedLimit() const override { return limiter.Limit(); }
     void SetConnectionsPerHost(int connections) override { hostBudget.SetPerHost(connections); }
@@ -81,6 +86,7 @@ public:
     EngineContext context;
     TransferScheduler scheduler;
     TaskCommands commands;
+    FinishedUnpack unpacker;
 };
 
 }  // namespace tarvane

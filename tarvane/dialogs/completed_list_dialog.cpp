@@ -87,7 +87,17 @@ CompletedListDialog::CompletedListDialog(DialogEnvironment environment, Complete
     ReloadList();
 }
 
-CompletedListDialog::~CompletedListDialog() = default;
+CompletedListDialog::~CompletedListDialog() {
+    StopUnpack();
+}
+
+void CompletedListDialog::StopUnpack() {
+    // The unpack stops at its next block and leaves nothing under the game's name.
+    stopUnpack_ = true;
+    if (unpacker_.joinable()) {
+        unpacker_.join();
+    }
+}
 
 void CompletedListDialog::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -104,6 +114,10 @@ void CompletedListDialog::ReloadList() {
         rows_.SetSubItemText(row, 2, items[i].type);
         rows_.SetSubItemText(row, 3, items[i].frmPge);
         rows_.SetSubItemText(row, 4, items[i].cmpTime);
+        QString tip = UiText(items[i].unpackFailure);
+        for (int column = 0; column < list_->columnCount(); ++column) {
+            list_->item(row, column)->setToolTip(tip);
+        }
     }
 }
 
@@ -137,6 +151,15 @@ std::unique_ptr<QMenu> CompletedListDialog::BuildContextMenu() {
     add("播放", kCommandPlay)->setEnabled(IsSwf(rows_.SubItemText(row, 2)));
     add("打开文件", kCommandOpen);
     add("打开文件夹", kCommandOpenFolder);
+    CompletedItem entry = FinishedEntry(PageOf(row));
+    bool unpacked = !GameFolderOf(entry).empty();
+    add("打开游戏文件夹", kCommandOpenGameFolder)->setEnabled(unpacked);
+    // One unpack at a time, of an archive that is there and has no game folder (any more).
+    std::error_code error;
+    add("解压", kCommandUnpack)
+        ->setEnabled(!unpacked && !Unpacking() &&
+                     IsUnpackableArchive(entry.path.substr(FolderOfPath(entry.path).size())) &&
+                     std::filesystem::is_regular_file(platform::Utf8FromAnsi(entry.path), error));
     menu->addSeparator();
     add("删除", kCommandDelete);
     menu->addSeparator();
@@ -189,6 +212,14 @@ void CompletedListDialog::RunCommand(int command) {
             break;
         case kCommandBrowsePage:
             BrowsePage(row);
+            break;
+        case kCommandOpenGameFolder:
+            OpenGameFolder(row);
+            break;
+        case kCommandUnpack:
+            if (!Unpacking()) {
+                StartUnpack(PageOf(row), "");
+            }
             break;
         default:
             break;
@@ -283,6 +314,61 @@ void CompletedListDialog::Delete() {
     ports_.messages.Warn(
         AnsiLiteral("已从列表中删除，但文件无法删除：") + path + AnsiLiteral("（") + why + AnsiLiteral("）。"),
         environment_.applicationName);
+}
+
+}  // namespace tarvane
+
+namespace tarvane {
+
+std::string CompletedListDialog::GameFolderOf(const CompletedItem& entry) const {
+    std::error_code error;
+    if (entry.gameFolder.empty() || !std::filesystem::is_directory(platform::Utf8FromAnsi(entry.gameFolder), error)) {
+        return "";
+    }
+    return entry.gameFolder;
+}
+
+void CompletedListDialog::OpenGameFolder(int row) {
+    std::string folder = GameFolderOf(FinishedEntry(PageOf(row)));
+    if (!folder.empty()) {
+        ports_.desktop.OpenFolder(folder);
+    }
+}
+
+void CompletedListDialog::StartUnpack(const std::string& page, const std::string& password) {
+    stopUnpack_ = false;
+    unpacker_ = std::thread([this, page, password] {
+        UnpackResult result = ports_.unpacker.UnpackFinished(page, password, stopUnpack_);
+        // Dropped when the pane is gone by then.
+        QMetaObject::invokeMethod(
+            this, [this, page, result] { UnpackEnded(page, result); }, Qt::QueuedConnection);
+    });
+}
+
+void CompletedListDialog::UnpackEnded(const std::string& page, const UnpackResult& result) {
+    if (unpacker_.joinable()) {
+        unpacker_.join();
+    }
+    ReloadList();
+    SelectBySourcePage(page);
+    switch (result.outcome) {
+        case UnpackOutcome::Done:
+        case UnpackOutcome::Stopped:
+        case UnpackOutcome::NotArchive:
+            return;
+        case UnpackOutcome::NeedPassword:
+        case UnpackOutcome::WrongPassword:
+            // Asked until it fits or the user gives up; the engine keeps it only until it works.
+            if (auto password =
+                    ports_.passwords.AskPassword(UnpackFailureText(result) + "\n" + AnsiLiteral("请输入解压密码："),
+                                                 environment_.applicationName, this)) {
+                StartUnpack(page, *password);
+            }
+            return;
+        default:
+            ports_.messages.Warn(UnpackFailureText(result), environment_.applicationName);
+            return;
+    }
 }
 
 }  // namespace tarvane

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QWidget>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/process_start.h"
 #include "tarvane/dialogs/completed_rows.h"
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/dialog_environment.h"
+#include "tarvane/dialogs/password_prompt.h"
 #include "tarvane/engine/desktop_ports.h"
 #include "tarvane/engine/engine.h"
 
@@ -23,10 +26,13 @@ struct CompletedListPorts {
     Desktop& desktop;
     platform::ProcessStarter& starter;
     DeleteConfirmation& confirmation;
+    FinishedUnpacker& unpacker;
+    PasswordPrompt& passwords;
 };
 
 // The finished downloads of completed.xml, newest first, in a frameless pane that the main window
-// lays over its task list. A row stands for the first item of completed.xml with its source page.
+// lays over its task list. A row stands for the first item of completed.xml with its source page;
+// its tip says why its archive was not unpacked.
 class CompletedListDialog : public QWidget {
     Q_OBJECT
 
@@ -39,6 +45,8 @@ public:
         kCommandCopyLink = 4003,
         kCommandBrowsePage = 4004,
         kCommandDelete = 4005,
+        kCommandOpenGameFolder = 4006,
+        kCommandUnpack = 4007,
     };
 
     CompletedListDialog(DialogEnvironment environment, CompletedListPorts ports, QWidget* parent = nullptr);
@@ -59,6 +67,10 @@ public:
     void ActivateSelection();
 
     QTableWidget* List() const { return list_; }
+    // Whether an unpack started from the list still runs.
+    bool Unpacking() const { return unpacker_.joinable(); }
+    // Stops a running unpack and waits for it (the program ends).
+    void StopUnpack();
     const ListView& Rows() const { return rows_; }
 
 protected:
@@ -78,12 +90,20 @@ private:
     void CopyLink(int row);
     void BrowsePage(int row);
     void Delete();
+    void OpenGameFolder(int row);
+    // The entry's game folder when it is there.
+    std::string GameFolderOf(const CompletedItem& entry) const;
+    // Unpacks the page's archive on a thread of its own; the outcome comes back to UnpackEnded.
+    void StartUnpack(const std::string& page, const std::string& password);
+    void UnpackEnded(const std::string& page, const UnpackResult& result);
 
     DialogEnvironment environment_;
     CompletedListPorts ports_;
     QTableWidget* list_;
     CompletedRows rows_;
     int selectionMark_ = -1;
+    std::thread unpacker_;
+    std::atomic<bool> stopUnpack_{false};
 };
 
 }  // namespace tarvane

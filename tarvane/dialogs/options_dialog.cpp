@@ -66,6 +66,9 @@ void OptionsDialog::Build() {
     closeToStay_ = check(kIdCloseToStay, "点击\"关闭\"后放入托盘", 22, 27, 126, 16);
     launchBySys_ = check(kIdLaunchBySys, "加入开机启动", 22, 49, 104, 16);
     loadDefaultProxy_ = check(kIdLoadDefaultProxy, "新建任务时加载默认代理服务器", 22, 71, 128, 18);
+    // Beside the first two boxes, where the column on the right is free.
+    autoExtract_ = check(kIdAutoExtract, "下载完成后自动解压", 165, 7, 132, 14);
+    deleteArchive_ = check(kIdDeleteArchive, "解压成功后删除压缩包", 165, 27, 132, 16);
 
     auto* group = new QGroupBox(QString::fromUtf8("默认代理服务器"), this);
     group->setGeometry(units.Rect(22, 94, 275, 55));
@@ -125,6 +128,8 @@ void OptionsDialog::LoadSettings() {
     closeToStay_->setChecked(settings.CloseToStay() != 0);
     launchBySys_->setChecked(settings.LaunchBySys() != 0);
     loadDefaultProxy_->setChecked(settings.LoadDefaultPxy() != 0);
+    autoExtract_->setChecked(settings.AutoExtract() != 0);
+    deleteArchive_->setChecked(settings.DeleteArchiveAfterExtract() != 0);
     maxTasks_->setText(QString::number(settings.MaxTaskNum()));
     maxConnections_->setText(QString::number(settings.MaxConnections()));
     maxSpeed_->setText(QString::number(settings.MaxSpeed()));
@@ -187,6 +192,8 @@ void OptionsDialog::accept() {
         .CloseToStay(closeToStay_->isChecked())
         .LaunchBySys(launchBySys_->isChecked())
         .LoadDefaultPxy(loadDefaultProxy_->isChecked())
+        .AutoExtract(autoExtract_->isChecked())
+        .DeleteArchiveAfterExtract(deleteArchive_->isChecked())
         .MaxTaskNum(ClampTaskCountText(AnsiText(maxTasks_->text())))
         .MaxConnections(platform::MaxConnectionsFromText(AnsiText(maxConnections_->text())))
         .MaxSpeed(platform::MaxSpeedFromText(AnsiText(maxSpeed_->text())))

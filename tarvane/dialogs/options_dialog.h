@@ -45,6 +45,8 @@ public:
         kIdMaxConnections = 1037,
         kIdMaxConnectionsArrows = 1038,
         kIdMaxSpeed = 1039,
+        kIdAutoExtract = 1040,
+        kIdDeleteArchive = 1041,
     };
 
     OptionsDialog(DialogEnvironment environment, OptionsPorts ports, QWidget* parent = nullptr);
@@ -70,6 +72,8 @@ private:
     QCheckBox* closeToStay_ = nullptr;
     QCheckBox* launchBySys_ = nullptr;
     QCheckBox* loadDefaultProxy_ = nullptr;
+    QCheckBox* autoExtract_ = nullptr;
+    QCheckBox* deleteArchive_ = nullptr;
     QLineEdit* proxyHost_ = nullptr;
     QLineEdit* proxyPort_ = nullptr;
     QLineEdit* proxyUser_ = nullptr;

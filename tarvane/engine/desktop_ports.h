@@ -17,8 +17,9 @@ public:
 class TaskEnds {
 public:
     virtual ~TaskEnds() = default;
-    // `file` is the name with its type, `folder` where it lies.
-    virtual void Finished(const std::string& file, const std::string& folder) = 0;
+    // `file` is the name with its type, `folder` where it lies; `unpackFailure` why the finished
+    // archive could not be unpacked (empty when it was, or is none).
+    virtual void Finished(const std::string& file, const std::string& folder, const std::string& unpackFailure) = 0;
     // The last word on a task: its retries are used up or nothing can mend it. Not a pause.
     virtual void FailedForGood(const std::string& name, const std::string& reason) = 0;
 };

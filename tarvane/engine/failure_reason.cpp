@@ -59,6 +59,10 @@ std::string ReasonChecking() {
     return Ansi("校验中");
 }
 
+std::string ReasonUnpacking() {
+    return Ansi("解压中");
+}
+
 std::string ReasonNotContinuation() {
     return Ansi("重新下载的数据与已下载的部分不一致");
 }

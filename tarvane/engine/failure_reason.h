@@ -22,6 +22,8 @@ std::string ReasonKeepsChanging();
 std::string ReasonArchiveDamaged();
 // Shown while a finished archive is read through (not a failure).
 std::string ReasonChecking();
+// Shown while a finished archive is unpacked (not a failure).
+std::string ReasonUnpacking();
 // Bytes fetched again differ from those on disk.
 std::string ReasonNotContinuation();
 std::string ReasonBadLink();

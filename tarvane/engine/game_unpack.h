@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tarvane/engine/unpack/unpack_limits.h"
+
 namespace tarvane {
 
 enum class UnpackOutcome {
@@ -31,6 +33,10 @@ struct UnpackRequest {
     std::function<bool(const std::string& folder)> ownsFolder;
     // Bytes of the archive (all parts) read so far and their total.
     std::function<void(std::int64_t read, std::int64_t total)> progress;
+    // Whether a part of a set in the folder (code page 936 path) is whole rather than still being
+    // downloaded; unset: every part there is.
+    std::function<bool(const std::string& part)> partReady;
+    UnpackLimits limits{};
 };
 
 struct UnpackResult {

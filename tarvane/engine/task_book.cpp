@@ -30,6 +30,7 @@ void TakeStored(TaskEntry& entry, const DownloadTask& record) {
     entry.etag = record.etag;
     entry.lastModified = record.lastModified;
     entry.digest = record.digest;
+    entry.gameFolder = record.gameFolder;
     entry.failure = record.error;
 }
 
@@ -65,6 +66,7 @@ DownloadTask StoredForm(const TaskEntry& task) {
     record.lastModified = task.lastModified;
     record.error = task.state == kStateFailed ? task.failure : "";
     record.digest = task.digest;
+    record.gameFolder = task.gameFolder;
     return record;
 }
 
@@ -209,6 +211,22 @@ bool TaskBook::RemoveFinished(const std::string& page) {
         key.frmPge = page;
         QueueLocked({StoreChange::Kind::RemoveFinished, kNoTask, {}, std::move(key)});
         finished_.erase(found);
+        ++version_;
+    }
+    Changed();
+    return true;
+}
+
+bool TaskBook::UpdateFinished(const std::string& page, const std::function<void(CompletedItem&)>& change) {
+    {
+        std::lock_guard lock(mutex_);
+        auto found = std::find_if(finished_.begin(), finished_.end(),
+                                  [&page](const CompletedItem& item) { return item.frmPge == page; });
+        if (found == finished_.end()) {
+            return false;
+        }
+        change(*found);
+        QueueLocked({StoreChange::Kind::SaveFinished, kNoTask, {}, *found});
         ++version_;
     }
     Changed();

@@ -22,6 +22,7 @@ enum class TaskNote {
     LookingUp,  // the parse service has not named the file yet
     Retrying,   // waiting before attempt `retry` of `retries`
     Checking,   // the finished file is read through; `checkedPercent` of it so far
+    Unpacking,  // the finished archive is unpacked; `checkedPercent` of it read so far
 };
 
 // One task as the engine keeps it: everything download.xml stores of it, typed, and the figures of
@@ -57,8 +58,9 @@ struct TaskEntry {
     std::string agent;
     std::string etag;  // validators of the bytes on disk
     std::string lastModified;
-    std::string digest;    // the server's digest of the whole file
-    uint64_t version = 0;  // of the book's last change to it
+    std::string digest;      // the server's digest of the whole file
+    std::string gameFolder;  // where an unpack of the finished file goes, once chosen
+    uint64_t version = 0;    // of the book's last change to it
 };
 
 // The entry a stored task is listed with at the program's start: a task that is not running is
@@ -77,11 +79,12 @@ struct StoreChange {
         Remove,          // the item goes
         Finish,          // the finished entry goes on top of completed.xml, then the item goes
         RemoveFinished,  // a completed.xml entry goes
+        SaveFinished,    // a completed.xml entry takes its game folder and unpack failure
     };
     Kind kind = Kind::Save;
     TaskId id = kNoTask;
     DownloadTask task;       // Add, Save; Remove and Finish: its page
-    CompletedItem finished;  // Finish; RemoveFinished: its page
+    CompletedItem finished;  // Finish, SaveFinished; RemoveFinished: its page
 };
 
 // The finished downloads and where a page stands: what the dialogs ask of the engine.
@@ -125,6 +128,9 @@ public:
 
     std::vector<CompletedItem> FinishedTasks() const override;
     bool RemoveFinished(const std::string& page) override;
+    // Changes the page's finished entry (its game folder and unpack failure are stored); false when
+    // the page has none.
+    bool UpdateFinished(const std::string& page, const std::function<void(CompletedItem&)>& change);
     PageLocation LocatePage(const std::string& page) const override;
     // Whether the file at `path` (full path of a data file) is a finished download's.
     bool IsFinishedFile(const std::string& path) const;

@@ -20,7 +20,7 @@ std::string PercentText(const TaskEntry& task) {
     if (task.fresh) {
         return "0%";
     }
-    if (task.note == TaskNote::Checking) {
+    if (task.note == TaskNote::Checking || task.note == TaskNote::Unpacking) {
         return Format("%.2f%%", task.checkedPercent);
     }
     // Without a known size the quotient means nothing: the received bytes are shown instead.
@@ -40,6 +40,8 @@ std::string TimeLeftText(const TaskEntry& task) {
             return "00:00:00";
         case TaskNote::Checking:
             return ReasonChecking();
+        case TaskNote::Unpacking:
+            return ReasonUnpacking();
         case TaskNote::None:
             break;
     }

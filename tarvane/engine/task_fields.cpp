@@ -20,8 +20,8 @@ TaskField Text(const char* name, FieldPlace place = FieldPlace::Always) {
 
 }  // namespace
 
-const std::array<TaskField, 17>& TaskFields() {
-    static const std::array<TaskField, 17> fields = {
+const std::array<TaskField, 18>& TaskFields() {
+    static const std::array<TaskField, 18> fields = {
         Text<&DownloadTask::name>("name"),
         Text<&DownloadTask::frmPge>("frmPge"),
         Text<&DownloadTask::fileLink>("fileLink"),
@@ -40,6 +40,7 @@ const std::array<TaskField, 17>& TaskFields() {
         Text<&DownloadTask::lastModified>("lastModified", FieldPlace::Extra),
         Text<&DownloadTask::error>("error", FieldPlace::Extra),
         Text<&DownloadTask::digest>("digest", FieldPlace::Extra),
+        Text<&DownloadTask::gameFolder>("gameFolder", FieldPlace::Extra),
     };
     return fields;
 }

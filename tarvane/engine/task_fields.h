@@ -22,7 +22,7 @@ struct TaskField {
 
 // Every field of a stored task, in the order a new item is written: the one description that the
 // task files read, write and copy by.
-const std::array<TaskField, 17>& TaskFields();
+const std::array<TaskField, 18>& TaskFields();
 
 // A stored port as a number; out-of-range values are held at the ends of int.
 int PortValue(const std::string& text);

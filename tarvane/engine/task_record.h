@@ -42,6 +42,9 @@ struct DownloadTask {
     std::string lastModified;
     std::string error;   // plain Chinese, code page 936; empty unless the task failed
     std::string digest;  // "sha-256=:BASE64:" or "md5=:BASE64:"
+    // The game folder an unpack of the finished file goes into, chosen before it begins: a folder
+    // of that name left by a kill is the task's own.
+    std::string gameFolder;
 
     bool operator==(const DownloadTask&) const = default;
 };
@@ -67,6 +70,10 @@ struct CompletedItem {
     std::string fileLink;
     std::string path;     // the finished file: folder, "/", name, ".", type
     std::string cmpTime;  // "%Y-%m-%d %H:%M:%S", local time
+    // Written only when set, after the others: the folder the archive was unpacked into, and why
+    // it could not be unpacked.
+    std::string gameFolder;
+    std::string unpackFailure;
 };
 
 // Where a page link is known: a listed task, a finished download, or neither.

@@ -18,6 +18,7 @@
 #include "tarvane/engine/file_name.h"
 #include "tarvane/engine/finished_file_check.h"
 #include "tarvane/engine/finished_item.h"
+#include "tarvane/engine/finished_unpack.h"
 #include "tarvane/engine/folder_of_path.h"
 
 namespace tarvane {
@@ -112,6 +113,16 @@ TransferWorker::RunOutcome TransferWorker::End(RunOutcome outcome) {
     }
     if (data_.Replacing()) {
         DropReplacement();
+    }
+    // The task stays unfinished until its folder is in place: a kill meanwhile unpacks again.
+    // The parts of a set finish one at a time, so that the last of them, and only it, finds the
+    // others finished and unpacks the set.
+    std::unique_lock<std::mutex> setTurn;
+    if (outcome.kind == RunOutcome::Kind::Completed) {
+        if (IsPartOfSet(data_.path())) {
+            setTurn = std::unique_lock(context_.setsMutex);
+        }
+        outcome = UnpackWholeFile();
     }
     if (outcome.kind == RunOutcome::Kind::Completed) {
         Complete();
@@ -554,15 +565,25 @@ void TransferWorker::Complete() {
     record.size = progress_.totalSize > 0 ? sizeText_ : std::to_string(data_.Count());
     record.fileLink = launch_.fileLink;
     // On disk before the task counts as finished anywhere else: a kill then finds it in the finished list.
-    if (context_.book.Finish(launch_.id, FinishedItem(record, LocalTimeNow())) && context_.saveNow) {
+    CompletedItem item = FinishedItem(record, LocalTimeNow());
+    item.gameFolder = gameFolder_;
+    item.unpackFailure = unpackFailure_;
+    if (context_.book.Finish(launch_.id, item) && context_.saveNow) {
         context_.saveNow();
+    }
+    // The archive goes only now: before, a kill would have the next start fetch it again.
+    if (!gameFolder_.empty()) {
+        AfterUnpacked(context_.book, item.path, gameFolder_,
+                      platform::Settings(context_.programDirectory).DeleteArchiveAfterExtract() != 0);
     }
     context_.tables.ReleaseWorker(this);
     if (platform::Settings(context_.programDirectory).PlayAudioCmp() == 1) {
         context_.sound.PlayCompletionSound();
     }
     if (context_.ends != nullptr) {
-        context_.ends->Finished(launch_.name + "." + type_, launch_.path);
+        // A click on the notice opens the game folder once there is one.
+        context_.ends->Finished(launch_.name + "." + type_, gameFolder_.empty() ? launch_.path : gameFolder_,
+                                unpackFailure_);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +65,8 @@ struct EngineContext {
     // Waits until the task files hold every change made so far (one attempt while they refuse
     // changes); none: nothing is written behind the book.
     std::function<bool()> saveNow{};
+    // Held by a part of a set from its unpack until it is finished.
+    std::mutex setsMutex{};
 };
 
 // One download on its own thread: probe, open or resume the data file, transfer, record the outcome.
@@ -128,6 +131,9 @@ private:
     RunOutcome Conclude(RunOutcome outcome);
     // Reads a whole file through before it counts as finished; completed, damaged or stopped.
     RunOutcome CheckWholeFile();
+    // Unpacks a finished archive into its game folder when the options ask for it; completed (its
+    // failure, if any, kept for the finished entry) or stopped.
+    RunOutcome UnpackWholeFile();
     // A new file that did not take the old one's place: the task knows the old one as before.
     void DropReplacement();
     void ShowCheckProgress(std::int64_t done, std::int64_t total);
@@ -191,7 +197,9 @@ private:
     std::optional<KeptRecord> keptRecord_;
     int shownCheckTenths_ = -1;
     std::string lastModified_;
-    std::string failure_;  // why the task fails, when it does
+    std::string failure_;        // why the task fails, when it does
+    std::string gameFolder_;     // where the finished archive was unpacked
+    std::string unpackFailure_;  // why it could not be
     int64_t recordedCount_ = -1;
     DownloadTask lastSaved_;  // the record saved last: progress alone goes beside the data file
     double lastRecordMs_ = 0;

@@ -90,6 +90,7 @@ DownloadTask TransferWorker::StateRecord(int flag, const std::string& reason) co
     record.etag = kept ? keptRecord_->etag : storedEtag_;
     record.lastModified = kept ? keptRecord_->date : storedDate_;
     record.digest = DigestText(kept ? keptRecord_->digest : digest_);
+    record.gameFolder = launch_.gameFolder;
     if (flag == kStateFailed) {
         record.error = reason;
     }

@@ -30,8 +30,10 @@ void DownloadWatch::Poll() {
     }
 }
 
-void DownloadWatch::Finished(const std::string& file, const std::string& folder) {
-    mailbox_.Post([this, file, folder] { notifier_.TaskFinished(UiText(file), UiText(folder)); });
+void DownloadWatch::Finished(const std::string& file, const std::string& folder, const std::string& unpackFailure) {
+    mailbox_.Post([this, file, folder, unpackFailure] {
+        notifier_.TaskFinished(UiText(file), UiText(folder), UiText(unpackFailure));
+    });
 }
 
 void DownloadWatch::FailedForGood(const std::string& name, const std::string& reason) {

@@ -29,7 +29,7 @@ public:
     DownloadWatch(Setup setup, ThreadMailbox& mailbox, QObject* parent = nullptr);
 
     // Any thread.
-    void Finished(const std::string& file, const std::string& folder) override;
+    void Finished(const std::string& file, const std::string& folder, const std::string& unpackFailure) override;
     void FailedForGood(const std::string& name, const std::string& reason) override;
 
 private:

@@ -347,9 +347,10 @@ void MainDialog::Initialize() {
     RegisterUrlProtocol();
 
     tabs_[0]->setEnabled(false);
-    completed_ = new CompletedListDialog(
-        dialogEnvironment_,
-        {engine_, ports_.messages, ports_.clipboard, ports_.desktop, ports_.starter, *setup_.deleteConfirmation}, this);
+    completed_ = new CompletedListDialog(dialogEnvironment_,
+                                         {engine_, ports_.messages, ports_.clipboard, ports_.desktop, ports_.starter,
+                                          *setup_.deleteConfirmation, engine_, passwordPrompt_},
+                                         this);
     completed_->setObjectName(QStringLiteral("completedPane"));
     completed_->setGeometry(list_->geometry());
     completed_->hide();
@@ -396,6 +397,9 @@ void MainDialog::Finish() {
     finished_ = true;
     // Links already taken are stored before the workers stop; none is started any more.
     intakeJobs_.Stop();
+    if (completed_ != nullptr) {
+        completed_->StopUnpack();
+    }
     assembly_.Shutdown(kShutdownLimit);
     tray_->hide();
 }

@@ -22,6 +22,7 @@
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/dialog_environment.h"
 #include "tarvane/dialogs/folder_picker.h"
+#include "tarvane/dialogs/password_prompt.h"
 #include "tarvane/engine/job_queue.h"
 #include "tarvane/shell/controls/button_skin.h"
 #include "tarvane/shell/controls/open_url.h"
@@ -210,6 +211,7 @@ private:
     JobQueue intakeJobs_;
     MainActions windowActions_;
     PortLauncher launcher_;
+    QtPasswordPrompt passwordPrompt_;
     CButtonSkin skin_;
     QPixmap background_;
     std::map<int, CHoverButton*> buttons_;

@@ -124,6 +124,18 @@ bool TaskFileWriter::WritePending() {
                 change.kind = Kind::Remove;  // what is left of it, should the item refuse to go
                 batch.push_back({DownloadKind::Delete, change.task});
                 break;
+            case Kind::SaveFinished:
+                if (!writeBatch()) {
+                    break;
+                }
+                // An entry removed since has nothing left to take it.
+                if (!files_.UpdateCompletedItem(completedFile_, change.finished) &&
+                    files_.ItemExists(completedFile_, "frmPge", change.finished.frmPge)) {
+                    refusedFile = completedFile_;
+                    break;
+                }
+                done = i + 1;
+                break;
             case Kind::RemoveFinished:
                 if (!writeBatch()) {
                     break;

@@ -340,6 +340,22 @@ void WriteTaskFields(XmlDocument& document, const DownloadTask& task, bool addin
     }
 }
 
+// What an unpack left on a completed.xml item: after the others, and only when set, so that readers
+// that do not know them pass over them.
+constexpr char kGameFolder[] = "gameFolder";
+constexpr char kUnpackError[] = "unpackError";
+
+void WriteUnpackFields(XmlDocument& document, const CompletedItem& item) {
+    for (auto [name, value] :
+         {std::pair{kGameFolder, &item.gameFolder}, std::pair{kUnpackError, &item.unpackFailure}}) {
+        if (value->empty()) {
+            document.RemoveAttribute(name);
+        } else {
+            document.SetAttribute(name, *value);
+        }
+    }
+}
+
 // Appends a download.xml item after the last one.
 bool AppendTask(XmlDocument& document, const DownloadTask& task) {
     while (document.FindElement(kItem)) {
@@ -382,6 +398,17 @@ bool TaskFiles::AddCompletedItem(const std::string& file, const CompletedItem& i
     document->SetAttribute("fileLink", item.fileLink);
     document->SetAttribute("path", item.path);
     document->SetAttribute("cmpTime", item.cmpTime);
+    WriteUnpackFields(*document, item);
+    return session.Save();
+}
+
+bool TaskFiles::UpdateCompletedItem(const std::string& file, const CompletedItem& item) {
+    Session session(*this, file);
+    XmlDocument* document = session.Open(true);
+    if (document == nullptr || !FindItem(*document, "frmPge", item.frmPge)) {
+        return false;
+    }
+    WriteUnpackFields(*document, item);
     return session.Save();
 }
 
@@ -427,7 +454,9 @@ std::vector<CompletedItem> TaskFiles::ListCompleted(const std::string& file) {
                          .frmPge = document->GetAttribute("frmPge"),
                          .fileLink = document->GetAttribute("fileLink"),
                          .path = document->GetAttribute("path"),
-                         .cmpTime = document->GetAttribute("cmpTime")});
+                         .cmpTime = document->GetAttribute("cmpTime"),
+                         .gameFolder = document->GetAttribute(kGameFolder),
+                         .unpackFailure = document->GetAttribute(kUnpackError)});
     }
     return items;
 }

@@ -73,6 +73,8 @@ public:
     bool ApplyDownloadChanges(const std::string& file, const std::vector<DownloadChange>& changes);
     // Inserts a finished entry before the first one, as it is.
     bool AddCompletedItem(const std::string& file, const CompletedItem& item);
+    // Sets the game folder and unpack failure of the first entry of the item's page and saves.
+    bool UpdateCompletedItem(const std::string& file, const CompletedItem& item);
     // Every entry of completed.xml, in file order.
     std::vector<CompletedItem> ListCompleted(const std::string& file);
     // Every item of download.xml, in file order.

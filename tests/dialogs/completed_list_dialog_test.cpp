@@ -9,11 +9,13 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include "dialog_fixture.h"
 #include "platform/codepage.h"
+#include "tests/support/spin.h"
 
 namespace tarvane::test {
 namespace {
@@ -43,8 +45,38 @@ protected:
 
     void Open() {
         pane_ = std::make_unique<CompletedListDialog>(
-            environment_, CompletedListPorts{tasks_, messages_, clipboard_, desktop_, starter_, confirmation_});
+            environment_, CompletedListPorts{tasks_, messages_, clipboard_, desktop_, starter_, confirmation_,
+                                             unpacker_, passwords_});
     }
+    // Whether the row's menu offers to open its game folder, and to unpack it.
+    std::pair<bool, bool> GameCommands(int row) {
+        pane_->List()->selectRow(row);
+        std::unique_ptr<QMenu> menu = pane_->BuildContextMenu();
+        const QList<QAction*> actions = menu->actions();
+        auto enabled = [&](int command) {
+            return std::any_of(actions.begin(), actions.end(),
+                               [&](QAction* a) { return a->data().toInt() == command && a->isEnabled(); });
+        };
+        return {enabled(CompletedListDialog::kCommandOpenGameFolder), enabled(CompletedListDialog::kCommandUnpack)};
+    }
+
+    // Answers the outcomes in order, the first answer on a thread of its own as the engine would.
+    struct ScriptedUnpacker : FinishedUnpacker {
+        UnpackResult UnpackFinished(const std::string& page, const std::string& password,
+                                    const std::atomic<bool>&) override {
+            calls.push_back(page + " " + password);
+            UnpackOutcome outcome = outcomes.at(calls.size() - 1);
+            if (outcome == UnpackOutcome::Done) {
+                books.UpdateFinished(page, [this](CompletedItem& item) { item.gameFolder = folder; });
+            }
+            return {outcome, folder, ""};
+        }
+        explicit ScriptedUnpacker(TaskBook& book) : books(book) {}
+        TaskBook& books;
+        std::string folder;
+        std::vector<UnpackOutcome> outcomes;
+        std::vector<std::string> calls;
+    };
     void Run(int row, int command) {
         pane_->List()->selectRow(row);
         pane_->RunCommand(command);
@@ -54,6 +86,8 @@ protected:
     FakeDesktop desktop_;
     RecordingStarter starter_;
     FakeConfirmation confirmation_;
+    ScriptedUnpacker unpacker_{tasks_};
+    FakePasswordPrompt passwords_;
     std::unique_ptr<CompletedListDialog> pane_;
 };
 
@@ -77,7 +111,7 @@ TEST_F(CompletedListDialogTest, ListsTheFinishedDownloadsNewestFirstAndOffersPla
         for (QAction* action : menu->actions()) {
             commands.push_back(action->isSeparator() ? 0 : action->data().toInt());
         }
-        EXPECT_EQ(commands, (std::vector<int>{4000, 4001, 4002, 0, 4005, 0, 4003, 4004}));
+        EXPECT_EQ(commands, (std::vector<int>{4000, 4001, 4002, 4006, 4007, 0, 4005, 0, 4003, 4004}));
         EXPECT_EQ(menu->actions()[0]->isEnabled(), row < 2) << row;
     }
 
@@ -183,6 +217,41 @@ TEST_F(CompletedListDialogTest, SelectBySourcePageAndTheKeptSelectionMark) {
     pane_->SelectBySourcePage(Page(2));
     EXPECT_EQ(pane_->SelectionMark(), 37);
     EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(37, 0))));
+}
+
+// "打开游戏文件夹" only where the archive was unpacked and its folder is there; "解压" only for an
+// archive without one. A password is asked until it fits, and why is said.
+TEST_F(CompletedListDialogTest, GameFolderAndUnpackCommandsFollowTheEntryAndAskForThePassword) {
+    const std::string folder = FileOf("unpacked");
+    std::filesystem::create_directory(folder);
+    AddItem(1, "unpacked", "zip", true);
+    tasks_.UpdateFinished(Page(1), [&](CompletedItem& item) { item.gameFolder = folder; });
+    AddItem(2, "gone", "7z", true);
+    tasks_.UpdateFinished(Page(2), [&](CompletedItem& item) {
+        item.gameFolder = FileOf("moved away");
+        item.unpackFailure = AnsiLiteral("需要密码");
+    });
+    AddItem(3, "flash", "swf", true);
+    Open();
+    using Dialog = CompletedListDialog;
+    // Rows newest first.
+    EXPECT_TRUE(GameCommands(0) == std::pair(false, false) && GameCommands(1) == std::pair(false, true) &&
+                GameCommands(2) == std::pair(true, false));
+    EXPECT_EQ(pane_->List()->item(1, 3)->toolTip(), QString::fromUtf8("需要密码"));
+    Run(2, Dialog::kCommandOpenGameFolder);
+    EXPECT_EQ(desktop_.openedFolders, std::vector<std::string>{folder});
+
+    unpacker_.folder = FileOf("gone");
+    unpacker_.outcomes = {UnpackOutcome::NeedPassword, UnpackOutcome::WrongPassword, UnpackOutcome::Done};
+    passwords_.answers = {"a", "b"};
+    std::filesystem::create_directory(unpacker_.folder);
+    Run(1, Dialog::kCommandUnpack);
+    EXPECT_EQ(GameCommands(1), std::pair(false, false));  // one unpack at a time
+    ASSERT_TRUE(SpinUntil([&] { return passwords_.answers.empty() && !pane_->Unpacking(); }));
+    EXPECT_EQ(unpacker_.calls, (std::vector<std::string>{Page(2) + " ", Page(2) + " a", Page(2) + " b"}));
+    ASSERT_EQ(passwords_.labels.size(), 2u);
+    EXPECT_EQ(passwords_.labels[1].find(AnsiLiteral("密码错误")), 0u);
+    EXPECT_EQ(GameCommands(1), std::pair(true, false));
 }
 
 TEST(DeleteConfirmDialogTest, AnswersFollowTheButtonAndTheBoxAndTheWindowsCloseCancels) {

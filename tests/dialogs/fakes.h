@@ -9,6 +9,7 @@
 
 #include "tarvane/dialogs/delete_confirm_dialog.h"
 #include "tarvane/dialogs/folder_picker.h"
+#include "tarvane/dialogs/password_prompt.h"
 #include "tests/support/fakes.h"
 
 namespace tarvane::test {
@@ -31,6 +32,21 @@ public:
     }
     int answer = kDeleteCancel;
     int asked = 0;
+};
+
+class FakePasswordPrompt : public PasswordPrompt {
+public:
+    std::optional<std::string> AskPassword(const std::string& label, const std::string&, QWidget*) override {
+        labels.push_back(label);
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        std::string answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    std::vector<std::string> answers;
+    std::vector<std::string> labels;
 };
 
 // Once a modal dialog of type T runs (checked every 10 ms, at most 100 times), hands it to `act`.

@@ -70,6 +70,8 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWh
         {OptionsDialog::kIdCloseToStay, "on", "on", "options", "closeToStay", "1"},
         {OptionsDialog::kIdLaunchBySys, "off", "off", "options", "launchBySys", "0"},
         {OptionsDialog::kIdLoadDefaultProxy, "off", "on", "options", "loadDefaultPxy", "1"},
+        {OptionsDialog::kIdAutoExtract, "on", "off", "options", "autoExtract", "0"},
+        {OptionsDialog::kIdDeleteArchive, "off", "on", "options", "deleteArchiveAfterExtract", "1"},
         {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
         {OptionsDialog::kIdMaxConnections, "8", "12", "options", "maxConnections", "12"},
         {OptionsDialog::kIdMaxSpeed, "0", "300", "options", "maxSpeed", "300"},

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -104,6 +105,42 @@ TEST_F(DownloadTest, ACountIsSavedOnlyAfterItsBytesAreSynced) {
         }
     }
     EXPECT_GE(saves, 3);
+}
+
+// Killed at random moments of the download, the check and the unpack of a game archive: the next
+// start ends with the archive as the server has it and one whole game folder beside it, with no
+// half-made or second folder.
+TEST_F(DownloadTest, KilledWhileUnpackingTheRestartEndsWithOneWholeFolderAndTheArchive) {
+    std::vector<ArchiveEntry> entries{{"big.pak", MakeFileBytes(12 * 1024 * 1024, 7)}};
+    for (int i = 0; i < 2000; ++i) {
+        entries.push_back({"data/" + std::to_string(i) + ".dat", MakeFileBytes(2000, i)});
+    }
+    const std::string zip = MakeArchive("zip", entries);
+    site_.Add("/files/game.zip", {.bytes = zip, .etag = "\"z\""});
+    engine_.reset();
+    const std::vector<std::string> arguments{temp_.Directory(), site_.Host(), Page("/files/game.zip", "game"), games_};
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> moment(50, 1500);
+    for (int round = 0; round < 6; ++round) {
+        ASSERT_NE(RunChild(arguments, std::chrono::milliseconds(moment(random))), -1);
+    }
+    const int status = RunChild(arguments, {});
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EngineHarness check(temp_.Directory(), site_.Host());
+    ASSERT_EQ(check.FinishedTasks().size(), 1u) << ReadFile(check.DownloadFile());
+    EXPECT_EQ(check.FinishedTasks()[0].gameFolder, games_ + "/game");
+    EXPECT_TRUE(Game("game.zip") == zip);
+    // No staging folder is left, and no second game folder made; hidden files are the maps'.
+    std::set<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(games_)) {
+        if (item.is_directory() || item.path().filename().string()[0] != '.') {
+            names.insert(item.path().filename().string());
+        }
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"game", "game.zip"}));
+    EXPECT_TRUE(Game("game/big.pak") == entries[0].bytes && Game("game/data/1999.dat") == entries.back().bytes);
+    // The files and the folder "data".
+    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(games_ + "/game"), {}), 2002);
 }
 
 }  // namespace

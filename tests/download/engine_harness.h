@@ -40,7 +40,9 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
 // Desktop ports that record what the engine asked for.
 struct RecordingPorts : SoundPlayer, TaskEnds, FakeClipboard, FakeDesktop {
     void PlayCompletionSound() override { ++sounds; }
-    void Finished(const std::string& file, const std::string& folder) override { Ended(file + " in " + folder); }
+    void Finished(const std::string& file, const std::string& folder, const std::string& unpackFailure) override {
+        Ended(file + " in " + folder + (unpackFailure.empty() ? "" : ", " + unpackFailure));
+    }
     void FailedForGood(const std::string& name, const std::string& reason) override { Ended(name + ": " + reason); }
     void Ended(const std::string& end) {
         std::lock_guard lock(endsMutex);

@@ -27,23 +27,41 @@ std::string MakeFileBytes(size_t size, unsigned seed) {
 }
 
 // A result that is no archive shows in the tests: their damaged archives would not fail.
-std::string MakeArchive(const std::string& format, const std::vector<std::pair<std::string, std::string>>& entries) {
+std::string MakeArchive(const std::string& format, const std::vector<ArchiveEntry>& entries,
+                        const std::string& passphrase) {
     std::string out;
     archive* a = archive_write_new();
-    (format == "7z" ? archive_write_set_format_7zip : archive_write_set_format_zip)(a);
+    if (format == "7z") {
+        archive_write_set_format_7zip(a);
+    } else if (format == "tar") {
+        archive_write_set_format_pax_restricted(a);
+    } else {
+        archive_write_set_format_zip(a);
+    }
+    if (!passphrase.empty()) {
+        archive_write_set_options(a, "zip:encryption=zipcrypt");
+        archive_write_set_passphrase(a, passphrase.c_str());
+    }
     archive_write_set_bytes_in_last_block(a, 1);
     auto append = [](archive*, void* to, const void* bytes, size_t size) {
         static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), size);
         return static_cast<la_ssize_t>(size);
     };
     archive_write_open(a, &out, nullptr, append, nullptr);
-    for (const auto& [name, bytes] : entries) {
+    for (const ArchiveEntry& item : entries) {
         archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(entry, name.c_str());
-        archive_entry_set_filetype(entry, AE_IFREG);
-        archive_entry_set_size(entry, static_cast<la_int64_t>(bytes.size()));
+        archive_entry_set_pathname(entry, item.name.c_str());
+        static constexpr unsigned kTypes[] = {AE_IFREG, AE_IFDIR, AE_IFLNK, AE_IFREG};
+        archive_entry_set_filetype(entry, kTypes[item.type]);
+        archive_entry_set_perm(entry, item.executable || item.type == ArchiveEntry::Folder ? 0755 : 0644);
+        if (item.type == ArchiveEntry::Symlink) {
+            archive_entry_set_symlink(entry, item.target.c_str());
+        } else if (item.type == ArchiveEntry::Hardlink) {
+            archive_entry_set_hardlink(entry, item.target.c_str());
+        }
+        archive_entry_set_size(entry, static_cast<la_int64_t>(item.bytes.size()));
         archive_write_header(a, entry);
-        archive_write_data(a, bytes.data(), bytes.size());
+        archive_write_data(a, item.bytes.data(), item.bytes.size());
         archive_entry_free(entry);
     }
     archive_write_free(a);  // closes it: the end of the archive is written

@@ -23,9 +23,19 @@ namespace tarvane::test {
 
 // Deterministic file content: the same size and seed always give the same bytes.
 std::string MakeFileBytes(size_t size, unsigned seed = 1);
-// A "zip" or "7z" archive of (name, bytes) entries, made by libarchive's writer. Rar cannot be made
-// with free tools, so tests have none.
-std::string MakeArchive(const std::string& format, const std::vector<std::pair<std::string, std::string>>& entries);
+// One entry of an archive made for a test; links and folders make hostile ones.
+struct ArchiveEntry {
+    enum Type { File, Folder, Symlink, Hardlink };
+    std::string name;  // written as its bytes, without the UTF-8 mark
+    std::string bytes{};
+    Type type = File;
+    std::string target{};  // of a link
+    bool executable = false;
+};
+// A "zip", "7z" or "tar" archive of the entries, made by libarchive's writer; a zip's entries are
+// encrypted with `passphrase` when one is given. Rar cannot be made with free tools, so tests have none.
+std::string MakeArchive(const std::string& format, const std::vector<ArchiveEntry>& entries,
+                        const std::string& passphrase = {});
 // The byte at `offset` of a virtual file.
 inline char VirtualByte(uint64_t offset) {
     return static_cast<char>((offset * 2654435761u >> 13) & 0xFF);

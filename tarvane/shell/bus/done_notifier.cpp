@@ -23,12 +23,12 @@ DoneNotifier::DoneNotifier(QDBusConnection bus, Actions actions, int mergeMs, QO
                  SLOT(OnActionInvoked(uint, QString)));
 }
 
-void DoneNotifier::TaskFinished(const QString& game, const QString& folder) {
-    Add({game, folder, {}});
+void DoneNotifier::TaskFinished(const QString& game, const QString& folder, const QString& unpackFailure) {
+    Add({game, folder, {}, unpackFailure});
 }
 
 void DoneNotifier::TaskFailed(const QString& game, const QString& reason) {
-    Add({game, {}, reason});
+    Add({game, {}, reason, {}});
 }
 
 void DoneNotifier::Add(End end) {
@@ -49,15 +49,20 @@ void DoneNotifier::Send() {
     QString folder = ends.front().folder;
     for (const End& end : ends) {
         lines << (end.folder.isEmpty() ? QString::fromUtf8("%1：下载失败，%2").arg(end.game, end.reason)
-                                       : QString::fromUtf8("%1：下载完成").arg(end.game));
+                  : end.unpackFailure.isEmpty()
+                      ? QString::fromUtf8("%1：下载完成").arg(end.game)
+                      : QString::fromUtf8("%1：下载完成，未能解压：%2").arg(end.game, end.unpackFailure));
         if (end.folder != folder) {
             folder.clear();  // several folders, or a failure: the click shows the window
         }
     }
     if (ends.size() == 1) {
         summary = folder.isEmpty() ? QString::fromUtf8("下载失败") : QString::fromUtf8("下载完成");
-        lines = QStringList{folder.isEmpty() ? QString::fromUtf8("%1\n%2").arg(ends.front().game, ends.front().reason)
-                                             : ends.front().game};
+        const End& end = ends.front();
+        lines = QStringList{folder.isEmpty() ? QString::fromUtf8("%1\n%2").arg(end.game, end.reason)
+                            : end.unpackFailure.isEmpty()
+                                ? end.game
+                                : QString::fromUtf8("%1\n未能解压：%2").arg(end.game, end.unpackFailure)};
     } else {
         summary = QString::fromUtf8("%1 个下载任务已结束").arg(ends.size());
     }

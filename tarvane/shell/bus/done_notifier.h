@@ -27,8 +27,8 @@ public:
     // `bus` is the session bus in the program.
     DoneNotifier(QDBusConnection bus, Actions actions, int mergeMs = 3000, QObject* parent = nullptr);
 
-    // `folder` is where the finished file lies.
-    void TaskFinished(const QString& game, const QString& folder);
+    // `folder` is where the finished file lies; `unpackFailure` why its archive was not unpacked.
+    void TaskFinished(const QString& game, const QString& folder, const QString& unpackFailure = {});
     void TaskFailed(const QString& game, const QString& reason);
 
 private slots:
@@ -39,6 +39,7 @@ private:
         QString game;
         QString folder;  // empty for a failure
         QString reason;
+        QString unpackFailure;
     };
     void Add(End end);
     void Send();
