@@ -34,7 +34,7 @@ void OptionsDialog::Build() {
     DialogUnits units;
     // The rows of the connection and speed limits below the task limit move what follows down.
     constexpr int kRow = 18;
-    setFixedSize(units.X(322), units.Y(246 + 2 * kRow));
+    setFixedSize(units.X(322), units.Y(246 + 3 * kRow));
 
     auto place = [&](int id, QWidget* widget, int x, int y, int width, int height) {
         widget->setGeometry(units.Rect(x, y, width, height));
@@ -97,8 +97,11 @@ void OptionsDialog::Build() {
     maxTasks_ = count(kIdMaxTasks, kIdMaxTasksArrows, "最多同时进行的任务数：", 159, 1, 20);
     maxConnections_ = count(kIdMaxConnections, kIdMaxConnectionsArrows, "每个任务最多连接数：", 159 + kRow,
                             platform::settings::kFewestConnections, platform::settings::kMostConnections);
-    label("总下载限速（KB/s，0 为不限）：", 22, 160 + 2 * kRow);
-    maxSpeed_ = edit(kIdMaxSpeed, 160, 159 + 2 * kRow, 50, 12);
+    maxConnectionsPerHost_ =
+        count(kIdMaxConnectionsPerHost, kIdMaxConnectionsPerHostArrows, "每台服务器最多连接数：", 159 + 2 * kRow,
+              platform::settings::kFewestConnections, platform::settings::kMostConnectionsPerHost);
+    label("总下载限速（KB/s，0 为不限）：", 22, 160 + 3 * kRow);
+    maxSpeed_ = edit(kIdMaxSpeed, 160, 159 + 3 * kRow, 50, 12);
     // These fields take only numbers that can be stored as they are, and show which.
     auto range = [&](QLineEdit* field, long long lower, long long upper, int x, int y) {
         field->setValidator(new QIntValidator(static_cast<int>(lower), static_cast<int>(upper), field));
@@ -106,15 +109,17 @@ void OptionsDialog::Build() {
     };
     range(maxConnections_, platform::settings::kFewestConnections, platform::settings::kMostConnections, 175,
           160 + kRow);
-    range(maxSpeed_, 0, platform::settings::kMostSpeed, 214, 160 + 2 * kRow);
+    range(maxConnectionsPerHost_, platform::settings::kFewestConnections, platform::settings::kMostConnectionsPerHost,
+          175, 160 + 2 * kRow);
+    range(maxSpeed_, 0, platform::settings::kMostSpeed, 214, 160 + 3 * kRow);
 
-    label("文件默认保存到：", 22, 180 + 2 * kRow);
-    defaultPath_ = edit(kIdDefaultPath, 22, 198 + 2 * kRow, 215, 15);
-    QPushButton* browse = button(kIdBrowse, "浏览…", 249, 198 + 2 * kRow, 48, 15);
+    label("文件默认保存到：", 22, 180 + 3 * kRow);
+    defaultPath_ = edit(kIdDefaultPath, 22, 198 + 3 * kRow, 215, 15);
+    QPushButton* browse = button(kIdBrowse, "浏览…", 249, 198 + 3 * kRow, 48, 15);
 
-    QPushButton* ok = button(kIdOk, "确定", 204, 226 + 2 * kRow, 43, 13);
+    QPushButton* ok = button(kIdOk, "确定", 204, 226 + 3 * kRow, 43, 13);
     ok->setDefault(true);
-    QPushButton* cancel = button(kIdCancel, "取消", 254, 226 + 2 * kRow, 43, 13);
+    QPushButton* cancel = button(kIdCancel, "取消", 254, 226 + 3 * kRow, 43, 13);
 
     connect(browse, &QPushButton::clicked, this, &OptionsDialog::Browse);
     connect(launchBySys_, &QCheckBox::clicked, this, &OptionsDialog::AutostartClicked);
@@ -132,6 +137,7 @@ void OptionsDialog::LoadSettings() {
     deleteArchive_->setChecked(settings.DeleteArchiveAfterExtract() != 0);
     maxTasks_->setText(QString::number(settings.MaxTaskNum()));
     maxConnections_->setText(QString::number(settings.MaxConnections()));
+    maxConnectionsPerHost_->setText(QString::number(settings.MaxConnectionsPerHost()));
     maxSpeed_->setText(QString::number(settings.MaxSpeed()));
 
     platform::ProxySettings proxy = settings.DefaultProxy();
@@ -183,6 +189,8 @@ void OptionsDialog::accept() {
     namespace keys = platform::settings;
     if (!InRange(maxConnections_, "每个任务最多连接数须在 " + std::to_string(keys::kFewestConnections) + " 到 " +
                                       std::to_string(keys::kMostConnections) + " 之间。") ||
+        !InRange(maxConnectionsPerHost_, "每台服务器最多连接数须在 " + std::to_string(keys::kFewestConnections) +
+                                             " 到 " + std::to_string(keys::kMostConnectionsPerHost) + " 之间。") ||
         !InRange(maxSpeed_, "总下载限速须在 0 到 " + std::to_string(keys::kMostSpeed) + " KB/s 之间（0 为不限）。")) {
         return;
     }
@@ -196,6 +204,7 @@ void OptionsDialog::accept() {
         .DeleteArchiveAfterExtract(deleteArchive_->isChecked())
         .MaxTaskNum(ClampTaskCountText(AnsiText(maxTasks_->text())))
         .MaxConnections(platform::MaxConnectionsFromText(AnsiText(maxConnections_->text())))
+        .MaxConnectionsPerHost(platform::MaxConnectionsPerHostFromText(AnsiText(maxConnectionsPerHost_->text())))
         .MaxSpeed(platform::MaxSpeedFromText(AnsiText(maxSpeed_->text())))
         .DefaultPath(AnsiText(defaultPath_->text()))
         .DefaultProxy({AnsiText(proxyHost_->text()), AnsiText(proxyPort_->text()), AnsiText(proxyUser_->text()),

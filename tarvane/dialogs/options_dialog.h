@@ -47,6 +47,8 @@ public:
         kIdMaxSpeed = 1039,
         kIdAutoExtract = 1040,
         kIdDeleteArchive = 1041,
+        kIdMaxConnectionsPerHost = 1042,
+        kIdMaxConnectionsPerHostArrows = 1043,
     };
 
     OptionsDialog(DialogEnvironment environment, OptionsPorts ports, QWidget* parent = nullptr);
@@ -80,6 +82,7 @@ private:
     QLineEdit* proxyPassword_ = nullptr;
     QLineEdit* maxTasks_ = nullptr;
     QLineEdit* maxConnections_ = nullptr;
+    QLineEdit* maxConnectionsPerHost_ = nullptr;
     QLineEdit* maxSpeed_ = nullptr;
     QLineEdit* defaultPath_ = nullptr;
 };

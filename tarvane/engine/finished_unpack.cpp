@@ -1,5 +1,6 @@
 #include "tarvane/engine/finished_unpack.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +63,20 @@ std::string PartStillDownloading(const TaskBook& book, const std::string& archiv
     return "";
 }
 
+namespace {
+
+bool SyncFileSystemOf(const std::string& folder) {
+    int fd = open(platform::Utf8FromAnsi(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool synced = syncfs(fd) == 0;
+    close(fd);
+    return synced;
+}
+
+}  // namespace
+
 void AfterUnpacked(TaskBook& book, const std::string& archivePath, const std::string& folder, bool deleteArchive) {
     std::vector<std::string> parts = PartsOf(archivePath);
     // Only entries that could not be unpacked, beside the archive, can be another part's.
@@ -75,7 +90,9 @@ void AfterUnpacked(TaskBook& book, const std::string& archivePath, const std::st
             });
         }
     }
-    if (deleteArchive) {
+    // The game's files reach the disk before the archive they came from goes: a power cut after the
+    // delete must not cost both.
+    if (deleteArchive && SyncFileSystemOf(folder)) {
         for (const std::string& part : parts) {
             unlink(platform::Utf8FromAnsi(part).c_str());
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 
 #include "platform/codepage.h"
 #include "platform/file_replace.h"
@@ -155,6 +156,20 @@ std::optional<SegmentMap> LoadSegmentMap(const std::string& dataFilePath) {
 
 void RemoveSegmentMap(const std::string& dataFilePath) {
     unlink(platform::Utf8FromAnsi(SegmentMapPath(dataFilePath)).c_str());
+    RemoveSegmentMapLeftovers(dataFilePath);
+}
+
+void RemoveSegmentMapLeftovers(const std::string& dataFilePath) {
+    // A save cut off by a kill leaves its hidden temporary, ".NAME.TYPE.segments.XXXXXX".
+    std::filesystem::path map(platform::Utf8FromAnsi(SegmentMapPath(dataFilePath)));
+    const std::string prefix = "." + map.filename().string() + ".";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(map.parent_path(), error)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) {
+            std::filesystem::remove(entry.path(), error);
+        }
+    }
 }
 
 }  // namespace tarvane

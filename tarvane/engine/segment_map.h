@@ -55,5 +55,7 @@ bool SaveSegmentMap(const std::string& dataFilePath, const SegmentMap& map);
 std::optional<SegmentMap> LoadSegmentMap(const std::string& dataFilePath);
 // Deleting or finishing a task takes its map along.
 void RemoveSegmentMap(const std::string& dataFilePath);
+// Removes the temporaries of saves of the map that a kill cut off.
+void RemoveSegmentMapLeftovers(const std::string& dataFilePath);
 
 }  // namespace tarvane

@@ -53,6 +53,7 @@ int64_t TransferWorker::Fetched() const {
 }
 
 void TransferWorker::AdoptSegmentMap() {
+    RemoveSegmentMapLeftovers(data_.path());
     std::optional<SegmentMap> loaded = freshFile_ ? std::nullopt : LoadSegmentMap(data_.path());
     auto total = static_cast<int64_t>(progress_.totalSize);
     int64_t size = data_.Size();

@@ -74,6 +74,7 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWh
         {OptionsDialog::kIdDeleteArchive, "off", "on", "options", "deleteArchiveAfterExtract", "1"},
         {OptionsDialog::kIdMaxTasks, "5", "7", "options", "maxTaskNum", "7"},
         {OptionsDialog::kIdMaxConnections, "8", "12", "options", "maxConnections", "12"},
+        {OptionsDialog::kIdMaxConnectionsPerHost, "16", "24", "options", "maxConnectionsPerHost", "24"},
         {OptionsDialog::kIdMaxSpeed, "0", "300", "options", "maxSpeed", "300"},
         {OptionsDialog::kIdDefaultPath, QString::fromUtf8("/home/user/桌面"), QString::fromUtf8("/data/游戏"),
          "options", "defaultPath", "/data/" + AnsiLiteral("游戏")},
@@ -120,16 +121,20 @@ TEST_F(OptionsDialogTest, ShowsTheDefaultsAndOkStoresEveryFieldInOneSaveOrSaysWh
         << labels.join('|').toStdString();
     const std::vector<std::pair<int, const char*>> outside = {{OptionsDialog::kIdMaxConnections, "0"},
                                                               {OptionsDialog::kIdMaxConnections, "17"},
+                                                              {OptionsDialog::kIdMaxConnectionsPerHost, "33"},
                                                               {OptionsDialog::kIdMaxSpeed, "1048577"},
                                                               {OptionsDialog::kIdMaxSpeed, ""}};
     for (const auto& [id, keys] : outside) {
         messages_.shown.clear();
         typed(OptionsDialog::kIdMaxConnections, "12");
+        typed(OptionsDialog::kIdMaxConnectionsPerHost, "24");
         typed(OptionsDialog::kIdMaxSpeed, "300");
         typed(id, keys);
         Get<QPushButton>(*dialog, OptionsDialog::kIdOk)->click();
         ASSERT_EQ(messages_.shown.size(), 1u) << keys;
-        const std::string range = id == OptionsDialog::kIdMaxSpeed ? "0 到 1048576" : "1 到 16";
+        const std::string range = id == OptionsDialog::kIdMaxSpeed                ? "0 到 1048576"
+                                  : id == OptionsDialog::kIdMaxConnectionsPerHost ? "1 到 32"
+                                                                                  : "1 到 16";
         EXPECT_NE(messages_.shown[0].text.find(AnsiLiteral(range.c_str())), std::string::npos) << keys;
         EXPECT_EQ(dialog->result(), QDialog::Rejected) << keys;
     }

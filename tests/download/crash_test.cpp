@@ -72,6 +72,10 @@ TEST_F(DownloadTest, KilledAtAnyMomentTheRestartedTaskFinishesWithTheServersFile
             << c.name << " left as " << ReadFile(check.DownloadFile());
         EXPECT_TRUE(Game(c.name + ".bin") == c.bytes) << c.name;
         EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/" + c.name + ".bin"))) << c.name;
+        // Nor a temporary of a save that a kill cut off.
+        for (const auto& entry : std::filesystem::directory_iterator(games_)) {
+            EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+        }
     }
 }
 
@@ -130,12 +134,10 @@ TEST_F(DownloadTest, KilledWhileUnpackingTheRestartEndsWithOneWholeFolderAndTheA
     ASSERT_EQ(check.FinishedTasks().size(), 1u) << ReadFile(check.DownloadFile());
     EXPECT_EQ(check.FinishedTasks()[0].gameFolder, games_ + "/game");
     EXPECT_TRUE(Game("game.zip") == zip);
-    // No staging folder is left, and no second game folder made; hidden files are the maps'.
+    // No staging folder or map temporary is left, and no second game folder made.
     std::set<std::string> names;
     for (const auto& item : std::filesystem::directory_iterator(games_)) {
-        if (item.is_directory() || item.path().filename().string()[0] != '.') {
-            names.insert(item.path().filename().string());
-        }
+        names.insert(item.path().filename().string());
     }
     EXPECT_EQ(names, (std::set<std::string>{"game", "game.zip"}));
     EXPECT_TRUE(Game("game/big.pak") == entries[0].bytes && Game("game/data/1999.dat") == entries.back().bytes);
