@@ -218,6 +218,7 @@ int Compare(const fs::path& root, uint64_t large, uint64_t each) {
 int main(int argc, char** argv) {
     uint64_t large = (argc > 1 ? std::stoull(argv[1]) : 1024) << 20;
     uint64_t each = (argc > 2 ? std::stoull(argv[2]) : 100) << 20;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a full run takes long: each figure as it comes
     curl_global_init(CURL_GLOBAL_ALL);
     char pattern[] = "/tmp/tarvane-mirrors-XXXXXX";
     fs::path root = mkdtemp(pattern);
