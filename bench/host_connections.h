@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace bench {
+
+// The TCP connections established to a local IPv4 port right now, as the server's side counts them:
+// those its workers took and those still waiting in its backlog alike.
+inline int ConnectionsTo(int port) {
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    int count = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        auto colon = local.rfind(':');
+        if (state == "01" && colon != std::string::npos && std::stoi(local.substr(colon + 1), nullptr, 16) == port) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The most connections a local port held at once while this lives, polled on a thread of its own.
+class ConnectionPeak {
+public:
+    explicit ConnectionPeak(int port)
+        : poller_([this, port] {
+              while (!stop_) {
+                  int now = ConnectionsTo(port);
+                  peak_ = std::max(peak_.load(), now);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+          }) {}
+    ~ConnectionPeak() { Stop(); }
+    ConnectionPeak(const ConnectionPeak&) = delete;
+    ConnectionPeak& operator=(const ConnectionPeak&) = delete;
+
+    // Stops polling and answers the peak.
+    int Stop() {
+        stop_ = true;
+        if (poller_.joinable()) {
+            poller_.join();
+        }
+        return peak_;
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<int> peak_{0};
+    std::thread poller_;
+};
+
+}  // namespace bench
