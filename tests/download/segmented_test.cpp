@@ -74,6 +74,46 @@ TEST_F(ManyConnectionsTest, LargeFilesArriveWholeOverNoMoreConnectionsThanTheSer
     }
 }
 
+// A mirror whose connections get unequal rates: slow connections do not keep the task from opening
+// more, and one far too slow to bring its piece within the wait does not hold the file's end.
+TEST_F(ManyConnectionsTest, ConnectionsAreJudgedOneByOneAndASlowOneDoesNotHoldTheEnd) {
+    constexpr size_t kFast = kMiB, kSlow = 32 * 1024, kCrawl = 2 * 1024;
+    const std::string bytes = MakeFileBytes(16 * kMiB, 34);
+    // The probe comes first; the second and fifth connections are slow.
+    const TestSite::Answer unequal{
+        .bytes = bytes, .etag = "\"u\"", .ratesByArrival = {kFast, kFast, kSlow, kFast, kFast, kSlow}},
+        tail{.bytes = bytes,
+             .etag = "\"t\"",
+             .ratesByArrival = {kFast, kFast, kFast, kFast, kFast, kFast, kFast, kCrawl}};
+    site_.Add("/mirror/unequal.bin", unequal);
+    site_.Add("/mirror/tail.bin", tail);
+    const std::vector<std::string> pages = {Add("/mirror/unequal.bin", "unequal"), Add("/mirror/tail.bin", "tail")};
+    // Far less than the crawling connection needs for the smallest piece it could be given first.
+    ASSERT_TRUE(WaitCompleted(pages, 120s));
+    for (const std::string name : {"unequal", "tail"}) {
+        EXPECT_TRUE(Game(name + ".bin") == bytes) << name;
+        EXPECT_GE(site_.PeakConnections("/mirror/" + name + ".bin"), 4) << name;
+    }
+}
+
+// A speed limit lowered cuts a task's connections; raised again, the task opens more again.
+TEST_F(ManyConnectionsTest, ConnectionsFollowASpeedLimitDownAndUpAgain) {
+    // Each connection is faster than the raised limit: one alone could bring all of it.
+    site_.Add("/limit/game.bin", {.etag = "\"l\"", .bytesPerSecond = kMiB, .virtualSize = 256 * kMiB});
+    const std::string page = Add("/limit/game.bin", "game");
+    auto connections = [&] {
+        auto task = engine_->book.Get(engine_->FindTask(page));
+        return task ? std::atoi(task->connections.c_str()) : 0;
+    };
+    ASSERT_TRUE(WaitFor([&] { return connections() >= 4; }));
+    engine_->limiter.SetLimit(16);  // KB/s: room for one connection
+    EXPECT_TRUE(WaitFor([&] { return connections() == 1; }));
+    engine_->limiter.SetLimit(512);
+    EXPECT_TRUE(WaitFor([&] { return connections() >= 4; })) << connections();
+    engine_->commands.PauseTask(engine_->FindTask(page));
+    EXPECT_TRUE(WaitFlag({page}, "2"));
+}
+
 // A task stopped over several connections goes on from its segment map, without fetching again what
 // the map holds, however little is missing; a map that is cut short, of another version, or claims
 // more than the file holds is not believed: the task goes on from its count.

@@ -68,6 +68,9 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
             }
+            if (const auto& rates = answer->ratesByArrival; !rates.empty()) {
+                answer->bytesPerSecond = rates[(ranges_[path].size() - 1) % rates.size()];
+            }
             if (!answer->offsetBytes.empty() && !req.ranges.empty() && req.ranges.front().first > 0) {
                 answer->bytes = answer->offsetBytes;
             }
