@@ -9,7 +9,9 @@ namespace {
 // Pieces are cut at page boundaries, where the data file's compares work.
 constexpr int64_t kAlign = 4096;
 // What a new request costs before its first byte: a piece that saves less is not taken.
-constexpr double kRequestSeconds = 0.05;
+constexpr double kRequestSeconds = 0.1;
+// Nor is a piece cut smaller than this from a connection that keeps some: each cut ends an answer early.
+constexpr int64_t kMinPieceBytes = 256 * 1024;
 
 int64_t AlignUp(int64_t at) {
     return (at + kAlign - 1) / kAlign * kAlign;
@@ -86,7 +88,7 @@ int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates) {
     int64_t at = keep == 0 && longest->next > longest->start
                      ? longest->next
                      : std::max(AlignUp(longest->next + keep), AlignUp(longest->next + 1));
-    if (at >= longest->end) {
+    if (at >= longest->end || (at > longest->next && longest->end - at < kMinPieceBytes)) {
         return -1;
     }
     Segment& taken = map.SplitAt(longest->start, at);

@@ -60,8 +60,10 @@ struct SegmentedTransfer::Connection {
     // counted from a mark that moves on with each window.
     double rate = -1;
     SteadyClock::time_point markTime;
-    SteadyClock::time_point startedAt;  // of the answer under way
-    int64_t received = 0;               // bytes its answer has brought so far
+    // Since when its speed is judged (its answer's start, or a change of the limit), and its bytes then.
+    SteadyClock::time_point judgedFrom;
+    int64_t judgedBytes = 0;
+    int64_t received = 0;  // bytes its answer has brought so far
     int64_t markBytes = 0;
     DataFile::Cursor cursor;
     AnswerJudge judge;
@@ -150,6 +152,11 @@ SegmentedResult SegmentedTransfer::Run() {
             ramp_.SetCap(ConnectionsUnder(limit, setup_.limit));
             lastTarget = 0;  // its next step is measured anew
             StopBeyondTarget();
+            // What the connections brought under the old limit says nothing of the server.
+            for (auto& connection : connections_) {
+                connection->judgedFrom = now;
+                connection->judgedBytes = connection->received;
+            }
         }
         // A server that turned connections away is asked again once in a while: the refusal may have cleared.
         if (ramp_.HeldByRefusal() && now >= askAgainAt_) {
@@ -289,8 +296,8 @@ void SegmentedTransfer::Start(Connection& c) {
     c.ranged = !(c.from == 0 && toEnd && setup_.limit == 1);
     c.cursor = DataFile::Cursor::At(c.from, segment->next);
     c.checked = c.accepted = c.told = c.brought = false;
-    c.markTime = c.startedAt = SteadyClock::now();
-    c.received = c.markBytes = 0;
+    c.markTime = c.judgedFrom = SteadyClock::now();
+    c.received = c.markBytes = c.judgedBytes = 0;
     c.verdict = Verdict::None;
     if (!c.easy) {
         c.easy.reset(curl_easy_init());
@@ -369,12 +376,12 @@ void SegmentedTransfer::ReplaceSlow(SteadyClock::time_point now, bool limited) {
     for (auto& connection : connections_) {
         Connection& c = *connection;
         Segment* segment = map_.Find(c.segment);
-        auto running = now - c.startedAt;
+        auto running = now - c.judgedFrom;
         if (!c.active || !c.brought || segment == nullptr || running < kJudgeAfter) {
             continue;
         }
         // Slow over its whole answer, and with enough left that it would hold the file for long.
-        double rate = static_cast<double>(c.received) / std::chrono::duration<double>(running).count();
+        double rate = static_cast<double>(c.received - c.judgedBytes) / std::chrono::duration<double>(running).count();
         double needs = rate > 0 ? static_cast<double>(segment->Left()) / rate : kJudgeAfter.count() + 1.0;
         if (rate * kSlowFactor < typical && needs > std::chrono::duration<double>(kJudgeAfter).count()) {
             // Its segment goes to the next connection to look for work; a new one may reach a faster server.
