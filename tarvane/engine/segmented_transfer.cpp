@@ -214,6 +214,11 @@ SegmentedResult SegmentedTransfer::Run() {
                 ramp_.StepServed(static_cast<double>(map_.DoneBytes() - sampleBytes) / seconds);
                 stepStart = now;
                 stepSampled = false;
+                // More than it once turned away work now: the refusal has cleared.
+                if (result_.fallback == SegmentedResult::Fallback::ConnectionsRefused && Running() > result_.cap) {
+                    result_.fallback = SegmentedResult::Fallback::None;
+                    result_.cap = 0;
+                }
             }
         }
         auto nextResume = Unpause();

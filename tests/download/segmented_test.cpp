@@ -67,7 +67,7 @@ TEST_F(ManyConnectionsTest, LargeFilesArriveWholeOverNoMoreConnectionsThanTheSer
     for (const Case& c : cases) {
         EXPECT_TRUE(Game(c.name + ".bin") == c.answers.back().bytes) << c.name;
         // A connection the client has closed (a segment cut short for another) counts at the server
-        // until its next write there fails, a tenth of a second later: near the end, where pieces
+        // until its next write there fails, a moment later: near the end, where pieces
         // change hands often, two such may overlap the connections that follow them.
         EXPECT_LE(site_.PeakConnections("/big/" + c.name + ".bin"), c.most + 2) << c.name;
         EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/" + c.name + ".bin"))) << c.name;

@@ -166,11 +166,12 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
     }
     auto sent = std::make_shared<size_t>(0);
     auto provide = [this, answer, sent, path = req.path](size_t offset, size_t length, httplib::DataSink& sink) {
-        // A slow file sends a tenth of a second's worth at a time.
-        const size_t chunk = answer->bytesPerSecond > 0 ? std::max<size_t>(answer->bytesPerSecond / 10, 1) : 65536;
+        // A slow file sends a fortieth of a second's worth at a time: the write after a client has gone,
+        // which fails and ends the answer's count among those under way, comes soon.
+        const size_t chunk = answer->bytesPerSecond > 0 ? std::max<size_t>(answer->bytesPerSecond / 40, 1) : 65536;
         const size_t room = answer->cutAfter > *sent ? answer->cutAfter - *sent : 0;
         const size_t n = std::min({length, room, chunk});
-        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(std::chrono::milliseconds(100)))) {
+        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(std::chrono::milliseconds(25)))) {
             if (n == 0 && answer->stall) {
                 WaitForRelease(answer->stallFor);
             }
@@ -184,7 +185,7 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
         if (answer->virtualSize == 0) {
             return sink.write(answer->bytes.data() + offset, n);
         }
-        std::string block(n, '\0');  // a fast slow file's tenth of a second can be large
+        std::string block(n, '\0');  // a fast slow file's fortieth of a second can be large
         for (size_t i = 0; i < n; ++i) {
             block[i] = VirtualByte(offset + i);
         }
