@@ -12,9 +12,8 @@ constexpr double kKiB = 1024;
 TEST_F(DownloadTest, OneSpeedLimitHoldsForAllTasksTogetherAndFollowsEveryChange) {
     engine_->limiter.SetLimit(2048);
     std::vector<std::string> pages;
-    // Two files large enough for several connections, each slower than its share; a small one. The
-    // server sends on while the limit holds a connection back: the large files outlast what the
-    // sockets hold when the limit goes.
+    // Two files large enough for several connections, each slower than its share and larger than what
+    // the sockets hold when the limit goes; a small one.
     for (auto [name, kbps, mib] : {std::tuple{"a", 512u, 64u}, {"b", 512u, 64u}, {"single", 1024u, 12u}}) {
         site_.Add(std::string("/limited/") + name,
                   {.etag = "\"l\"", .bytesPerSecond = kbps * 1024, .virtualSize = mib * 1024 * 1024});
