@@ -133,14 +133,16 @@ SegmentedResult SegmentedTransfer::Run() {
     askAgainWait_ = kAskAgainFirst;
     while (!ended_) {
         auto now = SteadyClock::now();
-        if (map_.Finished()) {
-            End(Outcome::Done);
-            break;
-        }
-        if (now - lastProgress >= kProgressEvery) {
+        // The row shows every byte in as soon as it is, not after the syncs that end the transfer.
+        if (bool finished = map_.Finished(); finished || now - lastProgress >= kProgressEvery) {
             lastProgress = now;
             int working = static_cast<int>(
                 std::count_if(connections_.begin(), connections_.end(), [](const auto& c) { return c->active; }));
+            if (finished) {
+                setup_.progress(map_.DoneBytes(), std::max(working, 1));
+                End(Outcome::Done);
+                break;
+            }
             if (!setup_.progress(map_.DoneBytes(), working)) {
                 End(Outcome::Stopped, CURLE_ABORTED_BY_CALLBACK);
                 break;
@@ -204,14 +206,15 @@ SegmentedResult SegmentedTransfer::Run() {
             stepStart = now;  // the ramp's first step begins with the first answered range
         } else if (!ramp_.Settled()) {
             auto elapsed = now - stepStart;
-            if (!stepSampled && elapsed >= setup_.stepTime / 3) {
+            // One connection is timed, for the speed at which no server limits it; more need only bring
+            // data: the server takes them, so the next may follow.
+            if (ramp_.Target() == 1 && !stepSampled && elapsed >= setup_.stepTime / 3) {
                 stepSampled = true;
                 sampleBytes = map_.DoneBytes();
                 sampleTime = now;
-            } else if (stepSampled && elapsed >= setup_.stepTime && AllBrought()) {
-                // The step's connections all bring data: the server takes them, so the next may follow.
+            } else if ((ramp_.Target() > 1 || (stepSampled && elapsed >= setup_.stepTime)) && AllBrought()) {
                 double seconds = std::chrono::duration<double>(now - sampleTime).count();
-                ramp_.StepServed(static_cast<double>(map_.DoneBytes() - sampleBytes) / seconds);
+                ramp_.StepServed(stepSampled ? static_cast<double>(map_.DoneBytes() - sampleBytes) / seconds : 0);
                 stepStart = now;
                 stepSampled = false;
                 // More than it once turned away work now: the refusal has cleared.

@@ -42,7 +42,7 @@ struct SegmentedSetup {
     std::function<bool(int64_t done, int connections)> progress;
     // Told of each answer the file's bytes come from; none: nobody is.
     std::function<void(const AcceptedAnswer&)> accepted;
-    // How long each step of the connection ramp runs before its speed is taken.
+    // How long the first connection runs before its speed is taken (too fast for any server limit: no more).
     std::chrono::milliseconds stepTime{300};
     // Asked before every write of every connection; none: no limit.
     LimiterShare* share = nullptr;
