@@ -9,7 +9,7 @@ namespace {
 // Pieces are cut at page boundaries, where the data file's compares work.
 constexpr int64_t kAlign = 4096;
 // What a new request costs before its first byte: a piece that saves less is not taken.
-constexpr double kRequestSeconds = 0.03;
+constexpr double kRequestSeconds = 0.1;
 // Nor is a piece cut smaller than this from a connection that keeps some: each cut ends an answer early.
 constexpr int64_t kMinPieceBytes = 256 * 1024;
 
