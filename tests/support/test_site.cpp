@@ -167,10 +167,11 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
     auto sent = std::make_shared<size_t>(0);
     auto provide = [this, answer, sent, path = req.path](size_t offset, size_t length, httplib::DataSink& sink) {
         // A slow file sends a fortieth of a second's worth at a time: a client that has gone is seen soon.
-        const size_t chunk = answer->bytesPerSecond > 0 ? std::max<size_t>(answer->bytesPerSecond / 40, 1) : 65536;
+        const size_t rate = answer->bytesPerSecond, chunk = rate > 0 ? std::max<size_t>(rate / 40, 1) : 65536;
+        const auto pause = std::chrono::milliseconds(rate > 0 ? (1000 * chunk + rate / 2) / rate : 0);
         const size_t room = answer->cutAfter > *sent ? answer->cutAfter - *sent : 0;
         const size_t n = std::min({length, room, chunk});
-        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(std::chrono::milliseconds(25)))) {
+        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(pause))) {
             if (n == 0 && answer->stall) {
                 WaitForRelease(answer->stallFor);
             }
