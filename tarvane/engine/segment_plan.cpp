@@ -10,8 +10,10 @@ namespace {
 constexpr int64_t kAlign = 4096;
 // What a new request costs before its first byte: a piece that saves less is not taken.
 constexpr double kRequestSeconds = 0.1;
-// Nor is a piece cut smaller than this from a connection that keeps some: each cut ends an answer early.
+// Nor is a piece cut smaller than this from a connection that keeps some, unless it would take a while:
+// each cut ends an answer early.
 constexpr int64_t kMinPieceBytes = 256 * 1024;
+constexpr double kMinPieceSeconds = 0.5;
 
 int64_t AlignUp(int64_t at) {
     return (at + kAlign - 1) / kAlign * kAlign;
@@ -67,13 +69,14 @@ int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates) {
     }
     const double left = static_cast<double>(longest->Left());
     int64_t keep = longest->Left() / 2;
+    double mine = rateOf(owner);
     if (typical < 0) {
         if (longest->Left() < kMinStealBytes) {
             return -1;
         }
     } else {
         // Both end together when each takes a part in proportion to its speed.
-        double theirs = rateOf(longest->owner), mine = rateOf(owner);
+        double theirs = rateOf(longest->owner);
         double alone = theirs > 0 ? left / theirs : std::numeric_limits<double>::infinity();
         double shared = theirs + mine > 0 ? left / (theirs + mine) : alone;
         if (alone - shared < kRequestSeconds) {
@@ -88,7 +91,9 @@ int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates) {
     int64_t at = keep == 0 && longest->next > longest->start
                      ? longest->next
                      : std::max(AlignUp(longest->next + keep), AlignUp(longest->next + 1));
-    if (at >= longest->end || (at > longest->next && longest->end - at < kMinPieceBytes)) {
+    if (int64_t piece = longest->end - at;
+        piece <= 0 || (at > longest->next && piece < kMinPieceBytes &&
+                       !(mine > 0 && static_cast<double>(piece) / mine >= kMinPieceSeconds))) {
         return -1;
     }
     Segment& taken = map.SplitAt(longest->start, at);

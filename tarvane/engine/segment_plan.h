@@ -16,10 +16,10 @@ inline constexpr double kUnlimitedBytesPerSecond = 100.0 * 1024 * 1024;
 
 // Work for connection `owner`: a segment nobody works on, else a piece of the segment whose connection
 // would take longest to finish it, cut so that both end at about the same time (all it has left, from
-// a connection much slower than `owner`). `rates` holds each
-// connection's bytes per second lately by index (below 0: not known yet); without any, the second
-// half of the segment with most left, while at least kMinStealBytes are left in it. Answers the start
-// of the segment it now owns, or -1 when nothing is worth taking.
+// a connection much slower than `owner`). `rates` holds each connection's bytes per second lately by
+// index (below 0: not known yet); without any, the second half of the segment with most left, while
+// at least kMinStealBytes are left in it. Answers the start of the segment it now owns, or -1 when
+// nothing is worth taking.
 int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates = {});
 
 // How many connections a task runs: one, then twice as many at each step whose connections all bring
