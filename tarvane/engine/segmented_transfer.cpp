@@ -22,8 +22,13 @@ constexpr auto kProgressEvery = std::chrono::milliseconds(25);
 constexpr size_t kFirstRefusals = 2;
 // A connection's speed is taken once its answer has run this long.
 constexpr auto kRateWindow = std::chrono::seconds(1);
-// A connection this many times slower than the fastest gives up what it holds to an idle one.
-constexpr double kSlowFactor = 4;
+// A connection this many times slower than most of the others, over its whole answer of at least
+// kJudgeAfter, is replaced while it would still need that long.
+constexpr auto kJudgeAfter = std::chrono::seconds(3);
+// The first wait before a server that turned connections away is asked for more again; it doubles
+// with each refusal, up to the last.
+constexpr auto kAskAgainFirst = std::chrono::seconds(5);
+constexpr auto kAskAgainLast = std::chrono::seconds(80);
 
 // A segment's resume fetches some of its bytes on disk again and compares them.
 int64_t SegmentOverlap(int64_t done) {
@@ -55,6 +60,9 @@ struct SegmentedTransfer::Connection {
     // counted from a mark that moves on with each window.
     double rate = -1;
     SteadyClock::time_point markTime;
+    // Since when its speed is judged (its answer's start, or a change of the limit), and its bytes then.
+    SteadyClock::time_point judgedFrom;
+    int64_t judgedBytes = 0;
     int64_t received = 0;  // bytes its answer has brought so far
     int64_t markBytes = 0;
     DataFile::Cursor cursor;
@@ -122,28 +130,42 @@ SegmentedResult SegmentedTransfer::Run() {
     int lastTarget = 0;
     int64_t limit = setup_.share != nullptr ? setup_.share->Limit() : 0;
     ramp_ = ConnectionRamp(ConnectionsUnder(limit, setup_.limit));
+    askAgainWait_ = kAskAgainFirst;
     while (!ended_) {
         auto now = SteadyClock::now();
-        if (map_.Finished()) {
-            End(Outcome::Done);
-            break;
-        }
-        if (now - lastProgress >= kProgressEvery) {
+        // The row shows every byte in as soon as it is, not after the syncs that end the transfer.
+        if (bool finished = map_.Finished(); finished || now - lastProgress >= kProgressEvery) {
             lastProgress = now;
             int working = static_cast<int>(
                 std::count_if(connections_.begin(), connections_.end(), [](const auto& c) { return c->active; }));
+            if (finished) {
+                setup_.progress(map_.DoneBytes(), std::max(working, 1));
+                End(Outcome::Done);
+                break;
+            }
             if (!setup_.progress(map_.DoneBytes(), working)) {
                 End(Outcome::Stopped, CURLE_ABORTED_BY_CALLBACK);
                 break;
             }
         }
-        // A new limit wants another number of connections: the ramp starts over under it.
+        // A new limit wants another number of connections: fewer at once, or the ramp grows toward more.
         if (int64_t current = setup_.share != nullptr ? setup_.share->Limit() : 0; current != limit) {
             limit = current;
-            ramp_ = ConnectionRamp(ConnectionsUnder(limit, setup_.limit));
-            lastTarget = 0;  // its first step is measured anew
+            ramp_.SetCap(ConnectionsUnder(limit, setup_.limit));
+            lastTarget = 0;  // its next step is measured anew
             StopBeyondTarget();
+            // What the connections brought under the old limit says nothing of the server.
+            for (auto& connection : connections_) {
+                connection->judgedFrom = now;
+                connection->judgedBytes = connection->received;
+            }
         }
+        // A server that turned connections away is asked again once in a while: the refusal may have cleared.
+        if (ramp_.HeldByRefusal() && now >= askAgainAt_) {
+            ramp_.Restart();
+            lastTarget = 0;
+        }
+        ReplaceSlow(now, limit > 0);
         if (ramp_.Target() != lastTarget) {
             lastTarget = ramp_.Target();
             stepStart = now;
@@ -184,14 +206,22 @@ SegmentedResult SegmentedTransfer::Run() {
             stepStart = now;  // the ramp's first step begins with the first answered range
         } else if (!ramp_.Settled()) {
             auto elapsed = now - stepStart;
-            if (!stepSampled && elapsed >= setup_.stepTime / 3) {
+            // One connection is timed, for the speed at which no server limits it; more need only bring
+            // data: the server takes them, so the next may follow.
+            if (ramp_.Target() == 1 && !stepSampled && elapsed >= setup_.stepTime / 3) {
                 stepSampled = true;
                 sampleBytes = map_.DoneBytes();
                 sampleTime = now;
-            } else if (stepSampled && elapsed >= setup_.stepTime) {
+            } else if ((ramp_.Target() > 1 || (stepSampled && elapsed >= setup_.stepTime)) && AllBrought()) {
                 double seconds = std::chrono::duration<double>(now - sampleTime).count();
-                ramp_.StepMeasured(static_cast<double>(map_.DoneBytes() - sampleBytes) / seconds);
-                StopBeyondTarget();
+                ramp_.StepServed(stepSampled ? static_cast<double>(map_.DoneBytes() - sampleBytes) / seconds : 0);
+                stepStart = now;
+                stepSampled = false;
+                // More than it once turned away work now: the refusal has cleared.
+                if (result_.fallback == SegmentedResult::Fallback::ConnectionsRefused && Running() > result_.cap) {
+                    result_.fallback = SegmentedResult::Fallback::None;
+                    result_.cap = 0;
+                }
             }
         }
         auto nextResume = Unpause();
@@ -240,14 +270,21 @@ bool SegmentedTransfer::Open() {
         idle->owner = this;
         idle->index = static_cast<int>(connections_.size()) - 1;
     }
-    int64_t segment = TakeWork(map_, idle->index);
-    if (segment < 0) {
-        segment = TakeFromSlow(idle->index);
-    }
+    // Its next answer is a new request, which may reach another server: its pace is not known yet.
+    std::vector<double> rates = Rates();
+    rates[static_cast<size_t>(idle->index)] = -1;
+    int64_t segment = TakeWork(map_, idle->index, rates);
     if (segment < 0) {
         return false;
     }
+    // A connection far slower than this one may have lost all it had left: it makes room at once.
+    for (auto& connection : connections_) {
+        if (Segment* held = map_.Find(connection->segment); held != nullptr && held->Done() && connection->active) {
+            Close(*connection);
+        }
+    }
     idle->segment = segment;
+    idle->rate = -1;
     idle->judge.ForgetMismatch();
     idle->refetchFrom = -1;
     Start(*idle);
@@ -267,9 +304,8 @@ void SegmentedTransfer::Start(Connection& c) {
     c.ranged = !(c.from == 0 && toEnd && setup_.limit == 1);
     c.cursor = DataFile::Cursor::At(c.from, segment->next);
     c.checked = c.accepted = c.told = c.brought = false;
-    c.markTime = SteadyClock::now();
-    c.received = c.markBytes = 0;
-    c.rate = -1;
+    c.markTime = c.judgedFrom = SteadyClock::now();
+    c.received = c.markBytes = c.judgedBytes = 0;
     c.verdict = Verdict::None;
     if (!c.easy) {
         c.easy.reset(curl_easy_init());
@@ -301,13 +337,66 @@ void SegmentedTransfer::Start(Connection& c) {
 void SegmentedTransfer::StopBeyondTarget() {
     // The newest connections go; their segments are left for those that stay.
     for (auto it = connections_.rbegin(); it != connections_.rend() && Running() > ramp_.Target(); ++it) {
-        Connection& c = **it;
-        if (c.active) {
-            curl_multi_remove_handle(static_cast<CURLM*>(multi_), c.easy.get());
-            c.active = false;
+        Close(**it);
+    }
+}
+
+void SegmentedTransfer::Close(Connection& c) {
+    if (c.active) {
+        curl_multi_remove_handle(static_cast<CURLM*>(multi_), c.easy.get());
+        c.active = false;
+    }
+    if (c.segment >= 0 || c.waiting) {
+        Release(c);
+    }
+}
+
+bool SegmentedTransfer::AllBrought() const {
+    return std::all_of(connections_.begin(), connections_.end(),
+                       [](const auto& c) { return !(c->active || c->waiting) || (c->active && c->brought); });
+}
+
+std::vector<double> SegmentedTransfer::Rates() const {
+    auto now = SteadyClock::now();
+    std::vector<double> rates;
+    for (const auto& c : connections_) {
+        rates.push_back(Rate(*c, now));
+    }
+    return rates;
+}
+
+void SegmentedTransfer::ReplaceSlow(SteadyClock::time_point now, bool limited) {
+    // Under a speed limit a connection is as slow as its turn at the limiter, not as the server makes it.
+    if (limited || Running() < 2) {
+        return;
+    }
+    std::vector<double> others;
+    for (const auto& c : connections_) {
+        if (c->active && c->brought) {
+            others.push_back(Rate(*c, now));
         }
-        if (c.segment >= 0) {
-            Release(c);
+    }
+    std::sort(others.begin(), others.end());
+    if (others.size() < 2) {
+        return;
+    }
+    double typical = others[others.size() / 2];
+    for (auto& connection : connections_) {
+        Connection& c = *connection;
+        Segment* segment = map_.Find(c.segment);
+        auto running = now - c.judgedFrom;
+        if (!c.active || !c.brought || segment == nullptr || running < kJudgeAfter) {
+            continue;
+        }
+        // Slow over its whole answer, and with enough left that it would hold the file for long.
+        double rate = static_cast<double>(c.received - c.judgedBytes) / std::chrono::duration<double>(running).count();
+        double needs = rate > 0 ? static_cast<double>(segment->Left()) / rate : kJudgeAfter.count() + 1.0;
+        if (rate * kSlowFactor < typical && needs > std::chrono::duration<double>(kJudgeAfter).count()) {
+            // Its segment goes to the next connection to look for work; a new one may reach a faster server.
+            Close(c);
+            c.rate = -1;
+            ramp_.Restart();
+            return;
         }
     }
 }
@@ -318,40 +407,6 @@ double SegmentedTransfer::Rate(const Connection& c, SteadyClock::time_point now)
         return static_cast<double>(c.received - c.markBytes) / std::chrono::duration<double>(running).count();
     }
     return c.rate;
-}
-
-int64_t SegmentedTransfer::TakeFromSlow(int owner) {
-    auto now = SteadyClock::now();
-    double best = 0;
-    for (const auto& c : connections_) {
-        best = std::max(best, Rate(*c, now));
-    }
-    const Connection* slowest = nullptr;
-    double slowestRate = 0;
-    for (const auto& c : connections_) {
-        Segment* segment = c->active ? map_.Find(c->segment) : nullptr;
-        double rate = Rate(*c, now);
-        if (segment == nullptr || segment->Done() || rate < 0) {
-            continue;
-        }
-        if (rate * kSlowFactor < best && (slowest == nullptr || rate < slowestRate)) {
-            slowest = c.get();
-            slowestRate = rate;
-        }
-    }
-    if (slowest == nullptr) {
-        return -1;
-    }
-    // It keeps about a second of its work; the rest goes to the idle connection.
-    Segment* segment = map_.Find(slowest->segment);
-    int64_t at = (segment->next + std::max<int64_t>(static_cast<int64_t>(slowestRate), 1) + DataFile::kBlockBytes - 1) /
-                 DataFile::kBlockBytes * DataFile::kBlockBytes;
-    if (at >= segment->end) {
-        return -1;
-    }
-    Segment& taken = map_.SplitAt(segment->start, at);
-    taken.owner = owner;
-    return taken.start;
 }
 
 void SegmentedTransfer::Release(Connection& c) {
@@ -476,6 +531,8 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
         // That is never an attempt of the task.
         Release(c);
         ramp_.Refused(Running());
+        askAgainAt_ = SteadyClock::now() + askAgainWait_;
+        askAgainWait_ = std::min<SteadyClock::duration>(askAgainWait_ * 2, kAskAgainLast);
         result_.cap = ramp_.Target();
         result_.fallback =
             badRange ? SegmentedResult::Fallback::RangesRefused : SegmentedResult::Fallback::ConnectionsRefused;

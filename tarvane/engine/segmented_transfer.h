@@ -42,7 +42,7 @@ struct SegmentedSetup {
     std::function<bool(int64_t done, int connections)> progress;
     // Told of each answer the file's bytes come from; none: nobody is.
     std::function<void(const AcceptedAnswer&)> accepted;
-    // How long each step of the connection ramp runs before its speed is taken.
+    // How long the first connection runs before its speed is taken (too fast for any server limit: no more).
     std::chrono::milliseconds stepTime{300};
     // Asked before every write of every connection; none: no limit.
     LimiterShare* share = nullptr;
@@ -69,12 +69,12 @@ struct SegmentedResult {
 };
 
 // One file over one or several connections, on the calling thread (libcurl multi): each connection
-// fetches a segment of `map` into the data file at its own offset; one that finishes takes over the
-// second half of the segment with most left. A connection alone may get the whole file instead of its
-// range: the data file starts over from it. Only the answers of a connection alone judge the file:
-// another version or a web page sent to an extra connection turns extra connections away. A planned
-// start over of the data file is made by the first answer that passes its checks. The map's `next` marks count bytes
-// handed to the disk, not yet synced: the worker syncs before it saves the map.
+// fetches a segment of `map` into the data file at its own offset; one that finishes takes over part of
+// the segment that would take longest, so that both end together. A connection alone may get the whole file instead of
+// its range: the data file starts over from it. Only the answers of a connection alone judge the file: another version
+// or a web page sent to an extra connection turns extra connections away. A planned start over of the data file is made
+// by the first answer that passes its checks. The map's `next` marks count bytes handed to the disk, not yet synced:
+// the worker syncs before it saves the map.
 class SegmentedTransfer {
 public:
     SegmentedTransfer(DataFile& data, SegmentMap& map, SegmentedSetup setup);
@@ -88,6 +88,8 @@ public:
     size_t Write(Connection& connection, const char* data, size_t bytes);
 
 private:
+    // The one place a connection is added to those at work: it takes work and starts; false when
+    // there is none worth taking.
     bool Open();
     void Start(Connection& connection);
     void Ended(Connection& connection, int code);
@@ -100,14 +102,21 @@ private:
     bool Take(Connection& connection, const char* data, size_t bytes);
     bool Alone(const Connection& connection) const;
     void Tell(Connection& connection, bool startsOver);
+    // The one place a connection stops working for the transfer: its segment is left for another.
     void Release(Connection& connection);
-    // A piece too small to halve still leaves a connection much slower than the fastest for an idle
-    // one: answers the start of the segment `owner` now owns, or -1.
-    int64_t TakeFromSlow(int owner);
     // A connection's bytes per second lately; below 0 while its answer has not run long enough to tell.
     static double Rate(const Connection& connection, std::chrono::steady_clock::time_point now);
+    // Every connection's Rate, by index.
+    std::vector<double> Rates() const;
+    // Every running connection's answer has brought bytes.
+    bool AllBrought() const;
+    // Closes a connection much slower than the others for long (none under a speed limit): another
+    // takes its place.
+    void ReplaceSlow(std::chrono::steady_clock::time_point now, bool limited);
     // Closes connections beyond the ramp's count.
     void StopBeyondTarget();
+    // Takes a connection out of the transfer; its segment is left for another.
+    void Close(Connection& connection);
     // Lets paused connections go on once their wait has passed; answers the time to the next such.
     std::chrono::milliseconds Unpause();
     int Running() const;
@@ -124,6 +133,9 @@ private:
     bool rangeAnswered_ = false;  // a 206 of this run brought bytes: more connections may follow
     bool oneOnly_ = false;        // a whole file came to a range: no more connections
     size_t firstRefusals_ = 0;
+    // When a server that turned connections away is asked for more again, and the wait after that.
+    std::chrono::steady_clock::time_point askAgainAt_;
+    std::chrono::steady_clock::duration askAgainWait_{};
     SegmentedResult result_;
 };
 

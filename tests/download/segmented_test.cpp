@@ -67,11 +67,47 @@ TEST_F(ManyConnectionsTest, LargeFilesArriveWholeOverNoMoreConnectionsThanTheSer
     for (const Case& c : cases) {
         EXPECT_TRUE(Game(c.name + ".bin") == c.answers.back().bytes) << c.name;
         // A connection the client has closed (a segment cut short for another) counts at the server
-        // until its next write there fails, a tenth of a second later: near the end, where pieces
+        // until its next write there fails, a moment later: near the end, where pieces
         // change hands often, two such may overlap the connections that follow them.
         EXPECT_LE(site_.PeakConnections("/big/" + c.name + ".bin"), c.most + 2) << c.name;
         EXPECT_FALSE(std::filesystem::exists(SegmentMapPath(games_ + "/" + c.name + ".bin"))) << c.name;
     }
+}
+
+// A mirror whose connections get unequal rates: slow connections do not keep the task from opening
+// more, and one far too slow to bring its piece within the wait does not hold the file's end.
+TEST_F(ManyConnectionsTest, ConnectionsAreJudgedOneByOneAndASlowOneDoesNotHoldTheEnd) {
+    constexpr size_t kFast = kMiB, kSlow = 32 * 1024, kCrawl = 2 * 1024;
+    const std::string bytes = MakeFileBytes(16 * kMiB, 34);
+    // Rates by arrival, the probe first: two slow connections in six; one in eight so slow that the
+    // smallest piece it could get first would take far longer than the wait.
+    const std::vector<std::pair<std::string, std::vector<size_t>>> rates = {
+        {"unequal", {kFast, kFast, kSlow, kFast, kFast, kSlow}},
+        {"tail", {kFast, kFast, kFast, kFast, kFast, kFast, kFast, kCrawl}}};
+    std::vector<std::string> pages;
+    for (const auto& [name, byArrival] : rates) {
+        site_.Add("/mirror/" + name + ".bin", {.bytes = bytes, .etag = "\"m\"", .ratesByArrival = byArrival});
+        pages.push_back(Add("/mirror/" + name + ".bin", name));
+    }
+    ASSERT_TRUE(WaitCompleted(pages, 120s));
+    for (const auto& [name, byArrival] : rates) {
+        EXPECT_TRUE(Game(name + ".bin") == bytes) << name;
+        EXPECT_GE(site_.PeakConnections("/mirror/" + name + ".bin"), 4) << name;
+    }
+}
+
+// A speed limit lowered cuts a task's connections; raised again, the task opens more again.
+TEST_F(ManyConnectionsTest, ConnectionsFollowASpeedLimitDownAndUpAgain) {
+    // Each connection is faster than the raised limit: one alone could bring all of it.
+    site_.Add("/limit/game.bin", {.etag = "\"l\"", .bytesPerSecond = kMiB, .virtualSize = 256 * kMiB});
+    const std::string page = Add("/limit/game.bin", "game");
+    auto connections = [&] { return std::atoi(engine_->book.Get(engine_->FindTask(page))->connections.c_str()); };
+    ASSERT_TRUE(WaitFor([&] { return connections() >= 4; }));
+    engine_->limiter.SetLimit(16);  // KB/s: room for one connection
+    EXPECT_TRUE(WaitFor([&] { return connections() == 1; }));
+    engine_->limiter.SetLimit(512);
+    EXPECT_TRUE(WaitFor([&] { return connections() >= 4; }));
+    engine_->commands.PauseTask(engine_->FindTask(page));
 }
 
 // A task stopped over several connections goes on from its segment map, without fetching again what

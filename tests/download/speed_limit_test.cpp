@@ -12,8 +12,9 @@ constexpr double kKiB = 1024;
 TEST_F(DownloadTest, OneSpeedLimitHoldsForAllTasksTogetherAndFollowsEveryChange) {
     engine_->limiter.SetLimit(2048);
     std::vector<std::string> pages;
-    // Two files large enough for several connections, each slower than its share; a small one.
-    for (auto [name, kbps, mib] : {std::tuple{"a", 512u, 24u}, {"b", 512u, 24u}, {"single", 1024u, 12u}}) {
+    // Two files large enough for several connections, each slower than its share and larger than what
+    // the sockets hold when the limit goes; a small one.
+    for (auto [name, kbps, mib] : {std::tuple{"a", 512u, 64u}, {"b", 512u, 64u}, {"single", 1024u, 12u}}) {
         site_.Add(std::string("/limited/") + name,
                   {.etag = "\"l\"", .bytesPerSecond = kbps * 1024, .virtualSize = mib * 1024 * 1024});
         pages.push_back(Add(std::string("/limited/") + name, name));

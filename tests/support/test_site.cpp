@@ -86,6 +86,9 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
                 Script& script = found->second;
                 *answer = script.answers[std::min(script.served++, script.answers.size() - 1)];
             }
+            if (const auto& rates = answer->ratesByArrival; !rates.empty()) {
+                answer->bytesPerSecond = rates[(ranges_[path].size() - 1) % rates.size()];
+            }
             if (!answer->offsetBytes.empty() && !req.ranges.empty() && req.ranges.front().first > 0) {
                 answer->bytes = answer->offsetBytes;
             }
@@ -181,11 +184,12 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
     }
     auto sent = std::make_shared<size_t>(0);
     auto provide = [this, answer, sent, path = req.path](size_t offset, size_t length, httplib::DataSink& sink) {
-        // A slow file sends a tenth of a second's worth at a time.
-        const size_t chunk = answer->bytesPerSecond > 0 ? std::max<size_t>(answer->bytesPerSecond / 10, 1) : 65536;
+        // A slow file sends a fortieth of a second's worth at a time: a client that has gone is seen soon.
+        const size_t rate = answer->bytesPerSecond, chunk = rate > 0 ? std::max<size_t>(rate / 40, 1) : 65536;
+        const auto pause = std::chrono::milliseconds(rate > 0 ? (1000 * chunk + rate / 2) / rate : 0);
         const size_t room = answer->cutAfter > *sent ? answer->cutAfter - *sent : 0;
         const size_t n = std::min({length, room, chunk});
-        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(std::chrono::milliseconds(100)))) {
+        if (n == 0 || (answer->bytesPerSecond > 0 && WaitForRelease(pause))) {
             if (n == 0 && answer->stall) {
                 WaitForRelease(answer->stallFor);
             }
@@ -199,7 +203,7 @@ void TestSite::Serve(const httplib::Request& req, httplib::Response& res, std::s
         if (answer->virtualSize == 0) {
             return sink.write(answer->bytes.data() + offset, n);
         }
-        std::string block(n, '\0');  // a fast slow file's tenth of a second can be large
+        std::string block(n, '\0');  // a fast slow file's fortieth of a second can be large
         for (size_t i = 0; i < n; ++i) {
             block[i] = VirtualByte(offset + i);
         }

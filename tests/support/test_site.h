@@ -76,6 +76,9 @@ public:
         std::string beyondPage{};                      // or, when set, this page as a 200 (a login page)
         std::string offsetBytes{};  // when set, what a range not from byte 0 gets (a node out of step)
         size_t earlyBy = 0;         // a range not from byte 0 starts this much earlier, as its Content-Range says
+        // When set, the n-th request of the path is sent at ratesByArrival[n % size] bytes per second, as
+        // the nodes of a busy mirror behind one name serve their connections.
+        std::vector<size_t> ratesByArrival{};
     };
     // The n-th request of `path` gets answers[n] (the last one from then on).
     void AddScriptedFile(const std::string& path, std::vector<Answer> answers);
