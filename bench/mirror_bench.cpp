@@ -16,12 +16,12 @@
 #include <curl/curl.h>
 
 #include "bench/bench_engine.h"
-#include "bench/host_connections.h"
 #include "bench/local_nginx.h"
 #include "bench/quiet_process.h"
 #include "bench/random_file.h"
 #include "bench/speed.h"
 #include "bench/tail_watch.h"
+#include "tests/support/connection_peak.h"
 
 namespace fs = std::filesystem;
 using bench::DownloadTimes;
@@ -139,7 +139,7 @@ ManyFiles EngineManyFiles(const fs::path& root, const Mirrors& mirrors, uint64_t
     fs::path out = FreshOut(root);
     bench::BenchEngine engine(root, EngineOptions(0));
     ManyFiles result;
-    bench::ConnectionPeak peak(mirrors.unequalPort);
+    tarvane::test::ConnectionPeak peak(mirrors.unequalPort);
     auto start = bench::SteadyClock::now();
     for (int i = 1; i <= kFiles; ++i) {
         engine.Add(Numbered("page", i), mirrors.unequal + Numbered("part", i) + ".bin", Numbered("t", i), out.string());
@@ -170,7 +170,7 @@ ManyFiles AriaManyFiles(const fs::path& root, const Mirrors& mirrors, uint64_t e
     }
     links.close();
     ManyFiles result;
-    bench::ConnectionPeak peak(mirrors.unequalPort);
+    tarvane::test::ConnectionPeak peak(mirrors.unequalPort);
     result.seconds =
         bench::RunPeer({"aria2c", "-q", "-j" + std::to_string(kFiles), "-d", out.string(), "-i", list.string()});
     result.peakConnections = peak.Stop();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "platform/curl_easy.h"
 #include "tarvane/engine/failure_reason.h"
@@ -72,6 +73,8 @@ struct SegmentedTransfer::Connection {
     bool accepted = false;
     bool told = false;  // the worker heard of it
     bool brought = false;
+    // Its last answer ended whole: libcurl keeps the connection open for the next request.
+    bool pooled = false;
     Verdict verdict = Verdict::None;
 };
 
@@ -96,6 +99,10 @@ SegmentedTransfer::~SegmentedTransfer() {
     connections_.clear();
     if (multi_ != nullptr) {
         curl_multi_cleanup(static_cast<CURLM*>(multi_));
+    }
+    // Only now are the connections closed that were kept for reuse.
+    for (; hostPlaces_ > 0; --hostPlaces_) {
+        setup_.host->Give();
     }
 }
 
@@ -166,6 +173,7 @@ SegmentedResult SegmentedTransfer::Run() {
             lastTarget = 0;
         }
         ReplaceSlow(now, limit > 0);
+        SettleHostPlaces();
         if (ramp_.Target() != lastTarget) {
             lastTarget = ramp_.Target();
             stepStart = now;
@@ -179,6 +187,11 @@ SegmentedResult SegmentedTransfer::Run() {
             if (connection->waiting && now >= connection->retryAt) {
                 Start(*connection);
             }
+        }
+        if (Running() == 0 && waitingForHost_) {
+            // Other tasks of the host hold its connections: this one waits for its turn.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
         }
         if (Running() == 0) {
             // Nothing left to take while segments are open: cannot happen with a whole map.
@@ -256,12 +269,46 @@ std::chrono::milliseconds SegmentedTransfer::Unpause() {
     return next;
 }
 
+bool SegmentedTransfer::TakeHostPlace() {
+    if (setup_.host == nullptr || hostPlaces_ > Running()) {
+        waitingForHost_ = false;
+        return true;
+    }
+    waitingForHost_ = !setup_.host->TryTake();
+    hostPlaces_ += waitingForHost_ ? 0 : 1;
+    return !waitingForHost_;
+}
+
+void SegmentedTransfer::SettleHostPlaces() {
+    if (setup_.host == nullptr) {
+        return;
+    }
+    if (Running() > 0 && setup_.host->ShouldGiveBack()) {
+        // The newest connection goes; its segment is left for those that stay, or for its next turn.
+        for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
+            if ((*it)->active || (*it)->waiting) {
+                Close(**it);
+                break;
+            }
+        }
+    }
+    // A connection kept open for reuse still counts at the host.
+    int open = Running() + static_cast<int>(std::count_if(connections_.begin(), connections_.end(),
+                                                          [](const auto& c) { return c->pooled; }));
+    for (; hostPlaces_ > open; --hostPlaces_) {
+        setup_.host->Give();
+    }
+}
+
 bool SegmentedTransfer::Open() {
+    if (!TakeHostPlace()) {
+        return false;
+    }
+    // One whose connection was kept open goes first: its request goes over that connection.
     Connection* idle = nullptr;
     for (auto& connection : connections_) {
-        if (!connection->active && !connection->waiting) {
+        if (!connection->active && !connection->waiting && (idle == nullptr || connection->pooled)) {
             idle = connection.get();
-            break;
         }
     }
     if (idle == nullptr) {
@@ -292,7 +339,7 @@ bool SegmentedTransfer::Open() {
 }
 
 void SegmentedTransfer::Start(Connection& c) {
-    c.waiting = c.paused = false;
+    c.waiting = c.paused = c.pooled = false;
     Segment* segment = map_.Find(c.segment);
     c.from = c.refetchFrom >= 0        ? c.refetchFrom
              : segment->checkFrom >= 0 ? segment->checkFrom
@@ -418,6 +465,7 @@ void SegmentedTransfer::Release(Connection& c) {
 }
 
 void SegmentedTransfer::Ended(Connection& c, int code) {
+    c.pooled = code == CURLE_OK;
     if (!c.checked) {
         // An answer without a body (an error page, an empty file) never reached Write.
         c.checked = true;

@@ -9,6 +9,7 @@
 
 #include "tarvane/engine/answer_judge.h"
 #include "tarvane/engine/data_file.h"
+#include "tarvane/engine/host_budget.h"
 #include "tarvane/engine/segment_map.h"
 #include "tarvane/engine/segment_plan.h"
 #include "tarvane/engine/speed_limiter.h"
@@ -46,6 +47,9 @@ struct SegmentedSetup {
     std::chrono::milliseconds stepTime{300};
     // Asked before every write of every connection; none: no limit.
     LimiterShare* share = nullptr;
+    // The task's place in its host's budget of connections, asked before every new connection; none:
+    // no budget.
+    HostShare* host = nullptr;
 };
 
 struct SegmentedResult {
@@ -120,6 +124,10 @@ private:
     // Lets paused connections go on once their wait has passed; answers the time to the next such.
     std::chrono::milliseconds Unpause();
     int Running() const;
+    // A place in the host's budget for one more connection; false while the host has none for it.
+    bool TakeHostPlace();
+    // Gives back the places of connections that ended, and a connection the host wants for another task.
+    void SettleHostPlaces();
     void End(SegmentedResult::Outcome outcome, int code = 0);
 
     DataFile& data_;
@@ -133,6 +141,8 @@ private:
     bool rangeAnswered_ = false;  // a 206 of this run brought bytes: more connections may follow
     bool oneOnly_ = false;        // a whole file came to a range: no more connections
     size_t firstRefusals_ = 0;
+    int hostPlaces_ = 0;           // places of the host's budget held
+    bool waitingForHost_ = false;  // the last connection asked for was refused by the host's budget
     // When a server that turned connections away is asked for more again, and the wait after that.
     std::chrono::steady_clock::time_point askAgainAt_;
     std::chrono::steady_clock::duration askAgainWait_{};

@@ -89,6 +89,8 @@ bool TransferWorker::ConfigureConnection(void* handle) {
 }
 
 TransferWorker::ProbeResult TransferWorker::Probe() {
+    // The probe is a connection to the host like any other; its place goes back once it is closed.
+    HostShare host(context_.hostBudget, HostKey(launch_.fileLink));
     platform::CurlEasy owned(curl_easy_init());
     CURL* probe = owned.get();
     if (probe == nullptr) {
@@ -99,8 +101,6 @@ TransferWorker::ProbeResult TransferWorker::Probe() {
         failure_ = ReasonBadLink();
         return ProbeResult::Failed;
     }
-    // The probe is a connection to the host like any other.
-    HostShare host(context_.hostBudget, HostKey(launch_.fileLink));
     if (!WaitForHostPlace(host)) {
         return ProbeResult::Paused;
     }

@@ -119,6 +119,7 @@ SegmentedResult TransferWorker::Transfer() {
     SegmentedSetup setup;
     setup.limit = limit;
     setup.share = share_;
+    setup.host = host_;
     setup.ifRange = validator;
     setup.file = {-1, etag_, lastModified_, type_};
     setup.waits = context_.retry.waits;

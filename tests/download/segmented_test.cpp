@@ -2,6 +2,7 @@
 
 #include "tarvane/engine/segment_map.h"
 #include "tests/download/engine_harness.h"
+#include "tests/support/connection_peak.h"
 
 namespace tarvane::test {
 namespace {
@@ -169,6 +170,30 @@ TEST_F(ManyConnectionsTest, ATaskGoesOnFromItsSegmentMapAndSurvivesOneThatCannot
     }
     EXPECT_TRUE(Game("refused.bin") == bytes);
     EXPECT_TRUE(Game("little.bin") == bytes);
+}
+
+// Twenty tasks from one mirror under a budget of six connections: the mirror never holds more connections
+// at once (probes included), and every task arrives, the two big ones too.
+TEST_F(ManyConnectionsTest, TwentyTasksOfOneHostShareItsBudgetAndEveryOneArrives) {
+    WriteConfig("[options]\nmaxTaskNum=20\n");
+    engine_->SetConnectionsPerHost(6);
+    TestSite mirror;
+    std::vector<std::string> pages, files;
+    for (int i = 0; i < 20; ++i) {
+        const size_t size = i < 2 ? 16 * kMiB : kMiB / 2;
+        files.push_back(MakeFileBytes(size, 40 + i));
+        const std::string path = "/host/" + std::to_string(i) + ".bin";
+        mirror.Add(path, {.bytes = files.back(), .etag = "\"h\"", .bytesPerSecond = i < 2 ? 4 * kMiB : kMiB / 2});
+        pages.push_back(GamePage("h" + std::to_string(i)));
+        site_.SetParseReply(pages.back(), mirror.Url(path), "h" + std::to_string(i));
+        engine_->AddPage(pages.back(), games_);
+    }
+    ConnectionPeak peak(mirror.port());
+    ASSERT_TRUE(WaitCompleted(pages, 240s));
+    EXPECT_LE(peak.Stop(), 6);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(Game("h" + std::to_string(i) + ".bin") == files[static_cast<size_t>(i)]) << i;
+    }
 }
 
 }  // namespace

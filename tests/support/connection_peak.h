@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-namespace bench {
+namespace tarvane::test {
 
 // The TCP connections established to a local IPv4 port right now, as the server's side counts them:
 // those its workers took and those still waiting in its backlog alike.
@@ -58,4 +58,4 @@ private:
     std::thread poller_;
 };
 
-}  // namespace bench
+}  // namespace tarvane::test
