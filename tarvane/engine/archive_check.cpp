@@ -16,6 +16,7 @@
 
 #include "platform/codepage.h"
 #include "platform/unique_fd.h"
+#include "tarvane/engine/unpack/archive_reader.h"
 #include "tarvane/engine/whole_file_checks.h"
 
 namespace tarvane {
@@ -265,17 +266,7 @@ ArchiveVerdict ArchiveCheck::Run(const std::atomic<bool>& stop, const Progress& 
     Source source(std::move(fd), info.st_size, digest_, gzip, stop, progress);
     std::unique_ptr<archive, ArchiveDeleter> reader(archive_read_new());
     archive* a = reader.get();
-    archive_read_support_format_zip(a);
-    archive_read_support_format_7zip(a);
-    archive_read_support_format_rar(a);
-    archive_read_support_format_rar5(a);
-    archive_read_support_format_tar(a);
-    // Only the filters built into the library: the others would start outside programs.
-    archive_read_support_filter_gzip(a);
-    archive_read_support_filter_bzip2(a);
-    archive_read_support_filter_xz(a);
-    archive_read_support_filter_lzma(a);
-    archive_read_support_filter_zstd(a);
+    SupportGameArchives(a);
     archive_read_set_read_callback(a, ReadCallback);
     archive_read_set_seek_callback(a, SeekCallback);
     archive_read_set_callback_data(a, &source);

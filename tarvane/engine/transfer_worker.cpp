@@ -445,20 +445,24 @@ TransferWorker::RunOutcome TransferWorker::Conclude(RunOutcome outcome) {
     return outcome;
 }
 
+void TransferWorker::ShowPhase(TaskNote note) {
+    shownCheckTenths_ = -1;
+    Show([note](TaskEntry& task) {
+        task.note = note;
+        task.checkedPercent = 0;
+        task.speedKBps = -1;
+        task.secondsLeft = -1;
+        task.connections.clear();
+    });
+}
+
 TransferWorker::RunOutcome TransferWorker::CheckWholeFile() {
     if (!NeedsFinishedCheck(type_, digest_)) {
         return {RunOutcome::Kind::Completed, ""};
     }
     // The whole count is stored first: a check cut short by a kill runs again at the next start.
     SaveRecordNow(kStateDownloading);
-    shownCheckTenths_ = -1;
-    Show([](TaskEntry& task) {
-        task.note = TaskNote::Checking;
-        task.checkedPercent = 0;
-        task.speedKBps = -1;
-        task.secondsLeft = -1;
-        task.connections.clear();
-    });
+    ShowPhase(TaskNote::Checking);
     std::atomic<bool> stop = false;
     auto progress = [this, &stop](std::int64_t done, std::int64_t total) {
         // A pause, a delete or the program's end stops the check at its next block.

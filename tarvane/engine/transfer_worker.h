@@ -137,6 +137,8 @@ private:
     // A new file that did not take the old one's place: the task knows the old one as before.
     void DropReplacement();
     void ShowCheckProgress(std::int64_t done, std::int64_t total);
+    // The row says what the worker does after the transfer (checking, unpacking), from 0 %.
+    void ShowPhase(TaskNote note);
     // The task's outcome, when the run stops short of a transfer: paused, or failed for `reason`.
     RunOutcome Stopped(const std::string& reason) const;
     // Saves the task's stored fields as they stand, in state `flag`; false when the task has left

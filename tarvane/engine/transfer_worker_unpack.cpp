@@ -61,14 +61,7 @@ TransferWorker::RunOutcome TransferWorker::UnpackWholeFile() {
     }
     SaveRecordNow(kStateDownloading);
     RemoveStaleStaging(archive);
-    shownCheckTenths_ = -1;
-    Show([](TaskEntry& task) {
-        task.note = TaskNote::Unpacking;
-        task.checkedPercent = 0;
-        task.speedKBps = -1;
-        task.secondsLeft = -1;
-        task.connections.clear();
-    });
+    ShowPhase(TaskNote::Unpacking);
     std::atomic<bool> stop = false;
     UnpackRequest request;
     request.archivePath = archive;
