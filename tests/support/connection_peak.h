@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -15,17 +16,18 @@ inline int ConnectionsTo(int port) {
     std::ifstream table("/proc/net/tcp");
     std::string line;
     std::getline(table, line);  // the heading
-    int count = 0;
+    // The table is read in pieces while sockets come and go: one may be listed twice.
+    std::set<std::string> seen;
     while (std::getline(table, line)) {
         std::istringstream fields(line);
         std::string slot, local, remote, state;
         fields >> slot >> local >> remote >> state;
         auto colon = local.rfind(':');
         if (state == "01" && colon != std::string::npos && std::stoi(local.substr(colon + 1), nullptr, 16) == port) {
-            ++count;
+            seen.insert(local + " " + remote);
         }
     }
-    return count;
+    return static_cast<int>(seen.size());
 }
 
 // The most connections a local port held at once while this lives, polled on a thread of its own.
