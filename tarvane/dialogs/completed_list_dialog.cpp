@@ -337,12 +337,28 @@ void CompletedListDialog::OpenGameFolder(int row) {
 
 void CompletedListDialog::StartUnpack(const std::string& page, const std::string& password) {
     stopUnpack_ = false;
+    unpackPage_ = page;
+    unpackResult_.reset();
     unpacker_ = std::thread([this, page, password] {
         UnpackResult result = ports_.unpacker.UnpackFinished(page, password, stopUnpack_);
-        // Dropped when the pane is gone by then.
-        QMetaObject::invokeMethod(
-            this, [this, page, result] { UnpackEnded(page, result); }, Qt::QueuedConnection);
+        std::lock_guard lock(unpackLock_);
+        unpackResult_ = result;
     });
+    if (unpackWatch_ == nullptr) {
+        unpackWatch_ = new QTimer(this);
+        connect(unpackWatch_, &QTimer::timeout, this, [this] {
+            std::optional<UnpackResult> result;
+            {
+                std::lock_guard lock(unpackLock_);
+                result.swap(unpackResult_);
+            }
+            if (result) {
+                unpackWatch_->stop();
+                UnpackEnded(unpackPage_, *result);
+            }
+        });
+    }
+    unpackWatch_->start(50);
 }
 
 void CompletedListDialog::UnpackEnded(const std::string& page, const UnpackResult& result) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -104,6 +107,13 @@ private:
     int selectionMark_ = -1;
     std::thread unpacker_;
     std::atomic<bool> stopUnpack_{false};
+    // The unpack's outcome, handed over under the lock and picked up by a timer of the window's thread
+    // (a call queued from the unpacking thread would pass through Qt's locks, which the thread checker
+    // cannot see).
+    std::mutex unpackLock_;
+    std::optional<UnpackResult> unpackResult_;
+    QTimer* unpackWatch_ = nullptr;
+    std::string unpackPage_;
 };
 
 }  // namespace tarvane
