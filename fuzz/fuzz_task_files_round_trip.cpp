@@ -65,7 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteText(completed, "<completed/>");
     tarvane::TaskFiles files;
     Check(files.AddItem(download, added, false), "add");
-    files.UpdateTask(download, "frmPge", added.frmPge, updated);
+    // An update finds its item by the page, which it keeps.
+    updated.frmPge = added.frmPge;
+    files.ApplyDownloadChanges(download, {{tarvane::TaskFiles::DownloadChange::Kind::Update, updated}});
     Check(files.AddItem(completed, updated, true), "add finished");
     Check(Parses(download) && Parses(completed), "a task file no longer parses");
 
