@@ -33,6 +33,7 @@
 
 #include <curl/curl.h>
 
+#include "bench/random_file.h"
 #include "bench/silent_ports.h"
 #include "platform/codepage.h"
 #include "platform/link_handoff.h"
@@ -513,19 +514,6 @@ bool WaitForServer(const std::string& url) {
     return false;
 }
 
-void MakeFile(const fs::path& path, uintmax_t bytes) {
-    std::ofstream out(path, std::ios::binary);
-    std::mt19937_64 random(1);
-    std::vector<uint64_t> block(1 << 17);
-    for (uintmax_t written = 0; written < bytes; written += block.size() * 8) {
-        for (auto& word : block) {
-            word = random();
-        }
-        out.write(reinterpret_cast<const char*>(block.data()),
-                  static_cast<std::streamsize>(std::min<uintmax_t>(block.size() * 8, bytes - written)));
-    }
-}
-
 void PrintTable(const std::vector<RunResult>& runs) {
     std::printf("\n%-44s %8s %8s %12s %8s %9s %7s %9s %16s\n", "run", "span (s)", "CPU (s)", "longest (ms)", "at (s)",
                 "p99 (ms)", "ticks", "goal <50", "hand-off (ms)");
@@ -578,7 +566,7 @@ int main(int argc, char** argv) {
     fs::create_directories(www / "slow");
     fs::create_directories(serverRoot / "tmp");
     std::cerr << "making a file of " << fileMiB << " MiB...\n";
-    MakeFile(www / "source.bin", fileMiB << 20);
+    bench::MakeFile(www / "source.bin", fileMiB << 20);
     for (int i = 0; i < kRunning; ++i) {
         std::string name = "part" + std::to_string(i) + ".bin";
         fs::create_symlink(www / "source.bin", www / "full" / name);

@@ -19,6 +19,8 @@ namespace {
 constexpr long kReceiveBufferBytes = 100 * 1024;
 // How often the worker hears of the bytes done (and may stop the transfer).
 constexpr auto kProgressEvery = std::chrono::milliseconds(25);
+// How often a transfer asks its host's budget whether another task wants one of its connections.
+constexpr auto kHostAskEvery = std::chrono::milliseconds(100);
 // How often the first connection of a run is asked again when the server turns it away.
 constexpr size_t kFirstRefusals = 2;
 // A connection's speed is taken once its answer has run this long.
@@ -283,12 +285,17 @@ void SegmentedTransfer::SettleHostPlaces() {
     if (setup_.host == nullptr) {
         return;
     }
-    if (Running() > 0 && setup_.host->ShouldGiveBack()) {
-        // The newest connection goes; its segment is left for those that stay, or for its next turn.
-        for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
-            if ((*it)->active || (*it)->waiting) {
-                Close(**it);
-                break;
+    // The budget is asked a few times a second, not at every wake of the loop: it takes a lock that
+    // every transfer of the program shares.
+    if (auto now = SteadyClock::now(); Running() > 0 && now >= nextHostAsk_) {
+        nextHostAsk_ = now + kHostAskEvery;
+        if (setup_.host->ShouldGiveBack()) {
+            // The newest connection goes; its segment is left for those that stay, or for its next turn.
+            for (auto it = connections_.rbegin(); it != connections_.rend(); ++it) {
+                if ((*it)->active || (*it)->waiting) {
+                    Close(**it);
+                    break;
+                }
             }
         }
     }

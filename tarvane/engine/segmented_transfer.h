@@ -143,6 +143,7 @@ private:
     size_t firstRefusals_ = 0;
     int hostPlaces_ = 0;           // places of the host's budget held
     bool waitingForHost_ = false;  // the last connection asked for was refused by the host's budget
+    std::chrono::steady_clock::time_point nextHostAsk_;
     // When a server that turned connections away is asked for more again, and the wait after that.
     std::chrono::steady_clock::time_point askAgainAt_;
     std::chrono::steady_clock::duration askAgainWait_{};
