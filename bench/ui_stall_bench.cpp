@@ -214,7 +214,8 @@ private:
 // A program directory with the main window on it, shown offscreen, and its hand-off socket.
 class Window {
 public:
-    Window(const fs::path& directory, const std::string& config) : directory_(directory.string() + "/") {
+    Window(const fs::path& directory, const std::string& config, const std::string& officialHost)
+        : directory_(directory.string() + "/") {
         std::ofstream(directory / "config.ini") << config;
         std::ofstream(directory / "updater") << "#!/bin/sh\n";
         fs::create_directories(directory / "runtime");
@@ -227,6 +228,7 @@ public:
                                (directory / "config/mimeapps.list").string()};
         setup.webPane = false;
         setup.trayAvailable = [] { return true; };
+        setup.hosts = {officialHost, "game.quellora.localhost:8717", "", "quellora.localhost"};
         setup.autostart = autostart_.get();
         dialog_ = std::make_unique<MainDialog>(setup, shell_.Ports());
         socketPath_ = (directory / "runtime" / "Quellora").string();
@@ -306,7 +308,7 @@ size_t FilesOfSize(const fs::path& folder, uintmax_t size) {
 RunResult IdleRun(const fs::path& root) {
     fs::path home = MakeTempDir(root), out = home / "saved";
     fs::create_directories(out);
-    Window window(home, Config(out));
+    Window window(home, Config(out), "127.0.0.1:1");
     window.Open();
     StallMeter meter;
     meter.Start();
@@ -322,10 +324,9 @@ RunResult SlowParseRun(const fs::path& root, int parseSeconds) {
     site.AddFile("/files/slow.bin", test::MakeFileBytes(1 << 20, 7));
     site.SetParseReply(GamePage(1), site.Url("/files/slow.bin"), "slow");
     site.HoldParseReplies();
-    setenv("TARVANE_OFFICIAL_HOST", site.Host().c_str(), 1);
     fs::path home = MakeTempDir(root), out = home / "saved";
     fs::create_directories(out);
-    Window window(home, Config(out));
+    Window window(home, Config(out), site.Host());
     window.Open();
 
     // The reply comes `parseSeconds` after the service was asked.
@@ -372,10 +373,9 @@ RunResult FullSpeedRun(const fs::path& root, const std::string& files, uintmax_t
         pages.push_back(GamePage(100 + i));
         site.SetParseReply(pages.back(), files + "full/part" + std::to_string(i) + ".bin", "full" + std::to_string(i));
     }
-    setenv("TARVANE_OFFICIAL_HOST", site.Host().c_str(), 1);
     fs::path home = MakeTempDir(root), out = home / "saved";
     fs::create_directories(out);
-    Window window(home, Config(out));
+    Window window(home, Config(out), site.Host());
     window.Open();
     MainDialog& dialog = window.dialog();
 
@@ -444,11 +444,10 @@ void WriteTaskList(const std::string& directory, int count, const std::string& f
 RunResult ListedRun(const fs::path& root, const std::string& files, int count, std::chrono::seconds span,
                     double* loadMs) {
     test::TestSite site;
-    setenv("TARVANE_OFFICIAL_HOST", site.Host().c_str(), 1);
     fs::path home = MakeTempDir(root), out = home / "saved";
     fs::create_directories(out);
     WriteTaskList(home.string() + "/", count, files, out);
-    Window window(home, Config(out));
+    Window window(home, Config(out), site.Host());
     *loadMs = window.Open();
     MainDialog& dialog = window.dialog();
 
@@ -544,8 +543,6 @@ int main(int argc, char** argv) {
     int listed = argc > 3 ? std::stoi(argv[3]) : 10000;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("TARVANE_WEB_PANE", "0", 1);
-    setenv("TARVANE_PORTAL_HOST", "game.quellora.localhost:8717", 1);
-    setenv("TARVANE_SITE_DOMAIN", "quellora.localhost", 1);
     // The served file lives in memory (one file behind 20 names each for full speed and for 2 MiB/s);
     // the downloads go to the disk.
     fs::path shm = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();

@@ -14,9 +14,11 @@ std::string FromEnvironment(const char* variable, const char* fallback) {
 
 }  // namespace
 
-std::string OfficialHost() { return FromEnvironment("TARVANE_OFFICIAL_HOST", TARVANE_DEFAULT_OFFICIAL_HOST); }
-std::string PortalHost() { return FromEnvironment("TARVANE_PORTAL_HOST", TARVANE_DEFAULT_PORTAL_HOST); }
-std::string MinigameHost() { return FromEnvironment("TARVANE_MINIGAME_HOST", TARVANE_DEFAULT_MINIGAME_HOST); }
-std::string SiteDomain() { return FromEnvironment("TARVANE_SITE_DOMAIN", TARVANE_DEFAULT_SITE_DOMAIN); }
+SiteHosts SiteHosts::FromEnvironment() {
+    return SiteHosts{platform::FromEnvironment("TARVANE_OFFICIAL_HOST", TARVANE_DEFAULT_OFFICIAL_HOST),
+                     platform::FromEnvironment("TARVANE_PORTAL_HOST", TARVANE_DEFAULT_PORTAL_HOST),
+                     platform::FromEnvironment("TARVANE_MINIGAME_HOST", TARVANE_DEFAULT_MINIGAME_HOST),
+                     platform::FromEnvironment("TARVANE_SITE_DOMAIN", TARVANE_DEFAULT_SITE_DOMAIN)};
+}
 
 }  // namespace platform

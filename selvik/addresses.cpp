@@ -1,20 +1,19 @@
 #include "selvik/addresses.h"
 
 #include "platform/codepage.h"
-#include "platform/site_hosts.h"
 
 namespace selvik {
 
-std::string HomeAddress() {
-    return "http://" + platform::PortalHost() + "/?selvik";
+std::string HomeAddress(const platform::SiteHosts& hosts) {
+    return "http://" + hosts.portal + "/?selvik";
 }
 
-std::string SearchAddress(std::string_view text) {
-    return "http://" + platform::MinigameHost() + "/search_fromSoft/?keywords=" + std::string(text);
+std::string SearchAddress(const platform::SiteHosts& hosts, std::string_view text) {
+    return "http://" + hosts.minigame + "/search_fromSoft/?keywords=" + std::string(text);
 }
 
-std::string StartAddress(std::string_view commandLine) {
-    return commandLine.empty() ? HomeAddress() : std::string(commandLine);
+std::string StartAddress(const platform::SiteHosts& hosts, std::string_view commandLine) {
+    return commandLine.empty() ? HomeAddress(hosts) : std::string(commandLine);
 }
 
 std::string CaptionFor(std::string_view title) {

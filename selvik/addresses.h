@@ -3,16 +3,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/site_hosts.h"
+
 namespace selvik {
 
 // Addresses and captions of the game browser. All texts are code page 936.
 
 // The portal's root page with the query that marks visits from this program.
-std::string HomeAddress();
+std::string HomeAddress(const platform::SiteHosts& hosts);
 // The small-games search for `text`, which follows "keywords=" exactly as typed (not encoded).
-std::string SearchAddress(std::string_view text);
+std::string SearchAddress(const platform::SiteHosts& hosts, std::string_view text);
 // The first page to open: the whole command line, or the home page when it is empty.
-std::string StartAddress(std::string_view commandLine);
+std::string StartAddress(const platform::SiteHosts& hosts, std::string_view commandLine);
 // A page title followed by " - " and the program's name.
 std::string CaptionFor(std::string_view title);
 // Whether a top-level location belongs in the address box.

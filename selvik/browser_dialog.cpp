@@ -119,7 +119,7 @@ BrowserDialog::BrowserDialog(BrowserSetup setup, BrowserPorts ports, const Brows
 
     PlaceOverWorkArea();
     LayOut();
-    view_->Navigate(UiText(StartAddress(setup_.startAddress)));
+    view_->Navigate(UiText(StartAddress(setup_.hosts, setup_.startAddress)));
 }
 
 QPushButton* BrowserDialog::MakeButton(const char* name, const char* text) {
@@ -193,11 +193,11 @@ void BrowserDialog::OnGo() {
 }
 
 void BrowserDialog::OnHome() {
-    view_->Navigate(UiText(HomeAddress()));
+    view_->Navigate(UiText(HomeAddress(setup_.hosts)));
 }
 
 void BrowserDialog::OnSearch() {
-    StartSelvik(SearchAddress(AnsiText(search_->text())));
+    StartSelvik(SearchAddress(setup_.hosts, AnsiText(search_->text())));
 }
 
 void BrowserDialog::OnDownload() {

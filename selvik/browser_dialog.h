@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/process_start.h"
+#include "platform/site_hosts.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,6 +20,7 @@ class Notices;
 struct BrowserSetup {
     std::string executablePath;  // selvik's own, started again for new windows and searches (936)
     std::string startAddress;    // the whole command line (936); empty opens the home page
+    platform::SiteHosts hosts = platform::SiteHosts::FromEnvironment();
 };
 
 struct BrowserPorts {

@@ -16,7 +16,7 @@ int main() {
     curl_global_init(CURL_GLOBAL_ALL);
     tarvane::updater::CurlFetcher fetcher;
     platform::SystemProcessStarter starter;
-    tarvane::updater::RunUpdateCheck({programDirectory, tarvane::updater::VersionFileAddress(platform::OfficialHost())},
+    tarvane::updater::RunUpdateCheck({programDirectory, tarvane::updater::VersionFileAddress(platform::SiteHosts::FromEnvironment().official)},
                                      fetcher, starter);
     curl_global_cleanup();
     return 0;

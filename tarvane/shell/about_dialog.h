@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 namespace tarvane {
 
@@ -11,7 +12,7 @@ class AboutDialog : public QDialog {
     Q_OBJECT
 
 public:
-    AboutDialog(UrlLauncher& launcher, QWidget* parent = nullptr);
+    AboutDialog(const std::string& officialSite, UrlLauncher& launcher, QWidget* parent = nullptr);
 };
 
 }  // namespace tarvane

@@ -20,7 +20,6 @@
 #include "platform/caption.h"
 #include "platform/codepage.h"
 #include "platform/settings.h"
-#include "platform/site_hosts.h"
 #include "tarvane/dialogs/completed_list_dialog.h"
 #include "tarvane/dialogs/dialog_units.h"
 #include "tarvane/dialogs/new_task_dialog.h"
@@ -100,10 +99,10 @@ MainDialog::MainDialog(MainDialogSetup setup, ShellPorts ports, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
       setup_(std::move(setup)),
       ports_(ports),
-      assembly_(EngineSetup{setup_.programDirectory, platform::OfficialHost(), platform::SiteDomain(), {}},
+      assembly_(EngineSetup{setup_.programDirectory, setup_.hosts.official, setup_.hosts.siteDomain, {}},
                 EnginePorts{ports.clipboard, ports.desktop, ports.sound}),
       model_(engine_.Tasks(), RowImages()),
-      actions_(setup_.programDirectory, ports.starter, ports.messages, ports.desktop),
+      actions_(setup_.programDirectory, setup_.hosts, ports.starter, ports.messages, ports.desktop),
       intake_(engine_, setup_.programDirectory),
       watch_(
           {BusOr(setup_.systemBus, &QDBusConnection::systemBus),
@@ -277,14 +276,14 @@ void MainDialog::CreateActions() {
     a.pause = make("暂停", [this] { engine_.PauseTask(SelectedTask()); });
     a.remove = make("删除", [this] { DeleteTask(SelectedTask()); });
     a.options = make("配置", [this] { RunOptionsDialog(); });
-    a.help = make("下载帮助", [this] { actions_.OpenInGameBrowser(OfficialPage("/soft/help/downloader_help.htm")); });
+    a.help = make("下载帮助", [this] { actions_.OpenInGameBrowser(actions_.OfficialPage("/soft/help/downloader_help.htm")); });
     a.about = make("关于", [this] { RunAbout(); });
     a.minimise = make("min", [this] { showMinimized(); });
     a.close = make("close", [this] { OnCloseButton(); });
     a.showDownloading = make("正在下载", [this] { ShowDownloadingTab(); });
     a.showCompleted = make("已完成", [this] { ShowCompletedTab(); });
     a.showWindow = make("显示主窗口", [this] { show(); });
-    a.chooseGame = make("选择游戏", [this] { actions_.OpenInGameBrowser(PortalPage("/")); });
+    a.chooseGame = make("选择游戏", [this] { actions_.OpenInGameBrowser(actions_.PortalPage("/")); });
     a.officialSite = make("访问官网", [this] { actions_.OpenOfficialSite(); });
     a.checkUpdate = make("检查升级", [this] { actions_.LaunchUpdater(); });
     a.exit = make("退出", [this] { OnTrayExit(); });
@@ -328,7 +327,7 @@ void MainDialog::Initialize() {
 
     if (webPane_ != nullptr) {
         NavigateWebPane(webPane_,
-                        QUrl(QString::fromStdString(OfficialPage("/profit/tarvane/mainDlg_left_202_437_nav.htm"))));
+                        QUrl(QString::fromStdString(actions_.OfficialPage("/profit/tarvane/mainDlg_left_202_437_nav.htm"))));
     }
     for (const ToolbarButton& entry : kToolbar) {
         buttons_[entry.id]->LoadStateBitmap(QString::fromLatin1(entry.art));
@@ -499,7 +498,7 @@ void MainDialog::ShowCompletedItem(const std::string& page) {
 
 void MainDialog::RunAbout() {
     emit aboutRequested();
-    AboutDialog about(launcher_, this);
+    AboutDialog about(actions_.OfficialPage("/"), launcher_, this);
     about.exec();
 }
 
@@ -685,7 +684,7 @@ void MainDialog::OnLinkLabelClicked(int id) {
     }
     char page[32];
     std::snprintf(page, sizeof(page), "/dispenseUrl/%02d.htm", id - kIdFirstCategory + 1);
-    actions_.OpenInGameBrowser(PortalPage(page));
+    actions_.OpenInGameBrowser(actions_.PortalPage(page));
 }
 
 void MainDialog::paintEvent(QPaintEvent*) {

@@ -16,6 +16,7 @@
 
 #include "desktop/thread_mailbox.h"
 #include "platform/link_handoff.h"
+#include "platform/site_hosts.h"
 #include "platform/url_scheme.h"
 #include "tarvane/core/engine_assembly.h"
 #include "tarvane/dialogs/autostart_entry.h"
@@ -51,6 +52,7 @@ struct MainDialogSetup {
     bool webPane = true;
     // Whether a notification area exists to hide into; without one the window is minimised.
     std::function<bool()> trayAvailable;
+    platform::SiteHosts hosts = platform::SiteHosts::FromEnvironment();
     // What the dialogs ask the user through; the real ones when left empty (tests answer instead).
     FolderPicker* folderPicker = nullptr;
     DeleteConfirmation* deleteConfirmation = nullptr;

@@ -4,17 +4,8 @@
 
 #include "platform/caption.h"
 #include "platform/codepage.h"
-#include "platform/site_hosts.h"
 
 namespace tarvane {
-
-std::string OfficialPage(const std::string& path) {
-    return "http://" + platform::OfficialHost() + path;
-}
-
-std::string PortalPage(const std::string& path) {
-    return "http://" + platform::PortalHost() + path;
-}
 
 void ShellActions::LaunchUpdater() {
     std::string updater = platform::Utf8FromAnsi(programDirectory_ + "updater");

@@ -67,7 +67,8 @@ struct RecordingNotices : Notices {
 // The window on a fake page view, with recording ports.
 struct FakeBrowser {
     explicit FakeBrowser(const std::string& startAddress, const std::string& executable = "/opt/games/selvik")
-        : dialog(BrowserSetup{executable, startAddress}, BrowserPorts{starter, sender, notices},
+        : dialog(BrowserSetup{executable, startAddress, {"official.test", "portal.test:81", "mini.test:82", "test"}},
+                 BrowserPorts{starter, sender, notices},
                  [this](QWidget* parent) { return view = new FakeBrowserView(parent); }) {}
     void Click(const char* button) { dialog.findChild<QPushButton*>(button)->click(); }
     QLineEdit* Edit(const char* name) { return dialog.findChild<QLineEdit*>(name); }
@@ -79,19 +80,7 @@ struct FakeBrowser {
     BrowserDialog dialog;
 };
 
-class BrowserDialogTest : public ::testing::Test {
-protected:
-    BrowserDialogTest() {
-        qputenv("TARVANE_PORTAL_HOST", "portal.test:81");
-        qputenv("TARVANE_MINIGAME_HOST", "mini.test:82");
-    }
-    ~BrowserDialogTest() override {
-        qunsetenv("TARVANE_PORTAL_HOST");
-        qunsetenv("TARVANE_MINIGAME_HOST");
-    }
-};
-
-TEST_F(BrowserDialogTest, ButtonsAndEditsDriveThePageViewAndTheWindowShowsWhatItReports) {
+TEST(BrowserDialogTest, ButtonsAndEditsDriveThePageViewAndTheWindowShowsWhatItReports) {
     EXPECT_EQ(FakeBrowser("").view->calls, QStringList{"navigate http://portal.test:81/?selvik"});
     // The whole command line, blanks included, is the address.
     FakeBrowser browser(platform::AnsiFromUtf8(" http://game.test/搜索 a b "),
@@ -147,7 +136,7 @@ TEST_F(BrowserDialogTest, ButtonsAndEditsDriveThePageViewAndTheWindowShowsWhatIt
     EXPECT_TRUE(browser.view->calls.empty());
 }
 
-TEST_F(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecordCannotHold) {
+TEST(BrowserDialogTest, DownloadHandsTheShownAddressOverAndRefusesWhatTheRecordCannotHold) {
     FakeBrowser browser("http://game.test/");
     const auto& records = browser.sender.records;
     auto lastRecord = [&] {

@@ -25,9 +25,6 @@ bool FakeShell::Start(const std::string& program, const std::vector<std::string>
 
 ShellTest::ShellTest() : directory_(temp_.Directory()) {
     artwork::InitArtwork();
-    setenv("TARVANE_OFFICIAL_HOST", ("127.0.0.1:" + std::to_string(site_.port())).c_str(), 1);
-    setenv("TARVANE_PORTAL_HOST", "game.quellora.localhost:8717", 1);
-    setenv("TARVANE_SITE_DOMAIN", "quellora.localhost", 1);
     WriteFile(temp_.File("updater"), "#!/bin/sh\n");
     std::filesystem::create_directory(temp_.File("saved"));
     WriteConfig("[options]\ndefaultPath=" + temp_.File("saved") + "\n");
@@ -43,6 +40,7 @@ std::unique_ptr<MainDialog> ShellTest::MakeDialog(const std::string& commandLine
     setup.schemeFolders = {temp_.File("data/applications"), temp_.File("config/mimeapps.list")};
     setup.webPane = false;
     setup.trayAvailable = [] { return true; };
+    setup.hosts = {"127.0.0.1:" + std::to_string(site_.port()), "game.quellora.localhost:8717", "", "quellora.localhost"};
     autostart_ = std::make_unique<XdgAutostart>(temp_.File("autostart"), temp_.File("tarvane"));
     setup.autostart = autostart_.get();
     setup.systemBus = setup.sessionBus = bus_;

@@ -33,8 +33,8 @@ bool ParseNumber(std::string_view text, unsigned long long limit, unsigned long 
 
 int main(int argc, char** argv) {
     unsigned long long port = kDefaultPort;
-    tarvane::demo::DemoSiteOptions options{platform::OfficialHost(), platform::PortalHost(), platform::MinigameHost(),
-                                           1};
+    auto hosts = platform::SiteHosts::FromEnvironment();
+    tarvane::demo::DemoSiteOptions options{hosts.official, hosts.portal, hosts.minigame, 1};
     for (int i = 1; i < argc; ++i) {
         std::string_view option = argv[i];
         bool hasValue = i + 1 < argc;
