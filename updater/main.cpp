@@ -16,8 +16,9 @@ int main() {
     curl_global_init(CURL_GLOBAL_ALL);
     tarvane::updater::CurlFetcher fetcher;
     platform::SystemProcessStarter starter;
-    tarvane::updater::RunUpdateCheck({programDirectory, tarvane::updater::VersionFileAddress(platform::SiteHosts::FromEnvironment().official)},
-                                     fetcher, starter);
+    tarvane::updater::RunUpdateCheck(
+        {programDirectory, tarvane::updater::VersionFileAddress(platform::SiteHosts::FromEnvironment().official)},
+        fetcher, starter);
     curl_global_cleanup();
     return 0;
 }

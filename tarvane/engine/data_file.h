@@ -31,6 +31,17 @@ public:
         int64_t mismatchAt = -1;
 
         static Cursor At(int64_t offset, int64_t compareEnd);
+        // Another answer has brought the bytes up to `end` meanwhile: this one compares them too.
+        void CompareTo(int64_t end) {
+            if (end <= compareEnd) {
+                return;
+            }
+            if (writePos >= compareEnd) {
+                blockStart = writePos;
+                block.clear();
+            }
+            compareEnd = end;
+        }
     };
 
     // Takes the open file at `path` (code page 936), of which the first `count` bytes are known good.

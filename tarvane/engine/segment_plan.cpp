@@ -8,12 +8,9 @@ namespace tarvane {
 namespace {
 // Pieces are cut at page boundaries, where the data file's compares work.
 constexpr int64_t kAlign = 4096;
-// What a new request costs before its first byte: a piece that saves less is not taken.
-constexpr double kRequestSeconds = 0.1;
-// Nor is a piece cut smaller than this from a connection that keeps some, unless it would take a while:
-// each cut ends an answer early.
-constexpr int64_t kMinPieceBytes = 256 * 1024;
-constexpr double kMinPieceSeconds = 0.5;
+// Nor is a piece cut from a connection that keeps some unless it takes this many requests' time: each
+// cut ends an answer early, and its owner's next answer costs a request again.
+constexpr double kMinPieceRequests = 4;
 
 int64_t AlignUp(int64_t at) {
     return (at + kAlign - 1) / kAlign * kAlign;
@@ -31,7 +28,7 @@ double Typical(const std::vector<double>& rates) {
 
 }  // namespace
 
-int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates) {
+int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates, double requestSeconds) {
     const double typical = Typical(rates);
     // A connection not measured yet is taken to be as fast as the others.
     auto rateOf = [&](int who) {
@@ -79,7 +76,7 @@ int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates) {
         double theirs = rateOf(longest->owner);
         double alone = theirs > 0 ? left / theirs : std::numeric_limits<double>::infinity();
         double shared = theirs + mine > 0 ? left / (theirs + mine) : alone;
-        if (alone - shared < kRequestSeconds) {
+        if (alone - shared < requestSeconds) {
             return -1;
         }
         keep = theirs + mine > 0 ? static_cast<int64_t>(left * theirs / (theirs + mine)) : keep;
@@ -92,8 +89,9 @@ int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates) {
                      ? longest->next
                      : std::max(AlignUp(longest->next + keep), AlignUp(longest->next + 1));
     if (int64_t piece = longest->end - at;
-        piece <= 0 || (at > longest->next && piece < kMinPieceBytes &&
-                       !(mine > 0 && static_cast<double>(piece) / mine >= kMinPieceSeconds))) {
+        piece <= 0 || (at > longest->next && (typical < 0 ? piece < kMinStealBytes / 4
+                                                          : !(mine > 0 && static_cast<double>(piece) / mine >=
+                                                                              kMinPieceRequests * requestSeconds)))) {
         return -1;
     }
     Segment& taken = map.SplitAt(longest->start, at);

@@ -11,6 +11,8 @@ namespace tarvane {
 inline constexpr int64_t kMinStealBytes = 1024 * 1024;
 // A connection this many times slower than another is much slower: an idle one takes all it has left.
 inline constexpr double kSlowFactor = 4;
+// What a new request costs before its first byte, until the server has shown what it costs.
+inline constexpr double kRequestSeconds = 0.1;
 // One connection this fast is faster than most lines: a server that allows it limits nothing.
 inline constexpr double kUnlimitedBytesPerSecond = 100.0 * 1024 * 1024;
 
@@ -18,9 +20,11 @@ inline constexpr double kUnlimitedBytesPerSecond = 100.0 * 1024 * 1024;
 // would take longest to finish it, cut so that both end at about the same time (all it has left, from
 // a connection much slower than `owner`). `rates` holds each connection's bytes per second lately by
 // index (below 0: not known yet); without any, the second half of the segment with most left, while
-// at least kMinStealBytes are left in it. Answers the start of the segment it now owns, or -1 when
-// nothing is worth taking.
-int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates = {});
+// at least kMinStealBytes are left in it. A piece must save more than `requestSeconds`, what a request
+// costs before its first byte. Answers the start of the segment it now owns, or -1 when nothing is
+// worth taking.
+int64_t TakeWork(SegmentMap& map, int owner, const std::vector<double>& rates = {},
+                 double requestSeconds = kRequestSeconds);
 
 // How many connections a task runs: one, then twice as many at each step whose connections all bring
 // data, up to the cap that the setting and a speed limit allow. Connections are judged one by one

@@ -33,6 +33,9 @@ constexpr auto kJudgeAfter = std::chrono::seconds(3);
 constexpr auto kAskAgainFirst = std::chrono::seconds(5);
 constexpr auto kAskAgainLast = std::chrono::seconds(80);
 
+// The least a request is taken to cost before its first byte.
+constexpr double kFewestRequestSeconds = 0.01;
+
 // A segment's resume fetches some of its bytes on disk again and compares them.
 int64_t SegmentOverlap(int64_t done) {
     return std::min(done, std::clamp<int64_t>(done / 20, 64 * 1024, 1024 * 1024));
@@ -77,6 +80,8 @@ struct SegmentedTransfer::Connection {
     bool brought = false;
     // Its last answer ended whole: libcurl keeps the connection open for the next request.
     bool pooled = false;
+    bool worked = false;  // it has brought bytes in this transfer
+    bool twice = false;   // it fetches the rest of another connection's segment as well
     Verdict verdict = Verdict::None;
 };
 
@@ -217,6 +222,7 @@ SegmentedResult SegmentedTransfer::Run() {
         if (ended_) {
             break;
         }
+        CloseOutrun();
         if (!ramp_.Settled() && !rangeAnswered_) {
             stepStart = now;  // the ramp's first step begins with the first answered range
         } else if (!ramp_.Settled()) {
@@ -242,6 +248,9 @@ SegmentedResult SegmentedTransfer::Run() {
         auto nextResume = Unpause();
         if (ended_) {
             break;
+        }
+        if (map_.Finished()) {
+            continue;  // the last bytes are in: no wait before the end
         }
         curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<int64_t>(50, nextResume.count())), nullptr);
     }
@@ -327,7 +336,12 @@ bool SegmentedTransfer::Open() {
     // Its next answer is a new request, which may reach another server: its pace is not known yet.
     std::vector<double> rates = Rates();
     rates[static_cast<size_t>(idle->index)] = -1;
-    int64_t segment = TakeWork(map_, idle->index, rates);
+    int64_t segment = TakeWork(map_, idle->index, rates, requestSeconds_);
+    // Under a speed limit a second fetch would only take the others' share.
+    idle->twice = segment < 0 && idle->worked && !(setup_.share != nullptr && setup_.share->Limit() > 0);
+    if (idle->twice) {
+        segment = RestToFetchTwice(*idle, rates);
+    }
     if (segment < 0) {
         return false;
     }
@@ -343,6 +357,41 @@ bool SegmentedTransfer::Open() {
     idle->refetchFrom = -1;
     Start(*idle);
     return true;
+}
+
+int64_t SegmentedTransfer::RestToFetchTwice(const Connection& idle, const std::vector<double>& rates) const {
+    std::vector<double> known;
+    std::copy_if(rates.begin(), rates.end(), std::back_inserter(known), [](double rate) { return rate > 0; });
+    double typical = known.empty() ? 0 : *std::max_element(known.begin(), known.end());
+    Segment* chosen = nullptr;
+    double longest = 0;
+    for (Segment& segment : map_.segments) {
+        if (segment.Done() || segment.owner < 0 || segment.owner == idle.index) {
+            continue;
+        }
+        auto fetching = std::count_if(connections_.begin(), connections_.end(),
+                                      [&](const auto& c) { return c->active && c->segment == segment.start; });
+        if (fetching != 1) {
+            continue;
+        }
+        double rate = rates[static_cast<size_t>(segment.owner)];
+        rate = rate > 0 ? rate : typical;
+        double left = rate > 0 ? static_cast<double>(segment.Left()) / rate : static_cast<double>(segment.Left());
+        if (chosen == nullptr || left > longest) {
+            chosen = &segment;
+            longest = left;
+        }
+    }
+    return chosen != nullptr ? chosen->start : -1;
+}
+
+void SegmentedTransfer::CloseOutrun() {
+    for (auto& connection : connections_) {
+        Segment* segment = map_.Find(connection->segment);
+        if (connection->active && segment != nullptr && segment->Done() && connection->cursor.writePos < segment->end) {
+            Close(*connection);
+        }
+    }
 }
 
 void SegmentedTransfer::Start(Connection& c) {
@@ -463,9 +512,23 @@ double SegmentedTransfer::Rate(const Connection& c, SteadyClock::time_point now)
     return c.rate;
 }
 
+void SegmentedTransfer::NoteRequestCost(Connection& c) {
+    curl_off_t micros = 0;
+    if (curl_easy_getinfo(c.easy.get(), CURLINFO_STARTTRANSFER_TIME_T, &micros) != CURLE_OK || micros <= 0) {
+        return;
+    }
+    // The last few answers count: a new connection costs more than one kept open. Even next door, a
+    // request is never taken as free: pieces cut finer would cost more in answers than they save.
+    double seconds = std::max(static_cast<double>(micros) / 1e6, kFewestRequestSeconds);
+    requestSeconds_ = requestsTimed_++ == 0 ? seconds : 0.75 * requestSeconds_ + 0.25 * seconds;
+}
+
 void SegmentedTransfer::Release(Connection& c) {
-    if (Segment* segment = map_.Find(c.segment)) {
-        segment->owner = -1;
+    if (Segment* segment = map_.Find(c.segment); segment != nullptr && segment->owner == c.index) {
+        // A connection that fetched the same rest alongside goes on with it alone.
+        auto other = std::find_if(connections_.begin(), connections_.end(),
+                                  [&](const auto& o) { return o.get() != &c && o->active && o->segment == c.segment; });
+        segment->owner = other != connections_.end() ? (*other)->index : -1;
     }
     c.segment = -1;
     c.waiting = false;
@@ -579,6 +642,10 @@ void SegmentedTransfer::Ended(Connection& c, int code) {
             result_.retryAfterSeconds = static_cast<long>(seconds);
         }
         End(Outcome::Failed, code == CURLE_OK ? CURLE_HTTP_RETURNED_ERROR : code);
+        return;
+    }
+    if (c.twice && c.verdict == Verdict::None) {
+        Release(c);  // a second fetch that failed leaves the rest to its owner
         return;
     }
     if (!c.brought || c.verdict != Verdict::None) {
@@ -735,12 +802,16 @@ bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
     // A segment's end moves up when another connection takes its second half.
     auto room = static_cast<size_t>(std::max<int64_t>(segment->end - c.cursor.writePos, 0));
     size_t taken = std::min(bytes, room);
+    if (c.received == 0) {
+        NoteRequestCost(c);
+    }
     c.received += static_cast<int64_t>(taken);
     if (auto now = SteadyClock::now(); now - c.markTime >= kRateWindow) {
         c.rate = Rate(c, now);
         c.markTime = now;
         c.markBytes = c.received;
     }
+    c.cursor.CompareTo(segment->next);
     switch (data_.PutAt(c.cursor, data, taken)) {
         case DataFile::PutResult::Ok:
             break;
@@ -753,7 +824,7 @@ bool SegmentedTransfer::Take(Connection& c, const char* data, size_t bytes) {
     }
     if (c.cursor.writePos > segment->next) {
         segment->next = c.cursor.writePos;
-        c.brought = rangesServed_ = true;
+        c.brought = c.worked = rangesServed_ = true;
         rangeAnswered_ = rangeAnswered_ || !c.judge.whole();
     }
     // Past the bytes it fetched again, the answer has shown that it goes on the file on disk.

@@ -44,7 +44,7 @@ struct SegmentedSetup {
     // Told of each answer the file's bytes come from; none: nobody is.
     std::function<void(const AcceptedAnswer&)> accepted;
     // How long the first connection runs before its speed is taken (too fast for any server limit: no more).
-    std::chrono::milliseconds stepTime{300};
+    std::chrono::milliseconds stepTime{150};
     // Asked before every write of every connection; none: no limit.
     LimiterShare* share = nullptr;
     // The task's place in its host's budget of connections, asked before every new connection; none:
@@ -96,6 +96,12 @@ private:
     // there is none worth taking.
     bool Open();
     void Start(Connection& connection);
+    // With nothing left worth splitting, a connection that has done its part fetches the rest of the
+    // segment that would take longest a second time, beside its owner; the first to bring each byte
+    // writes it, the other compares it. Answers the segment's start, or -1.
+    int64_t RestToFetchTwice(const Connection& idle, const std::vector<double>& rates) const;
+    // Closes connections whose segment another connection has finished first.
+    void CloseOutrun();
     void Ended(Connection& connection, int code);
     bool CheckHeaders(Connection& connection);
     // The first bytes of an answer passed its checks: a whole file or a planned start over cuts the file.
@@ -106,6 +112,8 @@ private:
     bool Take(Connection& connection, const char* data, size_t bytes);
     bool Alone(const Connection& connection) const;
     void Tell(Connection& connection, bool startsOver);
+    // What this answer's request cost before its first byte goes into the transfer's figure.
+    void NoteRequestCost(Connection& connection);
     // The one place a connection stops working for the transfer: its segment is left for another.
     void Release(Connection& connection);
     // A connection's bytes per second lately; below 0 while its answer has not run long enough to tell.
@@ -137,6 +145,8 @@ private:
     std::vector<std::unique_ptr<Connection>> connections_;
     ConnectionRamp ramp_;
     bool ended_ = false;
+    double requestSeconds_ = kRequestSeconds;  // what a request costs before its first byte, lately
+    int requestsTimed_ = 0;
     bool rangesServed_ = false;   // a range of this run brought bytes
     bool rangeAnswered_ = false;  // a 206 of this run brought bytes: more connections may follow
     bool oneOnly_ = false;        // a whole file came to a range: no more connections

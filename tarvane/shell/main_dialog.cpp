@@ -276,7 +276,8 @@ void MainDialog::CreateActions() {
     a.pause = make("暂停", [this] { engine_.PauseTask(SelectedTask()); });
     a.remove = make("删除", [this] { DeleteTask(SelectedTask()); });
     a.options = make("配置", [this] { RunOptionsDialog(); });
-    a.help = make("下载帮助", [this] { actions_.OpenInGameBrowser(actions_.OfficialPage("/soft/help/downloader_help.htm")); });
+    a.help = make("下载帮助",
+                  [this] { actions_.OpenInGameBrowser(actions_.OfficialPage("/soft/help/downloader_help.htm")); });
     a.about = make("关于", [this] { RunAbout(); });
     a.minimise = make("min", [this] { showMinimized(); });
     a.close = make("close", [this] { OnCloseButton(); });
@@ -326,8 +327,9 @@ void MainDialog::Initialize() {
     actions_.LaunchUpdater();
 
     if (webPane_ != nullptr) {
-        NavigateWebPane(webPane_,
-                        QUrl(QString::fromStdString(actions_.OfficialPage("/profit/tarvane/mainDlg_left_202_437_nav.htm"))));
+        NavigateWebPane(
+            webPane_,
+            QUrl(QString::fromStdString(actions_.OfficialPage("/profit/tarvane/mainDlg_left_202_437_nav.htm"))));
     }
     for (const ToolbarButton& entry : kToolbar) {
         buttons_[entry.id]->LoadStateBitmap(QString::fromLatin1(entry.art));

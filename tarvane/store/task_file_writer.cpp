@@ -47,15 +47,16 @@ void TaskFileWriter::Start() {
 void TaskFileWriter::Loop() {
     for (;;) {
         uint64_t round = 0;
-        bool refused = false;
+        std::chrono::milliseconds wait{500};
         {
             std::lock_guard lock(mutex_);
             round = taken_;
-            refused = refused_;
+            // A flush asked for while the last round was under way may have had its wake taken by that
+            // round: its own round goes at once instead of after the wait.
+            wait = taken_ > writtenRound_ ? std::chrono::milliseconds(0) : refused_ ? retryEvery_ : wait;
         }
         // Read before the changes are taken: a flush asked for by then finds its changes among them.
-        std::vector<StoreChange> changes =
-            book_.TakeStoreChanges(refused ? retryEvery_ : std::chrono::milliseconds(500));
+        std::vector<StoreChange> changes = book_.TakeStoreChanges(wait);
         {
             std::lock_guard lock(mutex_);
             for (StoreChange& change : changes) {

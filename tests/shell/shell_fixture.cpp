@@ -40,7 +40,8 @@ std::unique_ptr<MainDialog> ShellTest::MakeDialog(const std::string& commandLine
     setup.schemeFolders = {temp_.File("data/applications"), temp_.File("config/mimeapps.list")};
     setup.webPane = false;
     setup.trayAvailable = [] { return true; };
-    setup.hosts = {"127.0.0.1:" + std::to_string(site_.port()), "game.quellora.localhost:8717", "", "quellora.localhost"};
+    setup.hosts = {"127.0.0.1:" + std::to_string(site_.port()), "game.quellora.localhost:8717", "",
+                   "quellora.localhost"};
     autostart_ = std::make_unique<XdgAutostart>(temp_.File("autostart"), temp_.File("tarvane"));
     setup.autostart = autostart_.get();
     setup.systemBus = setup.sessionBus = bus_;
