@@ -84,5 +84,34 @@ TEST_F(SmallDiskTest, ARefusedReservationLeavesTheDiskAsItWas) {
     EXPECT_EQ(data.Size(), free / 2);
 }
 
+// Two answers fetch one rest: the bytes one brought first are compared by the other, wherever it
+// stands in its answer, and never written over; other bytes there are a mismatch.
+using DataFileTest = test::TempDirTest;
+
+TEST_F(DataFileTest, ASecondAnswerComparesWhatAnotherBroughtFirstAndNeverWritesOverIt) {
+    std::string path = temp_.File("game.bin");
+    DataFile data;
+    data.Adopt(platform::UniqueFd(open(path.c_str(), O_RDWR | O_CREAT, 0644)), path, 0);
+    std::string file(5 * 4096, '\0');
+    for (size_t i = 0; i < file.size(); ++i) {
+        file[i] = static_cast<char>(i % 251);
+    }
+    using Put = DataFile::PutResult;
+    auto first = DataFile::Cursor::At(0, 0), second = DataFile::Cursor::At(0, 0);
+    ASSERT_EQ(data.PutAt(second, file.data(), 100), Put::Ok);
+    ASSERT_EQ(data.PutAt(first, file.data(), 3 * 4096 + 7), Put::Ok);
+    // The second goes on from byte 100 over the first's bytes, then brings the rest itself.
+    second.CompareTo(first.writePos);
+    ASSERT_EQ(data.PutAt(second, file.data() + 100, 4000), Put::Ok);
+    second.CompareTo(first.writePos);
+    ASSERT_EQ(data.PutAt(second, file.data() + 4100, file.size() - 4100), Put::Ok);
+    auto late = DataFile::Cursor::At(4096, 0);
+    late.CompareTo(second.writePos);
+    std::string other = file.substr(4096, 4096);
+    other[5] ^= 1;
+    EXPECT_EQ(data.PutAt(late, other.data(), other.size()), Put::Mismatch);
+    EXPECT_EQ(test::ReadFile(path), file);
+}
+
 }  // namespace
 }  // namespace tarvane
