@@ -346,11 +346,7 @@ bool SegmentedTransfer::Open() {
         return false;
     }
     // A connection far slower than this one may have lost all it had left: it makes room at once.
-    for (auto& connection : connections_) {
-        if (Segment* held = map_.Find(connection->segment); held != nullptr && held->Done() && connection->active) {
-            Close(*connection);
-        }
-    }
+    CloseOutrun();
     idle->segment = segment;
     idle->rate = -1;
     idle->judge.ForgetMismatch();
@@ -363,6 +359,13 @@ int64_t SegmentedTransfer::RestToFetchTwice(const Connection& idle, const std::v
     std::vector<double> known;
     std::copy_if(rates.begin(), rates.end(), std::back_inserter(known), [](double rate) { return rate > 0; });
     double typical = known.empty() ? 0 : *std::max_element(known.begin(), known.end());
+    // A few at a time: each second fetch that loses ends its answer, and the server sees the
+    // connections come and go.
+    auto twice = std::count_if(connections_.begin(), connections_.end(),
+                               [&](const auto& c) { return c.get() != &idle && c->active && c->twice; });
+    if (twice >= std::max<std::ptrdiff_t>(1, ramp_.Target() / 4)) {
+        return -1;
+    }
     Segment* chosen = nullptr;
     double longest = 0;
     for (Segment& segment : map_.segments) {
@@ -377,6 +380,10 @@ int64_t SegmentedTransfer::RestToFetchTwice(const Connection& idle, const std::v
         double rate = rates[static_cast<size_t>(segment.owner)];
         rate = rate > 0 ? rate : typical;
         double left = rate > 0 ? static_cast<double>(segment.Left()) / rate : static_cast<double>(segment.Left());
+        // One that ends before a new answer could bring its first byte needs no help.
+        if (rate > 0 && left <= requestSeconds_) {
+            continue;
+        }
         if (chosen == nullptr || left > longest) {
             chosen = &segment;
             longest = left;
@@ -386,10 +393,21 @@ int64_t SegmentedTransfer::RestToFetchTwice(const Connection& idle, const std::v
 }
 
 void SegmentedTransfer::CloseOutrun() {
+    auto now = SteadyClock::now();
     for (auto& connection : connections_) {
-        Segment* segment = map_.Find(connection->segment);
-        if (connection->active && segment != nullptr && segment->Done() && connection->cursor.writePos < segment->end) {
-            Close(*connection);
+        Connection& c = *connection;
+        Segment* segment = map_.Find(c.segment);
+        if (!c.active || segment == nullptr || !segment->Done()) {
+            continue;
+        }
+        // An answer that runs past its segment's end would bring nothing more of use. One that ends
+        // there, close behind, ends and keeps its connection for the next request: another request
+        // would cost more than the bytes it has left.
+        int64_t answerEnd = c.last < 0 ? map_.size : c.last + 1;
+        double rate = Rate(c, now);
+        if (answerEnd > segment->end || rate <= 0 ||
+            static_cast<double>(segment->end - c.cursor.writePos) / rate > requestSeconds_) {
+            Close(c);
         }
     }
 }

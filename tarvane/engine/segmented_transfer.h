@@ -100,7 +100,8 @@ private:
     // segment that would take longest a second time, beside its owner; the first to bring each byte
     // writes it, the other compares it. Answers the segment's start, or -1.
     int64_t RestToFetchTwice(const Connection& idle, const std::vector<double>& rates) const;
-    // Closes connections whose segment another connection has finished first.
+    // Closes connections whose segment is done while their answers go on: another connection finished
+    // it first, or took what they had left.
     void CloseOutrun();
     void Ended(Connection& connection, int code);
     bool CheckHeaders(Connection& connection);
