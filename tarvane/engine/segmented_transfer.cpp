@@ -405,8 +405,9 @@ void SegmentedTransfer::CloseOutrun() {
         // would cost more than the bytes it has left.
         int64_t answerEnd = c.last < 0 ? map_.size : c.last + 1;
         double rate = Rate(c, now);
-        if (answerEnd > segment->end || rate <= 0 ||
-            static_cast<double>(segment->end - c.cursor.writePos) / rate > requestSeconds_) {
+        bool behind = c.cursor.writePos < segment->end;
+        if (answerEnd > segment->end ||
+            (behind && (rate <= 0 || static_cast<double>(segment->end - c.cursor.writePos) / rate > requestSeconds_))) {
             Close(c);
         }
     }
