@@ -7,7 +7,7 @@
 namespace platform {
 namespace {
 
-std::string FromEnvironment(const char* variable, const char* fallback) {
+std::string Variable(const char* variable, const char* fallback) {
     const char* value = std::getenv(variable);
     return (value != nullptr && *value != '\0') ? std::string(value) : std::string(fallback);
 }
@@ -15,10 +15,10 @@ std::string FromEnvironment(const char* variable, const char* fallback) {
 }  // namespace
 
 SiteHosts SiteHosts::FromEnvironment() {
-    return SiteHosts{platform::FromEnvironment("TARVANE_OFFICIAL_HOST", TARVANE_DEFAULT_OFFICIAL_HOST),
-                     platform::FromEnvironment("TARVANE_PORTAL_HOST", TARVANE_DEFAULT_PORTAL_HOST),
-                     platform::FromEnvironment("TARVANE_MINIGAME_HOST", TARVANE_DEFAULT_MINIGAME_HOST),
-                     platform::FromEnvironment("TARVANE_SITE_DOMAIN", TARVANE_DEFAULT_SITE_DOMAIN)};
+    return SiteHosts{Variable("TARVANE_OFFICIAL_HOST", TARVANE_DEFAULT_OFFICIAL_HOST),
+                     Variable("TARVANE_PORTAL_HOST", TARVANE_DEFAULT_PORTAL_HOST),
+                     Variable("TARVANE_MINIGAME_HOST", TARVANE_DEFAULT_MINIGAME_HOST),
+                     Variable("TARVANE_SITE_DOMAIN", TARVANE_DEFAULT_SITE_DOMAIN)};
 }
 
 }  // namespace platform

@@ -358,7 +358,8 @@ bool SegmentedTransfer::Open() {
 int64_t SegmentedTransfer::RestToFetchTwice(const Connection& idle, const std::vector<double>& rates) const {
     std::vector<double> known;
     std::copy_if(rates.begin(), rates.end(), std::back_inserter(known), [](double rate) { return rate > 0; });
-    double typical = known.empty() ? 0 : *std::max_element(known.begin(), known.end());
+    // An owner not measured yet is taken to be as fast as the fastest: it is helped last.
+    double fastest = known.empty() ? 0 : *std::max_element(known.begin(), known.end());
     // A few at a time: each second fetch that loses ends its answer, and the server sees the
     // connections come and go.
     auto twice = std::count_if(connections_.begin(), connections_.end(),
@@ -378,7 +379,7 @@ int64_t SegmentedTransfer::RestToFetchTwice(const Connection& idle, const std::v
             continue;
         }
         double rate = rates[static_cast<size_t>(segment.owner)];
-        rate = rate > 0 ? rate : typical;
+        rate = rate > 0 ? rate : fastest;
         double left = rate > 0 ? static_cast<double>(segment.Left()) / rate : static_cast<double>(segment.Left());
         // One that ends before a new answer could bring its first byte needs no help.
         if (rate > 0 && left <= requestSeconds_) {
