@@ -37,14 +37,41 @@ TransferScheduler::Start TransferScheduler::StartOrWait(const TaskLaunch& launch
     return context_.tables.Enqueue(launch) ? Start::Waiting : Start::QueueFull;
 }
 
-bool TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
+TransferScheduler::Running& TransferScheduler::MakeRunningLocked(const TaskLaunch& launch) {
     Running& running = running_.emplace_back();
     running.worker = std::make_unique<TransferWorker>(context_, launch, &stopping_);
+    return running;
+}
+
+bool TransferScheduler::LaunchLocked(const TaskLaunch& launch) {
+    Running& running = MakeRunningLocked(launch);
     // Registered before its thread exists: a second start of the task sees it at once.
     if (!context_.tables.RegisterWorker(running.worker.get(), launch.id)) {
         running_.pop_back();
         return false;
     }
+    return StartThreadLocked(running, launch);
+}
+
+void TransferScheduler::LaunchNextWaitingLocked() {
+    for (;;) {
+        Running* made = nullptr;
+        auto taken = context_.tables.TakeNextWaiting([&](const TaskLaunch& launch) {
+            made = &MakeRunningLocked(launch);
+            return made->worker.get();
+        });
+        if (!taken) {
+            return;
+        }
+        if (!taken->registered) {
+            running_.pop_back();
+        } else if (StartThreadLocked(*made, taken->launch)) {
+            return;
+        }
+    }
+}
+
+bool TransferScheduler::StartThreadLocked(Running& running, const TaskLaunch& launch) {
     try {
         running.thread = startThread_([this, &running] { ThreadBody(&running); });
     } catch (const std::system_error&) {
@@ -75,11 +102,7 @@ void TransferScheduler::ThreadBody(Running* running) {
     running->ended = true;
     // Whatever the outcome, the first waiting task takes this worker's place.
     if (!stopping_) {
-        while (auto next = context_.tables.TakeNextWaiting()) {
-            if (LaunchLocked(*next)) {
-                break;
-            }
-        }
+        LaunchNextWaitingLocked();
     }
     workerEnded_.notify_all();
 }

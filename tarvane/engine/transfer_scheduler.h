@@ -58,6 +58,11 @@ private:
 
     // False when no thread could be had: nothing of the worker stays, and its task has failed.
     bool LaunchLocked(const TaskLaunch& launch);
+    // Launches the first waiting task that can be launched, if any.
+    void LaunchNextWaitingLocked();
+    Running& MakeRunningLocked(const TaskLaunch& launch);
+    // False when no thread could be had: the worker is released and taken away, its task has failed.
+    bool StartThreadLocked(Running& running, const TaskLaunch& launch);
     void ThreadBody(Running* running);
     // Joins the threads whose body has returned; under the lock.
     void ReapLocked();

@@ -545,7 +545,13 @@ void TransferWorker::EndUnfinished(const RunOutcome& outcome) {
 void TransferWorker::ReleaseAfterEnd() {
     // A task deleted while it ran may not have stored its data file's name yet: the worker that
     // made or opened the file takes it away.
-    if (!context_.tables.ReleaseWorker(this) && dataOpened_) {
+    if (!context_.tables.ReleaseWorker(this)) {
+        RemoveDataFile();
+    }
+}
+
+void TransferWorker::RemoveDataFile() {
+    if (dataOpened_) {
         unlink(platform::Utf8FromAnsi(data_.path()).c_str());
         unlink(platform::Utf8FromAnsi(ReplacementPath(data_.path())).c_str());
         RemoveSegmentMap(data_.path());
@@ -572,7 +578,13 @@ void TransferWorker::Complete() {
     CompletedItem item = FinishedItem(record, LocalTimeNow());
     item.gameFolder = gameFolder_;
     item.unpackFailure = unpackFailure_;
-    if (context_.book.Finish(launch_.id, item) && context_.saveNow) {
+    if (!context_.book.Finish(launch_.id, item)) {
+        // The book is the truth: a task it no longer lists was deleted, and its file goes with it.
+        context_.tables.ReleaseWorker(this);
+        RemoveDataFile();
+        return;
+    }
+    if (context_.saveNow) {
         context_.saveNow();
     }
     // The archive goes only now: before, a kill would have the next start fetch it again.

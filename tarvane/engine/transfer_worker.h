@@ -153,6 +153,8 @@ private:
     void Complete();
     // Takes the worker out of the tables; removes the data file of a task deleted meanwhile.
     void ReleaseAfterEnd();
+    // Takes away the data file this worker made or opened, with its replacement and segment map.
+    void RemoveDataFile();
     // Completion check: the count holds the whole-file size the server announced.
     bool WholeOnDisk();
     // The stored task as it stands, with the state `flag` and, for a failure, its reason.

@@ -160,10 +160,7 @@ bool WaitingQueue::Consistent() const {
 
 bool TaskTables::RegisterWorker(WorkerControl* worker, TaskId key) {
     std::lock_guard lock(mutex_);
-    if (workers_.SlotOfKey(key) >= 0) {
-        return false;
-    }
-    return workers_.Register(worker, key);
+    return workers_.SlotOfKey(key) < 0 && workers_.Register(worker, key);
 }
 
 bool TaskTables::ReleaseWorker(const WorkerControl* worker) {
@@ -258,9 +255,16 @@ bool TaskTables::Enqueue(const TaskLaunch& launch) {
     return waiting_.Push(launch);
 }
 
-std::optional<TaskLaunch> TaskTables::TakeNextWaiting() {
+std::optional<TaskTables::TakenLaunch> TaskTables::TakeNextWaiting(
+    const std::function<WorkerControl*(const TaskLaunch&)>& make) {
     std::lock_guard lock(mutex_);
-    return waiting_.PopFront();
+    std::optional<TaskLaunch> next = waiting_.PopFront();
+    if (!next) {
+        return std::nullopt;
+    }
+    WorkerControl* worker = make(*next);
+    bool registered = workers_.SlotOfKey(next->id) < 0 && workers_.Register(worker, next->id);
+    return TakenLaunch{std::move(*next), registered};
 }
 
 bool TaskTables::IsWaiting(TaskId key) const {

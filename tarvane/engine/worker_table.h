@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -113,7 +114,15 @@ public:
 
     // False when the queue is full: the task stays listed and stored, to be started by hand.
     bool Enqueue(const TaskLaunch& launch);
-    std::optional<TaskLaunch> TakeNextWaiting();
+    // Takes the first waiting task and registers the worker `make` builds for it, in one step: a delete
+    // in between would find the task neither waiting nor running, and its worker would download a file
+    // no list holds. `make` runs under the tables' lock and must not call them. Nothing when no task
+    // waits; `registered` false when the worker could not be registered (the task leaves the queue).
+    struct TakenLaunch {
+        TaskLaunch launch;
+        bool registered = false;
+    };
+    std::optional<TakenLaunch> TakeNextWaiting(const std::function<WorkerControl*(const TaskLaunch&)>& make);
     bool IsWaiting(TaskId key) const;
     int WaitingCount() const;
 

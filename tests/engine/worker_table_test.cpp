@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,9 +20,20 @@ protected:
         launch.name = "task" + std::to_string(key);
         return launch;
     }
+    // The first waiting task, taken as the scheduler takes it (its worker let go at once).
+    std::optional<TaskLaunch> TakeNext() {
+        auto taken = tables_->TakeNextWaiting([this](const TaskLaunch&) { return &taker_; });
+        if (!taken) {
+            return std::nullopt;
+        }
+        if (taken->registered) {
+            tables_->ReleaseWorker(&taker_);
+        }
+        return taken->launch;
+    }
 
     std::unique_ptr<TaskTables> tables_ = std::make_unique<TaskTables>();
-    WorkerControl a_, b_;
+    WorkerControl a_, b_, taker_;
 };
 
 TEST_F(WorkerTableTest, TwentySlotsOneWorkerATask) {
@@ -89,13 +101,19 @@ TEST_F(WorkerTableTest, OneWriterADataFile) {
 }
 
 TEST_F(WorkerTableTest, QueueYieldsInOrderOfArrivalAndRefusesWhenFull) {
-    EXPECT_EQ(tables_->TakeNextWaiting(), std::nullopt);
+    EXPECT_EQ(TakeNext(), std::nullopt);
     for (TaskId key = 1; key <= kWaitingQueueSize; ++key) {
         ASSERT_TRUE(tables_->Enqueue(Launch(key)));
     }
     EXPECT_FALSE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
 
-    EXPECT_EQ(tables_->TakeNextWaiting()->id, 1u);
+    // A task taken from the queue has its worker at once: a delete right after reaches it.
+    auto first = tables_->TakeNextWaiting([this](const TaskLaunch&) { return &taker_; });
+    ASSERT_TRUE(first && first->registered);
+    EXPECT_EQ(first->launch.id, 1u);
+    EXPECT_TRUE(tables_->BeginDelete(1));
+    EXPECT_EQ(taker_.pauseRequested.load(), 1);
+    EXPECT_FALSE(tables_->ReleaseWorker(&taker_));
     EXPECT_TRUE(tables_->Enqueue(Launch(kWaitingQueueSize + 1)));
     tables_->Forget(2500);
     EXPECT_TRUE(tables_->Consistent());
@@ -106,7 +124,7 @@ TEST_F(WorkerTableTest, QueueYieldsInOrderOfArrivalAndRefusesWhenFull) {
         }
     }
     std::vector<TaskId> taken;
-    while (auto launch = tables_->TakeNextWaiting()) {
+    while (auto launch = TakeNext()) {
         EXPECT_EQ(launch->name, "task" + std::to_string(launch->id));
         taken.push_back(launch->id);
     }
@@ -126,6 +144,7 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
     auto body = [&](int id) {
         WorkerControl first;
         WorkerControl second;
+        WorkerControl third;
         for (int round = 0; round < kRounds; ++round) {
             // Each thread's workers run tasks of their own; waiting tasks are shared by all.
             TaskId own = static_cast<TaskId>(1000 * (id + 1) + round % 40);
@@ -145,10 +164,13 @@ TEST(WorkerTableStress, ConcurrentOperationsKeepBothTablesConsistent) {
             tables->ClaimPath(&first, "p" + std::to_string(round % 7));
             gone.fetch_add(tables->Forget(static_cast<TaskId>(1 + (round * 13 + id) % 45)));
             if (round % 3 == 0) {
-                if (auto taken = tables->TakeNextWaiting()) {
+                if (auto taken = tables->TakeNextWaiting([&](const TaskLaunch&) { return &third; })) {
                     gone.fetch_add(1);
-                    if (taken->id == kNoTask || taken->name != "t") {
+                    if (taken->launch.id == kNoTask || taken->launch.name != "t") {
                         failures.fetch_add(1);
+                    }
+                    if (taken->registered) {
+                        tables->ReleaseWorker(&third);
                     }
                 }
             }
