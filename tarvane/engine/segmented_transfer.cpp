@@ -57,9 +57,10 @@ struct SegmentedTransfer::Connection {
     SteadyClock::time_point retryAt;
     bool paused = false;  // by the speed limit, until resumeAt
     SteadyClock::time_point resumeAt;
-    int64_t segment = -1;  // start of the segment it owns
-    int64_t from = 0;      // the range asked for
-    int64_t last = 0;      // -1: to the end of the file
+    SteadyClock::time_point pausedAt;  // its turn among the task's connections that wait
+    int64_t segment = -1;              // start of the segment it owns
+    int64_t from = 0;                  // the range asked for
+    int64_t last = 0;                  // -1: to the end of the file
     bool ranged = false;
     int64_t refetchFrom = -1;  // after other bytes than the disk's: the same place once more
     // Its speed over the last whole window of its answer (bytes per second; below 0: none yet),
@@ -260,6 +261,7 @@ SegmentedResult SegmentedTransfer::Run() {
 std::chrono::milliseconds SegmentedTransfer::Unpause() {
     auto now = SteadyClock::now();
     auto next = std::chrono::milliseconds(50);
+    std::vector<Connection*> due;
     for (auto& connection : connections_) {
         Connection& c = *connection;
         if (!c.active || !c.paused) {
@@ -269,12 +271,19 @@ std::chrono::milliseconds SegmentedTransfer::Unpause() {
             next = std::min(next, std::chrono::ceil<std::chrono::milliseconds>(c.resumeAt - now));
             continue;
         }
-        c.paused = false;
+        due.push_back(&c);
+    }
+    // The first to ask takes what the limiter has, so the one that has waited longest asks first: in a
+    // fixed order the first connection would take every turn and starve the others of the task.
+    std::stable_sort(due.begin(), due.end(),
+                     [](const Connection* a, const Connection* b) { return a->pausedAt < b->pausedAt; });
+    for (Connection* c : due) {
+        c->paused = false;
         // The bytes held while paused are handed over at once, and may end the answer.
-        if (CURLcode code = curl_easy_pause(c.easy.get(), CURLPAUSE_CONT); code != CURLE_OK) {
-            curl_multi_remove_handle(static_cast<CURLM*>(multi_), c.easy.get());
-            c.active = false;
-            Ended(c, code);
+        if (CURLcode code = curl_easy_pause(c->easy.get(), CURLPAUSE_CONT); code != CURLE_OK) {
+            curl_multi_remove_handle(static_cast<CURLM*>(multi_), c->easy.get());
+            c->active = false;
+            Ended(*c, code);
         }
     }
     return next;
@@ -703,8 +712,9 @@ size_t SegmentedTransfer::Write(Connection& c, const char* data, size_t bytes) {
     if (setup_.share != nullptr) {
         if (double wait = setup_.share->Ask(bytes); wait > 0) {
             c.paused = true;
-            c.resumeAt = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
-                                                  std::chrono::duration<double, std::milli>(wait));
+            c.pausedAt = SteadyClock::now();
+            c.resumeAt = c.pausedAt + std::chrono::duration_cast<SteadyClock::duration>(
+                                          std::chrono::duration<double, std::milli>(wait));
             return CURL_WRITEFUNC_PAUSE;
         }
     }
