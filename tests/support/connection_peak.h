@@ -10,24 +10,30 @@
 
 namespace tarvane::test {
 
-// The TCP connections established to a local IPv4 port right now, as the server's side counts them:
-// those its workers took and those still waiting in its backlog alike.
-inline int ConnectionsTo(int port) {
+// The remote ports of the TCP connections established to a local IPv4 port right now, as the server's
+// side sees them: those its workers took and those still waiting in its backlog alike. A connection
+// the client has closed is gone from here at once, before the server's next write to it would fail.
+inline std::set<int> PeersOf(int port) {
     std::ifstream table("/proc/net/tcp");
     std::string line;
     std::getline(table, line);  // the heading
     // The table is read in pieces while sockets come and go: one may be listed twice.
-    std::set<std::string> seen;
+    std::set<int> peers;
     while (std::getline(table, line)) {
         std::istringstream fields(line);
         std::string slot, local, remote, state;
         fields >> slot >> local >> remote >> state;
-        auto colon = local.rfind(':');
-        if (state == "01" && colon != std::string::npos && std::stoi(local.substr(colon + 1), nullptr, 16) == port) {
-            seen.insert(local + " " + remote);
+        auto colon = local.rfind(':'), remoteColon = remote.rfind(':');
+        if (state == "01" && colon != std::string::npos && remoteColon != std::string::npos &&
+            std::stoi(local.substr(colon + 1), nullptr, 16) == port) {
+            peers.insert(std::stoi(remote.substr(remoteColon + 1), nullptr, 16));
         }
     }
-    return static_cast<int>(seen.size());
+    return peers;
+}
+
+inline int ConnectionsTo(int port) {
+    return static_cast<int>(PeersOf(port).size());
 }
 
 // The most connections a local port held at once while this lives, polled on a thread of its own.

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "tarvane/engine/base64.h"
+#include "tests/support/connection_peak.h"
 
 namespace tarvane::test {
 
@@ -93,20 +94,24 @@ TestSite::TestSite(int port) : server_(std::make_unique<httplib::Server>()) {
                 answer->bytes = answer->offsetBytes;
             }
             if ((answer->status == 200 || answer->status == 206) && req.has_header("Range")) {
-                if (answer->maxConnections > 0 && active_[path] >= static_cast<int>(answer->maxConnections)) {
+                int active = ActiveRangesLocked(path);
+                if (answer->maxConnections > 0 && active >= static_cast<int>(answer->maxConnections)) {
                     *answer =
                         answer->beyondPage.empty()
                             ? Answer{.status = 503}
                             : Answer{.bytes = answer->beyondPage, .contentType = "text/html", .ignoreRange = true};
                 } else {
-                    peak_[path] = std::max(peak_[path], ++active_[path]);
+                    active_[path].insert(req.remote_port);
+                    peak_[path] = std::max(peak_[path], active + 1);
                     counted = true;
                 }
             }
         }
-        Serve(req, res, answer, [this, path, counted](bool) {
+        Serve(req, res, answer, [this, path, counted, peer = req.remote_port](bool) {
             std::lock_guard lock(mutex_);
-            active_[path] -= counted ? 1 : 0;
+            if (auto& active = active_[path]; counted && active.contains(peer)) {
+                active.erase(active.find(peer));
+            }
         });
     });
     int listening = -1;
@@ -283,6 +288,13 @@ std::vector<std::string> TestSite::IfRangeHeaders(const std::string& path) const
 std::vector<std::string> TestSite::ParseRequestLinks() const {
     std::lock_guard lock(mutex_);
     return parseLinks_;
+}
+
+int TestSite::ActiveRangesLocked(const std::string& path) {
+    std::multiset<int>& active = active_[path];
+    std::set<int> open = PeersOf(port_);
+    std::erase_if(active, [&](int peer) { return !open.contains(peer); });
+    return static_cast<int>(active.size());
 }
 
 int TestSite::PeakConnections(const std::string& path) const {

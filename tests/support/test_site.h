@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -147,7 +148,10 @@ private:
     std::map<std::string, std::vector<std::string>> ranges_;  // the Range header of every request
     std::map<std::string, std::vector<std::string>> ifRanges_;
     std::map<std::string, std::string> agents_;
-    std::map<std::string, int> active_;  // ranges under way
+    // The ranges under way, by the client's port of their connection; one whose connection the client
+    // has closed stops counting at once, however late the server's next write would find it.
+    std::map<std::string, std::multiset<int>> active_;
+    int ActiveRangesLocked(const std::string& path);
     std::map<std::string, int> peak_;
     std::map<std::string, uint64_t> sent_;
     std::condition_variable stallReleased_;
