@@ -29,7 +29,7 @@ EngineAssembly::EngineAssembly(EngineSetup setup, EnginePorts ports)
       context{tables, book, ports.sound, clock, programDirectory, 3000, &resolver, std::move(setup.retry)},
       scheduler(context),
       commands(context, scheduler, resolver, TaskCommands::Ports{ports.clipboard, ports.desktop}),
-      unpacker(book, programDirectory) {
+      unpacker(book, tables, programDirectory) {
     context.ends = ports.ends;
     // Read at each start of a large file, so a change in the options counts from the next start.
     context.connectionLimit = [directory = programDirectory] { return platform::Settings(directory).MaxConnections(); };

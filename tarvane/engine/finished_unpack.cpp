@@ -29,6 +29,10 @@ std::vector<std::string> PartsOf(const std::string& archivePath) {
 }  // namespace
 
 bool IsPartOfSet(const std::string& archivePath) {
+    // By its name first: the first part of a set is alone on the disk until the others arrive.
+    if (IsNumberedPart(archivePath.substr(FolderOfPath(archivePath).size()))) {
+        return true;
+    }
     ArchiveSet set = FindArchiveSet(platform::Utf8FromAnsi(archivePath));
     return set.parts.size() > 1 || !set.missing.empty() || set.open || set.spannedZip;
 }
@@ -45,22 +49,20 @@ std::string GameNameFor(const std::string& archivePath, const std::string& taskN
     return name.empty() ? taskName : name;
 }
 
-std::string PartStillDownloading(const TaskBook& book, const std::string& archivePath, TaskId except) {
-    std::vector<std::string> parts = PartsOf(archivePath);
-    if (parts.size() < 2) {
-        return "";
+bool PartBeingWritten(const TaskBook& book, const TaskTables& tables, const std::string& part, TaskId exceptTask,
+                      const WorkerControl* except) {
+    // A worker claims its file before it makes it, so no part is on disk unclaimed while it is written.
+    if (tables.PathClaimedByAnother(part, except)) {
+        return true;
     }
     for (TaskId id : book.Ids()) {
         auto task = book.Get(id);
-        if (id == except || !task || task->type.empty() || task->name.empty()) {
-            continue;
-        }
-        std::string file = DataFilePath(task->path, task->name, task->type);
-        if (std::find(parts.begin(), parts.end(), file) != parts.end()) {
-            return file.substr(FolderOfPath(file).size());
+        if (id != exceptTask && task && !task->type.empty() && !task->name.empty() &&
+            DataFilePath(task->path, task->name, task->type) == part) {
+            return true;
         }
     }
-    return "";
+    return false;
 }
 
 namespace {
@@ -77,12 +79,15 @@ bool SyncFileSystemOf(const std::string& folder) {
 
 }  // namespace
 
-void AfterUnpacked(TaskBook& book, const std::string& archivePath, const std::string& folder, bool deleteArchive) {
-    std::vector<std::string> parts = PartsOf(archivePath);
+void AfterUnpacked(TaskBook& book, const std::vector<std::string>& parts, const std::string& folder,
+                   bool deleteArchive) {
+    if (parts.empty()) {
+        return;
+    }
     // Only entries that could not be unpacked, beside the archive, can be another part's.
     for (const CompletedItem& item : book.FinishedTasks()) {
         if (!item.unpackFailure.empty() && item.gameFolder != folder &&
-            FolderOfPath(item.path) == FolderOfPath(archivePath) &&
+            FolderOfPath(item.path) == FolderOfPath(parts.front()) &&
             std::find(parts.begin(), parts.end(), item.path) != parts.end()) {
             book.UpdateFinished(item.frmPge, [&folder](CompletedItem& entry) {
                 entry.gameFolder = folder;
@@ -120,13 +125,11 @@ UnpackResult FinishedUnpack::Unpack(const std::string& page, const std::string& 
     }
     // A folder this entry was unpacked into before is replaced, not numbered anew.
     request.ownsFolder = [own = entry->gameFolder](const std::string& folder) { return !own.empty() && folder == own; };
-    UnpackResult result;
-    if (std::string part = PartStillDownloading(book_, entry->path, kNoTask); !part.empty()) {
-        result = {UnpackOutcome::PartMissing, "", part};
-    } else {
-        RemoveStaleStaging(entry->path);
-        result = UnpackGame(request, stop);
-    }
+    request.partReady = [this](const std::string& part) {
+        return !PartBeingWritten(book_, tables_, part, kNoTask, nullptr);
+    };
+    RemoveStaleStaging(entry->path);
+    UnpackResult result = UnpackGame(request, stop);
     if (result.outcome == UnpackOutcome::Stopped || result.outcome == UnpackOutcome::NotArchive) {
         return result;
     }
@@ -141,7 +144,7 @@ UnpackResult FinishedUnpack::Unpack(const std::string& page, const std::string& 
         item.unpackFailure = UnpackFailureText(result);
     });
     if (result.outcome == UnpackOutcome::Done) {
-        AfterUnpacked(book_, entry->path, result.folder,
+        AfterUnpacked(book_, result.parts, result.folder,
                       platform::Settings(programDirectory_).DeleteArchiveAfterExtract() != 0);
     }
     return result;

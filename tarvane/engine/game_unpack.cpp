@@ -102,6 +102,9 @@ UnpackResult Unpack(const UnpackRequest& request, const ArchiveSet& set, const s
         return result;
     }
     result.folder = platform::AnsiFromUtf8(placed);
+    for (const std::string& part : set.parts) {
+        result.parts.push_back(platform::AnsiFromUtf8(part));
+    }
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tarvane/engine/unpack/unpack_limits.h"
 
@@ -41,12 +42,15 @@ struct UnpackRequest {
 
 struct UnpackResult {
     UnpackOutcome outcome = UnpackOutcome::Damaged;
-    std::string folder;       // the game folder when Done, code page 936
-    std::string missingPart;  // the file name of the first missing part when PartMissing
+    std::string folder;              // the game folder when Done, code page 936
+    std::string missingPart;         // the file name of the first missing part when PartMissing
+    std::vector<std::string> parts;  // the parts read, when Done, code page 936
 };
 
 // Whether the file (by its name) is an archive the unpacker reads, or a part of such a set.
 bool IsUnpackableArchive(std::string_view fileName);
+// Whether the file's name alone makes it a numbered part of a set (".7z.001", ".part2.rar", ".z01"...).
+bool IsNumberedPart(std::string_view fileName);
 
 // Unpacks a finished archive into a hidden staging folder beside it, then renames the staging
 // folder to the game's folder. Runs on the caller's thread; never touches the archive.

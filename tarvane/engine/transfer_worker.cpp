@@ -589,7 +589,7 @@ void TransferWorker::Complete() {
     }
     // The archive goes only now: before, a kill would have the next start fetch it again.
     if (!gameFolder_.empty()) {
-        AfterUnpacked(context_.book, item.path, gameFolder_,
+        AfterUnpacked(context_.book, unpackedParts_, gameFolder_,
                       platform::Settings(context_.programDirectory).DeleteArchiveAfterExtract() != 0);
     }
     context_.tables.ReleaseWorker(this);

@@ -201,9 +201,10 @@ private:
     std::optional<KeptRecord> keptRecord_;
     int shownCheckTenths_ = -1;
     std::string lastModified_;
-    std::string failure_;        // why the task fails, when it does
-    std::string gameFolder_;     // where the finished archive was unpacked
-    std::string unpackFailure_;  // why it could not be
+    std::string failure_;                     // why the task fails, when it does
+    std::string gameFolder_;                  // where the finished archive was unpacked
+    std::vector<std::string> unpackedParts_;  // what it was unpacked from
+    std::string unpackFailure_;               // why it could not be
     int64_t recordedCount_ = -1;
     DownloadTask lastSaved_;  // the record saved last: progress alone goes beside the data file
     double lastRecordMs_ = 0;

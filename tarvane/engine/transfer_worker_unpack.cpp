@@ -48,11 +48,6 @@ TransferWorker::RunOutcome TransferWorker::UnpackWholeFile() {
         !IsUnpackableArchive(archive.substr(FolderOfPath(archive).size()))) {
         return {RunOutcome::Kind::Completed, ""};
     }
-    // A part of a set that another task still writes is on disk but not whole.
-    if (std::string part = PartStillDownloading(context_.book, archive, launch_.id); !part.empty()) {
-        unpackFailure_ = UnpackFailureText({UnpackOutcome::PartMissing, "", part});
-        return {RunOutcome::Kind::Completed, ""};
-    }
     // The folder is chosen and stored before anything goes in: after a kill, a folder of that name
     // is this task's own and is replaced, not numbered anew.
     const std::string gameName = GameNameFor(archive, launch_.name);
@@ -74,12 +69,18 @@ TransferWorker::RunOutcome TransferWorker::UnpackWholeFile() {
         }
         ShowCheckProgress(read, total);
     };
+    // A part of a set that another task still writes is on disk but not whole: it counts as missing,
+    // and the part that finishes last unpacks the set.
+    request.partReady = [this](const std::string& part) {
+        return !PartBeingWritten(context_.book, context_.tables, part, launch_.id, this);
+    };
     UnpackResult result = UnpackGame(request, stop);
     switch (result.outcome) {
         case UnpackOutcome::Stopped:
             return {RunOutcome::Kind::Paused, ""};
         case UnpackOutcome::Done:
             gameFolder_ = result.folder;
+            unpackedParts_ = result.parts;
             break;
         case UnpackOutcome::NotArchive:
             break;

@@ -191,6 +191,12 @@ bool TaskTables::ClaimPath(const WorkerControl* worker, const std::string& path)
     return true;
 }
 
+bool TaskTables::PathClaimedByAnother(const std::string& path, const WorkerControl* except) const {
+    std::lock_guard lock(mutex_);
+    int owner = workers_.SlotOfPath(path);
+    return owner >= 0 && workers_.worker(owner) != except;
+}
+
 std::optional<int> TaskTables::WorkerStateOf(TaskId key) const {
     std::lock_guard lock(mutex_);
     int slot = workers_.SlotOfKey(key);

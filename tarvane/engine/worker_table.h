@@ -98,6 +98,8 @@ public:
     bool WorkerListed(const WorkerControl* worker) const;
     // Claims the data file `path` for the worker; false when another worker writes it.
     bool ClaimPath(const WorkerControl* worker, const std::string& path);
+    // Whether a worker other than `except` has claimed the data file `path`.
+    bool PathClaimedByAnother(const std::string& path, const WorkerControl* except) const;
     // State of the worker of the task; nothing when the task has no worker.
     std::optional<int> WorkerStateOf(TaskId key) const;
     bool HasWorker(TaskId key) const;

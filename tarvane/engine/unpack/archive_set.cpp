@@ -103,7 +103,11 @@ std::map<long, std::string> NumberedParts(const std::filesystem::path& folder, c
 }  // namespace
 
 bool IsUnpackableArchive(std::string_view fileName) {
-    return IsSingleArchiveName(fileName) || ParsePartName(std::string(fileName)).kind != PartName::None;
+    return IsSingleArchiveName(fileName) || IsNumberedPart(fileName);
+}
+
+bool IsNumberedPart(std::string_view fileName) {
+    return ParsePartName(std::string(fileName)).kind != PartName::None;
 }
 
 ArchiveSet FindArchiveSet(const std::string& utf8Path, const PartReady& ready) {
