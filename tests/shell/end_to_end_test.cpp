@@ -135,19 +135,35 @@ TEST_F(EndToEnd, UnderAWindowManagerTheWindowFollowsThePointerAndComesBackWhereI
               "<download><item frmPge=\"http://g.localhost/1.htm\" flag=\"2\"/></download>");
     Start("", display);
     QString window = field("search --sync --onlyvisible --name ^Quellora$");
-    QPoint first = place("getwindowgeometry --shell " + window);
+    // What the window manager and the program do with the events comes a moment later, longer on a
+    // busy machine: every place is waited for, never read once after a fixed sleep.
+    auto geometry = [&](const QString& of) { return place("getwindowgeometry --shell " + of); };
+    auto becomes = [&](const std::function<QPoint()>& now, const QPoint& expected) {
+        SpinUntil([&] { return now() == expected; }, std::chrono::seconds(20));
+        return now();
+    };
+    // The manager centres the new window.
+    ASSERT_TRUE(SpinUntil([&] { return geometry(window) != QPoint(0, 0); }, std::chrono::seconds(20)));
+    QPoint first = geometry(window);
     field("mousemove --window " + window +
           " 950 140 mousedown 1 sleep 0.3 mousemove_relative 10 10 sleep 0.3 "
-          "mousemove_relative 40 30 sleep 0.3 mouseup 1 sleep 0.5");
-    QPoint dragged = place("getwindowgeometry --shell " + window);
+          "mousemove_relative 40 30 sleep 0.3 mouseup 1");
+    QPoint dragged = becomes([&] { return geometry(window); }, first + QPoint(50, 40));
     EXPECT_EQ(dragged, first + QPoint(50, 40));
     // The menu and the tray icon are the program's only other windows.
     auto other = [&] { return field("search --onlyvisible --class tarvane").remove(window).trimmed(); };
-    field("mousemove --window " + window + " 300 187 click 1 sleep 0.5 click 3 sleep 1");
-    EXPECT_EQ(place("getwindowgeometry --shell " + other()), place("getmouselocation --shell"));
-    field("key Escape sleep 0.5 mousemove --window " + window + " 950 20 click 1 sleep 1");  // close: to the tray
-    field("mousemove --window " + other() + " 5 5 click 1 sleep 1");
-    EXPECT_EQ(place("getwindowgeometry --shell " + window), dragged);
+    field("mousemove --window " + window + " 300 187 click 1 sleep 0.5 click 3");
+    QPoint pointer = place("getmouselocation --shell");
+    EXPECT_EQ(becomes([&] { return other().isEmpty() ? QPoint(-1, -1) : geometry(other()); }, pointer), pointer);
+    field("key Escape sleep 0.5 mousemove --window " + window + " 950 20 click 1");  // close: to the tray
+    ASSERT_TRUE(SpinUntil(
+        [&] {
+            QString icon = other();
+            return !icon.isEmpty() && !icon.contains('\n') && field("search --onlyvisible --name ^Quellora$").isEmpty();
+        },
+        std::chrono::seconds(20)));
+    field("mousemove --window " + other() + " 5 5 click 1");
+    EXPECT_EQ(becomes([&] { return geometry(window); }, dragged), dragged);
     Terminate();
     for (QProcess* helper : {&tray, &manager, &server}) {
         helper->terminate();  // the server removes its lock
