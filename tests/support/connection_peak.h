@@ -10,9 +10,10 @@
 
 namespace tarvane::test {
 
-// The remote ports of the TCP connections established to a local IPv4 port right now, as the server's
-// side sees them: those its workers took and those still waiting in its backlog alike. A connection
-// the client has closed is gone from here at once, before the server's next write to it would fail.
+// The TCP connections established to a local IPv4 port right now, by the client's port, as the
+// clients' sides see them: those the server took and those still waiting in its backlog alike. A
+// connection is gone from here the moment its client closes it, however late the kernel of a busy
+// machine delivers that end to the server's side.
 inline std::set<int> PeersOf(int port) {
     std::ifstream table("/proc/net/tcp");
     std::string line;
@@ -25,8 +26,8 @@ inline std::set<int> PeersOf(int port) {
         fields >> slot >> local >> remote >> state;
         auto colon = local.rfind(':'), remoteColon = remote.rfind(':');
         if (state == "01" && colon != std::string::npos && remoteColon != std::string::npos &&
-            std::stoi(local.substr(colon + 1), nullptr, 16) == port) {
-            peers.insert(std::stoi(remote.substr(remoteColon + 1), nullptr, 16));
+            std::stoi(remote.substr(remoteColon + 1), nullptr, 16) == port) {
+            peers.insert(std::stoi(local.substr(colon + 1), nullptr, 16));
         }
     }
     return peers;
