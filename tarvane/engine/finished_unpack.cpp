@@ -110,7 +110,7 @@ UnpackResult FinishedUnpack::Unpack(const std::string& page, const std::string& 
     auto entry = std::find_if(finished.begin(), finished.end(),
                               [&page](const CompletedItem& item) { return item.frmPge == page; });
     if (entry == finished.end()) {
-        return {UnpackOutcome::NotArchive, "", ""};
+        return {UnpackOutcome::NotArchive, "", "", {}};
     }
     UnpackRequest request;
     request.archivePath = entry->path;

@@ -69,7 +69,7 @@ protected:
             if (outcome == UnpackOutcome::Done) {
                 books.UpdateFinished(page, [this](CompletedItem& item) { item.gameFolder = folder; });
             }
-            return {outcome, folder, ""};
+            return {outcome, folder, "", {}};
         }
         explicit ScriptedUnpacker(TaskBook& book) : books(book) {}
         TaskBook& books;
