@@ -63,9 +63,9 @@ Downloads StartTarvane(const std::vector<std::string>& urls, const fs::path& out
     // Not an owner: the engine ends in stop(), before the ports it uses and the folder it writes.
     auto written = [weak = std::weak_ptr(engine)] {
         std::vector<double> bytes;
-        auto engine = weak.lock();
-        for (TaskId id : engine != nullptr ? engine->book.Ids() : std::vector<TaskId>{}) {
-            bytes.push_back(static_cast<double>(engine->book.Get(id).value_or(TaskEntry{}).done));
+        auto live = weak.lock();
+        for (TaskId id : live != nullptr ? live->book.Ids() : std::vector<TaskId>{}) {
+            bytes.push_back(static_cast<double>(live->book.Get(id).value_or(TaskEntry{}).done));
         }
         return bytes;
     };

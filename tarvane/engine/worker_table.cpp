@@ -15,7 +15,8 @@ WorkerTable::WorkerTable() {
 }
 
 bool WorkerTable::Register(WorkerControl* worker, TaskId key) {
-    if (count_ == kWorkerSlotCount || worker == nullptr) {
+    // One worker a task.
+    if (count_ == kWorkerSlotCount || worker == nullptr || SlotOfKey(key) >= 0) {
         return false;
     }
     workers_[count_] = worker;
@@ -160,7 +161,7 @@ bool WaitingQueue::Consistent() const {
 
 bool TaskTables::RegisterWorker(WorkerControl* worker, TaskId key) {
     std::lock_guard lock(mutex_);
-    return workers_.SlotOfKey(key) < 0 && workers_.Register(worker, key);
+    return workers_.Register(worker, key);
 }
 
 bool TaskTables::ReleaseWorker(const WorkerControl* worker) {
@@ -269,7 +270,7 @@ std::optional<TaskTables::TakenLaunch> TaskTables::TakeNextWaiting(
         return std::nullopt;
     }
     WorkerControl* worker = make(*next);
-    bool registered = workers_.SlotOfKey(next->id) < 0 && workers_.Register(worker, next->id);
+    bool registered = workers_.Register(worker, next->id);
     return TakenLaunch{std::move(*next), registered};
 }
 

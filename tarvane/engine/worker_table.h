@@ -30,6 +30,7 @@ public:
     TaskId key(int slot) const { return keys_[slot]; }
     const std::string& path(int slot) const { return paths_[slot]; }
 
+    // False when every slot is used or the task already has a worker.
     bool Register(WorkerControl* worker, TaskId key);
     // The worker's slot, or -1.
     int SlotOf(const WorkerControl* worker) const;
